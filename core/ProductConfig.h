@@ -1,0 +1,27 @@
+#pragma once
+// Product identity and the web addresses the program opens or fetches. One place to change them.
+
+namespace tonvane::product {
+
+inline constexpr char kVersion[] = TONVANE_VERSION; // "major.minor.patch", from CMake
+inline constexpr char16_t kEncoderText[] = u"Tonvane 0.2"; // first tag string of every track
+inline constexpr char16_t kProductKey[] = u"SOFTWARE\\ORVAL SOFTWARE\\Tonvane 0.2";
+
+// Product web page: command 18, the tutorials balloon link (row 44), command 40 outside Spanish.
+inline constexpr char16_t kWebPage[] = u"https://tonvane.org/";
+// Manual page opened by command 40 while the interface is Spanish.
+inline constexpr char16_t kManualPageSpanish[] = u"https://tonvane.org/es/manual/";
+// Row 41: an address kept in the tables but opened by no window.
+inline constexpr char16_t kTutorialsPage[] = u"https://tonvane.org/tutorials/";
+
+// Update check: version file on the product server, fetched with HTTP/1.1 on port 80.
+inline constexpr char kUpdateHost[] = "tonvane.org";
+inline constexpr char kVersionFilePath[] = "/version.txt";
+// This build's key in the version file; the Windows build looks for "Win32".
+inline constexpr char kUpdatePlatformKey[] = "Linux";
+
+// Default FreeDB (CDDB) server and port.
+inline constexpr char16_t kDefaultFreeDbServer[] = u"gnudb.gnudb.org";
+inline constexpr int kFreeDbPort = 8880;
+
+} // namespace tonvane::product

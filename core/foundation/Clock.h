@@ -1,0 +1,16 @@
+#pragma once
+#include <cstdint>
+
+namespace tonvane {
+
+// Milliseconds of CLOCK_MONOTONIC: the tick count the timing rules of the program use.
+uint64_t tickCountMs();
+// Nanoseconds of CLOCK_MONOTONIC, for rates and benchmarks.
+uint64_t monotonicNs();
+void sleepMs(uint32_t milliseconds);
+// Yields the processor to another ready thread.
+void yieldProcessor();
+// Processors the machine offers; at least 1.
+unsigned processorCount();
+
+} // namespace tonvane

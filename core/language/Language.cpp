@@ -1,0 +1,119 @@
+#include "core/language/Language.h"
+
+#include "core/ProductConfig.h"
+#include "core/settings/SettingsStore.h"
+
+#include <atomic>
+#include <cstdlib>
+
+namespace tonvane {
+
+namespace {
+const LanguageTable* g_slots[kLanguageSlotCount] = {};
+std::atomic<LanguageId> g_current{kLanguageNone};
+
+const UiString& badString()
+{
+    static const UiString fallback{u"Bad String", 10};
+    return fallback;
+}
+} // namespace
+
+TextId languageNameText(LanguageId id)
+{
+    static constexpr TextId kNameRow[kLanguageSlotCount] = {
+        kTextEnglishName,  kTextEnglishName,    kTextFrenchName,  kTextGermanName,  kTextItalianName,
+        kTextJapaneseName, kTextPortugueseName, kTextRussianName, kTextSpanishName,
+    };
+    return (id >= 0 && id < kLanguageSlotCount) ? kNameRow[id] : kTextEnglishName;
+}
+
+void fillLanguageSlots()
+{
+    g_slots[kEnglish] = &kEnglishTable;
+    g_slots[kFrench] = &kFrenchTable;
+    g_slots[kGerman] = &kGermanTable;
+    g_slots[kItalian] = &kItalianTable;
+    g_slots[kJapanese] = &kJapaneseTable;
+    g_slots[kPortuguese] = &kPortugueseTable;
+    g_slots[kRussian] = &kRussianTable;
+    g_slots[kSpanish] = &kSpanishTable;
+}
+
+void clearLanguageSlots()
+{
+    for (auto& slot : g_slots)
+        slot = nullptr;
+}
+
+const LanguageTable* languageSlot(LanguageId id)
+{
+    if (id < 0 || id >= kLanguageSlotCount)
+        return nullptr;
+    return g_slots[id];
+}
+
+LanguageId currentLanguage()
+{
+    return g_current.load(std::memory_order_relaxed);
+}
+
+void setCurrentLanguage(LanguageId id)
+{
+    g_current.store(id, std::memory_order_relaxed);
+}
+
+const UiString& uiText(TextId id)
+{
+    LanguageId language = currentLanguage();
+    if (language == kLanguageNone)
+        return badString();
+    const LanguageTable* table = languageSlot(language);
+    if (!table)
+        table = g_slots[0];
+    if (!table)
+        return badString();
+    return (*table)[id];
+}
+
+const char16_t* uiTextPointer(TextId id)
+{
+    return uiText(id).text;
+}
+
+LanguageId languageFromLocaleName(std::string_view locale)
+{
+    // "es", "es_ES.UTF-8", "es_AR@euro": the language is what stands before '_', '.' or '@'.
+    std::string_view language = locale.substr(0, locale.find_first_of("_.@"));
+    return language == "es" ? kSpanish : kEnglish;
+}
+
+LanguageId languageFromLocale()
+{
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return languageFromLocaleName(value);
+    }
+    return kEnglish;
+}
+
+void setLanguage(LanguageId id, LanguageMenu* menu)
+{
+    LanguageId previous = currentLanguage();
+    if (id == previous) {
+        if (menu)
+            menu->setLanguageEntryEnabled(id, false);
+        return;
+    }
+    if (menu) {
+        menu->setLanguageEntryEnabled(previous, true);
+        menu->setLanguageEntryEnabled(id, false);
+    }
+    setCurrentLanguage(id);
+    if (menu)
+        menu->languageChanged();
+    settings::writeDword(product::kProductKey, u"\\Main", u"Lang", static_cast<uint32_t>(id));
+}
+
+} // namespace tonvane

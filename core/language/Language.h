@@ -1,0 +1,127 @@
+#pragma once
+#include <cstdint>
+#include <string_view>
+
+namespace tonvane {
+
+using LanguageId = int32_t;
+inline constexpr LanguageId kLanguageNone = 0; // transient, before the first-run choice
+inline constexpr LanguageId kEnglish = 1;
+inline constexpr LanguageId kFrench = 2;
+inline constexpr LanguageId kGerman = 3;
+inline constexpr LanguageId kItalian = 4;
+inline constexpr LanguageId kJapanese = 5;
+inline constexpr LanguageId kPortuguese = 6;
+inline constexpr LanguageId kRussian = 7;
+inline constexpr LanguageId kSpanish = 8;
+inline constexpr int kLanguageSlotCount = 9; // slot 0 is the (empty) fallback slot
+
+// Row of a language table. Menu items carry their text's row as command number.
+using TextId = int32_t;
+enum : TextId {
+    kTextOk = 0,
+    kTextCancel = 1,
+    kTextFile = 2,
+    kTextConvert = 3,
+    kTextConsultFreeDb = 4,
+    kTextExit = 5,
+    kTextView = 6,
+    kTextOptions = 7,
+    kTextLanguage = 8,
+    kTextSpanishName = 9, // 9 to 16: the language names
+    kTextEnglishName = 10,
+    kTextRussianName = 11,
+    kTextGermanName = 12,
+    kTextFrenchName = 13,
+    kTextPortugueseName = 14,
+    kTextItalianName = 15,
+    kTextJapaneseName = 16,
+    kTextHelp = 17,
+    kTextWeb = 18,
+    kTextInsertCd = 19,
+    kTextTitleLabel = 20,
+    kTextTrack = 21,
+    kTextPlayTime = 22,
+    kTextConnecting = 23,
+    kTextConnected = 24,
+    kTextSendingRequest = 25,
+    kTextReceiving = 26,
+    kTextDownloadComplete = 27,
+    kTextConnectError = 28,
+    kTextConnectAborted = 29,
+    kTextAlbumLabel = 30,
+    kTextApplyAll = 31,
+    kTextCheckUpdates = 32,
+    kTextCheckingUpdates = 33,
+    kTextUpgradeQuestion = 34, // contains "%s"
+    kTextUpdatesAvailable = 35,
+    kTextNoUpdates = 36,
+    kTextDownloading = 37,
+    kTextAbout = 38,
+    kTextAboutBody = 39,
+    kTextHelpPage = 40,
+    kTextTutorialsAddress = 41,
+    kTextProperties = 42,
+    kTextTutorials = 43,
+    kTextWebAddress = 44,
+};
+inline constexpr int kTextCount = 45;
+
+// One entry of a table: text and its length in UTF-16 units (the text need not be terminated
+// at that length).
+struct UiString {
+    const char16_t* text;
+    int32_t length;
+    std::u16string_view view() const { return {text, static_cast<size_t>(length)}; }
+};
+
+using LanguageTable = UiString[kTextCount];
+
+// The eight tables, defined in resources/languages/.
+extern const LanguageTable kEnglishTable;
+extern const LanguageTable kFrenchTable;
+extern const LanguageTable kGermanTable;
+extern const LanguageTable kItalianTable;
+extern const LanguageTable kJapaneseTable;
+extern const LanguageTable kPortugueseTable;
+extern const LanguageTable kRussianTable;
+extern const LanguageTable kSpanishTable;
+
+// The row holding a language's own name (also its Language menu command); kTextEnglishName for
+// ids outside 1 to 8.
+TextId languageNameText(LanguageId id);
+
+// Fills slots 1 to 8 (start-up initialiser).
+void fillLanguageSlots();
+// Empties every slot (used by tests of the fallback rules).
+void clearLanguageSlots();
+const LanguageTable* languageSlot(LanguageId id);
+
+LanguageId currentLanguage();
+// Only the user-interface thread changes it; other threads read it without a lock.
+void setCurrentLanguage(LanguageId id);
+
+// The row in the current language; slot 0 when the current slot is empty; else "Bad String".
+// id is not range-checked: callers pass 0 to 44.
+const UiString& uiText(TextId id);
+const char16_t* uiTextPointer(TextId id);
+
+// Spanish when the language of the first set of LC_ALL, LC_MESSAGES, LANG is "es", else English.
+LanguageId languageFromLocale();
+// The rule on a given locale name ("es_AR.UTF-8", "C", "" ...).
+LanguageId languageFromLocaleName(std::string_view locale);
+
+// The menu side of a language switch; the main window provides it.
+class LanguageMenu {
+public:
+    virtual ~LanguageMenu() = default;
+    virtual void setLanguageEntryEnabled(LanguageId id, bool enabled) = 0;
+    virtual void languageChanged() = 0; // re-measure and redraw every text
+};
+
+// Switches the interface language. Same language: only its menu entry is disabled, nothing is
+// written. Otherwise the previous entry is enabled, the new one disabled, the language made
+// current and "Lang" written under "\Main". menu may be null (no window yet).
+void setLanguage(LanguageId id, LanguageMenu* menu);
+
+} // namespace tonvane

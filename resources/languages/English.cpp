@@ -1,0 +1,19 @@
+#include "resources/languages/SharedTexts.h"
+
+namespace tonvane {
+using texts::ui;
+
+extern const LanguageTable kEnglishTable = {
+    ui(u"OK"), ui(u"Cancel"), ui(u"File"), ui(u"Convert"), ui(u"Consult FreeDB"), ui(u"Exit\tAlt+F4"),
+    ui(u"View"), ui(u"Options"), ui(u"Language"), TONVANE_LANGUAGE_NAMES, ui(u"Help"), ui(texts::kWebLabel),
+    ui(u"Insert Music CD"), ui(u"Title:"), ui(u"Track"), ui(u"Play time:"), ui(u"Connecting to FreeDB..."),
+    ui(u"Connected to FreeDB"), ui(u"Sending request..."), ui(u"Receiving information..."),
+    ui(u"Download complete"), ui(u"Error connecting to FreeDB"), ui(u"Aborted connection to FreeDB"),
+    ui(u"Album:"), ui(u"Apply changes to all tracks"), ui(u"Check for Updates..."),
+    ui(u"Checking for Updates..."), ui(u"Do you want to upgrade to version %s?"),
+    ui(u"There are available updates"), ui(u"There are no available updates"), ui(u"Downloading..."),
+    ui(u"About..."), ui(texts::kAboutEnglish), ui(u"Help..."), ui(product::kTutorialsPage), ui(u"Properties"),
+    ui(u"Tutorials"), ui(product::kWebPage),
+};
+
+} // namespace tonvane

@@ -1,0 +1,20 @@
+#include "resources/languages/SharedTexts.h"
+
+namespace tonvane {
+using texts::ui;
+
+extern const LanguageTable kFrenchTable = {
+    ui(u"OK"), ui(u"Annuler"), ui(u"Fichier"), ui(u"Convertir"), ui(u"Consulter FreeDB"),
+    ui(u"Quitter\tAlt+F4"), ui(u"Affichage"), ui(u"Options"), ui(u"Langue"), TONVANE_LANGUAGE_NAMES,
+    ui(u"Aide"), ui(texts::kWebLabel), ui(u"Insérez un CD audio"), ui(u"Titre :"), ui(u"Piste"),
+    ui(u"Durée :"), ui(u"Connexion à FreeDB..."), ui(u"Connecté à FreeDB"), ui(u"Envoi de la requête..."),
+    ui(u"Réception des informations..."), ui(u"Téléchargement terminé"),
+    ui(u"Erreur de connexion à FreeDB"), ui(u"Connexion à FreeDB interrompue"), ui(u"Album :"),
+    ui(u"Appliquer les modifications à toutes les pistes"), ui(u"Rechercher des mises à jour..."),
+    ui(u"Recherche de mises à jour..."), ui(u"Voulez-vous passer à la version %s ?"),
+    ui(u"Des mises à jour sont disponibles"), ui(u"Aucune mise à jour disponible"),
+    ui(u"Téléchargement..."), ui(u"À propos..."), ui(texts::kAboutEnglish), ui(u"Aide..."),
+    ui(product::kTutorialsPage), ui(u"Propriétés"), ui(u"Tutoriels"), ui(product::kWebPage),
+};
+
+} // namespace tonvane

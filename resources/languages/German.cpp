@@ -1,0 +1,21 @@
+#include "resources/languages/SharedTexts.h"
+
+namespace tonvane {
+using texts::ui;
+
+extern const LanguageTable kGermanTable = {
+    ui(u"OK"), ui(u"Abbrechen"), ui(u"Datei"), ui(u"Konvertieren"), ui(u"FreeDB abfragen"),
+    ui(u"Beenden\tAlt+F4"), ui(u"Ansicht"), ui(u"Optionen"), ui(u"Sprache"), TONVANE_LANGUAGE_NAMES,
+    ui(u"Hilfe"), ui(texts::kWebLabel), ui(u"Musik-CD einlegen"), ui(u"Titel:"), ui(u"Track"),
+    ui(u"Spielzeit:"), ui(u"Verbindung zu FreeDB wird hergestellt..."), ui(u"Mit FreeDB verbunden"),
+    ui(u"Anfrage wird gesendet..."), ui(u"Informationen werden empfangen..."),
+    ui(u"Download abgeschlossen"), ui(u"Fehler bei der Verbindung zu FreeDB"),
+    ui(u"Verbindung zu FreeDB abgebrochen"), ui(u"Album:"), ui(u"Änderungen auf alle Tracks anwenden"),
+    ui(u"Nach Updates suchen..."), ui(u"Suche nach Updates..."),
+    ui(u"Möchten Sie auf Version %s aktualisieren?"), ui(u"Es sind Updates verfügbar"),
+    ui(u"Es sind keine Updates verfügbar"), ui(u"Wird heruntergeladen..."), ui(u"Über..."),
+    ui(texts::kAboutEnglish), ui(u"Hilfe..."), ui(product::kTutorialsPage), ui(u"Eigenschaften"),
+    ui(u"Anleitungen"), ui(product::kWebPage),
+};
+
+} // namespace tonvane

@@ -1,0 +1,20 @@
+#include "resources/languages/SharedTexts.h"
+
+namespace tonvane {
+using texts::ui;
+
+extern const LanguageTable kItalianTable = {
+    ui(u"OK"), ui(u"Annulla"), ui(u"File"), ui(u"Converti"), ui(u"Consulta FreeDB"), ui(u"Esci\tAlt+F4"),
+    ui(u"Visualizza"), ui(u"Opzioni"), ui(u"Lingua"), TONVANE_LANGUAGE_NAMES, ui(u"Aiuto"),
+    ui(texts::kWebLabel), ui(u"Inserisci un CD musicale"), ui(u"Titolo:"), ui(u"Traccia"),
+    ui(u"Durata:"), ui(u"Connessione a FreeDB..."), ui(u"Connesso a FreeDB"),
+    ui(u"Invio della richiesta..."), ui(u"Ricezione delle informazioni..."), ui(u"Download completato"),
+    ui(u"Errore di connessione a FreeDB"), ui(u"Connessione a FreeDB interrotta"), ui(u"Album:"),
+    ui(u"Applica le modifiche a tutte le tracce"), ui(u"Verifica aggiornamenti..."),
+    ui(u"Verifica degli aggiornamenti..."), ui(u"Vuoi aggiornare alla versione %s?"),
+    ui(u"Sono disponibili aggiornamenti"), ui(u"Non ci sono aggiornamenti disponibili"),
+    ui(u"Download in corso..."), ui(u"Informazioni..."), ui(texts::kAboutEnglish), ui(u"Aiuto..."),
+    ui(product::kTutorialsPage), ui(u"Proprietà"), ui(u"Esercitazioni"), ui(product::kWebPage),
+};
+
+} // namespace tonvane

@@ -1,0 +1,19 @@
+#include "resources/languages/SharedTexts.h"
+
+namespace tonvane {
+using texts::ui;
+
+extern const LanguageTable kJapaneseTable = {
+    ui(u"OK"), ui(u"キャンセル"), ui(u"ファイル"), ui(u"変換"), ui(u"FreeDB を検索"), ui(u"終了\tAlt+F4"),
+    ui(u"表示"), ui(u"オプション"), ui(u"言語"), TONVANE_LANGUAGE_NAMES, ui(u"ヘルプ"), ui(texts::kWebLabel),
+    ui(u"音楽 CD を挿入してください"), ui(u"タイトル:"), ui(u"トラック"), ui(u"再生時間:"),
+    ui(u"FreeDB に接続しています..."), ui(u"FreeDB に接続しました"), ui(u"要求を送信しています..."),
+    ui(u"情報を受信しています..."), ui(u"ダウンロードが完了しました"), ui(u"FreeDB への接続エラー"),
+    ui(u"FreeDB への接続が中断されました"), ui(u"アルバム:"), ui(u"すべてのトラックに変更を適用"),
+    ui(u"更新の確認..."), ui(u"更新を確認しています..."), ui(u"バージョン %s にアップグレードしますか?"),
+    ui(u"利用可能な更新があります"), ui(u"利用可能な更新はありません"), ui(u"ダウンロードしています..."),
+    ui(u"バージョン情報..."), ui(texts::kAboutEnglish), ui(u"ヘルプ..."), ui(product::kTutorialsPage),
+    ui(u"プロパティ"), ui(u"チュートリアル"), ui(product::kWebPage),
+};
+
+} // namespace tonvane

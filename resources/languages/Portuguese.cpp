@@ -1,0 +1,20 @@
+#include "resources/languages/SharedTexts.h"
+
+namespace tonvane {
+using texts::ui;
+
+extern const LanguageTable kPortugueseTable = {
+    ui(u"OK"), ui(u"Cancelar"), ui(u"Arquivo"), ui(u"Converter"), ui(u"Consultar FreeDB"),
+    ui(u"Sair\tAlt+F4"), ui(u"Exibir"), ui(u"Opções"), ui(u"Idioma"), TONVANE_LANGUAGE_NAMES, ui(u"Ajuda"),
+    ui(texts::kWebLabel), ui(u"Insira um CD de música"), ui(u"Título:"), ui(u"Faixa"), ui(u"Duração:"),
+    ui(u"Conectando ao FreeDB..."), ui(u"Conectado ao FreeDB"), ui(u"Enviando solicitação..."),
+    ui(u"Recebendo informações..."), ui(u"Download concluído"), ui(u"Erro ao conectar ao FreeDB"),
+    ui(u"Conexão com o FreeDB interrompida"), ui(u"Álbum:"), ui(u"Aplicar alterações a todas as faixas"),
+    ui(u"Verificar atualizações..."), ui(u"Verificando atualizações..."),
+    ui(u"Deseja atualizar para a versão %s?"), ui(u"Há atualizações disponíveis"),
+    ui(u"Não há atualizações disponíveis"), ui(u"Baixando..."), ui(u"Sobre..."), ui(texts::kAboutEnglish),
+    ui(u"Ajuda..."), ui(product::kTutorialsPage), ui(u"Propriedades"), ui(u"Tutoriais"),
+    ui(product::kWebPage),
+};
+
+} // namespace tonvane

@@ -1,0 +1,20 @@
+#include "resources/languages/SharedTexts.h"
+
+namespace tonvane {
+using texts::ui;
+
+extern const LanguageTable kRussianTable = {
+    ui(u"OK"), ui(u"Отмена"), ui(u"Файл"), ui(u"Конвертировать"), ui(u"Запросить FreeDB"),
+    ui(u"Выход\tAlt+F4"), ui(u"Вид"), ui(u"Параметры"), ui(u"Язык"), TONVANE_LANGUAGE_NAMES, ui(u"Справка"),
+    ui(texts::kWebLabel), ui(u"Вставьте музыкальный CD"), ui(u"Название:"), ui(u"Трек"),
+    ui(u"Время звучания:"), ui(u"Подключение к FreeDB..."), ui(u"Подключено к FreeDB"),
+    ui(u"Отправка запроса..."), ui(u"Получение информации..."), ui(u"Загрузка завершена"),
+    ui(u"Ошибка подключения к FreeDB"), ui(u"Подключение к FreeDB прервано"), ui(u"Альбом:"),
+    ui(u"Применить изменения ко всем трекам"), ui(u"Проверить обновления..."),
+    ui(u"Проверка обновлений..."), ui(u"Обновить программу до версии %s?"),
+    ui(u"Доступны обновления"), ui(u"Обновлений нет"), ui(u"Загрузка..."), ui(u"О программе..."),
+    ui(texts::kAboutEnglish), ui(u"Справка..."), ui(product::kTutorialsPage), ui(u"Свойства"),
+    ui(u"Руководства"), ui(product::kWebPage),
+};
+
+} // namespace tonvane

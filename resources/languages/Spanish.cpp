@@ -1,0 +1,20 @@
+#include "resources/languages/SharedTexts.h"
+
+namespace tonvane {
+using texts::ui;
+
+extern const LanguageTable kSpanishTable = {
+    ui(u"Aceptar"), ui(u"Cancelar"), ui(u"Archivo"), ui(u"Convertir"), ui(u"Consultar FreeDB"),
+    ui(u"Salir\tAlt+F4"), ui(u"Ver"), ui(u"Opciones"), ui(u"Idioma"), TONVANE_LANGUAGE_NAMES, ui(u"Ayuda"),
+    ui(u"Web de Tonvane"), ui(u"Inserte un CD de música"), ui(u"Título:"), ui(u"Pista"),
+    ui(u"Duración:"), ui(u"Conectando con FreeDB..."), ui(u"Conectado a FreeDB"),
+    ui(u"Enviando petición..."), ui(u"Recibiendo información..."), ui(u"Descarga completada"),
+    ui(u"Error al conectar con FreeDB"), ui(u"Conexión con FreeDB interrumpida"), ui(u"Álbum:"),
+    ui(u"Aplicar los cambios a todas las pistas"), ui(u"Buscar actualizaciones..."),
+    ui(u"Buscando actualizaciones..."), ui(u"¿Desea actualizar a la versión %s?"),
+    ui(u"Hay actualizaciones disponibles"), ui(u"No hay actualizaciones disponibles"),
+    ui(u"Descargando..."), ui(u"Acerca de..."), ui(texts::kAboutSpanish), ui(u"Ayuda..."),
+    ui(product::kTutorialsPage), ui(u"Propiedades"), ui(u"Tutoriales"), ui(product::kWebPage),
+};
+
+} // namespace tonvane

@@ -1,0 +1,155 @@
+#include "core/foundation/Clock.h"
+#include "core/foundation/ErrorCode.h"
+#include "core/foundation/Event.h"
+#include "core/foundation/Foundation.h"
+#include "core/foundation/Thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace tonvane;
+
+TEST(ErrorCode, SystemErrorsBecomeWin32StyleCodes)
+{
+    EXPECT_EQ(errorFromSystem(0), 0u);
+    EXPECT_EQ(errorFromSystem(2), 0x80070002u);
+    EXPECT_EQ(errorFromSystem(0x12345678), 0x80075678u); // only the low 16 bits survive
+    errno = EACCES;
+    EXPECT_EQ(lastError(), 0x80070000u | EACCES);
+}
+
+namespace {
+std::vector<int>* g_order;
+template <int N>
+void record()
+{
+    g_order->push_back(N);
+}
+} // namespace
+
+TEST(ExitCallbackList, RunsInRegistrationOrderAndRefusesThe65th)
+{
+    std::vector<int> order;
+    g_order = &order;
+    ExitCallbackList list;
+    EXPECT_EQ(list.add(record<1>), 0);
+    EXPECT_EQ(list.add(record<2>), 0);
+    for (int i = 2; i < 64; ++i)
+        EXPECT_EQ(list.add(record<3>), 0);
+    EXPECT_EQ(list.size(), 64u);
+    EXPECT_EQ(list.add(record<4>), 1); // 65th refused ...
+    EXPECT_EQ(list.add(record<4>), 1); // ... and the lock was released: the next call returns too
+    // Another thread can still take the lock after the refusals.
+    int fromThread = -1;
+    std::thread other([&] { fromThread = list.add(record<4>); });
+    other.join();
+    EXPECT_EQ(fromThread, 1);
+
+    list.runAll();
+    ASSERT_EQ(order.size(), 64u);
+    EXPECT_EQ(order[0], 1);
+    EXPECT_EQ(order[1], 2);
+    EXPECT_EQ(order[63], 3);
+    EXPECT_EQ(list.size(), 0u);
+}
+
+TEST(ExitCallbackList, ConcurrentRegistrationsLoseNothing)
+{
+    ExitCallbackList list;
+    std::atomic<int> accepted{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 40; ++i)
+                if (list.add(+[] {}) == 0)
+                    ++accepted;
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(accepted.load(), 64);
+    EXPECT_EQ(list.size(), 64u);
+}
+
+TEST(Event, IsAutoResetAndTimesOut)
+{
+    Event event;
+    EXPECT_FALSE(event.waitFor(std::chrono::milliseconds(20)));
+    event.set();
+    EXPECT_TRUE(event.waitFor(std::chrono::milliseconds(0)));
+    EXPECT_FALSE(event.isSet()); // the successful wait consumed it
+    EXPECT_FALSE(event.waitFor(std::chrono::milliseconds(10)));
+    event.set();
+    event.reset();
+    EXPECT_FALSE(event.waitFor(std::chrono::milliseconds(0)));
+}
+
+TEST(Event, WakesAWaiterOnAnotherThread)
+{
+    Event ready, done;
+    std::thread worker([&] {
+        ready.wait();
+        done.set();
+    });
+    ready.set();
+    EXPECT_TRUE(done.waitFor(std::chrono::seconds(10)));
+    worker.join();
+}
+
+namespace {
+struct Params {
+    std::string text;
+    int* result;
+    Event* finished;
+};
+void copyingRoutine(Params params)
+{
+    sleepMs(20); // the starter's block is long gone by now
+    *params.result = static_cast<int>(params.text.size());
+    params.finished->set();
+}
+} // namespace
+
+TEST(Thread, StarterReturnsOnlyAfterTheThreadCopiedItsParameters)
+{
+    int result = 0;
+    Event finished;
+    Thread thread;
+    {
+        Params params{std::string(1000, 'x'), &result, &finished};
+        ASSERT_EQ(startThreadWithCopy(thread, copyingRoutine, params), kSuccess);
+        params.text.assign("overwritten"); // the thread holds its own copy already
+    }
+    ASSERT_TRUE(finished.waitFor(std::chrono::seconds(10)));
+    thread.join();
+    EXPECT_EQ(result, 1000);
+    EXPECT_FALSE(thread.joinable());
+}
+
+TEST(Thread, StackSizeIsHonouredAndDestructorJoins)
+{
+    std::atomic<bool> ran{false};
+    {
+        Thread thread;
+        auto routine = [](void* flag) -> void* {
+            char big[200 * 1024]; // fits only in a stack larger than a tiny default
+            big[0] = 1;
+            static_cast<std::atomic<bool>*>(flag)->store(big[0] == 1);
+            return nullptr;
+        };
+        ASSERT_EQ(startThread(thread, routine, &ran, 1 << 20), kSuccess);
+    } // joined here
+    EXPECT_TRUE(ran.load());
+}
+
+TEST(Clock, TicksMoveForwardAndProcessorsAreCounted)
+{
+    uint64_t before = tickCountMs();
+    sleepMs(15);
+    EXPECT_GE(tickCountMs() - before, 15u);
+    EXPECT_GE(processorCount(), 1u);
+}

@@ -1,0 +1,180 @@
+#include "core/language/Language.h"
+#include "core/ProductConfig.h"
+#include "core/settings/SettingsStore.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace tonvane;
+
+namespace {
+class Languages : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fillLanguageSlots();
+        setCurrentLanguage(kEnglish);
+    }
+    void TearDown() override
+    {
+        fillLanguageSlots();
+        setCurrentLanguage(kEnglish);
+    }
+    test::TempDir m_config;
+    test::ScopedEnv m_env{"XDG_CONFIG_HOME", m_config.path().c_str()};
+};
+
+const LanguageTable* const kAllTables[] = {&kEnglishTable, &kFrenchTable, &kGermanTable, &kItalianTable,
+                                            &kJapaneseTable, &kPortugueseTable, &kRussianTable, &kSpanishTable};
+
+struct RecordingMenu : LanguageMenu {
+    std::vector<std::pair<LanguageId, bool>> entries;
+    int redraws = 0;
+    void setLanguageEntryEnabled(LanguageId id, bool enabled) override { entries.emplace_back(id, enabled); }
+    void languageChanged() override { ++redraws; }
+};
+
+bool storedLanguage(uint32_t& value)
+{
+    return settings::readDword(product::kProductKey, u"\\Main", u"Lang", value);
+}
+} // namespace
+
+TEST_F(Languages, EveryTableHas45NonEmptyRowsWithTheSameShape)
+{
+    for (const LanguageTable* table : kAllTables) {
+        for (int row = 0; row < kTextCount; ++row) {
+            const UiString& entry = (*table)[row];
+            ASSERT_NE(entry.text, nullptr) << "row " << row;
+            EXPECT_GT(entry.length, 0) << "row " << row;
+        }
+        // Accelerator hint after a tab, and the version placeholder, survive translation.
+        EXPECT_NE((*table)[kTextExit].view().find(u"\tAlt+F4"), std::u16string_view::npos);
+        EXPECT_NE((*table)[kTextUpgradeQuestion].view().find(u"%s"), std::u16string_view::npos);
+        // Language names are the same in every table.
+        for (TextId name = kTextSpanishName; name <= kTextJapaneseName; ++name)
+            EXPECT_EQ((*table)[name].view(), kEnglishTable[name].view());
+    }
+}
+
+TEST_F(Languages, EnglishRowsAreExact)
+{
+    const char16_t* expected[] = {u"OK", u"Cancel", u"File", u"Convert", u"Consult FreeDB", u"Exit\tAlt+F4",
+                                  u"View", u"Options", u"Language", u"Español", u"English", u"Русский",
+                                  u"Deutsch", u"Français", u"Português", u"Italiano", u"日本語", u"Help",
+                                  u"Tonvane Web", u"Insert Music CD", u"Title:", u"Track", u"Play time:",
+                                  u"Connecting to FreeDB...", u"Connected to FreeDB", u"Sending request...",
+                                  u"Receiving information...", u"Download complete",
+                                  u"Error connecting to FreeDB", u"Aborted connection to FreeDB", u"Album:",
+                                  u"Apply changes to all tracks", u"Check for Updates...",
+                                  u"Checking for Updates...", u"Do you want to upgrade to version %s?",
+                                  u"There are available updates", u"There are no available updates",
+                                  u"Downloading...", u"About..."};
+    for (int row = 0; row < 39; ++row)
+        EXPECT_EQ(kEnglishTable[row].view(), std::u16string_view(expected[row])) << "row " << row;
+    EXPECT_EQ(kEnglishTable[kTextHelpPage].view(), u"Help...");
+    EXPECT_EQ(kEnglishTable[kTextProperties].view(), u"Properties");
+    EXPECT_EQ(kEnglishTable[kTextTutorials].view(), u"Tutorials");
+    EXPECT_EQ(kEnglishTable[kTextWebAddress].view(), std::u16string_view(product::kWebPage));
+}
+
+TEST_F(Languages, TranslationsDifferFromEnglishAndSpanishAboutHasItsOwnMiddle)
+{
+    for (const LanguageTable* table : kAllTables) {
+        if (table == &kEnglishTable)
+            continue;
+        EXPECT_NE((*table)[kTextCancel].view(), kEnglishTable[kTextCancel].view());
+        EXPECT_NE((*table)[kTextInsertCd].view(), kEnglishTable[kTextInsertCd].view());
+        EXPECT_NE((*table)[kTextConnecting].view(), kEnglishTable[kTextConnecting].view());
+    }
+    EXPECT_EQ(kFrenchTable[kTextAboutBody].view(), kEnglishTable[kTextAboutBody].view());
+    EXPECT_NE(kSpanishTable[kTextAboutBody].view(), kEnglishTable[kTextAboutBody].view());
+    // Only the middle sentence differs: the first and last lines are shared.
+    auto firstLine = [](std::u16string_view text) { return text.substr(0, text.find(u'\n')); };
+    auto lastLine = [](std::u16string_view text) { return text.substr(text.rfind(u'\n')); };
+    EXPECT_EQ(firstLine(kSpanishTable[kTextAboutBody].view()), firstLine(kEnglishTable[kTextAboutBody].view()));
+    EXPECT_EQ(lastLine(kSpanishTable[kTextAboutBody].view()), lastLine(kEnglishTable[kTextAboutBody].view()));
+    EXPECT_EQ(kSpanishTable[kTextTrack].view(), u"Pista");
+}
+
+TEST_F(Languages, UiTextFollowsTheCurrentLanguageAndFallsBackToBadString)
+{
+    EXPECT_EQ(uiText(kTextTrack).view(), u"Track");
+    setCurrentLanguage(kGerman);
+    EXPECT_EQ(uiText(kTextCancel).view(), u"Abbrechen");
+    EXPECT_EQ(std::u16string_view(uiTextPointer(kTextCancel), 9), u"Abbrechen");
+
+    setCurrentLanguage(kLanguageNone);
+    EXPECT_EQ(uiText(kTextOk).view(), u"Bad String");
+    EXPECT_EQ(uiText(kTextOk).length, 10);
+
+    // An empty slot with an empty slot 0 also gives "Bad String".
+    clearLanguageSlots();
+    setCurrentLanguage(kFrench);
+    EXPECT_EQ(uiText(kTextOk).view(), u"Bad String");
+}
+
+TEST_F(Languages, LocaleRuleStartsSpanishOnlyForEs)
+{
+    EXPECT_EQ(languageFromLocaleName("es_ES.UTF-8"), kSpanish);
+    EXPECT_EQ(languageFromLocaleName("es_AR"), kSpanish);
+    EXPECT_EQ(languageFromLocaleName("es"), kSpanish);
+    EXPECT_EQ(languageFromLocaleName("es@euro"), kSpanish);
+    EXPECT_EQ(languageFromLocaleName("ja_JP.UTF-8"), kEnglish);
+    EXPECT_EQ(languageFromLocaleName("ru_RU.UTF-8"), kEnglish);
+    EXPECT_EQ(languageFromLocaleName("est_EE"), kEnglish); // a different language that starts with "es"
+    EXPECT_EQ(languageFromLocaleName("C"), kEnglish);
+    EXPECT_EQ(languageFromLocaleName(""), kEnglish);
+
+    {
+        test::ScopedEnv all("LC_ALL", "es_MX.UTF-8"), messages("LC_MESSAGES", "de_DE"), lang("LANG", "fr_FR");
+        EXPECT_EQ(languageFromLocale(), kSpanish);
+    }
+    {
+        test::ScopedEnv all("LC_ALL", ""), messages("LC_MESSAGES", "de_DE"), lang("LANG", "es_ES");
+        EXPECT_EQ(languageFromLocale(), kEnglish); // LC_MESSAGES is the first one set
+    }
+    {
+        test::ScopedEnv all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr), lang("LANG", "es_CL.UTF-8");
+        EXPECT_EQ(languageFromLocale(), kSpanish);
+    }
+    {
+        test::ScopedEnv all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr), lang("LANG", nullptr);
+        EXPECT_EQ(languageFromLocale(), kEnglish);
+    }
+}
+
+TEST_F(Languages, SwitchingWritesLangAndTogglesMenuEntries)
+{
+    RecordingMenu menu;
+    setLanguage(kRussian, &menu);
+    EXPECT_EQ(currentLanguage(), kRussian);
+    uint32_t stored = 0;
+    ASSERT_TRUE(storedLanguage(stored));
+    EXPECT_EQ(stored, 7u);
+    ASSERT_EQ(menu.entries.size(), 2u);
+    EXPECT_EQ(menu.entries[0], std::make_pair(kEnglish, true));
+    EXPECT_EQ(menu.entries[1], std::make_pair(kRussian, false));
+    EXPECT_EQ(menu.redraws, 1);
+}
+
+TEST_F(Languages, ChoosingTheCurrentLanguageWritesNothingButFirstRunPanelDoes)
+{
+    RecordingMenu menu;
+    setLanguage(kEnglish, &menu); // already current
+    uint32_t stored;
+    EXPECT_FALSE(storedLanguage(stored));
+    EXPECT_EQ(menu.redraws, 0);
+    ASSERT_EQ(menu.entries.size(), 1u);
+    EXPECT_EQ(menu.entries[0], std::make_pair(kEnglish, false));
+
+    // The first-run panel goes through language 0 so that "Lang" is written anyway.
+    setLanguage(kLanguageNone, nullptr);
+    setLanguage(kEnglish, nullptr);
+    ASSERT_TRUE(storedLanguage(stored));
+    EXPECT_EQ(stored, 1u);
+}
