@@ -37,7 +37,7 @@ test-tsan: deps
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVANE_BUILD_FUZZ=ON \
-		-DTONVANE_BUILD_BENCH=OFF -DTONVANE_BUILD_TESTS=ON $(CMAKE_FLAGS)
+		-DTONVANE_BUILD_BENCH=OFF -DTONVANE_BUILD_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build build-fuzz -j$(JOBS) --target fuzz-all
 	bash tests/fuzz/run-all.sh build-fuzz
 
