@@ -1,0 +1,24 @@
+#pragma once
+#include "cdrom/rip/AudioStream.h"
+#include "core/foundation/Thread.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace tonvane {
+
+// One lane of a conversion: a stream, the sector range still to read of the lane's track, and
+// the track's encoder thread.
+struct RipSlot {
+    AudioStream stream;
+    int32_t nextSector = 0; // [LBA]
+    int32_t endSector = 0; // [LBA] one past the track
+    Thread encoder;
+    int32_t trackIndex = -1; // -1: the lane has no track (its stream could not be allocated)
+    bool trackFailed = false; // the current track was given up; its encoder must end before reuse
+    std::vector<Thread> finishing; // earlier encoders of this lane, joined before the job ends
+
+    bool usable() const { return stream.allocated(); }
+};
+
+} // namespace tonvane

@@ -1,0 +1,290 @@
+#include "cdrom/rip/RipThread.h"
+
+#include "cdrom/rip/RipDrive.h"
+#include "cdrom/rip/RipSlot.h"
+#include "cdrom/rip/TrackEncoderStarter.h"
+#include "core/foundation/Clock.h"
+
+#include <memory>
+
+namespace tonvane {
+
+namespace {
+
+constexpr size_t kReadBufferBytes = kSectorsPerRead * kSectorBytes; // 37632
+
+struct RipThreadParams {
+    ConversionJob* job;
+    RipEnvironment environment;
+};
+
+// The rip thread: fills the lanes' streams from the drive in turn while one encoder per lane
+// drains each stream; a lane takes the next selected track once its track is read and drained.
+class RipRun {
+public:
+    RipRun(ConversionJob& job, const RipEnvironment& environment)
+        : m_job(job), m_drive(*environment.drive), m_encoders(*environment.encoders), m_options(environment.options)
+    {
+    }
+
+    void run()
+    {
+        int32_t selected = m_job.selectedCount();
+        if (selected == 0) {
+            // Nothing to convert: no lane, no drive access.
+            finishJob();
+            return;
+        }
+        m_laneCount = ripLaneCount(selected, m_options);
+        m_lanes = std::make_unique<RipSlot[]>(static_cast<size_t>(m_laneCount));
+
+        bool opened = m_drive.open(m_job.drivePath.view());
+        if (opened)
+            m_drive.prepare();
+
+        fillLanes();
+        if (!cancelled())
+            scheduleLanes();
+
+        waitForEncoders();
+        if (opened) {
+            m_drive.finish();
+            m_drive.close();
+        }
+        finishJob();
+        m_lanes.reset(); // releases the streams after every encoder is gone
+    }
+
+private:
+    bool cancelled() const { return m_job.cancel.load(std::memory_order_acquire) != 0; }
+    TrackEntry& track(int32_t index) { return m_job.tracks[index]; }
+
+    void fillLanes()
+    {
+        m_next = m_job.firstSelected();
+        for (int32_t i = 0; i < m_laneCount; ++i) {
+            RipSlot& lane = m_lanes[i];
+            if (!lane.stream.allocate())
+                continue; // out of memory: this lane stays empty, the others take its tracks
+            if (m_next < 0)
+                break;
+            startTrack(lane, m_next);
+            m_next = m_job.nextSelected(m_next);
+        }
+        bool anyUsable = false;
+        for (int32_t i = 0; i < m_laneCount; ++i)
+            anyUsable = anyUsable || m_lanes[i].usable();
+        if (!anyUsable) {
+            // Not one stream could be had: every selected track fails, nothing hangs.
+            for (int32_t t = m_next; t >= 0; t = m_job.nextSelected(t))
+                track(t).status.store(TrackStatus::Failed);
+            m_next = -1;
+        }
+    }
+
+    void startTrack(RipSlot& lane, int32_t index)
+    {
+        TrackEntry& entry = track(index);
+        lane.trackIndex = index;
+        lane.trackFailed = false;
+        lane.nextSector = entry.start;
+        lane.endSector = entry.start + entry.length;
+        entry.status.store(TrackStatus::Converting);
+        if (!m_encoders.startEncoder(lane.encoder, m_job, index, lane.stream)) {
+            // No encoder thread (unknown format, or no thread to be had): nothing will drain
+            // this track, so it is not read at all.
+            if (formatExtension(entry.format))
+                entry.status.store(TrackStatus::Failed);
+            else
+                entry.status.store(TrackStatus::Pending);
+            lane.nextSector = lane.endSector;
+        }
+    }
+
+    // Gives up the rest of the lane's track after a read failed for good. The encoder learns it
+    // from the track's status once it has drained what was read, and finishes a shorter file.
+    void failTrack(RipSlot& lane)
+    {
+        track(lane.trackIndex).status.store(TrackStatus::Failed);
+        lane.trackFailed = true;
+        lane.nextSector = lane.endSector;
+        lane.stream.wake();
+    }
+
+    bool readWithRetries(int32_t lba, int32_t sectors)
+    {
+        uint32_t backoff = m_options.firstBackoffMs;
+        for (int32_t attempt = 1; attempt <= m_options.readAttempts; ++attempt) {
+            if (m_drive.readCd(lba, sectors, m_buffer))
+                return true;
+            if (attempt == m_options.readAttempts || cancelled())
+                break;
+            // Back off in short steps so that a cancel ends the waiting at once.
+            for (uint32_t waited = 0; waited < backoff && !cancelled(); waited += 5)
+                sleepMs(5);
+            backoff *= 2;
+        }
+        return false;
+    }
+
+    // Reads into the current lane while its stream has room.
+    void fillLane(RipSlot& lane, int32_t& chunkLimit)
+    {
+        while (lane.nextSector < lane.endSector && !cancelled()) {
+            chunkLimit = std::min(chunkLimit, lane.endSector - lane.nextSector);
+            size_t bytes = static_cast<size_t>(chunkLimit) * kSectorBytes;
+            if (lane.stream.freeSpace() < bytes) {
+                track(lane.trackIndex).waiting.store(1);
+                return;
+            }
+            if (!readWithRetries(lane.nextSector, chunkLimit)) {
+                if (!cancelled())
+                    failTrack(lane);
+                return;
+            }
+            while (!lane.stream.write(m_buffer, bytes))
+                yieldProcessor();
+            lane.nextSector += chunkLimit;
+        }
+    }
+
+    bool laneBusy(const RipSlot& lane) const
+    {
+        return !lane.usable() || lane.nextSector < lane.endSector || m_next < 0 || !lane.stream.drained();
+    }
+
+    bool allLanesRead() const
+    {
+        for (int32_t i = 0; i < m_laneCount; ++i)
+            if (m_lanes[i].nextSector != m_lanes[i].endSector)
+                return false;
+        return true;
+    }
+
+    // The lane's track is read and drained and another track waits: start it on this lane.
+    void advanceLane(RipSlot& lane)
+    {
+        if (lane.trackFailed) {
+            // The old encoder may still be polling this stream; it must be gone before the
+            // stream carries another track's audio.
+            lane.stream.wake();
+            lane.encoder.join();
+        } else if (lane.encoder.joinable()) {
+            // It has read its last byte and is only finishing its file.
+            lane.finishing.push_back(std::move(lane.encoder));
+        }
+        startTrack(lane, m_next);
+        m_next = m_job.nextSelected(m_next);
+    }
+
+    void scheduleLanes()
+    {
+        int32_t current = 0;
+        int32_t chunkLimit = kSectorsPerRead;
+        uint64_t lastRotation = 0;
+        if (m_lanes[current].trackIndex >= 0)
+            track(m_lanes[current].trackIndex).waiting.store(0);
+        for (;;) {
+            RipSlot& lane = m_lanes[current];
+            if (lane.usable() && lane.trackIndex >= 0)
+                fillLane(lane, chunkLimit);
+            if (cancelled())
+                return;
+            if (laneBusy(lane)) {
+                current = (current + 1) % m_laneCount;
+                uint64_t now = tickCountMs();
+                if (m_laneCount == 1 || now - lastRotation < kRotationMinimumMs)
+                    sleepMs(kRotationSleepMs);
+                lastRotation = now;
+            } else {
+                advanceLane(lane);
+            }
+            if (m_next < 0 && allLanesRead())
+                return;
+            RipSlot& next = m_lanes[current];
+            if (next.trackIndex >= 0)
+                track(next.trackIndex).waiting.store(0);
+            chunkLimit = kSectorsPerRead;
+            if (cancelled())
+                return;
+        }
+    }
+
+    void waitForEncoders()
+    {
+        for (int32_t i = 0; i < m_laneCount; ++i) {
+            RipSlot& lane = m_lanes[i];
+            lane.stream.wake(); // an encoder waiting for data sees the cancel or the failure
+            lane.encoder.join();
+            for (Thread& thread : lane.finishing)
+                thread.join();
+            lane.finishing.clear();
+        }
+    }
+
+    void finishJob()
+    {
+        m_job.running.store(0, std::memory_order_release);
+        if (m_job.sink)
+            m_job.sink->onFinished();
+    }
+
+    ConversionJob& m_job;
+    RipDrive& m_drive;
+    TrackEncoderStarter& m_encoders;
+    RipOptions m_options;
+    int32_t m_laneCount = 0;
+    std::unique_ptr<RipSlot[]> m_lanes;
+    int32_t m_next = -1; // next selected track to hand to a free lane
+    uint8_t m_buffer[kReadBufferBytes];
+};
+
+void ripThreadMain(RipThreadParams params)
+{
+    auto run = std::make_unique<RipRun>(*params.job, params.environment);
+    run->run();
+}
+
+} // namespace
+
+int32_t ripLaneCount(int32_t selectedTracks, const RipOptions& options)
+{
+    int32_t lanes = options.laneOverride > 0 ? options.laneOverride : static_cast<int32_t>(processorCount());
+    return selectedTracks < lanes ? selectedTracks : lanes;
+}
+
+bool startConversion(ConversionJob& job, const WideString& folder, ProgressSink& sink, const RipEnvironment& environment)
+{
+    if (job.running.load(std::memory_order_acquire) || !environment.drive || !environment.encoders)
+        return false;
+    job.ripThread.join(); // a finished conversion's thread is only releasing the drive
+    for (int32_t i = 0; i < job.count; ++i) {
+        job.tracks[i].progress.store(0.0);
+        job.tracks[i].status.store(TrackStatus::Pending);
+        job.tracks[i].waiting.store(1);
+    }
+    job.sink = &sink;
+    job.outputFolder = folder;
+    job.running.store(1, std::memory_order_release);
+    RipThreadParams params{&job, environment};
+    if (startThreadWithCopy(job.ripThread, ripThreadMain, params) != kSuccess) {
+        job.running.store(0, std::memory_order_release);
+        return false;
+    }
+    return true;
+}
+
+void closeStop(ConversionJob& job)
+{
+    if (!job.ripThread.joinable())
+        return;
+    job.cancel.store(1, std::memory_order_release);
+    job.ripThread.join();
+}
+
+void waitForConversion(ConversionJob& job)
+{
+    job.ripThread.join();
+}
+
+} // namespace tonvane

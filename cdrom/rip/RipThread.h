@@ -1,0 +1,40 @@
+#pragma once
+#include "core/disc/ConversionJob.h"
+
+#include <cstdint>
+
+namespace tonvane {
+
+class RipDrive;
+class TrackEncoderStarter;
+
+struct RipOptions {
+    int32_t laneOverride = 0; // lanes to use instead of the processor count (tests, --jobs); 0 = auto
+    int32_t readAttempts = 8; // READ CD tries per chunk before the track is given up
+    uint32_t firstBackoffMs = 5; // [ms] wait after the first failed try, doubled after each one
+};
+
+struct RipEnvironment {
+    RipDrive* drive = nullptr; // must outlive the rip thread
+    TrackEncoderStarter* encoders = nullptr; // must outlive the rip thread
+    RipOptions options;
+};
+
+inline constexpr int32_t kSectorsPerRead = 16; // READ CD chunk of the rip thread
+inline constexpr uint32_t kRotationSleepMs = 25; // [ms] pause when every lane is busy
+inline constexpr uint32_t kRotationMinimumMs = 10; // [ms] rotations closer than this sleep
+
+// Lanes for a job: the processor count (or the override), but no more than selected tracks.
+int32_t ripLaneCount(int32_t selectedTracks, const RipOptions& options);
+
+// Starts a conversion into folder (ending in '/'): resets progress and status, sets running and
+// starts the rip thread. Refused (false) while a conversion runs.
+bool startConversion(ConversionJob& job, const WideString& folder, ProgressSink& sink, const RipEnvironment& environment);
+
+// The close stop: when a rip thread exists, sets cancel and waits for it without time limit.
+void closeStop(ConversionJob& job);
+
+// Waits for the rip thread of a conversion that runs to its end.
+void waitForConversion(ConversionJob& job);
+
+} // namespace tonvane

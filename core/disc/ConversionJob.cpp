@@ -1,0 +1,136 @@
+#include "core/disc/ConversionJob.h"
+
+#include "core/foundation/Utf.h"
+
+namespace tonvane {
+
+namespace {
+
+// Characters that have no place in a file name here or on FAT/NTFS media the rips are copied to.
+constexpr char16_t kRemovedCharacters[] = u"<>:/\\|";
+
+bool isControl(char16_t c)
+{
+    return c < 0x20 || c == 0x7F;
+}
+
+// Bytes of c (and its low surrogate) in UTF-8.
+size_t utf8Length(std::u16string_view text, size_t i, size_t& units)
+{
+    char16_t c = text[i];
+    units = 1;
+    if (c < 0x80)
+        return 1;
+    if (c < 0x800)
+        return 2;
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        units = 2;
+        return 4;
+    }
+    return 3; // BMP character, or a lone surrogate that becomes U+FFFD
+}
+
+// Cuts name so that its UTF-8 form takes at most maxBytes, never inside a character.
+void cutToUtf8Bytes(WideString& name, size_t maxBytes)
+{
+    std::u16string_view text = name.view();
+    size_t bytes = 0, i = 0;
+    while (i < text.size()) {
+        size_t units;
+        size_t length = utf8Length(text, i, units);
+        if (bytes + length > maxBytes)
+            break;
+        bytes += length;
+        i += units;
+    }
+    if (i < text.size())
+        name.assign(text.substr(0, i));
+}
+
+} // namespace
+
+const char16_t* formatExtension(int32_t format)
+{
+    switch (format) {
+    case kFormatMp3:
+        return u".mp3";
+    case kFormatVorbis:
+        return u".ogg";
+    case kFormatFlac:
+        return u".flac";
+    case kFormatWav:
+        return u".Wav";
+    default:
+        return nullptr;
+    }
+}
+
+void ConversionJob::resetTracks(int32_t n)
+{
+    tracks.reset(n > 0 ? new TrackEntry[static_cast<size_t>(n)] : nullptr);
+    allocated = n > 0 ? n : 0;
+    count = 0;
+}
+
+int32_t ConversionJob::nextSelected(int32_t index) const
+{
+    for (int32_t i = index + 1; i < count; ++i)
+        if (tracks[i].selected)
+            return i;
+    return -1;
+}
+
+int32_t ConversionJob::selectedCount() const
+{
+    int32_t selected = 0;
+    for (int32_t i = 0; i < count; ++i)
+        if (tracks[i].selected)
+            ++selected;
+    return selected;
+}
+
+WideString outputFileName(const TrackEntry& entry, int32_t index)
+{
+    WideString name;
+    if (!entry.title.empty()) {
+        name.appendFormattedNumber(index + 1, 0, 2, 0, true, false);
+        name.append(u" - ");
+        for (char16_t c : entry.title.view()) {
+            if (c == u'"')
+                name.appendChar(u'\'');
+            else if (!isControl(c) && std::u16string_view(kRemovedCharacters).find(c) == std::u16string_view::npos)
+                name.appendChar(c);
+        }
+    } else {
+        name.append(uiText(kTextTrack).view());
+        name.appendChar(u' ');
+        name.appendDecimal(index + 1);
+    }
+    return name;
+}
+
+WideString ConversionJob::outputPath(int32_t index) const
+{
+    const TrackEntry& entry = tracks[index];
+    const char16_t* extension = formatExtension(entry.format);
+    if (!extension)
+        return WideString();
+    WideString name = outputFileName(entry, index);
+    std::u16string_view extensionView(extension);
+    cutToUtf8Bytes(name, kMaxFileNameBytes - extensionView.size());
+    WideString path = outputFolder;
+    path.append(name.view());
+    path.append(extensionView);
+    return path;
+}
+
+WideString elapsedTimeText(uint64_t milliseconds)
+{
+    WideString text;
+    text.appendFormattedNumber(static_cast<int32_t>(milliseconds / 60000), 0, 2, 0, true, false);
+    text.appendChar(u':');
+    text.appendFormattedNumber(static_cast<int32_t>((milliseconds / 1000) % 60), 0, 2, 0, true, false);
+    return text;
+}
+
+} // namespace tonvane

@@ -1,0 +1,54 @@
+#pragma once
+#include "core/disc/EncoderFormat.h"
+#include "core/disc/ProgressSink.h"
+#include "core/disc/TrackEntry.h"
+#include "core/foundation/Thread.h"
+#include "core/foundation/WideString.h"
+#include "core/language/Language.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+namespace tonvane {
+
+inline constexpr size_t kMaxFileNameBytes = 255; // [bytes] NAME_MAX of Linux file systems
+
+// The disc's audio tracks seen as work: the track array with the drive path and output folder,
+// the running and cancel bytes, the sink and the rip thread. DiscModel is the array, count and
+// drive path of this record plus the loaded flag.
+struct ConversionJob {
+    std::unique_ptr<TrackEntry[]> tracks; // null before the first disc
+    int32_t allocated = 0; // entries in tracks; only the first count are used
+    int32_t count = 0;
+    std::atomic<uint8_t> running{0};
+    std::atomic<uint8_t> cancel{0};
+    WideString drivePath;
+    WideString outputFolder; // ends in '/'
+    ProgressSink* sink = nullptr;
+    Thread ripThread;
+    bool loaded = false;
+
+    // Replaces the track array with n default entries (count 0).
+    void resetTracks(int32_t n);
+
+    // First selected entry after index (-1 for the start), or -1.
+    int32_t nextSelected(int32_t index) const;
+    int32_t firstSelected() const { return nextSelected(-1); }
+    int32_t selectedCount() const;
+
+    // Output folder + file name + extension of entry index, or empty for an unknown format.
+    // Titled: "NN - Title" with '"' turned into '\'' and < > : / \ | and control characters
+    // removed; untitled: row 21 of the interface language, a space and index + 1. The name is
+    // cut at a character boundary so that with its extension it fits 255 UTF-8 bytes.
+    WideString outputPath(int32_t index) const;
+};
+
+// The file name of entry index without folder and extension (see outputPath).
+WideString outputFileName(const TrackEntry& entry, int32_t index);
+
+// "mm:ss" from milliseconds: minutes = ms / 60000, seconds = (ms / 1000) mod 60, both at least
+// two digits.
+WideString elapsedTimeText(uint64_t milliseconds);
+
+} // namespace tonvane

@@ -1,0 +1,135 @@
+#include "encoders/framework/EncoderThread.h"
+
+#include "cdrom/rip/AudioStream.h"
+#include "encoders/wav/WavWriter.h"
+
+#include <vector>
+
+namespace tonvane {
+
+namespace {
+
+// The parameter block of one encoder thread, copied by the thread before the launcher returns.
+struct EncoderJob {
+    int32_t format;
+    WideString outputPath;
+    uint32_t quality;
+    uint64_t total; // [bytes] of PCM for the whole track
+    AudioStream* stream;
+    ProgressSink* sink;
+    int32_t trackIndex;
+    TrackEntry* entry;
+};
+
+bool trackGivenUp(const TrackEntry& entry)
+{
+    return entry.status.load() == TrackStatus::Failed;
+}
+
+void encoderThreadMain(EncoderJob job)
+{
+    std::unique_ptr<FormatWriter> writer = makeFormatWriter(job.format);
+    TrackEntry& entry = *job.entry;
+    // A writer that cannot create its file still drains the stream, so the lane goes on.
+    bool writerOk = writer && writer->open(job.outputPath.view(), job.quality, entry.tags, job.total);
+    bool readFailed = false;
+    bool cancelled = false;
+
+    std::vector<uint8_t> chunk(kEncoderChunkBytes);
+    uint64_t remaining = job.total;
+    size_t size = kEncoderChunkBytes;
+    while (remaining > 0) {
+        if (remaining < size)
+            size = static_cast<size_t>(remaining);
+        if (job.sink->isCancelled()) {
+            cancelled = true;
+            break;
+        }
+        // Block (not spin) until the rip thread delivers, polling cancel and the track's fate.
+        while (!job.stream->read(chunk.data(), size)) {
+            if (job.sink->isCancelled()) {
+                cancelled = true;
+                break;
+            }
+            if (trackGivenUp(entry) && job.stream->buffered() < size) {
+                // The rip thread gave up reading this track. What is buffered is the end of the
+                // audio; it is written too, and the file finished shorter.
+                size_t rest = static_cast<size_t>(job.stream->buffered());
+                if (rest > 0 && job.stream->read(chunk.data(), rest) && writerOk)
+                    writerOk = writer->write(chunk.data(), rest);
+                readFailed = true;
+                break;
+            }
+            job.stream->waitForData(size, kEncoderWaitMs);
+        }
+        if (cancelled || readFailed)
+            break;
+        if (writerOk)
+            writerOk = writer->write(chunk.data(), size);
+        remaining -= size;
+        uint64_t done = job.total - remaining;
+        job.sink->onProgress(job.trackIndex, static_cast<double>(done) / static_cast<double>(job.total));
+    }
+
+    bool finished = writer && writer->finish();
+    if (!writerOk || !finished || readFailed)
+        entry.status.store(TrackStatus::Failed);
+    else if (cancelled)
+        entry.status.store(TrackStatus::Cancelled);
+    else
+        entry.status.store(TrackStatus::Done);
+}
+
+bool launch(Thread& thread, int32_t format, const WideString& outputPath, uint32_t quality, uint64_t totalBytes,
+            AudioStream& stream, ProgressSink& sink, int32_t trackIndex, TrackEntry& entry)
+{
+    if (format < 0 || format >= kFormatCount)
+        return false;
+    EncoderJob job{format, outputPath, quality, totalBytes, &stream, &sink, trackIndex, &entry};
+    return startThreadWithCopy(thread, encoderThreadMain, job) == kSuccess;
+}
+
+} // namespace
+
+bool launchEncoder(Thread& thread, int32_t format, const WideString& outputPath, uint32_t quality,
+                   uint64_t totalBytes, AudioStream& stream, ProgressSink& sink, int32_t trackIndex,
+                   TrackEntry& entry)
+{
+    return launch(thread, format, outputPath, quality, totalBytes, stream, sink, trackIndex, entry);
+}
+
+bool launchMp3Encoder(Thread& thread, const WideString& outputPath, uint32_t quality, uint64_t totalBytes,
+                      AudioStream& stream, ProgressSink& sink, int32_t trackIndex, TrackEntry& entry)
+{
+    return launch(thread, kFormatMp3, outputPath, quality, totalBytes, stream, sink, trackIndex, entry);
+}
+
+bool launchVorbisEncoder(Thread& thread, const WideString& outputPath, uint32_t quality, uint64_t totalBytes,
+                         AudioStream& stream, ProgressSink& sink, int32_t trackIndex, TrackEntry& entry)
+{
+    return launch(thread, kFormatVorbis, outputPath, quality, totalBytes, stream, sink, trackIndex, entry);
+}
+
+bool launchFlacEncoder(Thread& thread, const WideString& outputPath, uint32_t quality, uint64_t totalBytes,
+                       AudioStream& stream, ProgressSink& sink, int32_t trackIndex, TrackEntry& entry)
+{
+    return launch(thread, kFormatFlac, outputPath, quality, totalBytes, stream, sink, trackIndex, entry);
+}
+
+bool launchWavEncoder(Thread& thread, const WideString& outputPath, uint32_t quality, uint64_t totalBytes,
+                      AudioStream& stream, ProgressSink& sink, int32_t trackIndex, TrackEntry& entry)
+{
+    return launch(thread, kFormatWav, outputPath, quality, totalBytes, stream, sink, trackIndex, entry);
+}
+
+std::unique_ptr<FormatWriter> makeFormatWriter(int32_t format)
+{
+    switch (format) {
+    case kFormatWav:
+        return std::make_unique<WavWriter>();
+    default:
+        return nullptr; // MP3, Vorbis and FLAC writers join here
+    }
+}
+
+} // namespace tonvane

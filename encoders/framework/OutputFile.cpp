@@ -1,0 +1,45 @@
+#include "encoders/framework/OutputFile.h"
+
+#include "core/foundation/Utf.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+namespace tonvane {
+
+int createOutputFile(std::u16string_view path)
+{
+    std::string utf8 = utf16ToUtf8(path);
+    if (utf8.empty())
+        return -1;
+    return ::open(utf8.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+}
+
+bool writeAllBytes(int fd, const void* bytes, size_t count, size_t* written)
+{
+    auto* at = static_cast<const uint8_t*>(bytes);
+    size_t done = 0;
+    bool ok = true;
+    while (done < count) {
+        ssize_t n = ::write(fd, at + done, count - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (written)
+        *written = done;
+    return ok;
+}
+
+bool closeOutputFile(int fd)
+{
+    return ::close(fd) == 0;
+}
+
+} // namespace tonvane

@@ -1,0 +1,110 @@
+#include "core/disc/ConversionJob.h"
+
+#include <gtest/gtest.h>
+
+using namespace tonvane;
+
+namespace {
+struct EnglishInterface : ::testing::Test {
+    void SetUp() override
+    {
+        fillLanguageSlots();
+        setCurrentLanguage(kEnglish);
+    }
+};
+
+void prepare(ConversionJob& job, int32_t count, const char16_t* folder)
+{
+    job.resetTracks(count);
+    job.count = count;
+    job.outputFolder = WideString(std::u16string_view(folder));
+}
+} // namespace
+
+TEST_F(EnglishInterface, OutputNamesFollowTitleFormatAndLanguage)
+{
+    ConversionJob job;
+    prepare(job, 10, u"/home/ana/Music/");
+    job.tracks[0].title = WideString(u"Intro");
+    job.tracks[0].format = kFormatMp3;
+    EXPECT_EQ(job.outputPath(0).view(), u"/home/ana/Music/01 - Intro.mp3");
+    job.tracks[9].format = kFormatWav;
+    EXPECT_EQ(job.outputPath(9).view(), u"/home/ana/Music/Track 10.Wav");
+    job.tracks[9].title = WideString(u"AC/DC: \"Live\"");
+    EXPECT_EQ(outputFileName(job.tracks[9], 9).view(), u"10 - ACDC 'Live'");
+    job.tracks[9].format = kFormatFlac;
+    EXPECT_EQ(job.outputPath(9).view(), u"/home/ana/Music/10 - ACDC 'Live'.flac");
+    job.tracks[1].format = kFormatVorbis;
+    EXPECT_EQ(job.outputPath(1).view(), u"/home/ana/Music/Track 2.ogg");
+    job.tracks[2].format = 7; // unknown format: no file
+    EXPECT_TRUE(job.outputPath(2).empty());
+
+    setCurrentLanguage(kSpanish);
+    EXPECT_EQ(outputFileName(job.tracks[1], 1).view(), u"Pista 2");
+}
+
+TEST_F(EnglishInterface, OutputNamesAreSafeOnLinux)
+{
+    ConversionJob job;
+    prepare(job, 1, u"/out/");
+    job.tracks[0].format = kFormatFlac;
+    job.tracks[0].title = WideString(std::u16string_view(u"a\tb\nc\x01<d>|e\x7F", 13));
+    EXPECT_EQ(outputFileName(job.tracks[0], 0).view(), u"01 - abcde");
+
+    // 300 three-byte characters: the name is cut on a character boundary to fit 255 bytes
+    // together with ".flac".
+    job.tracks[0].title = WideString(std::u16string(300, u'日'));
+    std::string name = job.outputPath(0).toUtf8().substr(5); // drop "/out/"
+    EXPECT_LE(name.size(), 255u);
+    EXPECT_GE(name.size(), 250u);
+    EXPECT_EQ(name.substr(name.size() - 5), ".flac");
+    EXPECT_EQ(name.substr(0, 5), "01 - ");
+    EXPECT_EQ((name.size() - 5 - 5) % 3, 0u) << "cut inside a character";
+
+    // A character outside the BMP (4 bytes, two UTF-16 units) is never split.
+    std::u16string mixed(150, u'a');
+    for (int i = 0; i < 30; ++i)
+        mixed += u"😀";
+    job.tracks[0].title = WideString(mixed);
+    std::string emoji = job.outputPath(0).toUtf8().substr(5);
+    EXPECT_LE(emoji.size(), 255u);
+    EXPECT_EQ(emoji.find("\xEF\xBF\xBD"), std::string::npos) << "a surrogate pair was split";
+}
+
+TEST(ConversionJob, SelectionWalksOnlyTheValidEntries)
+{
+    ConversionJob job;
+    job.resetTracks(6);
+    job.count = 5; // the sixth entry is allocated but not part of the disc
+    for (int i = 0; i < 6; ++i)
+        job.tracks[i].selected = 0;
+    job.tracks[1].selected = 1;
+    job.tracks[3].selected = 1;
+    job.tracks[5].selected = 1;
+    EXPECT_EQ(job.firstSelected(), 1);
+    EXPECT_EQ(job.nextSelected(1), 3);
+    EXPECT_EQ(job.nextSelected(3), -1);
+    EXPECT_EQ(job.selectedCount(), 2);
+    job.tracks[1].selected = 0;
+    job.tracks[3].selected = 0;
+    EXPECT_EQ(job.firstSelected(), -1);
+    EXPECT_EQ(job.selectedCount(), 0);
+}
+
+TEST(ConversionJob, ElapsedTimeIsMinutesAndSeconds)
+{
+    EXPECT_EQ(elapsedTimeText(0).view(), u"00:00");
+    EXPECT_EQ(elapsedTimeText(187000).view(), u"03:07");
+    EXPECT_EQ(elapsedTimeText(59999).view(), u"00:59");
+    EXPECT_EQ(elapsedTimeText(125u * 60000 + 5000).view(), u"125:05");
+}
+
+TEST(TrackEntry, DefaultsAndDerivedSizes)
+{
+    TrackEntry entry;
+    EXPECT_EQ(entry.selected, 1);
+    EXPECT_EQ(entry.waiting.load(), 1);
+    entry.length = 75 * 60; // one minute
+    EXPECT_EQ(entry.byteSize(), 10584000u);
+    EXPECT_DOUBLE_EQ(entry.playingSeconds(), 60.0);
+}

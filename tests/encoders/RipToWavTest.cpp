@@ -1,0 +1,298 @@
+#include "RipFixtures.h"
+#include "cdrom/rip/RipThread.h"
+#include "encoders/framework/JobEncoderStarter.h"
+#include "encoders/wav/WavWriter.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tonvane;
+using namespace tonvane::test;
+
+namespace {
+
+uint32_t le32(const std::string& bytes, size_t at)
+{
+    return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
+           static_cast<uint8_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
+}
+
+// A WAV file whose header agrees with its length; answers the data chunk.
+std::string wavData(const std::string& path)
+{
+    std::string file = readFile(path);
+    EXPECT_GE(file.size(), 44u) << path;
+    if (file.size() < 44)
+        return {};
+    EXPECT_EQ(file.substr(0, 4), "RIFF");
+    EXPECT_EQ(file.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(le32(file, 40), file.size() - 44) << "data size of " << path;
+    EXPECT_EQ(le32(file, 4), file.size() - 8) << "RIFF size of " << path;
+    return file.substr(44);
+}
+
+class RipToWav : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fillLanguageSlots();
+        setCurrentLanguage(kEnglish);
+        m_folder = WideString::fromUtf8(m_dir.path() + "/");
+    }
+
+    void rip(ConversionJob& job, RecordingSink& sink, int32_t lanes)
+    {
+        RipEnvironment environment{&m_drive, &m_starter, {}};
+        environment.options.laneOverride = lanes;
+        ASSERT_TRUE(startConversion(job, m_folder, sink, environment));
+        waitForConversion(job);
+    }
+
+    std::string trackFile(int index) const
+    {
+        return m_dir.path() + "/Track " + std::to_string(index + 1) + ".Wav";
+    }
+
+    TempDir m_dir;
+    ScopedEnv m_config{"XDG_CONFIG_HOME", m_dir.path().c_str()};
+    WideString m_folder;
+    FakeRipDrive m_drive;
+    JobEncoderStarter m_starter;
+};
+
+} // namespace
+
+TEST_F(RipToWav, EveryLaneCountGivesExactFiles)
+{
+    // Lengths cover a single sector, a remainder chunk (37 = 16 + 16 + 5) and more than one
+    // stream's worth (2500 sectors > 2048), so lanes wait and wrap.
+    const std::vector<int32_t> lengths = {1, 37, 2500, 300, 75, 16};
+    for (int32_t lanes : {1, 2, 4}) {
+        SCOPED_TRACE("lanes " + std::to_string(lanes));
+        ConversionJob job;
+        describeDisc(job, lengths, kFormatWav);
+        RecordingSink sink(job);
+        rip(job, sink, lanes);
+        EXPECT_EQ(sink.finishedCalls.load(), 1);
+        EXPECT_FALSE(sink.badFraction);
+        EXPECT_EQ(job.running.load(), 0);
+        for (int i = 0; i < job.count; ++i) {
+            EXPECT_EQ(job.tracks[i].status.load(), TrackStatus::Done) << i;
+            EXPECT_DOUBLE_EQ(sink.last[i], 1.0) << i;
+            EXPECT_TRUE(wavData(trackFile(i)) == expectedPcm(job.tracks[i].start, job.tracks[i].length))
+                << "track " << i;
+        }
+        EXPECT_TRUE(m_drive.prepared && m_drive.finished && m_drive.closed);
+    }
+}
+
+TEST_F(RipToWav, ReadsAreSixteenSectorsWithTheRemainderLast)
+{
+    ConversionJob job;
+    describeDisc(job, {37}, kFormatWav);
+    RecordingSink sink(job);
+    rip(job, sink, 4); // one selected track: one lane whatever the override
+    std::vector<std::pair<int32_t, int32_t>> expected = {{0, 16}, {16, 16}, {32, 5}};
+    EXPECT_EQ(m_drive.reads, expected);
+}
+
+TEST_F(RipToWav, OnlySelectedTracksAreConvertedAndNamedByListPosition)
+{
+    ConversionJob job;
+    describeDisc(job, {20, 30, 40}, kFormatWav);
+    job.tracks[0].selected = 0;
+    job.tracks[2].title = WideString(u"Outro");
+    RecordingSink sink(job);
+    rip(job, sink, 2);
+    EXPECT_FALSE(fileExists(trackFile(0)));
+    EXPECT_TRUE(wavData(trackFile(1)) == expectedPcm(20, 30));
+    EXPECT_TRUE(wavData(m_dir.path() + "/03 - Outro.Wav") == expectedPcm(50, 40));
+    EXPECT_EQ(job.tracks[0].status.load(), TrackStatus::Pending);
+}
+
+TEST_F(RipToWav, NoSelectedTrackFinishesAtOnceWithoutTouchingTheDrive)
+{
+    ConversionJob job;
+    describeDisc(job, {20, 30}, kFormatWav);
+    job.tracks[0].selected = job.tracks[1].selected = 0;
+    RecordingSink sink(job);
+    rip(job, sink, 2);
+    EXPECT_EQ(sink.finishedCalls.load(), 1);
+    EXPECT_FALSE(m_drive.opened.load());
+    EXPECT_TRUE(m_drive.reads.empty());
+    EXPECT_EQ(job.running.load(), 0);
+}
+
+TEST_F(RipToWav, PermanentReadErrorFailsOnlyThatTrackAndLeavesAValidShorterFile)
+{
+    ConversionJob job;
+    describeDisc(job, {100, 100, 100}, kFormatWav);
+    m_drive.permanentErrors[150] = 1; // inside track 2, in its fourth chunk
+    RecordingSink sink(job);
+    rip(job, sink, 1);
+    EXPECT_EQ(sink.finishedCalls.load(), 1);
+    EXPECT_EQ(job.tracks[0].status.load(), TrackStatus::Done);
+    EXPECT_EQ(job.tracks[1].status.load(), TrackStatus::Failed);
+    EXPECT_EQ(job.tracks[2].status.load(), TrackStatus::Done);
+    // Track 2 holds exactly the sectors before the failing chunk: nothing skipped or zero-filled.
+    EXPECT_TRUE(wavData(trackFile(1)) == expectedPcm(100, 48));
+    EXPECT_TRUE(wavData(trackFile(2)) == expectedPcm(200, 100));
+}
+
+TEST_F(RipToWav, TransientReadErrorHealsAndTheFileIsExact)
+{
+    ConversionJob job;
+    describeDisc(job, {64}, kFormatWav);
+    m_drive.transientErrors[20] = 3;
+    RecordingSink sink(job);
+    rip(job, sink, 1);
+    EXPECT_EQ(job.tracks[0].status.load(), TrackStatus::Done);
+    EXPECT_TRUE(wavData(trackFile(0)) == expectedPcm(0, 64));
+}
+
+TEST_F(RipToWav, DriveThatDoesNotOpenFailsTracksAndStillFinishes)
+{
+    ConversionJob job;
+    describeDisc(job, {10, 10}, kFormatWav);
+    m_drive.openSucceeds = false;
+    m_drive.permanentErrors[0] = 1; // nothing can be read either
+    for (int s = 0; s < 20; ++s)
+        m_drive.permanentErrors[s] = 1;
+    RecordingSink sink(job);
+    rip(job, sink, 2);
+    EXPECT_EQ(sink.finishedCalls.load(), 1);
+    EXPECT_EQ(job.tracks[0].status.load(), TrackStatus::Failed);
+    EXPECT_EQ(job.tracks[1].status.load(), TrackStatus::Failed);
+    EXPECT_FALSE(m_drive.finished.load()); // never prepared, so nothing to release
+}
+
+TEST_F(RipToWav, CancelBeforeStartReadsNothingAndFinishesFiles)
+{
+    ConversionJob job;
+    describeDisc(job, {50, 50}, kFormatWav);
+    job.cancel.store(1);
+    RecordingSink sink(job);
+    rip(job, sink, 2);
+    EXPECT_TRUE(m_drive.reads.empty());
+    EXPECT_EQ(sink.finishedCalls.load(), 1);
+    EXPECT_TRUE(m_drive.finished.load());
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(wavData(trackFile(i)).size(), 0u); // header only, sizes 0 and 36
+        EXPECT_EQ(job.tracks[i].status.load(), TrackStatus::Cancelled);
+    }
+}
+
+TEST_F(RipToWav, CloseStopWhileEncodersWaitLeavesValidShorterFiles)
+{
+    ConversionJob job;
+    describeDisc(job, {3000, 3000}, kFormatWav);
+    m_drive.delayMsPerRead = 20; // a slow drive: the encoders spend their time waiting
+    RecordingSink sink(job);
+    RipEnvironment environment{&m_drive, &m_starter, {}};
+    environment.options.laneOverride = 2;
+    ASSERT_TRUE(startConversion(job, m_folder, sink, environment));
+    sleepMs(300);
+    closeStop(job);
+    EXPECT_EQ(sink.finishedCalls.load(), 1);
+    EXPECT_EQ(job.running.load(), 0);
+    for (int i = 0; i < 2; ++i) {
+        std::string data = wavData(trackFile(i));
+        EXPECT_LT(data.size(), 3000u * 2352);
+        EXPECT_EQ(data.size() % 4, 0u);
+        EXPECT_TRUE(data == expectedPcm(job.tracks[i].start, static_cast<int32_t>((data.size() + 2351) / 2352)).substr(0, data.size()));
+        EXPECT_EQ(job.tracks[i].status.load(), TrackStatus::Cancelled);
+    }
+}
+
+TEST_F(RipToWav, SecondStartWhileRunningIsRefused)
+{
+    ConversionJob job;
+    describeDisc(job, {400}, kFormatWav);
+    m_drive.delayMsPerRead = 5;
+    RecordingSink sink(job);
+    RipEnvironment environment{&m_drive, &m_starter, {}};
+    ASSERT_TRUE(startConversion(job, m_folder, sink, environment));
+    EXPECT_FALSE(startConversion(job, m_folder, sink, environment));
+    waitForConversion(job);
+    EXPECT_EQ(sink.finishedCalls.load(), 1);
+}
+
+TEST_F(RipToWav, UnwritableFolderFailsTracksButTheJobEnds)
+{
+    ConversionJob job;
+    describeDisc(job, {40, 40}, kFormatWav);
+    RecordingSink sink(job);
+    RipEnvironment environment{&m_drive, &m_starter, {}};
+    environment.options.laneOverride = 2;
+    ASSERT_TRUE(startConversion(job, WideString(u"/proc/no-such-folder/"), sink, environment));
+    waitForConversion(job);
+    EXPECT_EQ(sink.finishedCalls.load(), 1);
+    EXPECT_EQ(job.tracks[0].status.load(), TrackStatus::Failed);
+    EXPECT_EQ(job.tracks[1].status.load(), TrackStatus::Failed);
+    EXPECT_EQ(m_drive.reads.size(), 6u); // every sector still read and drained
+}
+
+TEST_F(RipToWav, FullDiskFailsTheAffectedTracksAndNothingHangs)
+{
+    // A child process with a file-size limit stands in for a full disk.
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{200000, 200000}; // [bytes] track 1 fits, track 2 does not
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ConversionJob job;
+        describeDisc(job, {50, 200, 30}, kFormatWav);
+        RecordingSink sink(job);
+        RipEnvironment environment{&m_drive, &m_starter, {}};
+        environment.options.laneOverride = 1;
+        if (!startConversion(job, m_folder, sink, environment))
+            ::_exit(10);
+        waitForConversion(job);
+        int code = 0;
+        code |= job.tracks[0].status.load() == TrackStatus::Done ? 0 : 1;
+        code |= job.tracks[1].status.load() == TrackStatus::Failed ? 0 : 2;
+        code |= job.tracks[2].status.load() == TrackStatus::Done ? 0 : 4;
+        code |= sink.finishedCalls.load() == 1 ? 0 : 8;
+        ::_exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    // The failed track's file is still a valid WAV holding a prefix of the audio.
+    std::string data = wavData(trackFile(1));
+    EXPECT_TRUE(data == expectedPcm(50, 200).substr(0, data.size()));
+}
+
+TEST(WavWriter, HeaderSizesFollowWhatWasWritten)
+{
+    TempDir dir;
+    std::string path = dir.file("t.Wav");
+    WavWriter writer;
+    TrackTags tags;
+    test::writeFile(path, std::string(100000, 'x')); // replaced, not appended to
+    ASSERT_TRUE(writer.open(WideString::fromUtf8(path).view(), 0, tags, 10 * 2352));
+    std::string header = readFile(path);
+    ASSERT_EQ(header.size(), 44u);
+    EXPECT_EQ(le32(header, 40), 23520u);
+    EXPECT_EQ(le32(header, 4), 23556u);
+    std::string pcm = expectedPcm(0, 3);
+    ASSERT_TRUE(writer.write(reinterpret_cast<const uint8_t*>(pcm.data()), pcm.size()));
+    ASSERT_TRUE(writer.write(nullptr, 0));
+    ASSERT_TRUE(writer.finish());
+    EXPECT_TRUE(wavData(path) == pcm);
+
+    WavWriter empty;
+    ASSERT_TRUE(empty.open(WideString::fromUtf8(path).view(), 0, tags, 0));
+    ASSERT_TRUE(empty.finish());
+    std::string file = readFile(path);
+    EXPECT_EQ(file.size(), 44u);
+    EXPECT_EQ(le32(file, 40), 0u);
+    EXPECT_EQ(le32(file, 4), 36u);
+}
