@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace tonvane;
 
 namespace {
@@ -107,4 +109,53 @@ TEST(TrackEntry, DefaultsAndDerivedSizes)
     entry.length = 75 * 60; // one minute
     EXPECT_EQ(entry.byteSize(), 10584000u);
     EXPECT_DOUBLE_EQ(entry.playingSeconds(), 60.0);
+}
+
+#include "core/disc/ConversionProgress.h"
+#include "core/foundation/Clock.h"
+
+namespace {
+struct CountingView : ConversionView {
+    int redraws = 0, ended = 0;
+    std::vector<int32_t> scrolled;
+    WideString elapsed;
+    void redrawTrackList() override { ++redraws; }
+    void showElapsedTime(const WideString& text) override { elapsed = text; }
+    void scrollToTrack(int32_t index) override { scrolled.push_back(index); }
+    void conversionEnded() override { ++ended; }
+};
+} // namespace
+
+TEST(ConversionProgress, RedrawsAreThrottledButAFinishedTrackAlwaysRedraws)
+{
+    ConversionJob job;
+    job.resetTracks(3);
+    job.count = 3;
+    CountingView view;
+    ConversionProgress progress(job, view);
+    progress.conversionStarting();
+    progress.onProgress(0, 0.1); // first report: takes the time, no redraw yet
+    progress.onProgress(0, 0.2);
+    EXPECT_EQ(view.redraws, 0);
+    progress.onProgress(0, 1.0); // within 100 ms, but complete
+    EXPECT_EQ(view.redraws, 1);
+    EXPECT_DOUBLE_EQ(job.tracks[0].progress.load(), 1.0);
+    sleepMs(110);
+    progress.onProgress(1, 0.5);
+    EXPECT_EQ(view.redraws, 2);
+    EXPECT_EQ(view.elapsed.view(), u"00:00");
+
+    progress.onProgress(2, 0.1);
+    progress.onProgress(1, 0.6); // lower index: no scroll back
+    EXPECT_EQ(view.scrolled, (std::vector<int32_t>{1, 2}));
+    progress.onProgress(7, 0.5); // outside the list: ignored
+    EXPECT_EQ(view.scrolled.size(), 2u);
+
+    job.running.store(1);
+    progress.onFinished();
+    EXPECT_EQ(job.running.load(), 0);
+    EXPECT_EQ(view.ended, 1);
+    EXPECT_FALSE(progress.isCancelled());
+    job.cancel.store(1);
+    EXPECT_TRUE(progress.isCancelled());
 }
