@@ -1,28 +1,11 @@
 #include "encoders/framework/QualityTable.h"
 
-#include "core/ProductConfig.h"
-#include "core/settings/SettingsDefaults.h"
-#include "core/settings/SettingsStore.h"
-
 #include <iterator>
 
 namespace tonvane {
 
-uint32_t qualityCount(int32_t format)
-{
-    switch (format) {
-    case kFormatMp3:
-        return std::size(kMp3Bitrates);
-    case kFormatVorbis:
-        return std::size(kVorbisNominalRates);
-    case kFormatFlac:
-        return kFlacLevels;
-    case kFormatWav:
-        return kWavQualities;
-    default:
-        return 0;
-    }
-}
+static_assert(std::size(kMp3Bitrates) == kMp3QualityCount);
+static_assert(std::size(kVorbisNominalRates) == kVorbisQualityCount);
 
 WideString qualityLabel(int32_t format, uint32_t index)
 {
@@ -49,41 +32,6 @@ WideString qualityLabel(int32_t format, uint32_t index)
     return label;
 }
 
-uint32_t storedQuality(int32_t format)
-{
-    const char16_t* name;
-    uint32_t fallback;
-    switch (format) {
-    case kFormatMp3:
-        name = settings::kValueMp3Quality;
-        fallback = settings::kDefaultMp3Quality;
-        break;
-    case kFormatVorbis:
-        name = settings::kValueVorbisQuality;
-        fallback = settings::kDefaultVorbisQuality;
-        break;
-    case kFormatFlac:
-        name = settings::kValueFlacQuality;
-        fallback = settings::kDefaultFlacQuality;
-        break;
-    default:
-        return 0;
-    }
-    uint32_t quality = settings::readDwordOr(settings::kEncodersKey, name, fallback, false);
-    // A value edited out of range would make every writer guess; the default is what a user means.
-    return quality < qualityCount(format) ? quality : fallback;
-}
 
-int32_t storedDefaultFormat()
-{
-    uint32_t format = settings::readDwordOr(settings::kEncodersKey, settings::kValueDefaultFormat,
-                                            settings::kDefaultFormat, true);
-    if (format >= static_cast<uint32_t>(kFormatCount)) {
-        settings::writeDword(product::kProductKey, settings::kEncodersKey, settings::kValueDefaultFormat,
-                             settings::kDefaultFormat);
-        return static_cast<int32_t>(settings::kDefaultFormat);
-    }
-    return static_cast<int32_t>(format);
-}
 
 } // namespace tonvane
