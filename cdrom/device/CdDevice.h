@@ -50,8 +50,9 @@ bool sendCommand(CdDevice& device, const uint8_t* cdb, size_t cdbLength, void* d
     DataDirection direction);
 
 // Exclusive volume lock against other users of the drive (flock on a real drive). Lock does
-// nothing when already locked, unlock nothing when not locked. Both answer success, as the lock
-// is advisory; the bit records whether this device holds it.
+// nothing when already locked, unlock nothing when not locked; both answer success then. Otherwise
+// they answer the transport's outcome (0x8007000B when another user holds the lock), and
+// device.volumeLocked records whether this device holds it.
 ErrorCode lockVolume(CdDevice& device);
 ErrorCode unlockVolume(CdDevice& device);
 

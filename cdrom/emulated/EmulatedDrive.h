@@ -56,7 +56,7 @@ struct RecordedCommand {
 
 // An MMC target in software: answers with MMC-6 byte layouts. One mutex guards its state, so a
 // rip thread and the UI thread may talk to it at the same time through their own connections.
-class EmulatedDrive final : public ScsiTransport {
+class EmulatedDrive final : public ScsiTransport, public std::enable_shared_from_this<EmulatedDrive> {
 public:
     explicit EmulatedDrive(std::shared_ptr<const EmulatedDisc> disc, EmulatedDriveConfig config = {});
     ~EmulatedDrive() override;
@@ -67,7 +67,7 @@ public:
 
     // A new connection, as an open of the drive gives: shares this drive's state and medium and
     // holds its own volume lock, dropped when the connection is destroyed. Does not wait the
-    // open delay (openTransport does that).
+    // open delay (openTransport does that). The drive must be owned by a shared_ptr.
     std::unique_ptr<ScsiTransport> connect();
     uint32_t openDelayMs() const;
 

@@ -1,0 +1,192 @@
+#include "cdrom/mmc/MmcCommands.h"
+
+#include "cdrom/mmc/BigEndian.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace tonvane {
+
+namespace {
+constexpr size_t kCdb6 = 6;
+constexpr size_t kCdb10 = 10;
+constexpr size_t kCdb12 = 12;
+
+constexpr uint8_t kTocMsfBit = 0x02; // READ TOC byte 1: addresses as minutes/seconds/frames
+constexpr uint16_t kConfigurationAllocation = 0x0808; // 2056
+constexpr uint32_t kConfigurationExpected = 2052; // prefilled data length
+constexpr uint16_t kDiscInformationExpected = 0x0028;
+constexpr uint16_t kTrackInformationExpected = 0x0026;
+constexpr uint8_t kAddressIsTrackNumber = 0x01;
+constexpr uint32_t kPerformanceExpected = 268;
+constexpr uint8_t kPerformanceMaxDescriptors = 16;
+constexpr uint8_t kPerformanceTypeNominal = 0;
+constexpr uint8_t kRotationCav = 0x01;
+constexpr uint16_t kSpeedMaximum = 0xFFFF;
+constexpr uint8_t kSectorTypeCdDa = 0x04; // READ CD byte 1, expected sector type 1
+constexpr uint8_t kUserDataOnly = 0x10; // READ CD byte 9: no sync, header, C2 or sub-channel
+constexpr uint32_t kMaxTocAllocation = 0xFFFF;
+} // namespace
+
+bool testUnitReady(CdDevice& device)
+{
+    uint8_t cdb[kCdb6] = {kOpTestUnitReady};
+    return sendCommand(device, cdb, sizeof cdb, nullptr, 0, DataDirection::In);
+}
+
+bool preventMediumRemoval(CdDevice& device, bool prevent)
+{
+    uint8_t cdb[kCdb6] = {kOpPreventAllowMediumRemoval};
+    cdb[4] = prevent ? 1 : 0;
+    return sendCommand(device, cdb, sizeof cdb, nullptr, 0, DataDirection::In);
+}
+
+bool refreshCapabilities(CdDevice& device)
+{
+    device.capabilities = DriveFeatures{};
+    std::array<uint8_t, kConfigurationLength> buffer{};
+    writeBe32(buffer.data(), kConfigurationExpected);
+    uint8_t cdb[kCdb10] = {kOpGetConfiguration};
+    writeBe16(&cdb[7], kConfigurationAllocation);
+    if (!sendCommand(device, cdb, sizeof cdb, buffer.data(), buffer.size(), DataDirection::In))
+        return false;
+    device.capabilities = parseConfiguration(buffer);
+    return true;
+}
+
+bool readDiscInformation(CdDevice& device, DiscInformationBuffer& buffer)
+{
+    buffer.fill(0);
+    writeBe16(buffer.data(), kDiscInformationExpected);
+    uint8_t cdb[kCdb10] = {kOpReadDiscInformation};
+    writeBe16(&cdb[7], kDiscInformationLength);
+    return sendCommand(device, cdb, sizeof cdb, buffer.data(), buffer.size(), DataDirection::In);
+}
+
+bool readTrackInformation(CdDevice& device, uint32_t trackNumber, TrackInformationBuffer& buffer)
+{
+    buffer.fill(0);
+    writeBe16(buffer.data(), kTrackInformationExpected);
+    uint8_t cdb[kCdb10] = {kOpReadTrackInformation};
+    cdb[1] = kAddressIsTrackNumber;
+    writeBe32(&cdb[2], trackNumber);
+    writeBe16(&cdb[7], kTrackInformationLength);
+    return sendCommand(device, cdb, sizeof cdb, buffer.data(), buffer.size(), DataDirection::In);
+}
+
+bool readToc(CdDevice& device, uint8_t* buffer, uint16_t allocationLength)
+{
+    uint8_t cdb[kCdb10] = {kOpReadTocPmaAtip};
+    cdb[1] = kTocMsfBit;
+    writeBe16(&cdb[7], allocationLength);
+    return sendCommand(device, cdb, sizeof cdb, buffer, allocationLength, DataDirection::In);
+}
+
+bool readFullToc(CdDevice& device, std::vector<uint8_t>& toc)
+{
+    toc.clear();
+    uint8_t header[kTocHeaderLength] = {};
+    if (!readToc(device, header, sizeof header))
+        return false;
+    uint32_t allocation = tocAllocationLength(readBe16(header));
+    if (allocation > kMaxTocAllocation) {
+        device.result.error = errorFromSystem(EPROTO);
+        return false;
+    }
+    toc.assign(allocation, 0);
+    std::memcpy(toc.data(), header, sizeof header);
+    if (!readToc(device, toc.data(), static_cast<uint16_t>(allocation))) {
+        toc.clear();
+        return false;
+    }
+    return true;
+}
+
+bool readTrackList(CdDevice& device, std::vector<DiscTrack>& tracks)
+{
+    tracks.clear();
+    DiscInformationBuffer discInformation;
+    if (!readDiscInformation(device, discInformation))
+        return false;
+    // A CD holds at most 99 tracks; a larger count is a drive's garbage, not 65535 commands.
+    uint32_t last = std::min(lastTrackInLastSession(discInformation), kMaxTrackNumber);
+    for (uint32_t n = 1; n <= last; ++n) {
+        TrackInformationBuffer answer;
+        DiscTrack track;
+        track.answered = readTrackInformation(device, n, answer);
+        track.info = parseTrackInformation(answer).value_or(TrackInformation{});
+        tracks.push_back(track);
+    }
+    return true;
+}
+
+namespace {
+
+void setCdSpeedMaximum(CdDevice& device)
+{
+    uint8_t cdb[kCdb12] = {kOpSetCdSpeed};
+    cdb[1] = kRotationCav;
+    writeBe16(&cdb[2], kSpeedMaximum);
+    sendCommand(device, cdb, sizeof cdb, nullptr, 0, DataDirection::In);
+}
+
+// GET PERFORMANCE type 0; nullopt when it fails or carries no descriptor.
+std::optional<PerformanceDescriptor> readPerformance(CdDevice& device)
+{
+    std::array<uint8_t, kPerformanceLength> buffer{};
+    writeBe32(buffer.data(), kPerformanceExpected);
+    uint8_t cdb[kCdb12] = {kOpGetPerformance};
+    cdb[9] = kPerformanceMaxDescriptors;
+    cdb[10] = kPerformanceTypeNominal;
+    if (!sendCommand(device, cdb, sizeof cdb, buffer.data(), buffer.size(), DataDirection::In))
+        return std::nullopt;
+    return firstPerformanceDescriptor(buffer);
+}
+
+void setStreaming(CdDevice& device, const PerformanceDescriptor& performance)
+{
+    std::array<uint8_t, kStreamingDescriptorLength> descriptor = streamingDescriptorFor(performance);
+    uint8_t cdb[kCdb12] = {kOpSetStreaming};
+    writeBe16(&cdb[9], kStreamingDescriptorLength);
+    sendCommand(device, cdb, sizeof cdb, descriptor.data(), descriptor.size(), DataDirection::Out);
+}
+
+} // namespace
+
+void prepareForRipping(CdDevice& device)
+{
+    lockVolume(device);
+    preventMediumRemoval(device, true);
+    if (device.capabilities.realTimeStreaming) {
+        if (std::optional<PerformanceDescriptor> performance = readPerformance(device)) {
+            setStreaming(device, *performance);
+            return;
+        }
+    }
+    setCdSpeedMaximum(device);
+}
+
+void finishRipping(CdDevice& device)
+{
+    preventMediumRemoval(device, false);
+    unlockVolume(device);
+    closeDevice(device);
+}
+
+bool readCd(CdDevice& device, uint32_t lba, uint32_t sectors, uint8_t* buffer)
+{
+    if (sectors == 0 || sectors > kMaxSectorsPerRead || buffer == nullptr) {
+        device.result.clear();
+        device.result.error = errorFromSystem(EINVAL);
+        return false;
+    }
+    uint8_t cdb[kCdb12] = {kOpReadCd};
+    cdb[1] = kSectorTypeCdDa;
+    writeBe32(&cdb[2], lba);
+    writeBe24(&cdb[6], sectors);
+    cdb[9] = kUserDataOnly;
+    return sendCommand(device, cdb, sizeof cdb, buffer, size_t{sectors} * kCdDaSectorBytes, DataDirection::In);
+}
+
+} // namespace tonvane
