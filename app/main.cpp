@@ -1,16 +1,18 @@
-#include "core/ProductConfig.h"
-#include "core/foundation/WideString.h"
+#include "app/cli/CliApplication.h"
+#include "app/cli/CommandLine.h"
 #include "core/language/Language.h"
 #include "core/settings/SettingsDefaults.h"
 #include "core/settings/SettingsStore.h"
 #include "core/startup/ProcessEntry.h"
+#include "core/ProductConfig.h"
 
-#include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 using namespace tonvane;
 
-int main()
+int main(int argc, char** argv)
 {
     processStartup();
 
@@ -20,9 +22,16 @@ int main()
         languageSlot(static_cast<LanguageId>(stored)))
         setCurrentLanguage(static_cast<LanguageId>(stored));
 
-    WideString name(uiText(languageNameText(currentLanguage())).view());
-    std::printf("Tonvane %s\nInterface language: %s\n", product::kVersion, name.toUtf8().c_str());
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    cli::ParseResult parsed = cli::parseCommandLine(arguments);
+    int code;
+    if (!parsed.options) {
+        std::fprintf(stderr, "tonvane: %s\n\n%s", parsed.error.c_str(), cli::usageText());
+        code = cli::kExitUsage;
+    } else {
+        code = cli::runCommandLine(*parsed.options, stdout, stderr);
+    }
 
     processShutdown();
-    return 0;
+    return code;
 }

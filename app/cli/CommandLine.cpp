@@ -1,0 +1,241 @@
+#include "app/cli/CommandLine.h"
+
+#include "core/disc/EncoderFormat.h"
+
+#include <charconv>
+#include <set>
+
+namespace tonvane::cli {
+
+namespace {
+
+std::optional<int64_t> parseNumber(const std::string& text)
+{
+    int64_t value = 0;
+    const char* end = text.data() + text.size();
+    auto [at, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || at != end)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<int32_t> parseFormat(const std::string& name)
+{
+    if (name == "mp3")
+        return kFormatMp3;
+    if (name == "ogg" || name == "vorbis")
+        return kFormatVorbis;
+    if (name == "flac")
+        return kFormatFlac;
+    if (name == "wav")
+        return kFormatWav;
+    return std::nullopt;
+}
+
+} // namespace
+
+const char* usageText()
+{
+    return "Usage: tonvane COMMAND [OPTIONS]\n"
+           "\n"
+           "Commands:\n"
+           "  drives               list the drives, whether each holds an audio disc, and its model\n"
+           "  info                 show the disc's audio tracks, its CDDB disc ID and query line\n"
+           "  rip                  convert the disc's tracks into audio files\n"
+           "  --help, -h           show this text\n"
+           "  --version            show the version\n"
+           "\n"
+           "Options:\n"
+           "  --drive D            drive to use: /dev/srN, image:/path/disc.cue or demo:\n"
+           "                       (default: the first real drive holding an audio disc, else demo:;\n"
+           "                       with drives: add an image drive to the list; may be repeated)\n"
+           "  --format F           rip: mp3, ogg, flac or wav (default: the stored format, ogg)\n"
+           "  --quality N          rip: quality index of the format (default: the stored one)\n"
+           "                       mp3 0-13 = 32..320 kbit/s (8 = 128), ogg 0-11 = q0.0..1.0 (6 = q0.6),\n"
+           "                       flac 0-7 = level 0..7 (7), wav 0\n"
+           "  --tracks LIST        rip: track numbers such as 1,3-5 (default: every track)\n"
+           "  --out DIR            rip: output folder (default: the stored folder, else the music\n"
+           "                       folder: XDG_MUSIC_DIR or ~/Music)\n"
+           "  --lookup             look the disc up on the CDDB server\n"
+           "  --no-lookup          do not look the disc up\n"
+           "                       (default: the stored \"Auto\" setting decides, as in the window program)\n"
+           "  --server HOST[:PORT] CDDB server (default: the stored server, gnudb.gnudb.org:8880)\n"
+           "  --match N            rip: which CDDB match to use, 0 = the first (default: 0)\n"
+           "  --jobs N             rip: tracks converted at once (default: the number of processors)\n"
+           "\n"
+           "Exit status: 0 every selected track written, 1 some track failed, 2 bad usage,\n"
+           "3 no drive or no audio disc, 130 interrupted.\n";
+}
+
+ParseResult parseCommandLine(const std::vector<std::string>& arguments)
+{
+    ParseResult result;
+    Options options;
+    size_t i = 0;
+    if (arguments.empty()) {
+        result.options = options;
+        return result;
+    }
+    const std::string& command = arguments[0];
+    if (command == "--help" || command == "-h" || command == "help")
+        options.command = Command::Help;
+    else if (command == "--version")
+        options.command = Command::Version;
+    else if (command == "drives")
+        options.command = Command::Drives;
+    else if (command == "info")
+        options.command = Command::Info;
+    else if (command == "rip")
+        options.command = Command::Rip;
+    else {
+        result.error = "unknown command '" + command + "'";
+        return result;
+    }
+    ++i;
+
+    auto takeValue = [&](const std::string& option, std::string& value) {
+        if (i + 1 >= arguments.size()) {
+            result.error = "option " + option + " needs a value";
+            return false;
+        }
+        value = arguments[++i];
+        return true;
+    };
+    auto ripOnly = [&](const std::string& option) {
+        if (options.command != Command::Rip) {
+            result.error = "option " + option + " belongs to the rip command";
+            return false;
+        }
+        return true;
+    };
+
+    for (; i < arguments.size(); ++i) {
+        const std::string& option = arguments[i];
+        std::string value;
+        if (option == "--help" || option == "-h") {
+            options.command = Command::Help;
+        } else if (option == "--drive") {
+            if (!takeValue(option, value))
+                return result;
+            options.drives.push_back(value);
+        } else if (option == "--format") {
+            if (!ripOnly(option) || !takeValue(option, value))
+                return result;
+            options.format = parseFormat(value);
+            if (!options.format) {
+                result.error = "unknown format '" + value + "' (use mp3, ogg, flac or wav)";
+                return result;
+            }
+        } else if (option == "--quality") {
+            if (!ripOnly(option) || !takeValue(option, value))
+                return result;
+            auto number = parseNumber(value);
+            if (!number || *number < 0 || *number > 0xFFFF) {
+                result.error = "--quality wants a quality index, not '" + value + "'";
+                return result;
+            }
+            options.quality = static_cast<uint32_t>(*number);
+        } else if (option == "--tracks") {
+            if (!ripOnly(option) || !takeValue(option, value))
+                return result;
+            if (value.empty()) {
+                result.error = "--tracks needs a list such as 1,3-5";
+                return result;
+            }
+            options.tracks = value;
+        } else if (option == "--out") {
+            if (!ripOnly(option) || !takeValue(option, value))
+                return result;
+            if (value.empty()) {
+                result.error = "--out needs a folder";
+                return result;
+            }
+            options.outputFolder = value;
+        } else if (option == "--lookup") {
+            options.lookup = LookupChoice::Lookup;
+        } else if (option == "--no-lookup") {
+            options.lookup = LookupChoice::NoLookup;
+        } else if (option == "--server") {
+            if (!takeValue(option, value))
+                return result;
+            if (value.empty()) {
+                result.error = "--server needs a host name";
+                return result;
+            }
+            options.server = value;
+        } else if (option == "--match") {
+            if (!ripOnly(option) || !takeValue(option, value))
+                return result;
+            auto number = parseNumber(value);
+            if (!number || *number < 0 || *number > 99) {
+                result.error = "--match wants a match number from 0, not '" + value + "'";
+                return result;
+            }
+            options.match = static_cast<int32_t>(*number);
+        } else if (option == "--jobs") {
+            if (!ripOnly(option) || !takeValue(option, value))
+                return result;
+            auto number = parseNumber(value);
+            if (!number || *number < 1 || *number > 64) {
+                result.error = "--jobs wants a number from 1 to 64, not '" + value + "'";
+                return result;
+            }
+            options.jobs = static_cast<int32_t>(*number);
+        } else {
+            result.error = "unknown option '" + option + "'";
+            return result;
+        }
+    }
+    result.options = options;
+    return result;
+}
+
+std::optional<std::vector<int32_t>> parseTrackSelection(const std::string& text, int32_t trackCount,
+                                                        std::string& error)
+{
+    std::vector<int32_t> tracks;
+    if (text.empty()) {
+        for (int32_t n = 1; n <= trackCount; ++n)
+            tracks.push_back(n);
+        return tracks;
+    }
+    std::set<int32_t> seen;
+    size_t at = 0;
+    while (at <= text.size()) {
+        size_t comma = text.find(',', at);
+        std::string part = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        size_t dash = part.find('-');
+        auto first = parseNumber(part.substr(0, dash));
+        auto last = dash == std::string::npos ? first : parseNumber(part.substr(dash + 1));
+        if (!first || !last) {
+            error = "--tracks: '" + part + "' is not a track number or range";
+            return std::nullopt;
+        }
+        if (*first < 1 || *last < 1) {
+            error = "--tracks: tracks are numbered from 1";
+            return std::nullopt;
+        }
+        if (*last < *first) {
+            error = "--tracks: the range " + part + " runs backwards";
+            return std::nullopt;
+        }
+        if (*last > trackCount) {
+            error = "--tracks: the disc has " + std::to_string(trackCount) + " audio tracks, there is no track " +
+                    std::to_string(*last);
+            return std::nullopt;
+        }
+        for (int64_t n = *first; n <= *last; ++n) {
+            if (!seen.insert(static_cast<int32_t>(n)).second) {
+                error = "--tracks: track " + std::to_string(n) + " is named twice";
+                return std::nullopt;
+            }
+            tracks.push_back(static_cast<int32_t>(n));
+        }
+        if (comma == std::string::npos)
+            break;
+        at = comma + 1;
+    }
+    return tracks;
+}
+
+} // namespace tonvane::cli

@@ -1,0 +1,48 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tonvane::cli {
+
+// Process exit codes of the command line.
+inline constexpr int kExitOk = 0; // every selected track written
+inline constexpr int kExitTrackFailed = 1; // some track failed (named in the summary)
+inline constexpr int kExitUsage = 2; // bad usage
+inline constexpr int kExitNoDisc = 3; // no drive or no audio disc
+inline constexpr int kExitInterrupted = 130; // Ctrl-C: stopped, files closed
+
+enum class Command { Help, Version, Drives, Info, Rip };
+enum class LookupChoice { Auto, Lookup, NoLookup }; // Auto: the stored "Auto" setting decides
+
+struct Options {
+    Command command = Command::Help;
+    std::vector<std::string> drives; // --drive, in order; the first one is used by info and rip
+    std::optional<int32_t> format; // --format: EncoderFormat
+    std::optional<uint32_t> quality; // --quality: QualityIndex of the format
+    std::string tracks; // --tracks as given ("1,3-5"); empty = every track
+    std::string outputFolder; // --out
+    LookupChoice lookup = LookupChoice::Auto;
+    std::string server; // --server HOST[:PORT]
+    std::optional<int32_t> match; // --match N (0-based)
+    std::optional<int32_t> jobs; // --jobs N (lanes)
+};
+
+struct ParseResult {
+    std::optional<Options> options;
+    std::string error; // one line naming the problem, when options is empty
+};
+
+ParseResult parseCommandLine(const std::vector<std::string>& arguments);
+
+// The --help text: every command and option with its default.
+const char* usageText();
+
+// "1,3-5" -> the 1-based track numbers 1, 3, 4, 5 in order, each within 1..trackCount. An empty
+// text selects every track. nullopt with error set for 0, reversed ranges, numbers beyond the
+// disc, repeated tracks and anything that is not a number.
+std::optional<std::vector<int32_t>> parseTrackSelection(const std::string& text, int32_t trackCount,
+                                                        std::string& error);
+
+} // namespace tonvane::cli

@@ -1,0 +1,45 @@
+#include "app/cli/TestFaults.h"
+
+#include "cdrom/emulated/DemoDisc.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <string_view>
+
+namespace tonvane::cli {
+
+namespace {
+bool parseNumber(std::string_view text, uint32_t& value)
+{
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+} // namespace
+
+void applyTestFaults()
+{
+    const char* setting = std::getenv("TONVANE_TEST_FAULTS");
+    if (!setting || !*setting)
+        return;
+    EmulatedFaults faults;
+    std::string_view rest(setting);
+    while (!rest.empty()) {
+        std::string_view item = rest.substr(0, rest.find(';'));
+        rest.remove_prefix(item.size() < rest.size() ? item.size() + 1 : item.size());
+        std::string_view values = item.substr(item.find(':') == std::string_view::npos ? item.size() : item.find(':') + 1);
+        if (item.rfind("read:", 0) == 0) {
+            while (!values.empty()) {
+                std::string_view number = values.substr(0, values.find(','));
+                values.remove_prefix(number.size() < values.size() ? number.size() + 1 : number.size());
+                uint32_t lba;
+                if (parseNumber(number, lba))
+                    faults.readFaults.push_back({lba, kPermanentFault});
+            }
+        } else if (item.rfind("speed:", 0) == 0) {
+            parseNumber(values, faults.sectorsPerSecond);
+        }
+    }
+    demoDrive()->setFaults(faults);
+}
+
+} // namespace tonvane::cli

@@ -1,0 +1,183 @@
+// Runs the built tonvane binary the way a user or a script would.
+#include "FakeCddbServer.h"
+#include "cdrom/emulated/DemoDisc.h"
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+using namespace tonvane;
+using namespace tonvane::test;
+
+namespace {
+
+const std::string kBinary = std::string(TONVANE_BINARY_DIR) + "/app/tonvane";
+
+uint32_t le32(const std::string& bytes, size_t at)
+{
+    return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
+           static_cast<uint8_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
+}
+
+// The demo disc's audio for a track, straight from the emulated disc.
+std::string demoPcm(size_t trackIndex)
+{
+    auto disc = demoDrive()->disc();
+    const auto& track = disc->tracks().at(trackIndex);
+    std::string bytes(static_cast<size_t>(track.length) * 2352, '\0');
+    disc->readSectors(track.start, track.length, reinterpret_cast<uint8_t*>(bytes.data()));
+    return bytes;
+}
+
+class Cli : public ::testing::Test {
+protected:
+    ProcessResult tonvane(std::vector<std::string> arguments, std::vector<std::string> environment = {},
+                          int timeoutMs = 180000)
+    {
+        environment.push_back("XDG_CONFIG_HOME=" + m_config.path());
+        environment.push_back("XDG_MUSIC_DIR=" + m_dir.path() + "/music");
+        return runProcess(kBinary, arguments, environment, timeoutMs);
+    }
+    std::string out(const std::string& name) const { return m_dir.path() + "/out/" + name; }
+
+    TempDir m_dir;
+    TempDir m_config;
+};
+
+} // namespace
+
+TEST_F(Cli, HelpAndVersion)
+{
+    ProcessResult help = tonvane({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("--tracks"), std::string::npos);
+    ProcessResult version = tonvane({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_NE(version.out.find("tonvane 0.2"), std::string::npos);
+}
+
+TEST_F(Cli, BadInputGivesOneLineAndTheRightExitCode)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* mentions;
+    } cases[] = {
+        {{"rip", "--what"}, 2, "--what"},
+        {{"rip", "--drive", "demo:", "--no-lookup", "--tracks", "0", "--out", out("")}, 2, "from 1"},
+        {{"rip", "--drive", "demo:", "--no-lookup", "--tracks", "5-2", "--out", out("")}, 2, "backwards"},
+        {{"rip", "--drive", "demo:", "--no-lookup", "--tracks", "9", "--out", out("")}, 2, "no track 9"},
+        {{"rip", "--drive", "demo:", "--no-lookup", "--format", "flac", "--quality", "99", "--out", out("")}, 2,
+         "--quality 99"},
+        {{"rip", "--drive", "demo:", "--no-lookup", "--out", "/proc/tonvane-cannot"}, 2, "/proc/tonvane-cannot"},
+        {{"rip", "--drive", "image:/no/such/disc.cue", "--no-lookup", "--out", out("")}, 3, "no audio disc"},
+        {{"info", "--drive", "image:/no/such/disc.cue"}, 3, "no audio disc"},
+    };
+    for (const Case& c : cases) {
+        ProcessResult result = tonvane(c.arguments, {}, 60000);
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.mentions << "\n" << result.err;
+        std::string firstLine = result.err.substr(0, result.err.find('\n'));
+        EXPECT_NE(result.err.find(c.mentions), std::string::npos) << result.err;
+        EXPECT_EQ(firstLine.rfind("tonvane: ", 0), 0u) << result.err;
+    }
+}
+
+TEST_F(Cli, RipsTheDemoDiscToExactWavFiles)
+{
+    ProcessResult result =
+        tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "wav", "--out", out(""), "--jobs", "2"});
+    ASSERT_EQ(result.exitCode, 0) << result.err << result.out;
+    EXPECT_EQ(result.out.find('\x1b'), std::string::npos) << "control codes on a pipe";
+    for (size_t i = 0; i < demoDrive()->disc()->tracks().size(); ++i) {
+        std::string file = readFile(out("Track " + std::to_string(i + 1) + ".Wav"));
+        ASSERT_GT(file.size(), 44u);
+        EXPECT_EQ(le32(file, 40), file.size() - 44);
+        EXPECT_TRUE(file.substr(44) == demoPcm(i)) << "track " << i + 1;
+        EXPECT_NE(result.out.find("Track " + std::to_string(i + 1) + ".Wav"), std::string::npos);
+    }
+}
+
+TEST_F(Cli, TrackSelectionConvertsOnlyThoseTracks)
+{
+    ProcessResult result =
+        tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "wav", "--tracks", "2,4", "--out", out("")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_FALSE(fileExists(out("Track 1.Wav")));
+    EXPECT_TRUE(fileExists(out("Track 2.Wav")));
+    EXPECT_FALSE(fileExists(out("Track 3.Wav")));
+    EXPECT_TRUE(readFile(out("Track 4.Wav")).substr(44) == demoPcm(3));
+}
+
+TEST_F(Cli, PermanentReadErrorExitsOneAndNamesTheTrack)
+{
+    auto disc = demoDrive()->disc();
+    uint32_t badLba = disc->tracks().at(1).start + 100;
+    ProcessResult result = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "wav", "--out", out("")},
+                                   {"TONVANE_TEST_FAULTS=read:" + std::to_string(badLba)});
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_NE(result.err.find("track 2 failed"), std::string::npos) << result.err;
+    EXPECT_TRUE(readFile(out("Track 1.Wav")).substr(44) == demoPcm(0));
+    std::string partial = readFile(out("Track 2.Wav"));
+    EXPECT_EQ(le32(partial, 40), partial.size() - 44); // valid, shorter
+    EXPECT_LT(partial.size() - 44, demoPcm(1).size());
+}
+
+TEST_F(Cli, InterruptStopsWithClosedValidFilesAndExit130)
+{
+    // An 8x drive: the rip takes long enough to be interrupted in the middle.
+    RunningProcess process(kBinary,
+                           {"rip", "--drive", "demo:", "--no-lookup", "--format", "wav", "--out", out(""), "--jobs", "2"},
+                           {"XDG_CONFIG_HOME=" + m_config.path(), "TONVANE_TEST_FAULTS=speed:600"});
+    for (int i = 0; i < 200 && process.outSoFar().find("track") == std::string::npos; ++i)
+        ;
+    ::usleep(500000);
+    ::kill(process.pid(), SIGINT);
+    ProcessResult result = process.wait(60000);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitCode, 130) << result.err;
+    std::string partial = readFile(out("Track 1.Wav"));
+    ASSERT_GE(partial.size(), 44u);
+    EXPECT_EQ(le32(partial, 40), partial.size() - 44);
+    EXPECT_LT(partial.size() - 44, demoPcm(0).size());
+    EXPECT_TRUE(partial.substr(44) == demoPcm(0).substr(0, partial.size() - 44));
+}
+
+TEST_F(Cli, LookupFillsTitlesIntoFileNames)
+{
+    FakeCddbServer server({"Opening", "Second/Song", "Third: \"Live\"", "Finale"});
+    ProcessResult result = tonvane({"rip", "--drive", "demo:", "--lookup", "--server",
+                                    "127.0.0.1:" + std::to_string(server.port()), "--format", "wav", "--tracks", "1-3",
+                                    "--out", out("")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(fileExists(out("01 - Opening.Wav"))) << result.out;
+    EXPECT_TRUE(fileExists(out("02 - SecondSong.Wav")));
+    EXPECT_TRUE(fileExists(out("03 - Third 'Live'.Wav")));
+    EXPECT_NE(result.err.find("Demo Artist / Demo Album"), std::string::npos);
+
+    ProcessResult info = tonvane({"info", "--drive", "demo:", "--lookup", "--server",
+                                  "127.0.0.1:" + std::to_string(server.port())});
+    EXPECT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_NE(info.out.find("Disc ID: "), std::string::npos);
+    EXPECT_NE(info.out.find("Query: cddb query "), std::string::npos);
+    EXPECT_NE(info.out.find("Finale"), std::string::npos);
+}
+
+TEST_F(Cli, ServerThatDoesNotAnswerIsReportedNotHung)
+{
+    ProcessResult info = tonvane({"info", "--drive", "demo:", "--lookup", "--server", "127.0.0.1:1"}, {}, 90000);
+    EXPECT_FALSE(info.timedOut);
+    EXPECT_EQ(info.exitCode, 1);
+    EXPECT_NE(info.err.find("CDDB lookup failed"), std::string::npos) << info.err;
+}
+
+TEST_F(Cli, DrivesListsTheDemoDiscWithItsModel)
+{
+    ProcessResult result = tonvane({"drives"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.out.find("demo:"), std::string::npos);
+    EXPECT_NE(result.out.find("audio disc"), std::string::npos);
+    EXPECT_NE(result.out.find("TONVANE"), std::string::npos) << result.out;
+}

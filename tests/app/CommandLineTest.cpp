@@ -1,0 +1,74 @@
+#include "app/cli/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+using namespace tonvane::cli;
+
+TEST(CommandLine, RipOptionsAreParsed)
+{
+    auto parsed = parseCommandLine({"rip", "--drive", "demo:", "--format", "flac", "--quality", "3", "--tracks",
+                                    "1,3-5", "--out", "/tmp/x", "--no-lookup", "--server", "h:1", "--match", "2",
+                                    "--jobs", "4"});
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    const Options& o = *parsed.options;
+    EXPECT_EQ(o.command, Command::Rip);
+    EXPECT_EQ(o.drives, std::vector<std::string>{"demo:"});
+    EXPECT_EQ(o.format, 2);
+    EXPECT_EQ(o.quality, 3u);
+    EXPECT_EQ(o.tracks, "1,3-5");
+    EXPECT_EQ(o.outputFolder, "/tmp/x");
+    EXPECT_EQ(o.lookup, LookupChoice::NoLookup);
+    EXPECT_EQ(o.server, "h:1");
+    EXPECT_EQ(o.match, 2);
+    EXPECT_EQ(o.jobs, 4);
+}
+
+TEST(CommandLine, BadUsageNamesTheProblem)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* mentions;
+    } cases[] = {
+        {{"rip", "--bogus"}, "--bogus"},
+        {{"explode"}, "explode"},
+        {{"rip", "--format", "aac"}, "aac"},
+        {{"rip", "--quality", "x"}, "--quality"},
+        {{"rip", "--jobs", "0"}, "--jobs"},
+        {{"rip", "--drive"}, "--drive"},
+        {{"info", "--format", "flac"}, "--format"},
+        {{"rip", "--match", "-1"}, "--match"},
+    };
+    for (const Case& c : cases) {
+        auto parsed = parseCommandLine(c.arguments);
+        EXPECT_FALSE(parsed.options) << c.mentions;
+        EXPECT_NE(parsed.error.find(c.mentions), std::string::npos) << parsed.error;
+        EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << "one line: " << parsed.error;
+    }
+}
+
+TEST(CommandLine, TrackSelections)
+{
+    std::string error;
+    EXPECT_EQ(parseTrackSelection("1,3-5", 6, error), (std::vector<int32_t>{1, 3, 4, 5}));
+    EXPECT_EQ(parseTrackSelection("", 3, error), (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(parseTrackSelection("6", 6, error), (std::vector<int32_t>{6}));
+    for (const char* bad : {"0", "5-2", "7", "1,,2", "a", "1-", "3,3", "2-99", "-1"}) {
+        error.clear();
+        EXPECT_FALSE(parseTrackSelection(bad, 6, error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+    parseTrackSelection("5-2", 6, error);
+    EXPECT_NE(error.find("backwards"), std::string::npos);
+    parseTrackSelection("9", 6, error);
+    EXPECT_NE(error.find("no track 9"), std::string::npos);
+}
+
+TEST(CommandLine, HelpListsEveryOptionWithItsDefault)
+{
+    std::string help = usageText();
+    for (const char* option : {"--drive", "--format", "--quality", "--tracks", "--out", "--lookup", "--no-lookup",
+                               "--server", "--match", "--jobs", "drives", "info", "rip"})
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+    EXPECT_NE(help.find("gnudb.gnudb.org:8880"), std::string::npos);
+    EXPECT_NE(help.find("default"), std::string::npos);
+}

@@ -1,0 +1,109 @@
+#pragma once
+// A CDDB server on 127.0.0.1 for command-line tests: greets, negotiates level 6, answers every
+// query with one exact match and serves a fixed entry. One connection at a time, on its own
+// thread; stops when destroyed.
+#include <arpa/inet.h>
+#include <atomic>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace tonvane::test {
+
+class FakeCddbServer {
+public:
+    explicit FakeCddbServer(std::vector<std::string> titles) : m_titles(std::move(titles))
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        ::listen(m_listener, 4);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~FakeCddbServer()
+    {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_listener);
+    }
+    int port() const { return m_port; }
+    int lookups() const { return m_lookups; }
+
+private:
+    void serve()
+    {
+        while (!m_stop) {
+            pollfd ready{m_listener, POLLIN, 0};
+            if (::poll(&ready, 1, 50) <= 0)
+                continue;
+            int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0)
+                continue;
+            ++m_lookups;
+            converse(client);
+            ::close(client);
+        }
+    }
+
+    void say(int client, const std::string& text) { ::send(client, text.data(), text.size(), MSG_NOSIGNAL); }
+
+    void converse(int client)
+    {
+        say(client, "201 fake CDDBP server v1 ready\r\n");
+        std::string buffer;
+        for (int rounds = 0; rounds < 1000 && !m_stop; ++rounds) {
+            pollfd ready{client, POLLIN, 0};
+            if (::poll(&ready, 1, 100) <= 0)
+                continue;
+            char bytes[4096];
+            ssize_t n = ::recv(client, bytes, sizeof bytes, 0);
+            if (n <= 0)
+                return;
+            buffer.append(bytes, static_cast<size_t>(n));
+            for (size_t end; (end = buffer.find("\r\n")) != std::string::npos;) {
+                std::string line = buffer.substr(0, end);
+                buffer.erase(0, end + 2);
+                if (line.rfind("cddb hello", 0) == 0)
+                    say(client, "200 Hello and welcome\r\n");
+                else if (line == "proto")
+                    say(client, "200 CDDB protocol level: current 1, supported 6\r\n");
+                else if (line.rfind("proto ", 0) == 0)
+                    say(client, "201 OK, CDDB protocol level now: 6\r\n");
+                else if (line.rfind("cddb query ", 0) == 0) {
+                    m_discId = line.substr(11, 8);
+                    say(client, "200 rock " + m_discId + " Demo Artist / Demo Album\r\n");
+                } else if (line.rfind("cddb read ", 0) == 0) {
+                    std::string entry = "210 rock " + m_discId + "\r\n# xmcd\r\nDISCID=" + m_discId +
+                                        "\r\nDTITLE=Demo Artist / Demo Album\r\nDYEAR=2024\r\nDGENRE=Rock\r\n";
+                    for (size_t i = 0; i < m_titles.size(); ++i)
+                        entry += "TTITLE" + std::to_string(i) + "=" + m_titles[i] + "\r\n";
+                    say(client, entry + ".\r\n");
+                } else if (line == "quit") {
+                    say(client, "230 Goodbye\r\n");
+                    return;
+                } else {
+                    say(client, "500 Unrecognized command\r\n");
+                }
+            }
+        }
+    }
+
+    std::vector<std::string> m_titles;
+    int m_listener = -1;
+    int m_port = 0;
+    std::string m_discId = "00000000";
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_lookups{0};
+    std::thread m_thread;
+};
+
+} // namespace tonvane::test
