@@ -16,9 +16,16 @@ inline constexpr char16_t kTutorialsPage[] = u"https://tonvane.org/tutorials/";
 
 // Update check: version file on the product server, fetched with HTTP/1.1 on port 80.
 inline constexpr char kUpdateHost[] = "tonvane.org";
-inline constexpr char kVersionFilePath[] = "/version.txt";
+inline constexpr char kVersionFilePath[] = "/version/tonvane.txt";
 // This build's key in the version file; the Windows build looks for "Win32".
 inline constexpr char kUpdatePlatformKey[] = "Linux";
+// Ed25519 public key (libsodium crypto_sign) that signs every installer the update check may
+// start; the detached signature is fetched from the download URL + ".sig". Replace with the
+// release key: the secret half of this one was not kept, so nothing verifies against it yet.
+inline constexpr unsigned char kUpdateSigningKey[32] = {
+    0x2d, 0x31, 0xf8, 0x5b, 0x3c, 0xad, 0xce, 0x81, 0x1f, 0x8b, 0x59, 0x44, 0xfc, 0x22, 0xb6, 0x23,
+    0x92, 0x6d, 0x7c, 0x4c, 0x26, 0x5d, 0xf0, 0x46, 0x09, 0x8b, 0xa5, 0x26, 0xc9, 0x74, 0x6e, 0x1d,
+};
 
 // Default FreeDB (CDDB) server and port.
 inline constexpr char16_t kDefaultFreeDbServer[] = u"gnudb.gnudb.org";

@@ -1,0 +1,85 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tonvane {
+
+// One match of a query: its match line from the query reply ("category discid title"), then
+// the lines of its database entry, as received (8-bit).
+struct CddbMatch {
+    std::vector<std::string> lines;
+};
+
+// The client side of a CDDB session as a line machine, free of sockets: received bytes go in,
+// commands to send and progress events come out. Events 4, 5 and 6 are raised here; the
+// connection events (1, 2, 3, 7) belong to the client that owns the socket.
+class CddbProtocol {
+public:
+    enum class State : uint8_t {
+        WaitGreeting = 1,
+        HelloSent = 2,
+        Protocol = 3,
+        QuerySent = 4,
+        MatchList = 5,
+        Reading = 6,
+        Finished = 7,
+    };
+
+    static constexpr size_t kMaxLineBytes = 64 * 1024; // [bytes] longer lines end the session
+    static constexpr size_t kMaxMatches = 100;
+    static constexpr size_t kMaxEntryTextBytes = 4 * 1024 * 1024; // [bytes] all stored lines together
+    // Protocol level from which servers send UTF-8; below it entries are ISO-8859-1.
+    static constexpr int kUtf8ProtocolLevel = 6;
+
+    class Output {
+    public:
+        virtual void send(std::string_view command) = 0;
+        virtual void event(int code) = 0;
+        // Every stored line (new match or appended entry line), for the debug output.
+        virtual void storedLine(std::string_view) {}
+
+    protected:
+        ~Output() = default;
+    };
+
+    explicit CddbProtocol(std::string queryCommand = {});
+
+    // Appends received bytes and runs every complete "\r\n" line through the machine. Answers
+    // false once the session has failed ("quit" has then been sent, further input is ignored).
+    bool receive(const char* bytes, size_t count, Output& out);
+    // One line without its "\r\n".
+    bool handleLine(std::string_view line, Output& out);
+
+    State state() const { return m_state; }
+    bool failed() const { return m_failed; }
+    // Level the server speaks after the proto exchange (1 until known).
+    int protocolLevel() const { return m_protocolLevel; }
+    const std::vector<CddbMatch>& matches() const { return m_matches; }
+    std::vector<CddbMatch> takeMatches() { return std::move(m_matches); }
+
+private:
+    bool fail(Output& out);
+    bool startReading(Output& out);
+    bool store(std::string_view line, bool newMatch, Output& out);
+    bool handleProtocolReply(int code, std::string_view line, Output& out);
+
+    std::string m_queryCommand;
+    std::string m_lineBuffer;
+    State m_state = State::WaitGreeting;
+    bool m_failed = false;
+    bool m_protoRequested = false; // "proto N" sent, its answer pending
+    bool m_awaitReadReply = false; // "cddb read" sent, its 210 line pending
+    int m_requestedLevel = 0;
+    int m_protocolLevel = 1;
+    size_t m_matchIndex = 0;
+    size_t m_storedBytes = 0;
+    std::vector<CddbMatch> m_matches;
+};
+
+// The leading decimal reply code of a line, or -1 when it has none.
+int cddbReplyCode(std::string_view line);
+
+} // namespace tonvane

@@ -1,0 +1,35 @@
+#pragma once
+#include "core/disc/TrackEntry.h"
+#include "core/foundation/WideString.h"
+#include "net/cddb/CddbProtocol.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tonvane {
+
+inline constexpr int32_t kMaxCddbValueCharacters = 260;
+
+// The raw value of key in an entry: the text after "key=" on every line whose key equals key
+// (ASCII case ignored), joined in order, since long values are split over repeated keys.
+// "TTITLE1" does not match a "TTITLE10=" line.
+std::string cddbValueBytes(const CddbMatch& match, std::string_view key);
+
+// The value as text: UTF-8 when the bytes are valid UTF-8; otherwise ISO-8859-1 below
+// protocol level 6 (what older servers send), UTF-8 with replacement characters from level 6
+// on. At most 260 characters.
+WideString cddbValue(const CddbMatch& match, std::string_view key, int protocolLevel);
+
+// Copies match r (clamped to the last one) into the tracks: title, and the tags encoder text,
+// album, title, artist, composer (= artist), year, track number and genre. DTITLE
+// "artist / album" is split at the first " / ". The disc ID tag is left alone.
+void applyCddbMatch(const std::vector<CddbMatch>& matches, size_t r, int protocolLevel, std::span<TrackEntry> tracks);
+inline void applyCddbMatch(const std::vector<CddbMatch>& matches, size_t r, int protocolLevel, TrackEntry* tracks,
+                           size_t count)
+{
+    applyCddbMatch(matches, r, protocolLevel, std::span<TrackEntry>(tracks, count));
+}
+
+} // namespace tonvane

@@ -1,0 +1,182 @@
+#include "net/update/UpdateChecker.h"
+
+#include "core/settings/SettingsDefaults.h"
+#include "core/settings/SettingsStore.h"
+
+#include <chrono>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tonvane {
+
+namespace {
+
+constexpr uint32_t kNoUpdateTextMs = 2000; // [ms] "There are no available updates" stays this long
+constexpr char kSignatureSuffix[] = ".sig";
+constexpr mode_t kVerifiedInstaller = 0700;
+constexpr uint64_t kMaxVersionFileBytes = 64 * 1024; // [bytes]
+
+} // namespace
+
+UpdateChecker::UpdateChecker(UpdateUi& ui, UpdateCheckerOptions options) : m_ui(ui), m_options(std::move(options))
+{
+    if (m_options.cacheDirectory.empty())
+        m_options.cacheDirectory = updateCacheDirectory();
+}
+
+UpdateChecker::~UpdateChecker()
+{
+    stop();
+}
+
+ProgramLauncher& UpdateChecker::launcher()
+{
+    return m_options.launcher ? *m_options.launcher : m_systemLauncher;
+}
+
+HttpClientOptions UpdateChecker::httpOptions() const
+{
+    HttpClientOptions options;
+    options.port = m_options.port;
+    options.resolver = m_options.resolver;
+    return options;
+}
+
+UpdateInfo UpdateChecker::lastInfo() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_lastInfo;
+}
+
+void UpdateChecker::startUp()
+{
+    WideString leftOver;
+    if (settings::readString(product::kProductKey, u"", settings::kValueDeleteUpdateFile, leftOver)) {
+        if (!leftOver.empty())
+            ::unlink(leftOver.toUtf8().c_str()); // already gone is fine
+        settings::deleteUpdateFileValue(product::kProductKey);
+        launcher().openWebPage(m_options.webPage);
+    }
+    stop();
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = false;
+    }
+    startThread(m_delayedThread, delayedCheckMain, this);
+}
+
+void UpdateChecker::stop()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        if (m_activeFetch)
+            m_activeFetch->cancel();
+        m_wake.notify_all();
+    }
+    m_delayedThread.join();
+}
+
+void* UpdateChecker::delayedCheckMain(void* self)
+{
+    auto* checker = static_cast<UpdateChecker*>(self);
+    {
+        std::unique_lock lock(checker->m_mutex);
+        if (checker->m_wake.wait_for(lock, std::chrono::milliseconds(checker->m_options.checkDelayMs),
+                                     [checker] { return checker->m_stopping; }))
+            return nullptr;
+    }
+    checker->runCheck(true);
+    return nullptr;
+}
+
+void UpdateChecker::check()
+{
+    runCheck(false);
+}
+
+void UpdateChecker::runCheck(bool background)
+{
+    m_ui.showStatus(kTextCheckingUpdates);
+
+    std::string body;
+    bool fetched = false;
+    {
+        HttpClientOptions options = httpOptions();
+        options.maxBodyBytes = kMaxVersionFileBytes;
+        HttpClient http(options);
+        http.setBodyBuffer(&body);
+        {
+            std::lock_guard lock(m_mutex);
+            if (background && m_stopping)
+                return;
+            m_activeFetch = &http;
+        }
+        fetched = http.get(m_options.host, m_options.versionPath, m_options.versionTimeoutMs);
+        std::lock_guard lock(m_mutex);
+        m_activeFetch = nullptr;
+    }
+
+    std::optional<UpdateInfo> info;
+    if (fetched)
+        info = parseVersionFile(body, m_options.platformKey, m_options.runningVersion);
+    {
+        std::lock_guard lock(m_mutex);
+        m_lastInfo = info.value_or(UpdateInfo{});
+    }
+    if (!info || !info->newer) {
+        m_ui.showStatus(kTextNoUpdates);
+        m_ui.clearStatusAfter(kNoUpdateTextMs);
+        return;
+    }
+
+    m_ui.showStatus(kTextUpdatesAvailable);
+    UpdateDownload download(info->downloadUrl, m_options.cacheDirectory, httpOptions(), m_options.downloadTimeoutMs);
+    int result = m_ui.runDownloadDialog(WideString::fromUtf8(info->versionText), WideString::fromUtf8(info->downloadUrl),
+                                        download);
+    download.cancel(); // the dialog has returned: no download thread may outlive it
+    if (result == kDialogFinished)
+        installDownloaded(download);
+    else if (!download.filePath().empty())
+        ::unlink(download.filePath().c_str()); // a partial, unverified file is of no use
+    m_ui.clearStatus();
+}
+
+void UpdateChecker::installDownloaded(UpdateDownload& download)
+{
+    const std::string& path = download.filePath();
+    std::string signature;
+    bool verified = download.complete() && fetchSignature(download.url(), signature)
+                    && verifyFileSignature(path, std::span(reinterpret_cast<const uint8_t*>(signature.data()), signature.size()),
+                                           std::span<const uint8_t, kUpdatePublicKeyBytes>(m_options.publicKey));
+    if (!verified) {
+        // Never start what we cannot prove is ours: drop it and send the user to the web page.
+        if (!path.empty())
+            ::unlink(path.c_str());
+        launcher().openWebPage(m_options.webPage);
+        return;
+    }
+    if (::chmod(path.c_str(), kVerifiedInstaller) != 0) {
+        ::unlink(path.c_str());
+        launcher().openWebPage(m_options.webPage);
+        return;
+    }
+    settings::writeUpdateFileValue(product::kProductKey, WideString::fromUtf8(path));
+    launcher().startProgram(path);
+    m_ui.closeMainWindow();
+}
+
+bool UpdateChecker::fetchSignature(const std::string& url, std::string& signature)
+{
+    std::string host;
+    std::string path;
+    if (!splitDownloadUrl(url, host, path))
+        return false;
+    HttpClientOptions options = httpOptions();
+    options.maxBodyBytes = kUpdateSignatureBytes;
+    HttpClient http(options);
+    http.setBodyBuffer(&signature);
+    return http.get(host, path + kSignatureSuffix, m_options.versionTimeoutMs) && signature.size() == kUpdateSignatureBytes;
+}
+
+} // namespace tonvane
