@@ -1,21 +1,149 @@
 #include "app/cli/DiscLookup.h"
 
+#include "cdrom/device/CdDevice.h"
+#include "cdrom/mmc/MmcCommands.h"
+#include "core/foundation/Event.h"
+#include "core/settings/SettingsDefaults.h"
+#include "net/cddb/CddbClient.h"
+#include "net/cddb/CddbTransfer.h"
+#include "net/cddb/DiscToc.h"
+
+#include <atomic>
+#include <charconv>
+#include <cstdio>
+#include <optional>
+
 namespace tonvane::cli {
 
-struct LookupEntries {};
+struct LookupEntries {
+    std::vector<CddbMatch> matches;
+    int protocolLevel = 0;
+};
 
-bool identifyDisc(const std::string&, DiscIdentity&)
+namespace {
+
+constexpr uint32_t kLookupWaitMs = 40000; // [ms] the client's own time-out is 30 s
+
+// The disc's table of contents in the form the disc ID wants, from READ TOC (MSF addresses).
+std::optional<DiscToc> readDiscToc(const std::string& drive)
 {
-    return false;
+    CdDevice device;
+    if (!openDevice(device, drive))
+        return std::nullopt;
+    std::vector<uint8_t> answer;
+    bool read = readFullToc(device, answer);
+    closeDevice(device);
+    if (!read)
+        return std::nullopt;
+    std::optional<Toc> toc = parseToc(answer);
+    if (!toc || toc->entries.empty())
+        return std::nullopt;
+    DiscToc disc;
+    disc.firstTrack = toc->firstTrack;
+    disc.lastTrack = toc->lastTrack;
+    for (const TocEntry& entry : toc->entries) {
+        uint32_t frames = entry.msfFrames();
+        uint32_t lba = frames >= kLeadInSectors ? frames - kLeadInSectors : 0;
+        if (entry.trackNumber == kLeadOutTrack) {
+            disc.leadOutLba = lba;
+        } else {
+            DiscToc::Track track;
+            track.number = entry.trackNumber;
+            track.controlAdr = static_cast<uint8_t>(entry.adr << 4 | entry.control);
+            track.startLba = lba;
+            disc.tracks.push_back(track);
+        }
+    }
+    if (!isConsistent(disc))
+        return std::nullopt;
+    return disc;
 }
 
-LookupOutcome lookUpDisc(const std::string&, const std::string&, const ConversionJob&)
+class WaitingObserver : public CddbObserver {
+public:
+    void onCddbEvent(int code) override
+    {
+        if (code == 6)
+            matchesRead = true;
+        if (code == 7)
+            failed = true;
+        if (code == 3 || code == 7)
+            ended.set();
+    }
+    Event ended;
+    std::atomic<bool> matchesRead{false};
+    std::atomic<bool> failed{false};
+};
+
+} // namespace
+
+bool identifyDisc(const std::string& drive, DiscIdentity& identity)
+{
+    std::optional<DiscToc> toc = readDiscToc(drive);
+    if (!toc)
+        return false;
+    char id[16];
+    std::snprintf(id, sizeof id, "%08x", cddbDiscId(*toc));
+    identity.discId = id;
+    identity.queryLine = cddbQueryCommand(*toc);
+    while (!identity.queryLine.empty() && (identity.queryLine.back() == '\n' || identity.queryLine.back() == '\r'))
+        identity.queryLine.pop_back();
+    return true;
+}
+
+LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, const ConversionJob&)
 {
     LookupOutcome outcome;
-    outcome.error = "this build has no CDDB client";
+    std::optional<DiscToc> toc = readDiscToc(drive);
+    if (!toc) {
+        outcome.error = "the table of contents of " + drive + " could not be read";
+        return outcome;
+    }
+    std::string host = server.empty() ? settings::freeDbServer().toUtf8() : server;
+    CddbClientOptions options;
+    if (size_t colon = host.rfind(':'); colon != std::string::npos) {
+        uint32_t port = 0;
+        std::string digits = host.substr(colon + 1);
+        auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
+        if (error != std::errc() || end != digits.data() + digits.size() || port == 0 || port > 65535) {
+            outcome.error = "'" + host + "' is not a host:port";
+            return outcome;
+        }
+        options.port = static_cast<uint16_t>(port);
+        host.resize(colon);
+    }
+
+    WaitingObserver observer;
+    CddbClient client(observer, options);
+    if (!client.lookup(*toc, host)) {
+        outcome.error = "the disc's table of contents is not usable for a lookup";
+        return outcome;
+    }
+    bool ended = observer.ended.waitFor(std::chrono::milliseconds(kLookupWaitMs));
+    client.close();
+    std::string where = host + ":" + std::to_string(options.port);
+    if (!ended || observer.failed) {
+        outcome.error = "no answer from " + where;
+        return outcome;
+    }
+    outcome.ok = true;
+    if (!observer.matchesRead)
+        return outcome; // no match, or a reply the client would not accept
+    auto entries = std::make_shared<LookupEntries>();
+    entries->matches = client.matches();
+    entries->protocolLevel = client.protocolLevel();
+    for (size_t i = 0; i < entries->matches.size(); ++i)
+        outcome.matchTitles.push_back(client.matchTitle(i).toUtf8());
+    outcome.entries = std::move(entries);
     return outcome;
 }
 
-void applyMatch(const LookupOutcome&, int32_t, ConversionJob&) {}
+void applyMatch(const LookupOutcome& outcome, int32_t match, ConversionJob& job)
+{
+    if (!outcome.entries || outcome.entries->matches.empty() || match < 0)
+        return;
+    applyCddbMatch(outcome.entries->matches, static_cast<size_t>(match), outcome.entries->protocolLevel,
+                   job.tracks.get(), static_cast<size_t>(job.count));
+}
 
 } // namespace tonvane::cli
