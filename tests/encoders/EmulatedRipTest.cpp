@@ -1,0 +1,198 @@
+// Whole conversions from an emulated drive through the real device path (openDevice, READ CD),
+// the rip thread and the encoder threads into WAV files.
+#include "cdrom/emulated/EmulatedDrive.h"
+#include "cdrom/rip/DeviceRipDrive.h"
+#include "cdrom/rip/DiscLoader.h"
+#include "cdrom/rip/RipThread.h"
+#include "core/ProductConfig.h"
+#include "core/settings/SettingsDefaults.h"
+#include "core/settings/SettingsStore.h"
+#include "encoders/framework/JobEncoderStarter.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace tonvane;
+using namespace tonvane::test;
+
+namespace {
+
+constexpr char kDrivePath[] = "image:/virtual/emulated-rip.cue";
+
+class SinkForJob : public ProgressSink {
+public:
+    explicit SinkForJob(ConversionJob& job) : m_job(job) {}
+    void onProgress(int32_t, double) override {}
+    void onFinished() override { ++finished; }
+    bool isCancelled() override { return m_job.cancel.load() != 0; }
+    std::atomic<int> finished{0};
+
+private:
+    ConversionJob& m_job;
+};
+
+class EmulatedRip : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fillLanguageSlots();
+        setCurrentLanguage(kEnglish); // untitled tracks are named "Track N"
+    }
+    void install(const DiscSpec& spec, EmulatedFaults faults = {})
+    {
+        m_disc = buildDisc(spec);
+        ASSERT_TRUE(m_disc);
+        EmulatedDriveConfig config;
+        config.faults = faults;
+        m_drive = std::make_shared<EmulatedDrive>(m_disc, config);
+        installEmulatedDrive(kDrivePath, m_drive);
+    }
+    void TearDown() override { uninstallEmulatedDrive(kDrivePath); }
+
+    std::string sectors(uint32_t lba, uint32_t count) const
+    {
+        std::string bytes(static_cast<size_t>(count) * 2352, '\0');
+        EXPECT_TRUE(m_disc->readSectors(lba, count, reinterpret_cast<uint8_t*>(bytes.data())));
+        return bytes;
+    }
+
+    std::string wavData(int index) const
+    {
+        std::string file = readFile(m_dir.path() + "/Track " + std::to_string(index + 1) + ".Wav");
+        return file.size() >= 44 ? file.substr(44) : std::string();
+    }
+
+    void rip(ConversionJob& job, int32_t lanes)
+    {
+        for (int32_t i = 0; i < job.count; ++i)
+            job.tracks[i].format = kFormatWav;
+        SinkForJob sink(job);
+        DeviceRipDrive drive;
+        JobEncoderStarter starter;
+        RipEnvironment environment{&drive, &starter, {}};
+        environment.options.laneOverride = lanes;
+        ASSERT_TRUE(startConversion(job, WideString::fromUtf8(m_dir.path() + "/"), sink, environment));
+        waitForConversion(job);
+        EXPECT_EQ(sink.finished.load(), 1);
+    }
+
+    TempDir m_dir;
+    ScopedEnv m_config{"XDG_CONFIG_HOME", m_dir.path().c_str()};
+    std::shared_ptr<const EmulatedDisc> m_disc;
+    std::shared_ptr<EmulatedDrive> m_drive;
+};
+
+DiscSpec audioDisc(std::initializer_list<uint32_t> lengths)
+{
+    DiscSpec spec;
+    uint32_t seed = 1;
+    for (uint32_t length : lengths)
+        spec.tracks.push_back({TrackKind::Audio, length, 0, seed++});
+    return spec;
+}
+
+} // namespace
+
+TEST_F(EmulatedRip, LoadDiscKeepsAudioTracksInDiscOrderWithStoredDefaults)
+{
+    DiscSpec spec = audioDisc({300, 450});
+    spec.tracks.push_back({TrackKind::Data, 900, 0, 0});
+    install(spec);
+    settings::writeDword(product::kProductKey, settings::kEncodersKey, settings::kValueDefaultFormat, kFormatFlac);
+
+    ConversionJob job;
+    DiscLoadResult result = loadDisc(job, kDrivePath);
+    ASSERT_TRUE(result.loaded);
+    EXPECT_EQ(job.count, 2);
+    EXPECT_EQ(job.allocated, 3); // one entry per track of the disc, data track included
+    EXPECT_EQ(job.tracks[0].trackNumber, 1);
+    EXPECT_EQ(job.tracks[0].start, 0);
+    EXPECT_EQ(job.tracks[0].length, 300);
+    EXPECT_EQ(job.tracks[1].start, 300);
+    EXPECT_EQ(job.tracks[1].format, kFormatFlac);
+    EXPECT_EQ(job.tracks[1].quality, 7u); // "Flac" missing: level 7
+    EXPECT_EQ(job.drivePath.view(), u"image:/virtual/emulated-rip.cue");
+
+    // "Auto" was missing: written as 1, and this load does no lookup; the next one does.
+    EXPECT_FALSE(result.lookupWanted);
+    uint32_t autoValue = 0;
+    EXPECT_TRUE(settings::readDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, autoValue));
+    EXPECT_EQ(autoValue, 1u);
+    EXPECT_TRUE(loadDisc(job, kDrivePath).lookupWanted);
+}
+
+TEST_F(EmulatedRip, DataTrackFirstNumbersFilesFromTheFirstAudioTrack)
+{
+    DiscSpec spec;
+    spec.tracks.push_back({TrackKind::Data, 600, 0, 0});
+    spec.tracks.push_back({TrackKind::Audio, 200, 150, 3});
+    install(spec);
+    ConversionJob job;
+    ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+    ASSERT_EQ(job.count, 1);
+    EXPECT_EQ(job.tracks[0].trackNumber, 2);
+    rip(job, 1);
+    EXPECT_TRUE(wavData(0) == sectors(static_cast<uint32_t>(job.tracks[0].start), 200));
+}
+
+TEST_F(EmulatedRip, LoadFailureLeavesThePreviousListAlone)
+{
+    install(audioDisc({100}));
+    ConversionJob job;
+    ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+    m_drive->removeMedium();
+    EXPECT_FALSE(loadDisc(job, kDrivePath).loaded);
+    EXPECT_EQ(job.count, 1);
+    EXPECT_FALSE(loadDisc(job, "image:/nowhere/missing.cue").loaded);
+    EXPECT_EQ(job.count, 1);
+}
+
+TEST_F(EmulatedRip, OneTwoAndFourLanesGiveFilesEqualToTheDiscSectors)
+{
+    install(audioDisc({37, 2100, 400, 75, 1}));
+    for (int32_t lanes : {1, 2, 4}) {
+        SCOPED_TRACE("lanes " + std::to_string(lanes));
+        ConversionJob job;
+        ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+        rip(job, lanes);
+        for (int32_t i = 0; i < job.count; ++i) {
+            EXPECT_EQ(job.tracks[i].status.load(), TrackStatus::Done);
+            EXPECT_TRUE(wavData(i) == sectors(static_cast<uint32_t>(job.tracks[i].start),
+                                               static_cast<uint32_t>(job.tracks[i].length)))
+                << "track " << i + 1;
+        }
+        EXPECT_FALSE(m_drive->volumeLocked()); // released after the job
+        EXPECT_FALSE(m_drive->mediumRemovalPrevented());
+    }
+}
+
+TEST_F(EmulatedRip, ReadErrorsHealOrFailExactlyTheirTrack)
+{
+    EmulatedFaults faults;
+    faults.readFaults.push_back({50, 2}); // transient, in track 1
+    faults.readFaults.push_back({250, kPermanentFault}); // permanent, in track 2
+    install(audioDisc({200, 200, 200}), faults);
+    ConversionJob job;
+    ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+    rip(job, 2);
+    EXPECT_EQ(job.tracks[0].status.load(), TrackStatus::Done);
+    EXPECT_TRUE(wavData(0) == sectors(0, 200));
+    EXPECT_EQ(job.tracks[1].status.load(), TrackStatus::Failed);
+    std::string partial = wavData(1);
+    EXPECT_EQ(partial.size(), 48u * 2352); // the chunks before LBA 250's chunk, nothing more
+    EXPECT_TRUE(partial == sectors(200, 48));
+    EXPECT_EQ(job.tracks[2].status.load(), TrackStatus::Done);
+    EXPECT_TRUE(wavData(2) == sectors(400, 200));
+}
+
+TEST_F(EmulatedRip, MediumRemovedMidRipEndsTheJob)
+{
+    EmulatedFaults faults;
+    faults.removeAfterSectors = 300;
+    install(audioDisc({250, 250}), faults);
+    ConversionJob job;
+    ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+    rip(job, 1);
+    EXPECT_EQ(job.tracks[0].status.load(), TrackStatus::Done);
+    EXPECT_EQ(job.tracks[1].status.load(), TrackStatus::Failed);
+}
