@@ -72,3 +72,20 @@ TEST(CommandLine, HelpListsEveryOptionWithItsDefault)
     EXPECT_NE(help.find("gnudb.gnudb.org:8880"), std::string::npos);
     EXPECT_NE(help.find("default"), std::string::npos);
 }
+
+#include <fstream>
+#include <sstream>
+
+TEST(CommandLine, ManPageListsEveryOptionOfTheHelp)
+{
+    std::ifstream in(std::string(TONVANE_SOURCE_DIR) + "/docs/tonvane.1");
+    std::stringstream page;
+    page << in.rdbuf();
+    std::string text = page.str();
+    ASSERT_FALSE(text.empty());
+    for (const char* option : {"drive", "format", "quality", "tracks", "out", "lookup", "no\\-lookup", "server",
+                               "match", "jobs", "help", "version"})
+        EXPECT_NE(text.find(std::string("\\-\\-") + option), std::string::npos) << option;
+    for (const char* exitCode : {".B 0", ".B 1", ".B 2", ".B 3", ".B 130"})
+        EXPECT_NE(text.find(exitCode), std::string::npos) << exitCode;
+}
