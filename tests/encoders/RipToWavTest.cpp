@@ -296,3 +296,58 @@ TEST(WavWriter, HeaderSizesFollowWhatWasWritten)
     EXPECT_EQ(le32(file, 40), 0u);
     EXPECT_EQ(le32(file, 4), 36u);
 }
+
+namespace {
+// Counts encoder starts and the most encoders alive at once.
+class CountingStarter : public TrackEncoderStarter {
+public:
+    bool startEncoder(Thread& thread, ConversionJob& job, int32_t trackIndex, AudioStream& stream) override
+    {
+        ++starts;
+        order.push_back(trackIndex);
+        return m_inner.startEncoder(thread, job, trackIndex, stream);
+    }
+    int starts = 0;
+    std::vector<int32_t> order;
+
+private:
+    JobEncoderStarter m_inner;
+};
+} // namespace
+
+TEST_F(RipToWav, LanesNeverOutnumberSelectedTracks)
+{
+    EXPECT_EQ(ripLaneCount(2, RipOptions{4}), 2);
+    EXPECT_EQ(ripLaneCount(5, RipOptions{1}), 1);
+    EXPECT_EQ(ripLaneCount(0, RipOptions{4}), 0);
+
+    ConversionJob job;
+    describeDisc(job, {30, 30}, kFormatWav);
+    RecordingSink sink(job);
+    CountingStarter starter;
+    RipEnvironment environment{&m_drive, &starter, {}};
+    environment.options.laneOverride = 4;
+    ASSERT_TRUE(startConversion(job, m_folder, sink, environment));
+    waitForConversion(job);
+    EXPECT_EQ(starter.starts, 2); // two lanes, no third encoder
+}
+
+TEST_F(RipToWav, OneLaneConvertsTracksStrictlyOneAfterAnother)
+{
+    ConversionJob job;
+    describeDisc(job, {40, 20, 50, 10, 30}, kFormatWav);
+    RecordingSink sink(job);
+    CountingStarter starter;
+    RipEnvironment environment{&m_drive, &starter, {}};
+    environment.options.laneOverride = 1;
+    ASSERT_TRUE(startConversion(job, m_folder, sink, environment));
+    waitForConversion(job);
+    EXPECT_EQ(starter.order, (std::vector<int32_t>{0, 1, 2, 3, 4}));
+    // The drive was read front to back without going back.
+    int32_t next = 0;
+    for (auto [lba, sectors] : m_drive.reads) {
+        EXPECT_EQ(lba, next);
+        next = lba + sectors;
+    }
+    EXPECT_EQ(next, 150);
+}
