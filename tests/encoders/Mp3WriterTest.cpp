@@ -183,6 +183,23 @@ TEST_F(Mp3WriterTest, ChunkSizeDoesNotChangeTheStream)
     EXPECT_EQ(readFile(encode(8, sampleTags(), "c.mp3", 9218)), whole);
 }
 
+TEST_F(Mp3WriterTest, StreamEqualsTheLameToolsWithTheSameSettings)
+{
+    SKIP_WITHOUT_TOOL(kLame);
+    // The block's settings mean: -q 0 -b 128 -m j --cbr --nores, Info frame on, no ReplayGain.
+    // Behind our tag (10 bytes when empty) the whole stream, Info frame included, is the tool's.
+    const std::string ours = readFile(encode(8, TrackTags{}, "ours.mp3"));
+    writeFile(m_dir.file("source.raw"), std::string(m_pcm.begin(), m_pcm.end()));
+    const ToolResult result =
+        runTool({kLame, "--quiet", "-r", "-s", "44.1", "--bitwidth", "16", "--signed", "--little-endian", "-q", "0",
+                 "-b", "128", "-m", "j", "--cbr", "--nores", "--noreplaygain", m_dir.file("source.raw"),
+                 m_dir.file("tool.mp3")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::string tool = readFile(m_dir.file("tool.mp3"));
+    ASSERT_EQ(ours.size(), tool.size() + 10);
+    EXPECT_TRUE(ours.compare(10, std::string::npos, tool) == 0);
+}
+
 TEST_F(Mp3WriterTest, LameDecodesItToTheSourceLength)
 {
     SKIP_WITHOUT_TOOL(kLame);
