@@ -83,8 +83,12 @@ bool Mp3Writer::write(const uint8_t* pcm, size_t bytes)
 bool Mp3Writer::finish()
 {
     if (m_state == State::Encoding) {
-        if (m_pending > 0)
-            encodeBlock(static_cast<uint32_t>(m_pending / sizeof(int16_t)));
+        // The last partial block; bytes of a sample frame that never completed are not audio.
+        constexpr size_t kFrameBytes = 4;
+        if (m_pending >= kFrameBytes)
+            encodeBlock(static_cast<uint32_t>(m_pending / kFrameBytes * 2));
+        if (m_pending % kFrameBytes != 0)
+            fail();
         m_pending = 0;
         uint32_t produced = 0;
         if (m_state == State::Encoding) {

@@ -18,6 +18,7 @@ constexpr long kSampleRate = 44100; // [Hz]
 constexpr size_t kFrameBytes = 4; // [bytes] one 16-bit sample per channel
 constexpr double kSampleScale = 1.0 / 32768.0; // 16-bit sample -> [-1, 1)
 constexpr size_t kFileBuffer = 64 * 1024; // [bytes] stdio buffer of the output file
+constexpr size_t kMaxSliceFrames = 1 << 20; // keeps frame counts within the library's int
 
 std::FILE* createOutputFile(std::u16string_view path)
 {
@@ -118,11 +119,15 @@ bool VorbisWriter::write(const uint8_t* pcm, size_t bytes)
         m_partialBytes = 0;
         analyse(m_partial, 1);
     }
-    const size_t frames = bytes / kFrameBytes;
-    if (frames > 0)
-        analyse(pcm, frames);
+    for (size_t frames = bytes / kFrameBytes; frames > 0 && m_state == State::Encoding;) {
+        const size_t slice = std::min(frames, kMaxSliceFrames);
+        analyse(pcm, slice);
+        pcm += slice * kFrameBytes;
+        bytes -= slice * kFrameBytes;
+        frames -= slice;
+    }
     m_partialBytes = bytes % kFrameBytes;
-    std::memcpy(m_partial, pcm + frames * kFrameBytes, m_partialBytes);
+    std::memcpy(m_partial, pcm + (bytes - m_partialBytes), m_partialBytes);
     return m_state == State::Encoding;
 }
 
