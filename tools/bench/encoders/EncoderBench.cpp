@@ -2,6 +2,7 @@
 // hands them over) and through the reference command-line encoders with the same settings, all
 // pinned to one core, and prints our speed as a ratio of theirs per format (CPU time; >= 0.95 is
 // the target). Usage: bench_encoders [seconds of audio, default 90] [rounds, default 3]
+// [only: flac, mp3 or vorbis]
 #include "core/ProductConfig.h"
 #include "encoders/flac/FlacWriter.h"
 #include "encoders/mp3/Mp3Writer.h"
@@ -29,6 +30,7 @@ namespace {
 constexpr size_t kChunk = 16384; // [bytes]
 
 struct Format {
+    const char* key;
     const char* name;
     uint32_t quality;
     const char* extension;
@@ -131,6 +133,7 @@ int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 90;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const std::string only = argc > 3 ? argv[3] : "";
 
     // One core for us and, inherited, for the tools.
     cpu_set_t one;
@@ -152,12 +155,12 @@ int main(int argc, char** argv)
     }
 
     const std::vector<Format> formats = {
-        {"FLAC -7", 7, ".flac", {"/usr/bin/flac", "-7", "-V", "-s", "-f", "-o", "OUT", "IN"},
+        {"flac", "FLAC -7", 7, ".flac", {"/usr/bin/flac", "-7", "-V", "-s", "-f", "-o", "OUT", "IN"},
          [] { return std::unique_ptr<FormatWriter>(new FlacWriter); }},
-        {"MP3 128k", 8, ".mp3",
+        {"mp3", "MP3 128k", 8, ".mp3",
          {"/usr/bin/lame", "--quiet", "-q", "0", "-b", "128", "-m", "j", "--cbr", "--nores", "--noreplaygain", "IN", "OUT"},
          [] { return std::unique_ptr<FormatWriter>(new Mp3Writer); }},
-        {"Vorbis q6", 6, ".ogg", {"/usr/bin/oggenc", "-Q", "-q", "6", "-o", "OUT", "IN"},
+        {"vorbis", "Vorbis q6", 6, ".ogg", {"/usr/bin/oggenc", "-Q", "-q", "6", "-o", "OUT", "IN"},
          [] { return std::unique_ptr<FormatWriter>(new VorbisWriter); }},
     };
 
@@ -166,6 +169,8 @@ int main(int argc, char** argv)
                 "ratio");
     int failures = 0;
     for (const Format& format : formats) {
+        if (!only.empty() && only != format.key)
+            continue;
         if (access(format.tool[0].c_str(), X_OK) != 0) {
             std::printf("%-10s skipped: %s is not installed\n", format.name, format.tool[0].c_str());
             continue;
