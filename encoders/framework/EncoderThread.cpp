@@ -1,6 +1,9 @@
 #include "encoders/framework/EncoderThread.h"
 
 #include "cdrom/rip/AudioStream.h"
+#include "encoders/flac/FlacWriter.h"
+#include "encoders/mp3/Mp3Writer.h"
+#include "encoders/vorbis/VorbisWriter.h"
 #include "encoders/wav/WavWriter.h"
 
 #include <vector>
@@ -125,10 +128,16 @@ bool launchWavEncoder(Thread& thread, const WideString& outputPath, uint32_t qua
 std::unique_ptr<FormatWriter> makeFormatWriter(int32_t format)
 {
     switch (format) {
+    case kFormatMp3:
+        return std::make_unique<Mp3Writer>();
+    case kFormatVorbis:
+        return std::make_unique<VorbisWriter>();
+    case kFormatFlac:
+        return std::make_unique<FlacWriter>();
     case kFormatWav:
         return std::make_unique<WavWriter>();
     default:
-        return nullptr; // MP3, Vorbis and FLAC writers join here
+        return nullptr;
     }
 }
 

@@ -12,9 +12,20 @@ namespace tonvane {
 int createOutputFile(std::u16string_view path)
 {
     std::string utf8 = utf16ToUtf8(path);
-    if (utf8.empty())
+    if (utf8.empty() || path.find(u'\0') != std::u16string_view::npos)
         return -1;
     return ::open(utf8.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+}
+
+std::FILE* createOutputStream(std::u16string_view path)
+{
+    constexpr size_t kStreamBuffer = 64 * 1024; // [bytes]
+    if (path.empty() || path.find(u'\0') != std::u16string_view::npos)
+        return nullptr;
+    std::FILE* file = std::fopen(utf16ToUtf8(path).c_str(), "wbe");
+    if (file)
+        std::setvbuf(file, nullptr, _IOFBF, kStreamBuffer);
+    return file;
 }
 
 bool writeAllBytes(int fd, const void* bytes, size_t count, size_t* written)

@@ -1,0 +1,27 @@
+#pragma once
+#include "core/disc/TrackTags.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace tonvane {
+
+namespace id3 {
+inline constexpr size_t kHeaderSize = 10; // [bytes] tag header and frame header alike
+inline constexpr uint8_t kMajorVersion = 4; // ID3v2.4
+inline constexpr uint8_t kEncodingUtf8 = 3;
+inline constexpr size_t kInitialArea = 2048; // [bytes] reserved up front; grows for longer texts
+inline constexpr uint32_t kSyncsafeLimit = 1u << 28; // values a syncsafe integer holds
+} // namespace id3
+
+// Four bytes, most significant first, 7 bits each with the top bit 0.
+void writeSyncsafe(uint8_t* at, uint32_t value);
+uint32_t readSyncsafe(const uint8_t* at);
+
+// The ID3v2.4 tag of an MP3 file: the 10-byte header, then one UTF-8 text frame for each non-empty
+// text of TENC, TALB, TIT2, TPE1, TCOM, TDRC (the year) and TRCK, in that order, no padding.
+// Nothing when the tag would exceed what the syncsafe size field can say.
+std::optional<std::vector<uint8_t>> buildId3Tag(const TrackTags& tags);
+
+} // namespace tonvane
