@@ -28,7 +28,7 @@ protected:
         request.quality = level;
         request.tags = tags;
         request.pcm = &m_pcm;
-        EXPECT_TRUE(encodeTrack(OutputKind::Flac, request).ok());
+        EXPECT_TRUE(encodeThroughEncoderThread(OutputKind::Flac, request).ok());
         return m_dir.file(name);
     }
 
@@ -122,7 +122,7 @@ TEST_F(FlacWriterTest, ShortenedTrackGetsTheRealSampleCount)
     request.quality = 7;
     request.pcm = &m_pcm;
     request.totalBytes = m_pcm.size() * 2;
-    ASSERT_TRUE(encodeTrack(OutputKind::Flac, request).ok());
+    ASSERT_TRUE(encodeThroughEncoderThread(OutputKind::Flac, request).ok());
     EXPECT_EQ(runTool({kFlac, "-t", "-s", m_dir.file("cut.flac")}).exitCode, 0);
     const ToolResult samples = runTool({kMetaflac, "--show-total-samples", m_dir.file("cut.flac")});
     EXPECT_EQ(linesOf(samples.out).at(0), std::to_string(kFrames));

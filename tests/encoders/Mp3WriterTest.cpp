@@ -89,7 +89,7 @@ protected:
         request.tags = tags;
         request.pcm = &m_pcm;
         request.chunkBytes = chunk;
-        EXPECT_TRUE(encodeTrack(OutputKind::Mp3, request).ok());
+        EXPECT_TRUE(encodeThroughEncoderThread(OutputKind::Mp3, request).ok());
         return m_dir.file(name);
     }
 

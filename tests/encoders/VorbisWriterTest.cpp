@@ -31,7 +31,7 @@ protected:
         request.quality = quality;
         request.tags = tags;
         request.pcm = &m_pcm;
-        EXPECT_TRUE(encodeTrack(OutputKind::Vorbis, request).ok());
+        EXPECT_TRUE(encodeThroughEncoderThread(OutputKind::Vorbis, request).ok());
         return m_dir.file(name);
     }
 

@@ -78,3 +78,68 @@ TrackTags sampleTags()
 }
 
 } // namespace tonvane::test
+
+#include "cdrom/rip/AudioStream.h"
+#include "core/disc/EncoderFormat.h"
+#include "core/foundation/Clock.h"
+#include "encoders/framework/EncoderThread.h"
+
+#include <atomic>
+#include <thread>
+
+namespace tonvane::test {
+
+namespace {
+class NullSink : public ProgressSink {
+public:
+    void onProgress(int32_t, double fraction) override { last = fraction; }
+    void onFinished() override {}
+    bool isCancelled() override { return false; }
+    std::atomic<double> last{0.0};
+};
+
+int32_t formatOf(OutputKind kind)
+{
+    switch (kind) {
+    case OutputKind::Mp3: return kFormatMp3;
+    case OutputKind::Vorbis: return kFormatVorbis;
+    case OutputKind::Flac: return kFormatFlac;
+    }
+    return -1;
+}
+} // namespace
+
+EncodeOutcome encodeThroughEncoderThread(OutputKind kind, const EncodeRequest& request)
+{
+    static const std::vector<uint8_t> kNoAudio;
+    const std::vector<uint8_t>& pcm = request.pcm ? *request.pcm : kNoAudio;
+    if (request.chunkBytes != kEncoderChunk || (request.totalBytes != UINT64_MAX && request.totalBytes != pcm.size()))
+        return encodeTrack(kind, request);
+
+    AudioStream stream;
+    if (!stream.allocate())
+        return {};
+    TrackEntry entry;
+    entry.tags = request.tags;
+    NullSink sink;
+    Thread encoder;
+    if (!launchEncoder(encoder, formatOf(kind), WideString(std::u16string_view(request.path)), request.quality,
+                       pcm.size(), stream, sink, 0, entry))
+        return {};
+    // The rip thread's side: 16-sector pieces while the stream has room.
+    constexpr size_t kPiece = 16 * 2352;
+    for (size_t at = 0; at < pcm.size();) {
+        size_t n = std::min(kPiece, pcm.size() - at);
+        if (stream.write(pcm.data() + at, n))
+            at += n;
+        else
+            sleepMs(1);
+    }
+    encoder.join();
+    EncodeOutcome outcome;
+    bool done = entry.status.load() == TrackStatus::Done && (pcm.empty() || sink.last.load() == 1.0);
+    outcome.opened = outcome.allWritten = outcome.finished = done;
+    return outcome;
+}
+
+} // namespace tonvane::test

@@ -45,3 +45,13 @@ TrackTags sampleTags();
 WideString wide(const char* utf8);
 
 } // namespace tonvane::test
+
+namespace tonvane::test {
+
+// The same through the program's own path: the PCM goes into an AudioStream from a producer
+// thread and the format's encoder thread (launchEncoder) drains it into the writer. Requests
+// with another chunk size or an announced total other than the PCM's size go straight to the
+// writer (encodeWith), since the encoder thread only ever hands over 16384-byte chunks.
+EncodeOutcome encodeThroughEncoderThread(OutputKind kind, const EncodeRequest& request);
+
+} // namespace tonvane::test
