@@ -112,6 +112,24 @@ void ShapeOutline::addCircle(double cx, double cy, double radius, bool hole)
     addQuadrantArc(cx, cy, radius, 3, cy - radius, cy, hole);
 }
 
+void ShapeOutline::addRing(double cx, double cy, double radius, double lineWidth)
+{
+    addCircle(cx, cy, radius, false);
+    if (lineWidth < radius)
+        addCircle(cx, cy, radius - lineWidth, true);
+}
+
+void ShapeOutline::addRoundedRectangleOutline(double x, double y, double width, double height, double radius,
+                                              double rotation, double lineWidth)
+{
+    radius = std::min(radius, std::min(width, height));
+    addRoundedRectangle(x, y, width, height, radius, rotation, false);
+    if (width - 2 * lineWidth > 0 && height - 2 * lineWidth > 0) {
+        addRoundedRectangle(x + lineWidth, y + lineWidth, width - 2 * lineWidth, height - 2 * lineWidth,
+                            std::max(radius - lineWidth, 0.0), rotation, true);
+    }
+}
+
 void ShapeOutline::addRoundedRectangle(double x, double y, double width, double height, double radius,
                                        double rotation, bool hole)
 {

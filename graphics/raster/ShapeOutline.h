@@ -40,6 +40,15 @@ public:
     void addRoundedRectangle(double x, double y, double width, double height, double radius, double rotation,
                              bool hole);
 
+    // Circle of radius r less the circle of radius r - lineWidth; a line as wide as the radius
+    // leaves no hole and gives the disc.
+    void addRing(double cx, double cy, double radius, double lineWidth);
+    // The band between the rounded rectangle (radius first limited to the smaller side) and the
+    // one inset by lineWidth with radius max(radius - lineWidth, 0); the whole rounded
+    // rectangle when no inner shape fits.
+    void addRoundedRectangleOutline(double x, double y, double width, double height, double radius, double rotation,
+                                    double lineWidth);
+
     int count() const { return m_count; }
     const OutlinePiece& piece(int i) const { return m_pieces[i]; }
     double yLow() const { return m_yLow; }

@@ -171,10 +171,7 @@ private:
         if (!rowsFor(cy - radius, cy + radius, window))
             return true;
         ShapeOutline shape;
-        shape.addCircle(cx, cy, radius, false);
-        // A line as wide as the radius leaves no hole: the filled disc.
-        if (lineWidth < radius)
-            shape.addCircle(cx, cy, radius - lineWidth, true);
+        shape.addRing(cx, cy, radius, lineWidth);
         fillOutline(shape, paint, window);
         return true;
     }
@@ -198,13 +195,9 @@ private:
             return true;
         ShapeOutline shape;
         if (outline)
-            radius = std::min(radius, std::min(width, height));
-        shape.addRoundedRectangle(x, y, width, height, radius, rotation, false);
-        // Without room for an inner shape the outline is the filled shape.
-        if (outline && width - 2 * lineWidth > 0 && height - 2 * lineWidth > 0) {
-            shape.addRoundedRectangle(x + lineWidth, y + lineWidth, width - 2 * lineWidth, height - 2 * lineWidth,
-                                      std::max(radius - lineWidth, 0.0), rotation, true);
-        }
+            shape.addRoundedRectangleOutline(x, y, width, height, radius, rotation, lineWidth);
+        else
+            shape.addRoundedRectangle(x, y, width, height, radius, rotation, false);
         fillOutline(shape, paint, window);
         return true;
     }
