@@ -124,8 +124,11 @@ void rasteriseOutline(const ShapeOutline& outline, const RasterWindow& window, c
         if (pieceCount == 0 || spanFirst >= window.x1)
             continue;
         spanEnd = std::min(spanEnd, window.x1);
-        std::fill(area + spanFirst, area + spanEnd + 1, 0.0);
-        std::fill(steps + spanFirst, steps + spanEnd + 1, 0.0);
+        // Only the crossed columns and the step columns are read back: clear just those.
+        for (int k = 0; k < pieceCount; ++k) {
+            std::fill(area + events[k].first, area + events[k].last + 1, 0.0);
+            std::fill(steps + events[k].first, steps + events[k].last + 1, 0.0);
+        }
 
         // Coverage(i) = sum over pieces of direction * A(i), A = h left of the piece. Because
         // the up and down lengths of a closed outline balance in every row, the h terms left of
