@@ -1,5 +1,6 @@
 // The surface's memory and painter state, the display list's buffers and dirty rows.
 #include "graphics/displaylist/DisplayList.h"
+#include "graphics/displaylist/DrawableObject.h"
 #include "graphics/displaylist/GrowableBuffer.h"
 #include "graphics/surface/Surface.h"
 
@@ -234,20 +235,41 @@ TEST(Painter, BadGeometryIsNotRecorded)
     EXPECT_EQ(surface.list().commandBytes(), 0u);
 }
 
+// An object whose serialised form is one mebibyte of zeros; it draws nothing.
+class BulkyObject final : public DrawableObject {
+public:
+    void setPosition(double, double) override {}
+    size_t serialisedSize() const override { return size_t{1} << 20; }
+    void serialise(uint8_t* out) const override { std::memset(out, 0, serialisedSize()); }
+    void verticalExtent(double& low, double& high) const override
+    {
+        low = 0;
+        high = 1;
+    }
+    void render(const BandContext&, const uint8_t*, size_t) const override {}
+};
+
 TEST(Painter, CommandsBeyondTheListLimitAreDroppedWholeAndRenderStillEnds)
 {
     Surface surface(1);
     ASSERT_TRUE(surface.setSize(8, 8));
     surface.begin();
-    size_t appended = 0;
-    while (surface.list().appendRectangle(3, 3, 2, 2, Paint::radial(4, 4, 0xFFFFFFFFu, 0xFF000000u, 0, 3)))
-        ++appended;
-    EXPECT_GT(appended, 100000u);
+    surface.fillRectangle(3, 3, 5, 5, 0xFFFFFFFFu);
+    BulkyObject bulky;
+    size_t before = 0;
+    do {
+        before = surface.list().commandBytes();
+        surface.drawObject(bulky, 0, 0);
+    } while (surface.list().commandBytes() != before);
+    EXPECT_GT(before, DisplayList::kCommandLimit - (size_t{2} << 20));
+    while (surface.list().appendRectangle(0, 0, 1, 1, Paint::solid(0xFF00FF00u))) {
+    }
     EXPECT_LE(surface.list().commandBytes() + 4, DisplayList::kCommandLimit);
-    surface.fillRectangle(0, 0, 8, 8, 0xFFFFFFFFu); // refused whole
+    surface.fillRectangle(0, 0, 8, 8, 0xFF0000FFu); // refused whole
     surface.render();
-    EXPECT_NE(surface.pixel(0, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(surface.pixel(7, 7), 0u);
     EXPECT_EQ(surface.pixel(4, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(surface.pixel(0, 0), 0xFF00FF00u);
 }
 
 } // namespace
