@@ -1,5 +1,7 @@
 #include "graphics/raster/Compositor.h"
 
+#include "graphics/raster/PixelFill.h"
+
 #include <algorithm>
 
 namespace tonvane {
@@ -9,7 +11,7 @@ void compositeRun(uint32_t* row, int x0, int x1, uint32_t colour, uint32_t alpha
     if (x1 <= x0)
         return;
     if (alpha >= 255) {
-        std::fill(row + x0, row + x1, colour | 0xFF000000u);
+        fillPixels(row + x0, static_cast<size_t>(x1 - x0), colour | 0xFF000000u);
         return;
     }
     // Source terms once per run; the destination terms per pixel.

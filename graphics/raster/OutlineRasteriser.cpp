@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tonvane {
 
@@ -88,6 +89,11 @@ void rasteriseOutline(const ShapeOutline& outline, const RasterWindow& window, c
     double* steps = scratch.steps;
     RowPiece pieces[ShapeOutline::kMaxPieces];
     ColumnEvent events[ShapeOutline::kMaxPieces];
+    // Each piece's crossing with the top of the previous row is its crossing with the bottom
+    // of this one: computed once, shared by both rows.
+    double sharedY[ShapeOutline::kMaxPieces];
+    double sharedX[ShapeOutline::kMaxPieces];
+    std::fill(sharedY, sharedY + ShapeOutline::kMaxPieces, std::numeric_limits<double>::quiet_NaN());
 
     for (int32_t row = firstRow; row < endRow; ++row) {
         double rowLow = row;
@@ -106,8 +112,10 @@ void rasteriseOutline(const ShapeOutline& outline, const RasterWindow& window, c
             rp.ya = ya;
             rp.yb = yb;
             rp.h = yb - ya;
-            double xa = piece.xAt(ya);
+            double xa = ya == sharedY[p] ? sharedX[p] : piece.xAt(ya);
             double xb = piece.xAt(yb);
+            sharedY[p] = yb;
+            sharedX[p] = xb;
             rp.increasing = xb > xa;
             rp.xLow = std::min(xa, xb);
             rp.xHigh = std::max(xa, xb);

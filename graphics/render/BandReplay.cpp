@@ -5,6 +5,7 @@
 #include "graphics/displaylist/Opcode.h"
 #include "graphics/displaylist/TextRunDrawer.h"
 #include "graphics/raster/ImageCompositor.h"
+#include "graphics/raster/PixelFill.h"
 #include "graphics/raster/RectangleRasteriser.h"
 #include "graphics/raster/ShapeOutline.h"
 #include "graphics/render/BandContext.h"
@@ -112,7 +113,7 @@ private:
             return true;
         for (int32_t y = m_rowLow; y < m_rowHigh; ++y) {
             uint32_t* row = m_input.pixels + static_cast<size_t>(y) * m_input.width;
-            std::fill(row + m_clip.x0, row + m_clip.x1, value);
+            fillPixels(row + m_clip.x0, static_cast<size_t>(m_clip.x1 - m_clip.x0), value);
         }
         return true;
     }
