@@ -1,0 +1,45 @@
+#include "graphics/render/RenderBand.h"
+
+#include "graphics/displaylist/DisplayList.h"
+
+namespace tonvane {
+
+bool RenderBand::startWorker()
+{
+    if (m_worker.joinable())
+        return true;
+    m_quit.store(false, std::memory_order_relaxed);
+    // Default stack: the replay's scratch lives on the stack and sanitizers need room.
+    return startThread(m_worker, &RenderBand::workerMain, this) == kSuccess;
+}
+
+void RenderBand::stopWorker()
+{
+    if (!m_worker.joinable())
+        return;
+    m_quit.store(true, std::memory_order_release);
+    m_start.set();
+    m_done.wait();
+    m_worker.join();
+}
+
+void RenderBand::replayHere() const
+{
+    m_list.replayBand(m_index, m_first, m_end);
+}
+
+void* RenderBand::workerMain(void* self)
+{
+    auto* band = static_cast<RenderBand*>(self);
+    for (;;) {
+        band->m_start.wait();
+        if (band->m_quit.load(std::memory_order_acquire)) {
+            band->m_done.set();
+            return nullptr;
+        }
+        band->replayHere();
+        band->m_done.set();
+    }
+}
+
+} // namespace tonvane

@@ -1,0 +1,52 @@
+#pragma once
+#include "core/foundation/Event.h"
+#include "core/foundation/Thread.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace tonvane {
+
+class DisplayList;
+
+// One horizontal band of a render: its rows, its start and done events and, when the list has
+// two or more bands, its worker thread. The worker waits for start, replays the list over the
+// band's rows (or ends when told to quit) and signals done.
+class RenderBand {
+public:
+    RenderBand(const DisplayList& list, unsigned index) : m_list(list), m_index(index) {}
+    ~RenderBand() { stopWorker(); }
+    RenderBand(const RenderBand&) = delete;
+    RenderBand& operator=(const RenderBand&) = delete;
+
+    bool startWorker();
+    // Sets quit, wakes the worker and joins it.
+    void stopWorker();
+    bool hasWorker() const { return m_worker.joinable(); }
+
+    void assign(int32_t first, int32_t end)
+    {
+        m_first = first;
+        m_end = end;
+    }
+    int32_t first() const { return m_first; }
+    int32_t end() const { return m_end; }
+
+    void start() { m_start.set(); }
+    void waitDone() { m_done.wait(); }
+    void replayHere() const;
+
+private:
+    static void* workerMain(void* self);
+
+    const DisplayList& m_list;
+    unsigned m_index;
+    int32_t m_first = 0; // written before start is set, read by the worker after it
+    int32_t m_end = 0;
+    Event m_start;
+    Event m_done;
+    std::atomic<bool> m_quit{false};
+    Thread m_worker;
+};
+
+} // namespace tonvane

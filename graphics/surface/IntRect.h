@@ -1,0 +1,23 @@
+#pragma once
+#include <algorithm>
+#include <cstdint>
+
+namespace tonvane {
+
+// Integer rectangle [x0, x1) x [y0, y1) in pixels, y up.
+struct IntRect {
+    int32_t x0 = 0;
+    int32_t y0 = 0;
+    int32_t x1 = 0;
+    int32_t y1 = 0;
+
+    bool empty() const { return x0 >= x1 || y0 >= y1; }
+    bool operator==(const IntRect&) const = default;
+};
+
+inline IntRect intersect(const IntRect& a, const IntRect& b)
+{
+    return {std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1), std::min(a.y1, b.y1)};
+}
+
+} // namespace tonvane
