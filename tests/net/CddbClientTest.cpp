@@ -201,6 +201,35 @@ TEST(CddbClient, ThreeInexactMatchesAreReadInTurn)
     EXPECT_EQ(text(tracks[0].tags.album), u"Three");
 }
 
+TEST(CddbClient, ANewLookupForgetsThePreviousOne)
+{
+    CddbServerScript found;
+    found.queryReply = "200 rock 0c012a02 A / B\r\n";
+    found.reads["cddb read rock 0c012a02"] = entry("rock", "0c012a02", "DTITLE=A / B\r\nTTITLE0=x\r\n");
+    CddbServerScript none;
+    none.queryReply = "202 No match found.\r\n";
+    int served = 0;
+    LocalServer server([&](ServerPeer& peer) { (served++ == 0 ? found : none)(peer); }, 2);
+    EventLog first;
+    CddbClientOptions options = optionsFor(server);
+    struct Forward : CddbObserver {
+        CddbObserver* target = nullptr;
+        void onCddbEvent(int code) override { target->onCddbEvent(code); }
+    } forward;
+    forward.target = &first;
+    CddbClient client(forward, options);
+    ASSERT_TRUE(client.lookup(exampleToc(), "127.0.0.1"));
+    ASSERT_EQ(first.waitForEnd().back(), 3);
+    ASSERT_EQ(client.matches().size(), 1u);
+
+    EventLog second;
+    forward.target = &second; // no event of the first lookup can follow its end
+    ASSERT_TRUE(client.lookup(exampleToc(), "127.0.0.1"));
+    EXPECT_EQ(second.waitForEnd(), (std::vector<int>{1, 2, 4, 5, 3}));
+    client.close();
+    EXPECT_TRUE(client.matches().empty());
+}
+
 TEST(CddbClient, NoMatchEndsWithQuitAndNoEntries)
 {
     CddbServerScript script;

@@ -212,3 +212,26 @@ TEST(TcpConnection, ConnectWhileOpenClosesThePreviousConnectionFirst)
         std::this_thread::sleep_for(10ms);
     EXPECT_EQ(handler.received(), "aa");
 }
+
+TEST(TcpConnection, BytesAHandlerDeclinesAreDroppedInsteadOfSpinning)
+{
+    struct Declining : ConnectionHandler {
+        std::atomic<int> reads{0};
+        std::atomic<bool> closed{false};
+        void onAccept(ErrorCode) override {}
+        void onClose(ErrorCode) override { closed = true; }
+        void onConnect(ErrorCode) override {}
+        void onRead(ErrorCode) override { ++reads; }
+        void onWrite(ErrorCode) override {}
+    } handler;
+    LocalServer server([](ServerPeer& peer) {
+        peer.send("ignored");
+        peer.pause(300);
+    });
+    TcpConnection connection(handler);
+    ASSERT_EQ(connection.connect("127.0.0.1", server.port()), kSuccess);
+    for (int i = 0; i < 300 && !handler.closed; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(handler.closed);
+    EXPECT_EQ(handler.reads, 1);
+}

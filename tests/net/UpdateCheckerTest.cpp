@@ -388,6 +388,8 @@ TEST_F(UpdateCheck, StartUpCleansAnAlreadyMissingFileAndRunsTheDelayedCheck)
 TEST_F(UpdateCheck, StopBeforeTheDelayEndsWithoutChecking)
 {
     UpdateCheckerOptions options;
+    options.host = "127.0.0.1";
+    options.port = unusedLocalPort();
     options.launcher = &m_launcher;
     options.checkDelayMs = 60000;
     UpdateChecker checker(m_ui, options);
