@@ -506,3 +506,25 @@ TEST(CddbProtocol, LevelLineMustHaveTheSupportedLevelNearby)
     std::vector<std::string> afterFailure = run({"500 no", "201 ready", "200 hi"});
     EXPECT_EQ(afterFailure, (std::vector<std::string>{"quit\r\n"})) << "nothing is processed after a failure";
 }
+
+TEST(CddbProtocol, EntryTextIsLimitedTo4MiB)
+{
+    struct Sink : CddbProtocol::Output {
+        std::string lastSent;
+        std::vector<int> events;
+        void send(std::string_view command) override { lastSent = command; }
+        void event(int code) override { events.push_back(code); }
+    } sink;
+    CddbProtocol protocol("cddb query 0c012a02 2 150 14270 300\r\n");
+    std::string start = "201 ready\r\n200 hi\r\n201 OK\r\n200 rock 0c012a02 x\r\n210 rock 0c012a02 entry\r\n";
+    ASSERT_TRUE(protocol.receive(start.data(), start.size(), sink));
+    std::string line = "EXTD=" + std::string(60 * 1024, 'e') + "\r\n";
+    bool alive = true;
+    int sent = 0;
+    for (; sent < 200 && alive; ++sent)
+        alive = protocol.receive(line.data(), line.size(), sink);
+    EXPECT_FALSE(alive);
+    EXPECT_LE(sent * line.size(), CddbProtocol::kMaxEntryTextBytes + 2 * line.size());
+    EXPECT_EQ(sink.lastSent, "quit\r\n");
+    EXPECT_EQ(std::count(sink.events.begin(), sink.events.end(), 6), 0);
+}

@@ -189,6 +189,8 @@ TEST(HttpClient, HostileResponsesFailWithoutGrowingWithoutBound)
         {"length beyond the limit", "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\n"},
         {"close inside the headers", "HTTP/1.1 200 OK\r\nContent-"},
         {"close inside a sized body", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"},
+        {"chunk far larger than its size",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nfirst" + std::string(100 * 1024, 'x')},
     };
     for (const Case& c : cases) {
         LocalServer server(serveOnce([&c](ServerPeer& peer) {
