@@ -50,6 +50,7 @@ std::string HttpClient::buildRequest(const std::string& host, const std::string&
 
 bool HttpClient::get(const std::string& host, const std::string& path, uint32_t timeoutMs)
 {
+    std::lock_guard oneAtATime(m_getMutex);
     if (!isRequestToken(host) || !isRequestToken(path))
         return false;
     std::string request = buildRequest(host, path);

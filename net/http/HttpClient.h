@@ -59,6 +59,7 @@ private:
     std::string* m_buffer = nullptr;
     HttpBodySink* m_sink = nullptr;
 
+    std::mutex m_getMutex; // one get at a time, even when two threads call
     std::mutex m_mutex; // phase and parser, shared by the caller and the event thread
     std::condition_variable m_signal;
     Phase m_phase = Phase::Idle;

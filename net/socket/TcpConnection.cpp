@@ -133,6 +133,7 @@ ErrorCode TcpConnection::receive(void* buffer, size_t size, size_t& received)
     received = 0;
     if (!isOpen())
         return errorFromSystem(EBADF);
+    ++m_receiveCalls;
     ssize_t result = ::recv(m_socket, buffer, size, 0);
     if (result < 0)
         return lastError();
@@ -252,9 +253,9 @@ void TcpConnection::eventLoop()
         // Connected: read, write, accept, connect, close.
         size_t waiting = bytesWaiting(m_socket);
         if ((events & POLLIN) && waiting > 0) {
+            uint64_t receivesBefore = m_receiveCalls.load();
             m_handler.onRead(kSuccess);
-            size_t left = bytesWaiting(m_socket);
-            if (left == waiting && !m_stopRequested) {
+            if (m_receiveCalls.load() == receivesBefore && !m_stopRequested) {
                 // The handler took nothing: drop the bytes rather than spin on them.
                 std::vector<char> scratch(kDiscardChunk);
                 while (::recv(m_socket, scratch.data(), scratch.size(), MSG_DONTWAIT) > 0) {

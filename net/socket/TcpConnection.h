@@ -35,7 +35,8 @@ public:
     ErrorCode connect(const std::string& host, uint16_t port);
     // One send() call; a short send is not retried.
     ErrorCode send(const void* bytes, size_t length, size_t& sent);
-    // One recv() call.
+    // One recv() call. A read handler must receive what available() reports: bytes it leaves
+    // without a single receive are dropped so that the event thread does not spin on them.
     ErrorCode receive(void* buffer, size_t size, size_t& received);
     // Bytes waiting to be received (FIONREAD).
     ErrorCode available(size_t& count);
@@ -62,6 +63,7 @@ private:
     std::atomic<pthread_t> m_eventThreadId{};
     std::atomic<bool> m_wantWrite{false}; // a send would have blocked: report the next write
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<uint64_t> m_receiveCalls{0}; // tells whether a read handler took anything
     ErrorCode m_immediateConnectError = kSuccess; // connect() failed before the thread started
 };
 

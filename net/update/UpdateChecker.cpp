@@ -97,6 +97,19 @@ void UpdateChecker::check()
 
 void UpdateChecker::runCheck(bool background)
 {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_checking || (background && m_stopping))
+            return;
+        m_checking = true;
+    }
+    checkOnce(background);
+    std::lock_guard lock(m_mutex);
+    m_checking = false;
+}
+
+void UpdateChecker::checkOnce(bool background)
+{
     m_ui.showStatus(kTextCheckingUpdates);
 
     std::string body;

@@ -66,7 +66,8 @@ public:
     // Once the main window exists: deletes the installer of the previous update (named by
     // "DeleteUpdateFile"), opens the product page, and starts the delayed check thread.
     void startUp();
-    // Runs the whole check, download and installer start on the calling thread.
+    // Runs the whole check, download and installer start on the calling thread. A check that
+    // starts while another one runs (menu command during the delayed check) does nothing.
     void check();
     // Ends the delayed check (a running version fetch is cancelled) and waits for its thread.
     void stop();
@@ -77,6 +78,7 @@ public:
 private:
     static void* delayedCheckMain(void* self);
     void runCheck(bool background);
+    void checkOnce(bool background);
     void installDownloaded(UpdateDownload& download);
     bool fetchSignature(const std::string& url, std::string& signature);
     HttpClientOptions httpOptions() const;
@@ -90,6 +92,7 @@ private:
     std::condition_variable m_wake;
     bool m_stopping = false;
     HttpClient* m_activeFetch = nullptr; // the version fetch in progress, for stop()
+    bool m_checking = false;
     UpdateInfo m_lastInfo;
 };
 

@@ -1,0 +1,417 @@
+#include "LocalServer.h"
+#include "net/update/UpdateChecker.h"
+
+#include "core/settings/SettingsDefaults.h"
+#include "core/settings/SettingsStore.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <sodium.h>
+#include <sys/stat.h>
+
+using namespace tonvane;
+using namespace tonvane::test;
+using namespace std::chrono_literals;
+
+TEST(VersionFile, EachNumberIsTestedOnItsOwn)
+{
+    const char* running = "0.2.7";
+    EXPECT_TRUE(isNewerVersion("0.2.8", running));
+    EXPECT_TRUE(isNewerVersion("0.3.0", running));
+    EXPECT_TRUE(isNewerVersion("1.0.0", running));
+    EXPECT_FALSE(isNewerVersion("0.2.7", running));
+    EXPECT_TRUE(isNewerVersion("0.2.10", running));
+    EXPECT_TRUE(isNewerVersion("0.1.9", running));
+    EXPECT_FALSE(isNewerVersion("0.2.6", running));
+    EXPECT_TRUE(isNewerVersion("1", running)) << "major decides before the missing parts are reached";
+    EXPECT_FALSE(isNewerVersion("0.2", running));
+    EXPECT_FALSE(isNewerVersion("0.x.9", running));
+    EXPECT_FALSE(isNewerVersion("", running));
+    EXPECT_TRUE(isNewerVersion("99999999999999.0.0", running));
+}
+
+TEST(VersionFile, FindsThePlatformLineAnywhere)
+{
+    std::string body = "# versions\nWin32 9.9.9 http://example.invalid/win/setup.exe\r\n"
+                       "Linux64 9.9.9 http://example.invalid/other\n"
+                       "Linux 0.3.1 http://127.0.0.1/files/tonvane-0.3.1.run\r\n";
+    std::optional<UpdateInfo> info = parseVersionFile(body, "Linux", "0.2.7");
+    ASSERT_TRUE(info);
+    EXPECT_TRUE(info->newer);
+    EXPECT_EQ(info->versionText, "0.3.1");
+    EXPECT_EQ(info->downloadUrl, "http://127.0.0.1/files/tonvane-0.3.1.run");
+
+    EXPECT_FALSE(parseVersionFile("Win32 1.0.0 http://x/y\n", "Linux", "0.2.7")) << "no line for this platform";
+    EXPECT_FALSE(parseVersionFile("", "Linux", "0.2.7"));
+    std::optional<UpdateInfo> bare = parseVersionFile("Linux 0.3.0", "Linux", "0.2.7");
+    ASSERT_TRUE(bare);
+    EXPECT_TRUE(bare->newer);
+    EXPECT_TRUE(bare->versionText.empty() && bare->downloadUrl.empty()) << "no space: no text and no URL";
+    std::optional<UpdateInfo> same = parseVersionFile("Linux=0.2.7 http://x/y", "Linux", "0.2.7");
+    ASSERT_TRUE(same);
+    EXPECT_FALSE(same->newer);
+}
+
+TEST(UpdateDownload, UrlPartsAndFileNames)
+{
+    std::string host, path;
+    EXPECT_TRUE(splitDownloadUrl("http://tonvane.org/files/setup.run", host, path));
+    EXPECT_EQ(host, "tonvane.org");
+    EXPECT_EQ(path, "/files/setup.run");
+    EXPECT_FALSE(splitDownloadUrl("tonvane.org/files/setup.run", host, path));
+    EXPECT_FALSE(splitDownloadUrl("http://tonvane.org", host, path));
+    EXPECT_EQ(downloadFileName("http://a/b\\c/setup.run"), "setup.run");
+    EXPECT_EQ(downloadFileName("http://a/b/.."), "");
+    EXPECT_EQ(downloadFileName("http://a/b/"), "");
+}
+
+namespace {
+
+class FakeUi : public UpdateUi, public DownloadProgress {
+public:
+    void showStatus(TextId text) override
+    {
+        std::lock_guard lock(m_mutex);
+        statuses.push_back(text);
+        m_changed.notify_all();
+    }
+    void clearStatus() override
+    {
+        std::lock_guard lock(m_mutex);
+        ++clears;
+    }
+    void clearStatusAfter(uint32_t milliseconds) override
+    {
+        std::lock_guard lock(m_mutex);
+        delayedClears.push_back(milliseconds);
+        m_changed.notify_all();
+    }
+    int runDownloadDialog(const WideString& version, const WideString& url, UpdateDownload& download) override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            ++dialogs;
+            dialogVersion = version.toUtf8();
+            dialogUrl = url.toUtf8();
+            m_ended = false;
+        }
+        if (cancelDialog)
+            return UpdateChecker::kDialogCancelled;
+        download.start(this);
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_for(lock, 10s, [this] { return m_ended; });
+        return m_complete ? UpdateChecker::kDialogFinished : UpdateChecker::kDialogCancelled;
+    }
+    void closeMainWindow() override
+    {
+        std::lock_guard lock(m_mutex);
+        ++closes;
+    }
+    void onDownloadLength(uint64_t length) override
+    {
+        std::lock_guard lock(m_mutex);
+        announced = length;
+    }
+    void onDownloadProgress(uint64_t received) override
+    {
+        std::lock_guard lock(m_mutex);
+        progress = received;
+    }
+    void onDownloadEnded(bool complete) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_ended = true;
+        m_complete = complete;
+        m_changed.notify_all();
+    }
+    bool waitForStatus(TextId text, std::chrono::milliseconds limit)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, limit, [&] {
+            return std::find(statuses.begin(), statuses.end(), text) != statuses.end();
+        });
+    }
+    std::vector<TextId> statusList()
+    {
+        std::lock_guard lock(m_mutex);
+        return statuses;
+    }
+
+    bool cancelDialog = false;
+    std::vector<TextId> statuses;
+    std::vector<uint32_t> delayedClears;
+    int clears = 0;
+    int dialogs = 0;
+    int closes = 0;
+    std::string dialogVersion;
+    std::string dialogUrl;
+    uint64_t announced = 0;
+    uint64_t progress = 0;
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_ended = false;
+    bool m_complete = false;
+};
+
+// Records web pages (never starts a browser in tests); starts programs for real when asked.
+class FakeLauncher : public ProgramLauncher {
+public:
+    bool openWebPage(std::u16string_view url) override
+    {
+        pages.emplace_back(url);
+        return true;
+    }
+    bool startProgram(const std::string& path) override
+    {
+        programs.push_back(path);
+        return reallyStart && SystemLauncher().startProgram(path);
+    }
+    bool reallyStart = false;
+    std::vector<std::u16string> pages;
+    std::vector<std::string> programs;
+};
+
+// An update server: every request's path looks up its body; 404 for the rest.
+LocalServer::Script updateServer(std::map<std::string, std::string> files)
+{
+    return [files = std::move(files)](ServerPeer& peer) {
+        std::optional<std::string> head = peer.readRequestHead();
+        if (!head)
+            return;
+        size_t start = head->find(' ') + 1;
+        std::string path = head->substr(start, head->find(' ', start) - start);
+        auto found = files.find(path);
+        std::string body = found != files.end() ? found->second : "no such file";
+        std::string status = found != files.end() ? "200 OK" : "404 Not Found";
+        peer.send("HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        peer.waitForClientClose(2000);
+    };
+}
+
+struct KeyPair {
+    std::array<uint8_t, crypto_sign_PUBLICKEYBYTES> publicKey{};
+    std::array<uint8_t, crypto_sign_SECRETKEYBYTES> secretKey{};
+    KeyPair()
+    {
+        EXPECT_GE(sodium_init(), 0);
+        crypto_sign_keypair(publicKey.data(), secretKey.data());
+    }
+    std::string sign(const std::string& bytes) const
+    {
+        std::string signature(crypto_sign_BYTES, '\0');
+        crypto_sign_detached(reinterpret_cast<unsigned char*>(signature.data()), nullptr,
+                             reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), secretKey.data());
+        return signature;
+    }
+};
+
+class UpdateCheck : public ::testing::Test {
+protected:
+    UpdateCheckerOptions optionsFor(const LocalServer& server)
+    {
+        UpdateCheckerOptions options;
+        options.host = "127.0.0.1";
+        options.port = server.port();
+        options.runningVersion = "0.2.7";
+        options.publicKey = m_keys.publicKey;
+        options.launcher = &m_launcher;
+        options.versionTimeoutMs = 3000;
+        options.downloadTimeoutMs = 3000;
+        options.checkDelayMs = 60000;
+        return options;
+    }
+    std::string installerPath() const { return m_cache.path() + "/tonvane/tonvane-setup.sh"; }
+    std::string script() const { return "#!/bin/sh\necho started > '" + marker() + "'\n"; }
+    std::string marker() const { return m_dir.path() + "/installer-ran"; }
+    std::string versionFile() const
+    {
+        return "# Tonvane releases\nWin32 0.3.0 http://127.0.0.1/files/setup.exe\n"
+               "Linux 0.3.0 http://127.0.0.1/files/tonvane-setup.sh\n";
+    }
+
+    TempDir m_dir;
+    TempDir m_config;
+    TempDir m_cache;
+    ScopedEnv m_configEnv{"XDG_CONFIG_HOME", m_config.path().c_str()};
+    ScopedEnv m_cacheEnv{"XDG_CACHE_HOME", m_cache.path().c_str()};
+    KeyPair m_keys;
+    FakeUi m_ui;
+    FakeLauncher m_launcher;
+};
+
+bool waitForFile(const std::string& path)
+{
+    for (int i = 0; i < 250; ++i) {
+        if (fileExists(path))
+            return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
+}
+
+} // namespace
+
+TEST_F(UpdateCheck, SignedInstallerIsMadeExecutableAndStarted)
+{
+    LocalServer server(updateServer({{"/version/tonvane.txt", versionFile()},
+                                     {"/files/tonvane-setup.sh", script()},
+                                     {"/files/tonvane-setup.sh.sig", m_keys.sign(script())}}),
+                       3);
+    m_launcher.reallyStart = true;
+    UpdateChecker checker(m_ui, optionsFor(server));
+    checker.check();
+
+    EXPECT_EQ(m_ui.statuses, (std::vector<TextId>{kTextCheckingUpdates, kTextUpdatesAvailable}));
+    EXPECT_EQ(m_ui.dialogs, 1);
+    EXPECT_EQ(m_ui.dialogVersion, "0.3.0");
+    EXPECT_EQ(m_ui.dialogUrl, "http://127.0.0.1/files/tonvane-setup.sh");
+    EXPECT_EQ(m_ui.announced, script().size());
+    EXPECT_EQ(m_ui.progress, script().size());
+    EXPECT_EQ(m_launcher.programs, (std::vector<std::string>{installerPath()}));
+    EXPECT_TRUE(m_launcher.pages.empty());
+    EXPECT_EQ(m_ui.closes, 1);
+    EXPECT_EQ(m_ui.clears, 1);
+    EXPECT_EQ(readFile(installerPath()), script());
+    struct stat info {};
+    ASSERT_EQ(::stat(installerPath().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    WideString stored;
+    ASSERT_TRUE(settings::readString(product::kProductKey, u"", settings::kValueDeleteUpdateFile, stored));
+    EXPECT_EQ(stored.toUtf8(), installerPath());
+    ASSERT_TRUE(waitForFile(marker())) << "the test installer did not run";
+    for (int i = 0; i < 100 && readFile(marker()) != "started\n"; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(readFile(marker()), "started\n");
+
+    // The next start removes the installer and the value, and opens the product page.
+    checker.startUp();
+    checker.stop();
+    EXPECT_FALSE(fileExists(installerPath()));
+    EXPECT_FALSE(settings::readString(product::kProductKey, u"", settings::kValueDeleteUpdateFile, stored));
+    EXPECT_EQ(m_launcher.pages, (std::vector<std::u16string>{product::kWebPage}));
+}
+
+TEST_F(UpdateCheck, BadOrMissingSignatureStartsNothingAndDeletesTheFile)
+{
+    KeyPair stranger;
+    std::vector<std::pair<const char*, std::map<std::string, std::string>>> cases = {
+        {"signed by another key",
+         {{"/version/tonvane.txt", versionFile()}, {"/files/tonvane-setup.sh", script()},
+          {"/files/tonvane-setup.sh.sig", stranger.sign(script())}}},
+        {"signature of other bytes",
+         {{"/version/tonvane.txt", versionFile()}, {"/files/tonvane-setup.sh", script() + "rm -rf ~\n"},
+          {"/files/tonvane-setup.sh.sig", m_keys.sign(script())}}},
+        {"no signature", {{"/version/tonvane.txt", versionFile()}, {"/files/tonvane-setup.sh", script()}}},
+        {"truncated signature",
+         {{"/version/tonvane.txt", versionFile()}, {"/files/tonvane-setup.sh", script()},
+          {"/files/tonvane-setup.sh.sig", m_keys.sign(script()).substr(0, 63)}}},
+    };
+    for (const auto& [what, files] : cases) {
+        FakeUi ui;
+        FakeLauncher launcher;
+        LocalServer server(updateServer(files), 3);
+        UpdateCheckerOptions options = optionsFor(server);
+        options.launcher = &launcher;
+        UpdateChecker checker(ui, options);
+        checker.check();
+        EXPECT_EQ(ui.dialogs, 1) << what;
+        EXPECT_TRUE(launcher.programs.empty()) << what;
+        EXPECT_EQ(ui.closes, 0) << what;
+        EXPECT_FALSE(fileExists(installerPath())) << what;
+        EXPECT_EQ(launcher.pages, (std::vector<std::u16string>{product::kWebPage})) << what;
+        WideString stored;
+        EXPECT_FALSE(settings::readString(product::kProductKey, u"", settings::kValueDeleteUpdateFile, stored)) << what;
+    }
+}
+
+TEST_F(UpdateCheck, NoUpdateCases)
+{
+    std::vector<std::pair<const char*, std::map<std::string, std::string>>> cases = {
+        {"same version", {{"/version/tonvane.txt", "Linux 0.2.7 http://127.0.0.1/files/x\n"}}},
+        {"only another platform", {{"/version/tonvane.txt", "Win32 0.3.0 http://127.0.0.1/files/x\n"}}},
+        {"no version file", {}},
+    };
+    for (const auto& [what, files] : cases) {
+        FakeUi ui;
+        LocalServer server(updateServer(files), 1);
+        UpdateCheckerOptions options = optionsFor(server);
+        UpdateChecker checker(ui, options);
+        checker.check();
+        EXPECT_EQ(ui.statuses, (std::vector<TextId>{kTextCheckingUpdates, kTextNoUpdates})) << what;
+        EXPECT_EQ(ui.delayedClears, (std::vector<uint32_t>{2000})) << what;
+        EXPECT_EQ(ui.dialogs, 0) << what;
+    }
+    FakeUi unreachable;
+    UpdateCheckerOptions options;
+    options.host = "127.0.0.1";
+    options.port = unusedLocalPort();
+    options.launcher = &m_launcher;
+    UpdateChecker checker(unreachable, options);
+    checker.check();
+    EXPECT_EQ(unreachable.statuses, (std::vector<TextId>{kTextCheckingUpdates, kTextNoUpdates}));
+}
+
+TEST_F(UpdateCheck, CancelledDialogLeavesNothingBehind)
+{
+    LocalServer server(updateServer({{"/version/tonvane.txt", versionFile()}}), 1);
+    m_ui.cancelDialog = true;
+    UpdateChecker checker(m_ui, optionsFor(server));
+    checker.check();
+    EXPECT_EQ(m_ui.dialogs, 1);
+    EXPECT_TRUE(m_launcher.programs.empty());
+    EXPECT_TRUE(m_launcher.pages.empty());
+    EXPECT_EQ(m_ui.clears, 1);
+}
+
+TEST_F(UpdateCheck, StartUpCleansAnAlreadyMissingFileAndRunsTheDelayedCheck)
+{
+    ASSERT_TRUE(settings::writeUpdateFileValue(product::kProductKey, u"/nonexistent/tonvane-setup.sh"));
+    LocalServer server(updateServer({{"/version/tonvane.txt", "Linux 0.2.7 http://127.0.0.1/x\n"}}), 1);
+    UpdateCheckerOptions options = optionsFor(server);
+    options.checkDelayMs = 50;
+    UpdateChecker checker(m_ui, options);
+    checker.startUp();
+    WideString stored;
+    EXPECT_FALSE(settings::readString(product::kProductKey, u"", settings::kValueDeleteUpdateFile, stored));
+    EXPECT_EQ(m_launcher.pages, (std::vector<std::u16string>{product::kWebPage}));
+    EXPECT_TRUE(m_ui.waitForStatus(kTextNoUpdates, 5s));
+    checker.stop();
+    EXPECT_EQ(m_ui.statusList(), (std::vector<TextId>{kTextCheckingUpdates, kTextNoUpdates}));
+}
+
+TEST_F(UpdateCheck, StopBeforeTheDelayEndsWithoutChecking)
+{
+    UpdateCheckerOptions options;
+    options.host = "127.0.0.1";
+    options.port = unusedLocalPort();
+    options.launcher = &m_launcher;
+    options.checkDelayMs = 60000;
+    UpdateChecker checker(m_ui, options);
+    auto start = std::chrono::steady_clock::now();
+    checker.startUp();
+    checker.stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_TRUE(m_ui.statusList().empty());
+    EXPECT_TRUE(m_launcher.pages.empty()) << "no left-over installer, no web page";
+}
+
+TEST_F(UpdateCheck, DownloadWithoutUsableUrlFetchesNothing)
+{
+    struct Progress : DownloadProgress {
+        void onDownloadLength(uint64_t) override {}
+        void onDownloadProgress(uint64_t) override {}
+        void onDownloadEnded(bool complete) override { ended = complete ? 1 : 0; }
+        int ended = -1;
+    } progress;
+    UpdateDownload download("no-slashes-here", m_cache.path(), HttpClientOptions{});
+    ASSERT_TRUE(download.start(&progress));
+    download.wait();
+    EXPECT_EQ(progress.ended, 0);
+    EXPECT_FALSE(download.complete());
+}
