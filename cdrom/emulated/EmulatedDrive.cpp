@@ -338,6 +338,10 @@ void EmulatedDrive::execute(const ScsiRequest& request, ScsiReply& reply)
             answer.fail(*sense);
             return;
         }
+        if (faults.trackInformationFails) {
+            answer.fail(kInvalidOpcode);
+            return;
+        }
         uint8_t addressType = cdb[1] & 0x03;
         uint32_t address = readBe32(&cdb[2]);
         const EmulatedTrack* found = nullptr;
