@@ -396,7 +396,7 @@ void EmulatedDrive::execute(const ScsiRequest& request, ScsiReply& reply)
     case kOpSetStreaming: {
         uint16_t parameterLength = readBe16(&cdb[9]);
         if (parameterLength < kStreamingDescriptorLength || request.dataLength < kStreamingDescriptorLength ||
-            request.direction != DataDirection::Out) {
+            request.data == nullptr || request.direction != DataDirection::Out) {
             answer.fail(kParameterListLength);
             return;
         }
