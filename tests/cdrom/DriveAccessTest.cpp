@@ -109,6 +109,22 @@ TEST(DiscCheck, AudioDiscsDataDiscsAndDvds)
     EXPECT_EQ(test::opcodes(dvd.drive().recordedCommands()), (std::vector<uint8_t>{kOpGetConfiguration}));
 }
 
+TEST(DiscCheck, StartupScanStopsAtTheFirstDriveWithAudio)
+{
+    DiscSpec dataOnly;
+    dataOnly.tracks = {{TrackKind::Data, 1000, 0, 0}};
+    test::ScopedDrive data("image:/virtual/scan-data.cue", test::makeDrive(dataOnly));
+    test::ScopedDrive first("image:/virtual/scan-audio1.cue", test::makeDrive(test::audioDisc({750})));
+    test::ScopedDrive second("image:/virtual/scan-audio2.cue", test::makeDrive(test::audioDisc({750})));
+    DriveSources sources;
+    sources.sysfsRoot = "/nonexistent/sys/block";
+    sources.imageDrives = {data.path(), first.path(), second.path()};
+    EXPECT_EQ(findDriveWithAudioDisc(sources), first.path());
+    EXPECT_TRUE(second.drive().recordedCommands().empty()); // never asked
+    sources.imageDrives = {data.path()};
+    EXPECT_EQ(findDriveWithAudioDisc(sources), std::nullopt);
+}
+
 TEST(DiscCheck, FailingCapabilityRefreshIsTriedFourTimesASecondApart)
 {
     EmulatedDriveConfig config;

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <scsi/sg.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tonvane {
@@ -161,6 +162,30 @@ TEST(SgTransport, VolumeLockIsExclusiveBetweenOpens)
 
     EXPECT_EQ(SgTransport::open(dir.file("missing"), error), nullptr);
     EXPECT_EQ(error, errorFromSystem(ENOENT));
+}
+
+TEST(SgTransport, FallsBackToReadOnlyWhenWriteAccessIsRefused)
+{
+    // A file this process may read but not write: a 0444 file, or for root a sysfs attribute.
+    test::TempDir dir;
+    std::string candidate = dir.file("sr-readonly");
+    test::writeFile(candidate, "");
+    ::chmod(candidate.c_str(), 0444);
+    int probe = ::open(candidate.c_str(), O_RDWR);
+    if (probe >= 0) {
+        ::close(probe);
+        candidate = "/sys/kernel/notes";
+        probe = ::open(candidate.c_str(), O_RDWR);
+        if (probe >= 0)
+            ::close(probe);
+        if (probe >= 0 || ::access(candidate.c_str(), R_OK) != 0)
+            GTEST_SKIP() << "no file here is readable but not writable";
+    }
+    ErrorCode error = kSuccess;
+    std::unique_ptr<SgTransport> transport = SgTransport::open(candidate, error);
+    ASSERT_NE(transport, nullptr);
+    EXPECT_EQ(error, kSuccess);
+    EXPECT_EQ(::fcntl(transport->fd(), F_GETFL) & O_ACCMODE, O_RDONLY);
 }
 
 } // namespace
