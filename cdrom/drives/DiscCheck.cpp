@@ -1,5 +1,6 @@
 #include "cdrom/drives/DiscCheck.h"
 
+#include "cdrom/drives/DriveEnumerator.h"
 #include "cdrom/mmc/MmcCommands.h"
 #include "core/foundation/Clock.h"
 
@@ -71,12 +72,23 @@ bool hasAudioDisc(const std::string& path, bool waitForReady, const DiscCheckTim
     if (waitForReady) {
         waitUntilReady(device, timing);
         // A drive still spinning up reports no current profile; ask again now that it is ready.
-        if (!device.capabilities.cdMedium)
+        if (device.capabilities.currentProfile == 0)
             refreshCapabilities(device);
     }
     bool audio = device.capabilities.cdMedium && anyAudioTrack(device);
     closeDevice(device);
     return audio;
+}
+
+std::optional<std::string> findDriveWithAudioDisc(const DriveSources& sources)
+{
+    DriveEnumerator enumerator(sources);
+    enumerator.start();
+    while (std::optional<std::string> path = enumerator.nextDriveRoot()) {
+        if (isCdDrivePath(*path) && hasAudioDisc(*path, false))
+            return path;
+    }
+    return std::nullopt;
 }
 
 } // namespace tonvane

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace tonvane {
@@ -32,5 +33,9 @@ uint32_t waitUntilReady(CdDevice& device, const DiscCheckTiming& timing = {});
 // answer, which reads as audio. The device is closed on every way out.
 bool hasAudioDisc(const std::string& path, bool waitForReady);
 bool hasAudioDisc(const std::string& path, bool waitForReady, const DiscCheckTiming& timing);
+
+struct DriveSources;
+// The start-up scan: the first enumerated drive for which hasAudioDisc without waiting is true.
+std::optional<std::string> findDriveWithAudioDisc(const DriveSources& sources);
 
 } // namespace tonvane

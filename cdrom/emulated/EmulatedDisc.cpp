@@ -6,6 +6,24 @@
 
 namespace tonvane {
 
+struct EmulatedDisc::GeneratedAudio {
+    uint32_t seed = 0;
+    uint32_t sectors = 0;
+    std::once_flag made;
+    std::vector<uint8_t> pcm;
+
+    const std::vector<uint8_t>& bytes()
+    {
+        std::call_once(made, [this] {
+            pcm.resize(size_t{sectors} * kEmulatedSectorBytes);
+            generateMusic(seed, sectors, pcm.data());
+        });
+        return pcm;
+    }
+};
+
+EmulatedDisc::EmulatedDisc() = default;
+
 EmulatedDisc::~EmulatedDisc()
 {
     for (int fd : m_files)
@@ -22,6 +40,15 @@ uint32_t EmulatedDisc::addMemory(std::vector<uint8_t> bytes)
 {
     m_memory.push_back(std::move(bytes));
     return static_cast<uint32_t>(m_memory.size() - 1);
+}
+
+uint32_t EmulatedDisc::addGenerated(uint32_t seed, uint32_t sectors)
+{
+    auto audio = std::make_unique<GeneratedAudio>();
+    audio->seed = seed;
+    audio->sectors = sectors;
+    m_generated.push_back(std::move(audio));
+    return static_cast<uint32_t>(m_generated.size() - 1);
 }
 
 const EmulatedTrack* EmulatedDisc::trackAt(uint32_t lba) const
@@ -52,8 +79,11 @@ bool EmulatedDisc::readSectors(uint32_t lba, uint32_t count, uint8_t* out) const
         case SectorSegment::Source::Silence:
             std::memset(out, 0, bytes);
             break;
-        case SectorSegment::Source::Memory: {
-            const std::vector<uint8_t>& memory = m_memory.at(segment->index);
+        case SectorSegment::Source::Memory:
+        case SectorSegment::Source::Generated: {
+            const std::vector<uint8_t>& memory = segment->source == SectorSegment::Source::Memory
+                ? m_memory.at(segment->index)
+                : m_generated.at(segment->index)->bytes();
             if (offset + bytes > memory.size())
                 return false;
             std::memcpy(out, memory.data() + offset, bytes);
@@ -113,10 +143,8 @@ std::shared_ptr<const EmulatedDisc> buildDisc(const DiscSpec& spec)
         track.length = t.lengthSectors;
         SectorSegment content{track.start, t.lengthSectors, SectorSegment::Source::Silence, 0, 0};
         if (t.kind == TrackKind::Audio && !spec.silentAudio) {
-            std::vector<uint8_t> pcm(size_t{t.lengthSectors} * kEmulatedSectorBytes);
-            generateMusic(t.seed, t.lengthSectors, pcm.data());
-            content.source = SectorSegment::Source::Memory;
-            content.index = disc->addMemory(std::move(pcm));
+            content.source = SectorSegment::Source::Generated;
+            content.index = disc->addGenerated(t.seed, t.lengthSectors);
         }
         disc->addSegment(content);
         tracks.push_back(track);

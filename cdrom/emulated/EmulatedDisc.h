@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -26,18 +27,18 @@ struct EmulatedTrack {
 
 // Where the bytes of a run of sectors come from.
 struct SectorSegment {
-    enum class Source : uint8_t { Silence, File, Memory };
+    enum class Source : uint8_t { Silence, File, Memory, Generated };
     uint32_t firstLba = 0;
     uint32_t sectors = 0;
     Source source = Source::Silence;
-    uint32_t index = 0; // File: file index; Memory: buffer index
+    uint32_t index = 0; // File: file index; Memory, Generated: buffer index
     uint64_t byteOffset = 0; // [bytes] of firstLba's sector within that file or buffer
 };
 
 // A disc's layout and content. Immutable once built, so any number of threads may read it.
 class EmulatedDisc {
 public:
-    EmulatedDisc() = default;
+    EmulatedDisc();
     EmulatedDisc(const EmulatedDisc&) = delete;
     EmulatedDisc& operator=(const EmulatedDisc&) = delete;
     ~EmulatedDisc();
@@ -59,6 +60,8 @@ public:
     void addSessionLeadOut(uint32_t lba) { m_sessionLeadOuts.push_back(lba); }
     uint32_t addFile(int fd); // takes ownership of the descriptor
     uint32_t addMemory(std::vector<uint8_t> bytes);
+    // Music made by generateMusic(seed, sectors) on the first read and kept from then on.
+    uint32_t addGenerated(uint32_t seed, uint32_t sectors);
 
 private:
     std::vector<EmulatedTrack> m_tracks;
@@ -66,6 +69,8 @@ private:
     std::vector<SectorSegment> m_segments; // by rising firstLba
     std::vector<int> m_files;
     std::vector<std::vector<uint8_t>> m_memory;
+    struct GeneratedAudio;
+    std::vector<std::unique_ptr<GeneratedAudio>> m_generated;
 };
 
 // A disc described in code: tests and the demo disc.
@@ -82,7 +87,7 @@ struct DiscSpec {
     // Generated audio: music-like chords (default) or silence (faster to build for big discs).
     bool silentAudio = false;
 };
-// Track 1 starts at LBA 0. Audio is generated once here and kept. Null for an empty or invalid
+// Track 1 starts at LBA 0. Audio is generated on the first read of each track and kept. Null for an empty or invalid
 // description (no tracks, more than 99, a zero length, longer than 100 minutes).
 std::shared_ptr<const EmulatedDisc> buildDisc(const DiscSpec& spec);
 

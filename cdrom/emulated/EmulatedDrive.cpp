@@ -338,6 +338,10 @@ void EmulatedDrive::execute(const ScsiRequest& request, ScsiReply& reply)
             answer.fail(*sense);
             return;
         }
+        if (faults.trackInformationFails) {
+            answer.fail(kInvalidOpcode);
+            return;
+        }
         uint8_t addressType = cdb[1] & 0x03;
         uint32_t address = readBe32(&cdb[2]);
         const EmulatedTrack* found = nullptr;
@@ -392,7 +396,7 @@ void EmulatedDrive::execute(const ScsiRequest& request, ScsiReply& reply)
     case kOpSetStreaming: {
         uint16_t parameterLength = readBe16(&cdb[9]);
         if (parameterLength < kStreamingDescriptorLength || request.dataLength < kStreamingDescriptorLength ||
-            request.direction != DataDirection::Out) {
+            request.data == nullptr || request.direction != DataDirection::Out) {
             answer.fail(kParameterListLength);
             return;
         }

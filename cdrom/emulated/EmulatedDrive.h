@@ -28,6 +28,7 @@ struct EmulatedFaults {
     uint32_t notReadyMs = 0; // [ms] after the medium arrives: NOT READY 2/04/01 (kForever: always)
     bool noMedium = false; // NOT READY 2/3A/00, no disc in the tray
     bool getConfigurationFails = false; // GET CONFIGURATION answers ILLEGAL REQUEST
+    bool trackInformationFails = false; // READ TRACK INFORMATION answers ILLEGAL REQUEST
     std::vector<ReadFault> readFaults;
     uint32_t sectorsPerSecond = 0; // read-speed limit (600 = 8x, 3600 = 48x); 0 = memory speed
     uint64_t removeAfterSectors = 0; // medium is removed once this many sectors were read; 0 = never
