@@ -181,3 +181,92 @@ TEST_F(Cli, DrivesListsTheDemoDiscWithItsModel)
     EXPECT_NE(result.out.find("audio disc"), std::string::npos);
     EXPECT_NE(result.out.find("TONVANE"), std::string::npos) << result.out;
 }
+
+namespace {
+bool haveTool(const char* path)
+{
+    return ::access(path, X_OK) == 0;
+}
+} // namespace
+
+TEST_F(Cli, EveryFormatGivesAFileTheReferenceToolsAccept)
+{
+    // Track 2 of the demo disc: 19 s of generated music.
+    const std::string source = demoPcm(1);
+    const double seconds = static_cast<double>(source.size()) / 176400.0;
+
+    ProcessResult flac = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "flac", "--quality", "0",
+                                  "--tracks", "2", "--out", out("")});
+    ASSERT_EQ(flac.exitCode, 0) << flac.err;
+    if (haveTool("/usr/bin/flac")) {
+        ProcessResult decode = runProcess("/usr/bin/flac", {"-d", "-s", "-f", "--force-raw-format", "--endian=little",
+                                                            "--sign=signed", "-o", out("t2.raw"), out("Track 2.flac")});
+        ASSERT_EQ(decode.exitCode, 0) << decode.err;
+        EXPECT_TRUE(readFile(out("t2.raw")) == source) << "FLAC must decode to the disc's exact samples";
+    }
+
+    ProcessResult ogg = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "ogg", "--tracks", "2",
+                                 "--out", out("")});
+    ASSERT_EQ(ogg.exitCode, 0) << ogg.err;
+    if (haveTool("/usr/bin/oggdec")) {
+        ProcessResult decode = runProcess("/usr/bin/oggdec", {"-Q", "-R", "-o", out("t2o.raw"), out("Track 2.ogg")});
+        ASSERT_EQ(decode.exitCode, 0) << decode.err;
+        double decoded = static_cast<double>(readFile(out("t2o.raw")).size()) / 176400.0;
+        EXPECT_NEAR(decoded, seconds, 2048.0 / 44100.0);
+    }
+
+    ProcessResult mp3 = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "mp3", "--quality", "10",
+                                 "--tracks", "2", "--out", out("")});
+    ASSERT_EQ(mp3.exitCode, 0) << mp3.err;
+    if (haveTool("/usr/bin/python3")) {
+        ProcessResult probe = runProcess(
+            "/usr/bin/python3",
+            {"-c", "import sys\ntry:\n from mutagen.mp3 import MP3\nexcept ImportError:\n print('skip'); sys.exit(0)\n"
+                   "m = MP3(sys.argv[1]); print(m.info.bitrate // 1000, m.info.length)",
+             out("Track 2.mp3")});
+        ASSERT_EQ(probe.exitCode, 0) << probe.err;
+        if (probe.out.rfind("skip", 0) != 0) {
+            int kbps = 0;
+            double length = 0;
+            ASSERT_EQ(std::sscanf(probe.out.c_str(), "%d %lf", &kbps, &length), 2) << probe.out;
+            EXPECT_EQ(kbps, 192); // index 10
+            EXPECT_NEAR(length, seconds, 0.05);
+        }
+    }
+}
+
+TEST_F(Cli, RipsACueImageExactly)
+{
+    // A BIN of two tracks whose bytes are known, and its sheet.
+    std::string bin;
+    for (uint32_t i = 0; i < 300 * 2352; ++i)
+        bin.push_back(static_cast<char>((i * 2654435761u) >> 24));
+    std::filesystem::create_directories(m_dir.path() + "/image");
+    writeFile(m_dir.path() + "/image/disc.bin", bin);
+    writeFile(m_dir.path() + "/image/disc.cue", "FILE \"disc.bin\" BINARY\n"
+                                                "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                                "  TRACK 02 AUDIO\n    INDEX 01 00:01:50\n");
+    ProcessResult result = tonvane({"rip", "--drive", "image:" + m_dir.path() + "/image/disc.cue", "--no-lookup",
+                                    "--format", "wav", "--out", out("")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(readFile(out("Track 1.Wav")).substr(44) == bin.substr(0, 125 * 2352));
+    EXPECT_TRUE(readFile(out("Track 2.Wav")).substr(44) == bin.substr(125 * 2352));
+}
+
+TEST_F(Cli, LookupTitlesReachTheTags)
+{
+    if (!haveTool("/usr/bin/metaflac"))
+        GTEST_SKIP() << "metaflac is not installed";
+    FakeCddbServer server({"Opening", "Второй", "三番目", "Finale"});
+    ProcessResult result = tonvane({"rip", "--drive", "demo:", "--lookup", "--server",
+                                    "127.0.0.1:" + std::to_string(server.port()), "--format", "flac", "--tracks", "2",
+                                    "--out", out("")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ProcessResult tags = runProcess("/usr/bin/metaflac", {"--export-tags-to=-", out("02 - Второй.flac")});
+    ASSERT_EQ(tags.exitCode, 0) << tags.err;
+    EXPECT_NE(tags.out.find("TITLE=Второй"), std::string::npos) << tags.out;
+    EXPECT_NE(tags.out.find("ARTIST=Demo Artist"), std::string::npos);
+    EXPECT_NE(tags.out.find("ALBUM=Demo Album"), std::string::npos);
+    EXPECT_NE(tags.out.find("TRACKNUMBER=2"), std::string::npos);
+    EXPECT_NE(tags.out.find("ENCODER=Tonvane 0.2"), std::string::npos);
+}
