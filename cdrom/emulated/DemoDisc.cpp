@@ -8,21 +8,21 @@ namespace {
 constexpr uint32_t kSectorsPerSecond = 75;
 }
 
-DiscSpec demoDiscSpec()
+DiscDescription demoDiscDescription()
 {
-    DiscSpec spec;
+    DiscDescription description;
     // [s] 15 to 40 s each, with the usual 2 s gap before tracks 2 to 4.
     const uint32_t seconds[] = {24, 17, 38, 29};
     uint32_t seed = 11;
     for (uint32_t length : seconds) {
-        DiscTrackSpec track;
+        DiscTrackDescription track;
         track.lengthSectors = length * kSectorsPerSecond;
         track.pregapSectors = seed == 11 ? 0 : 2 * kSectorsPerSecond;
         track.seed = seed;
         seed += 7;
-        spec.tracks.push_back(track);
+        description.tracks.push_back(track);
     }
-    return spec;
+    return description;
 }
 
 std::shared_ptr<EmulatedDrive> demoDrive()
@@ -32,7 +32,7 @@ std::shared_ptr<EmulatedDrive> demoDrive()
     std::call_once(once, [] {
         EmulatedDriveConfig config;
         config.product = "DEMO DISC";
-        drive = std::make_shared<EmulatedDrive>(buildDisc(demoDiscSpec()), config);
+        drive = std::make_shared<EmulatedDrive>(buildDisc(demoDiscDescription()), config);
     });
     return drive;
 }

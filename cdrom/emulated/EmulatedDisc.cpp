@@ -108,22 +108,22 @@ bool EmulatedDisc::readSectors(uint32_t lba, uint32_t count, uint8_t* out) const
     return true;
 }
 
-std::shared_ptr<const EmulatedDisc> buildDisc(const DiscSpec& spec)
+std::shared_ptr<const EmulatedDisc> buildDisc(const DiscDescription& description)
 {
-    if (spec.tracks.empty() || spec.tracks.size() > 99)
+    if (description.tracks.empty() || description.tracks.size() > 99)
         return nullptr;
     auto disc = std::make_shared<EmulatedDisc>();
     uint64_t cursor = 0;
     uint8_t session = 1;
     std::vector<EmulatedTrack> tracks;
-    for (size_t i = 0; i < spec.tracks.size(); ++i) {
-        const DiscTrackSpec& t = spec.tracks[i];
+    for (size_t i = 0; i < description.tracks.size(); ++i) {
+        const DiscTrackDescription& t = description.tracks[i];
         if (t.lengthSectors == 0)
             return nullptr;
-        bool restAreData = std::all_of(spec.tracks.begin() + static_cast<ptrdiff_t>(i), spec.tracks.end(),
-            [](const DiscTrackSpec& s) { return s.kind == TrackKind::Data; });
-        bool opensDataSession = spec.dataSessionAfterAudio && i > 0 && session == 1 && restAreData &&
-            spec.tracks[i - 1].kind == TrackKind::Audio;
+        bool restAreData = std::all_of(description.tracks.begin() + static_cast<ptrdiff_t>(i), description.tracks.end(),
+            [](const DiscTrackDescription& s) { return s.kind == TrackKind::Data; });
+        bool opensDataSession = description.dataSessionAfterAudio && i > 0 && session == 1 && restAreData &&
+            description.tracks[i - 1].kind == TrackKind::Audio;
         EmulatedTrack track;
         track.number = static_cast<uint8_t>(i + 1);
         track.kind = t.kind;
@@ -142,7 +142,7 @@ std::shared_ptr<const EmulatedDisc> buildDisc(const DiscSpec& spec)
         track.start = static_cast<uint32_t>(cursor);
         track.length = t.lengthSectors;
         SectorSegment content{track.start, t.lengthSectors, SectorSegment::Source::Silence, 0, 0};
-        if (t.kind == TrackKind::Audio && !spec.silentAudio) {
+        if (t.kind == TrackKind::Audio && !description.silentAudio) {
             content.source = SectorSegment::Source::Generated;
             content.index = disc->addGenerated(t.seed, t.lengthSectors);
         }

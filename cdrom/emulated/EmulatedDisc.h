@@ -74,14 +74,14 @@ private:
 };
 
 // A disc described in code: tests and the demo disc.
-struct DiscTrackSpec {
+struct DiscTrackDescription {
     TrackKind kind = TrackKind::Audio;
     uint32_t lengthSectors = 0; // [sectors] from the track's start to the next track's pregap
     uint32_t pregapSectors = 0; // [sectors] of silence before the track (not for track 1)
     uint32_t seed = 0; // varies the generated music
 };
-struct DiscSpec {
-    std::vector<DiscTrackSpec> tracks; // at most 99
+struct DiscDescription {
+    std::vector<DiscTrackDescription> tracks; // at most 99
     // Data tracks after the last audio track go to a second session (enhanced CD).
     bool dataSessionAfterAudio = false;
     // Generated audio: music-like chords (default) or silence (faster to build for big discs).
@@ -89,7 +89,7 @@ struct DiscSpec {
 };
 // Track 1 starts at LBA 0. Audio is generated on the first read of each track and kept. Null for an empty or invalid
 // description (no tracks, more than 99, a zero length, longer than 100 minutes).
-std::shared_ptr<const EmulatedDisc> buildDisc(const DiscSpec& spec);
+std::shared_ptr<const EmulatedDisc> buildDisc(const DiscDescription& description);
 
 // Deterministic music-like PCM (44100 Hz, 16-bit LE stereo): chord progressions with note
 // envelopes, a bass line and a little noise; the same seed gives the same sound. out holds

@@ -11,20 +11,20 @@
 namespace tonvane::test {
 
 // An audio-only disc of the given track lengths [sectors], silent unless music is asked for.
-inline DiscSpec audioDisc(std::vector<uint32_t> lengths, bool music = false)
+inline DiscDescription audioDisc(std::vector<uint32_t> lengths, bool music = false)
 {
-    DiscSpec spec;
-    spec.silentAudio = !music;
+    DiscDescription description;
+    description.silentAudio = !music;
     uint32_t seed = 1;
     for (uint32_t length : lengths)
-        spec.tracks.push_back({TrackKind::Audio, length, 0, seed++});
-    return spec;
+        description.tracks.push_back({TrackKind::Audio, length, 0, seed++});
+    return description;
 }
 
-inline std::shared_ptr<EmulatedDrive> makeDrive(const DiscSpec& spec, EmulatedDriveConfig config = {})
+inline std::shared_ptr<EmulatedDrive> makeDrive(const DiscDescription& description, EmulatedDriveConfig config = {})
 {
     config.recordCommands = true;
-    return std::make_shared<EmulatedDrive>(buildDisc(spec), config);
+    return std::make_shared<EmulatedDrive>(buildDisc(description), config);
 }
 
 // Installs a drive under a path for the life of the object, so openDevice finds it.

@@ -90,12 +90,12 @@ TEST(DiscCheck, AudioDiscsDataDiscsAndDvds)
     test::ScopedDrive audio("image:/virtual/audio.cue", test::makeDrive(test::audioDisc({750, 750})));
     EXPECT_TRUE(hasAudioDisc(audio.path(), false));
 
-    DiscSpec dataOnly;
+    DiscDescription dataOnly;
     dataOnly.tracks = {{TrackKind::Data, 1000, 0, 0}};
     test::ScopedDrive data("image:/virtual/data.cue", test::makeDrive(dataOnly));
     EXPECT_FALSE(hasAudioDisc(data.path(), false));
 
-    DiscSpec dataFirst = dataOnly;
+    DiscDescription dataFirst = dataOnly;
     dataFirst.silentAudio = true;
     dataFirst.tracks.push_back({TrackKind::Audio, 500, 0, 0});
     test::ScopedDrive mixed("image:/virtual/mixed.cue", test::makeDrive(dataFirst));
@@ -111,7 +111,7 @@ TEST(DiscCheck, AudioDiscsDataDiscsAndDvds)
 
 TEST(DiscCheck, StartupScanStopsAtTheFirstDriveWithAudio)
 {
-    DiscSpec dataOnly;
+    DiscDescription dataOnly;
     dataOnly.tracks = {{TrackKind::Data, 1000, 0, 0}};
     test::ScopedDrive data("image:/virtual/scan-data.cue", test::makeDrive(dataOnly));
     test::ScopedDrive first("image:/virtual/scan-audio1.cue", test::makeDrive(test::audioDisc({750})));
@@ -181,7 +181,7 @@ TEST(DiscCheck, AFailedTrackInformationReadsAsAudio)
 {
     // Only a data track on the disc, but every READ TRACK INFORMATION fails: the zero-filled
     // answer has the data bit clear, so the check answers true as the drive protocol has it.
-    DiscSpec dataOnly;
+    DiscDescription dataOnly;
     dataOnly.tracks = {{TrackKind::Data, 1000, 0, 0}};
     EmulatedDriveConfig config;
     config.faults.trackInformationFails = true;

@@ -15,7 +15,7 @@ namespace {
 struct Fixture {
     std::shared_ptr<EmulatedDrive> drive;
     CdDevice device;
-    explicit Fixture(const DiscSpec& spec, EmulatedDriveConfig config = {}) : drive(test::makeDrive(spec, config))
+    explicit Fixture(const DiscDescription& description, EmulatedDriveConfig config = {}) : drive(test::makeDrive(description, config))
     {
         attachTransport(device, drive->connect());
     }
@@ -53,9 +53,9 @@ TEST(EmulatedDrive, InquiryNamesVendorAndProduct)
 
 TEST(EmulatedDrive, TocInMsfAndLba)
 {
-    DiscSpec spec = test::audioDisc({4500, 300});
-    spec.tracks.push_back({TrackKind::Data, 900, 0, 0});
-    Fixture f(spec);
+    DiscDescription description = test::audioDisc({4500, 300});
+    description.tracks.push_back({TrackKind::Data, 900, 0, 0});
+    Fixture f(description);
     std::vector<uint8_t> toc(36, 0);
     ASSERT_TRUE(f.send({kOpReadTocPmaAtip, 0x02, 0, 0, 0, 0, 0, 0, 36, 0}, toc));
     EXPECT_EQ(readBe16(toc.data()), 34);
@@ -107,10 +107,10 @@ TEST(EmulatedDrive, ConfigurationListsProfilesAndStreaming)
 
 TEST(EmulatedDrive, DiscAndTrackInformationLayouts)
 {
-    DiscSpec spec = test::audioDisc({1000, 2000});
-    spec.tracks.push_back({TrackKind::Data, 3000, 0, 0});
-    spec.dataSessionAfterAudio = true;
-    Fixture f(spec);
+    DiscDescription description = test::audioDisc({1000, 2000});
+    description.tracks.push_back({TrackKind::Data, 3000, 0, 0});
+    description.dataSessionAfterAudio = true;
+    Fixture f(description);
     DiscInformationBuffer disc;
     ASSERT_TRUE(readDiscInformation(f.device, disc));
     EXPECT_EQ(readBe16(disc.data()), 32);
@@ -134,9 +134,9 @@ TEST(EmulatedDrive, DiscAndTrackInformationLayouts)
 
 TEST(EmulatedDrive, IllegalRequestsAndRanges)
 {
-    DiscSpec spec = test::audioDisc({100});
-    spec.tracks.push_back({TrackKind::Data, 100, 0, 0});
-    Fixture f(spec);
+    DiscDescription description = test::audioDisc({100});
+    description.tracks.push_back({TrackKind::Data, 100, 0, 0});
+    Fixture f(description);
     std::vector<uint8_t> data(16 * 2352);
     EXPECT_FALSE(f.send({0x28, 0, 0, 0, 0, 0, 0, 0, 1, 0}, data)); // READ(10) is not offered
     f.expectSense(5, 0x20, 0);

@@ -12,7 +12,7 @@ using Bytes = std::vector<uint8_t>;
 struct Fixture {
     std::shared_ptr<EmulatedDrive> drive;
     CdDevice device;
-    explicit Fixture(const DiscSpec& spec, EmulatedDriveConfig config = {}) : drive(test::makeDrive(spec, config))
+    explicit Fixture(const DiscDescription& description, EmulatedDriveConfig config = {}) : drive(test::makeDrive(description, config))
     {
         attachTransport(device, drive->connect());
     }
@@ -84,9 +84,9 @@ TEST(MmcCommands, TwoStepTocUsesTheAllocationRule)
 
 TEST(MmcCommands, TrackListReportsKindsAndFailures)
 {
-    DiscSpec spec = test::audioDisc({500, 600});
-    spec.tracks.push_back({TrackKind::Data, 700, 0, 0});
-    Fixture f(spec);
+    DiscDescription description = test::audioDisc({500, 600});
+    description.tracks.push_back({TrackKind::Data, 700, 0, 0});
+    Fixture f(description);
     std::vector<DiscTrack> tracks;
     ASSERT_TRUE(readTrackList(f.device, tracks));
     ASSERT_EQ(tracks.size(), 3u);

@@ -38,9 +38,9 @@ protected:
         fillLanguageSlots();
         setCurrentLanguage(kEnglish); // untitled tracks are named "Track N"
     }
-    void install(const DiscSpec& spec, EmulatedFaults faults = {})
+    void install(const DiscDescription& description, EmulatedFaults faults = {})
     {
-        m_disc = buildDisc(spec);
+        m_disc = buildDisc(description);
         ASSERT_TRUE(m_disc);
         EmulatedDriveConfig config;
         config.faults = faults;
@@ -82,22 +82,22 @@ protected:
     std::shared_ptr<EmulatedDrive> m_drive;
 };
 
-DiscSpec audioDisc(std::initializer_list<uint32_t> lengths)
+DiscDescription audioDisc(std::initializer_list<uint32_t> lengths)
 {
-    DiscSpec spec;
+    DiscDescription description;
     uint32_t seed = 1;
     for (uint32_t length : lengths)
-        spec.tracks.push_back({TrackKind::Audio, length, 0, seed++});
-    return spec;
+        description.tracks.push_back({TrackKind::Audio, length, 0, seed++});
+    return description;
 }
 
 } // namespace
 
 TEST_F(EmulatedRip, LoadDiscKeepsAudioTracksInDiscOrderWithStoredDefaults)
 {
-    DiscSpec spec = audioDisc({300, 450});
-    spec.tracks.push_back({TrackKind::Data, 900, 0, 0});
-    install(spec);
+    DiscDescription description = audioDisc({300, 450});
+    description.tracks.push_back({TrackKind::Data, 900, 0, 0});
+    install(description);
     settings::writeDword(product::kProductKey, settings::kEncodersKey, settings::kValueDefaultFormat, kFormatFlac);
 
     ConversionJob job;
@@ -123,10 +123,10 @@ TEST_F(EmulatedRip, LoadDiscKeepsAudioTracksInDiscOrderWithStoredDefaults)
 
 TEST_F(EmulatedRip, DataTrackFirstNumbersFilesFromTheFirstAudioTrack)
 {
-    DiscSpec spec;
-    spec.tracks.push_back({TrackKind::Data, 600, 0, 0});
-    spec.tracks.push_back({TrackKind::Audio, 200, 150, 3});
-    install(spec);
+    DiscDescription description;
+    description.tracks.push_back({TrackKind::Data, 600, 0, 0});
+    description.tracks.push_back({TrackKind::Audio, 200, 150, 3});
+    install(description);
     ConversionJob job;
     ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
     ASSERT_EQ(job.count, 1);

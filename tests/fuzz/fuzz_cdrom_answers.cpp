@@ -16,13 +16,13 @@ std::shared_ptr<tonvane::EmulatedDrive> drive()
 {
     using namespace tonvane;
     static std::shared_ptr<EmulatedDrive> shared = [] {
-        DiscSpec spec;
-        spec.silentAudio = true;
-        spec.tracks = {{TrackKind::Audio, 300, 0, 0}, {TrackKind::Audio, 200, 150, 0}, {TrackKind::Data, 100, 0, 0}};
-        spec.dataSessionAfterAudio = true;
+        DiscDescription description;
+        description.silentAudio = true;
+        description.tracks = {{TrackKind::Audio, 300, 0, 0}, {TrackKind::Audio, 200, 150, 0}, {TrackKind::Data, 100, 0, 0}};
+        description.dataSessionAfterAudio = true;
         EmulatedDriveConfig config;
         config.faults.readFaults = {{10, 1}};
-        return std::make_shared<EmulatedDrive>(buildDisc(spec), config);
+        return std::make_shared<EmulatedDrive>(buildDisc(description), config);
     }();
     return shared;
 }

@@ -54,13 +54,13 @@ struct RunResult {
 RunResult ripDisc(const std::vector<uint32_t>& trackSectors, uint32_t sectorsPerSecond, int lanes,
                   const std::string& folder)
 {
-    DiscSpec spec;
-    spec.silentAudio = true; // content does not matter to WAV; building it should not cost
+    DiscDescription description;
+    description.silentAudio = true; // content does not matter to WAV; building it should not cost
     for (uint32_t length : trackSectors)
-        spec.tracks.push_back({TrackKind::Audio, length, 0, 0});
+        description.tracks.push_back({TrackKind::Audio, length, 0, 0});
     EmulatedDriveConfig config;
     config.faults.sectorsPerSecond = sectorsPerSecond;
-    auto drive = std::make_shared<EmulatedDrive>(buildDisc(spec), config);
+    auto drive = std::make_shared<EmulatedDrive>(buildDisc(description), config);
     installEmulatedDrive(kDrivePath, drive);
 
     ConversionJob job;
