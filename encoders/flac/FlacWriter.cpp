@@ -92,29 +92,9 @@ bool FlacWriter::write(const uint8_t* pcm, size_t bytes)
         fail();
         return false;
     }
-    if (m_partialBytes > 0) {
-        const size_t take = std::min(kFrameBytes - m_partialBytes, bytes);
-        std::memcpy(m_partial + m_partialBytes, pcm, take);
-        m_partialBytes += take;
-        pcm += take;
-        bytes -= take;
-        if (m_partialBytes < kFrameBytes)
-            return true;
-        m_partialBytes = 0;
-        if (!encode(m_partial, 1))
-            return false;
-    }
-    for (size_t frames = bytes / kFrameBytes; frames > 0;) {
-        const size_t slice = std::min(frames, kSliceFrames);
-        if (!encode(pcm, slice))
-            return false;
-        pcm += slice * kFrameBytes;
-        bytes -= slice * kFrameBytes;
-        frames -= slice;
-    }
-    m_partialBytes = bytes;
-    std::memcpy(m_partial, pcm, bytes);
-    return true;
+    return m_carry.feed(pcm, bytes, kSliceFrames, [this](const uint8_t* frames, size_t count) {
+        return encode(frames, count);
+    });
 }
 
 // De-interleaves into two sign-extended 32-bit channel arrays on the stack (no allocation per
@@ -139,7 +119,7 @@ bool FlacWriter::finish()
 {
     if (m_state == State::Encoding) {
         // Bytes of a frame that never completed are not audio; the file would miss them.
-        if (m_partialBytes > 0)
+        if (m_carry.holdsPartialFrame())
             fail();
         // Flushes the last frame, then seeks back to rewrite STREAMINFO with the real sample count
         // and MD5; false when a callback failed or verification found a mismatch.
@@ -170,7 +150,7 @@ bool FlacWriter::release()
             FLAC__metadata_object_delete(object);
         object = nullptr;
     }
-    m_partialBytes = 0;
+    m_carry.clear();
     bool closed = true;
     if (m_file) {
         closed = std::fclose(m_file) == 0;

@@ -1,5 +1,6 @@
 #pragma once
 #include "encoders/FormatWriter.h"
+#include "encoders/framework/SampleFrameCarry.h"
 
 #include <FLAC/metadata.h>
 #include <FLAC/stream_encoder.h>
@@ -47,8 +48,7 @@ private:
     std::FILE* m_file = nullptr;
     FLAC__StreamEncoder* m_encoder = nullptr;
     FLAC__StreamMetadata* m_metadata[kMetadataCount] = {};
-    uint8_t m_partial[4] = {}; // the start of a sample frame split between two writes
-    size_t m_partialBytes = 0;
+    SampleFrameCarry m_carry;
 };
 
 } // namespace tonvane

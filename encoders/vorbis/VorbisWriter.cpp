@@ -98,27 +98,10 @@ bool VorbisWriter::write(const uint8_t* pcm, size_t bytes)
         fail();
         return false;
     }
-    if (m_partialBytes > 0) {
-        const size_t take = std::min(kFrameBytes - m_partialBytes, bytes);
-        std::memcpy(m_partial + m_partialBytes, pcm, take);
-        m_partialBytes += take;
-        pcm += take;
-        bytes -= take;
-        if (m_partialBytes < kFrameBytes)
-            return true;
-        m_partialBytes = 0;
-        analyse(m_partial, 1);
-    }
-    for (size_t frames = bytes / kFrameBytes; frames > 0 && m_state == State::Encoding;) {
-        const size_t slice = std::min(frames, kMaxSliceFrames);
-        analyse(pcm, slice);
-        pcm += slice * kFrameBytes;
-        bytes -= slice * kFrameBytes;
-        frames -= slice;
-    }
-    m_partialBytes = bytes % kFrameBytes;
-    std::memcpy(m_partial, pcm + (bytes - m_partialBytes), m_partialBytes);
-    return m_state == State::Encoding;
+    return m_carry.feed(pcm, bytes, kMaxSliceFrames, [this](const uint8_t* frames, size_t count) {
+        analyse(frames, count);
+        return m_state == State::Encoding;
+    });
 }
 
 // Converts straight into the library's analysis buffer, then encodes what is ready.
@@ -168,7 +151,7 @@ bool VorbisWriter::finish()
     if (m_state == State::Encoding) {
         // A frame split in two never completed: its bytes were never whole audio, so they count
         // as a fault of the input rather than be padded into sound.
-        if (m_partialBytes > 0)
+        if (m_carry.holdsPartialFrame())
             fail();
         vorbis_analysis_wrote(&m_dsp, 0); // end of stream: the last page gets its mark
         drain();
@@ -195,7 +178,7 @@ bool VorbisWriter::release()
         vorbis_info_clear(&m_info);
         m_setup = Setup::None;
     }
-    m_partialBytes = 0;
+    m_carry.clear();
     bool closed = true;
     if (m_file) {
         closed = std::fclose(m_file) == 0;

@@ -1,5 +1,6 @@
 #pragma once
 #include "encoders/FormatWriter.h"
+#include "encoders/framework/SampleFrameCarry.h"
 
 #include <ogg/ogg.h>
 #include <vorbis/codec.h>
@@ -48,8 +49,7 @@ private:
     vorbis_info m_info{};
     vorbis_dsp_state m_dsp{};
     vorbis_block m_block{};
-    uint8_t m_partial[4] = {}; // the start of a sample frame split between two writes
-    size_t m_partialBytes = 0;
+    SampleFrameCarry m_carry;
 };
 
 } // namespace tonvane
