@@ -226,6 +226,7 @@ TEST(MediaWatcher, ReportsArrivalAndRemovalInDriveOrder)
         ASSERT_EQ(events.size(), 2u);
         EXPECT_EQ(events[0], std::make_pair(MediaEventKind::Removal, std::string("/dev/sr1")));
         EXPECT_EQ(events[1], std::make_pair(MediaEventKind::Removal, std::string("/dev/sr2")));
+        got.reset(); // the second removal signalled it again; wait for the arrival itself
         states["/dev/sr0"] = DriveMediaStatus::DiscPresent;
     }
     ASSERT_TRUE(got.waitFor(std::chrono::seconds(5)));
