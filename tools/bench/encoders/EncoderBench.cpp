@@ -1,7 +1,7 @@
 // Encodes the same music-like audio through our writers (16384-byte chunks, as the encoder thread
 // hands them over) and through the reference command-line encoders with the same settings, all
 // pinned to one core, and prints our speed as a ratio of theirs per format (CPU time; >= 0.95 is
-// the target). Usage: bench_encoders [seconds of audio, default 90] [rounds, default 3]
+// the target). Usage: bench-encoders [seconds of audio, default 90] [rounds, default 3]
 // [only: flac, mp3 or vorbis]
 #include "core/ProductConfig.h"
 #include "encoders/flac/FlacWriter.h"
