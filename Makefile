@@ -42,8 +42,13 @@ fuzz: deps
 	cmake --build build-fuzz -j$(JOBS) --target fuzz-all
 	bash tests/fuzz/run-all.sh build-fuzz
 
+# Every benchmark; each prints its ratios against the targets. The pipeline benchmark builds a
+# ten-minute disc of real music first (installing a Debian music package).
 bench: build
-	@echo "benchmarks are built under build/tools/bench/"
+	./build/tools/bench/rip/bench-rip
+	./build/tools/bench/encoders/bench-encoders
+	./build/tools/bench/render/bench-render
+	./build/tools/bench/pipeline/bench-pipeline
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
