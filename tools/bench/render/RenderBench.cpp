@@ -213,9 +213,14 @@ int main(int argc, char** argv)
     surface.list().appendEnd();
     int32_t low = surface.list().dirtyLow();
     int32_t half = low + (surface.list().dirtyHigh() - low) / 2;
-    double lowerHalf = bestSecondsPerFrame(frames, [&] { surface.list().replayBand(0, low, half); });
-    double upperHalf
-        = bestSecondsPerFrame(frames, [&] { surface.list().replayBand(1, half, surface.list().dirtyHigh()); });
+    // Measured twice in turn: whichever goes first pays for warming the caches.
+    double lowerHalf = 1e9, upperHalf = 1e9;
+    for (int round = 0; round < 2; ++round) {
+        lowerHalf = std::min(lowerHalf, bestSecondsPerFrame(frames, [&] { surface.list().replayBand(0, low, half); }));
+        upperHalf = std::min(upperHalf, bestSecondsPerFrame(frames, [&] {
+            surface.list().replayBand(1, half, surface.list().dirtyHigh());
+        }));
+    }
 
     cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
     cairo_t* cr = cairo_create(image);
