@@ -314,6 +314,8 @@ int runRip(const Options& options, std::FILE* out, std::FILE* errors)
     JobEncoderStarter encoders;
     RipEnvironment environment{&ripDrive, &encoders, {}};
     environment.options.laneOverride = options.jobs.value_or(0);
+    // Nobody watches a list here, so the lanes take the longest tracks first and end together.
+    environment.options.order = TrackOrder::LongestFirst;
     CliSink sink(job);
     ProgressDisplay display(job, out, ::isatty(::fileno(out)) == 1);
 

@@ -1,29 +1,14 @@
 #include "cdrom/rip/AudioStream.h"
 
+#include "cdrom/rip/DrainSignal.h"
+#include "core/foundation/Futex.h"
 #include "core/foundation/Heap.h"
 #include "core/foundation/MemoryLock.h"
 
-#include <climits>
 #include <cstring>
-#include <ctime>
-#include <linux/futex.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace tonvane {
 
-namespace {
-void futexWait(std::atomic<uint32_t>& word, uint32_t expected, uint32_t timeoutMs)
-{
-    timespec timeout{static_cast<time_t>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000000L};
-    ::syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_PRIVATE, expected, &timeout, nullptr, 0);
-}
-
-void futexWakeAll(std::atomic<uint32_t>& word)
-{
-    ::syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
-}
-} // namespace
 
 bool AudioStream::allocate()
 {
@@ -103,6 +88,8 @@ bool AudioStream::read(uint8_t* destination, size_t n)
         return false;
     copyOut(read, destination, n);
     m_read.store(read + n, std::memory_order_release);
+    if (m_drainSignal && written == read + n)
+        m_drainSignal->notify();
     return true;
 }
 

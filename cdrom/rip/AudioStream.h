@@ -5,6 +5,8 @@
 
 namespace tonvane {
 
+class DrainSignal;
+
 // Single-producer single-consumer ring of PCM bytes between the rip thread and one encoder.
 // Lock-free: written is changed only by the producer, read only by the consumer; each counter
 // is published with release after the bytes it covers and read with acquire by the other side.
@@ -44,6 +46,10 @@ public:
     // Wakes a consumer blocked in waitForData (after a cancel or a failed track).
     void wake();
 
+    // Producer, before any consumer runs: signal is notified each time a read leaves the
+    // stream empty. Null (the default) for none.
+    void setDrainSignal(DrainSignal* signal) { m_drainSignal = signal; }
+
 private:
     void copyIn(uint64_t position, const uint8_t* source, size_t n);
     void copyOut(uint64_t position, uint8_t* destination, size_t n) const;
@@ -55,6 +61,7 @@ private:
     alignas(64) std::atomic<uint32_t> m_wakeCount{0}; // futex word
     std::atomic<uint32_t> m_sleepers{0};
     bool m_locked = false;
+    DrainSignal* m_drainSignal = nullptr;
 };
 
 } // namespace tonvane

@@ -1,10 +1,12 @@
 #include "cdrom/rip/RipThread.h"
 
+#include "cdrom/rip/DrainSignal.h"
 #include "cdrom/rip/RipDrive.h"
 #include "cdrom/rip/RipSlot.h"
 #include "cdrom/rip/TrackEncoderStarter.h"
 #include "core/foundation/Clock.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace tonvane {
@@ -19,7 +21,8 @@ struct RipThreadParams {
 };
 
 // The rip thread: fills the lanes' streams from the drive in turn while one encoder per lane
-// drains each stream; a lane takes the next selected track once its track is read and drained.
+// drains each stream; a lane takes the next track of the order once its track is read and
+// drained.
 class RipRun {
 public:
     RipRun(ConversionJob& job, const RipEnvironment& environment)
@@ -36,6 +39,7 @@ public:
             return;
         }
         m_laneCount = ripLaneCount(selected, m_options);
+        m_order = ripTrackOrder(m_job, m_options.order);
         m_lanes = std::make_unique<RipSlot[]>(static_cast<size_t>(m_laneCount));
 
         bool opened = m_drive.open(m_job.drivePath.view());
@@ -59,26 +63,33 @@ private:
     bool cancelled() const { return m_job.cancel.load(std::memory_order_acquire) != 0; }
     TrackEntry& track(int32_t index) { return m_job.tracks[index]; }
 
+    void takeNextTrack()
+    {
+        ++m_orderPosition;
+        m_next = m_orderPosition < m_order.size() ? m_order[m_orderPosition] : -1;
+    }
+
     void fillLanes()
     {
-        m_next = m_job.firstSelected();
+        m_orderPosition = 0;
+        m_next = m_order.empty() ? -1 : m_order.front();
         for (int32_t i = 0; i < m_laneCount; ++i) {
             RipSlot& lane = m_lanes[i];
             if (!lane.stream.allocate())
                 continue; // out of memory: this lane stays empty, the others take its tracks
+            lane.stream.setDrainSignal(&m_drains);
             if (m_next < 0)
                 break;
             startTrack(lane, m_next);
-            m_next = m_job.nextSelected(m_next);
+            takeNextTrack();
         }
         bool anyUsable = false;
         for (int32_t i = 0; i < m_laneCount; ++i)
             anyUsable = anyUsable || m_lanes[i].usable();
         if (!anyUsable) {
             // Not one stream could be had: every selected track fails, nothing hangs.
-            for (int32_t t = m_next; t >= 0; t = m_job.nextSelected(t))
-                track(t).status.store(TrackStatus::Failed);
-            m_next = -1;
+            for (; m_next >= 0; takeNextTrack())
+                track(m_next).status.store(TrackStatus::Failed);
         }
     }
 
@@ -174,7 +185,7 @@ private:
             lane.finishing.push_back(std::move(lane.encoder));
         }
         startTrack(lane, m_next);
-        m_next = m_job.nextSelected(m_next);
+        takeNextTrack();
     }
 
     void scheduleLanes()
@@ -182,9 +193,13 @@ private:
         int32_t current = 0;
         int32_t chunkLimit = kSectorsPerRead;
         uint64_t lastRotation = 0;
+        int32_t unpausedTurns = 0; // after a drain woke us, every lane is visited once at once
         if (m_lanes[current].trackIndex >= 0)
             track(m_lanes[current].trackIndex).waiting.store(0);
         for (;;) {
+            // Taken before looking at the lane, so that a stream drained from here on ends the
+            // pause below at once.
+            const uint32_t drainsSeen = m_drains.count();
             RipSlot& lane = m_lanes[current];
             if (lane.usable() && lane.trackIndex >= 0)
                 fillLane(lane, chunkLimit);
@@ -193,8 +208,10 @@ private:
             if (laneBusy(lane)) {
                 current = (current + 1) % m_laneCount;
                 uint64_t now = tickCountMs();
-                if (m_laneCount == 1 || now - lastRotation < kRotationMinimumMs)
-                    sleepMs(kRotationSleepMs);
+                if (unpausedTurns > 0)
+                    --unpausedTurns;
+                else if (m_laneCount == 1 || now - lastRotation < kRotationMinimumMs)
+                    unpausedTurns = m_drains.waitFor(drainsSeen, kRotationSleepMs) ? m_laneCount : 0;
                 lastRotation = now;
             } else {
                 advanceLane(lane);
@@ -234,8 +251,11 @@ private:
     TrackEncoderStarter& m_encoders;
     RipOptions m_options;
     int32_t m_laneCount = 0;
+    DrainSignal m_drains; // declared before the lanes: their streams point at it
     std::unique_ptr<RipSlot[]> m_lanes;
-    int32_t m_next = -1; // next selected track to hand to a free lane
+    std::vector<int32_t> m_order; // the selected tracks in the order lanes take them
+    size_t m_orderPosition = 0; // of m_next in m_order
+    int32_t m_next = -1; // next track to hand to a free lane, -1 when none is left
     uint8_t m_buffer[kReadBufferBytes];
 };
 
@@ -246,6 +266,17 @@ void ripThreadMain(RipThreadParams params)
 }
 
 } // namespace
+
+std::vector<int32_t> ripTrackOrder(const ConversionJob& job, TrackOrder order)
+{
+    std::vector<int32_t> indices;
+    for (int32_t t = job.firstSelected(); t >= 0; t = job.nextSelected(t))
+        indices.push_back(t);
+    if (order == TrackOrder::LongestFirst)
+        std::stable_sort(indices.begin(), indices.end(),
+                         [&](int32_t a, int32_t b) { return job.tracks[a].length > job.tracks[b].length; });
+    return indices;
+}
 
 int32_t ripLaneCount(int32_t selectedTracks, const RipOptions& options)
 {

@@ -2,16 +2,23 @@
 #include "core/disc/ConversionJob.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace tonvane {
 
 class RipDrive;
 class TrackEncoderStarter;
 
+// Which free lane takes which track. Disc order is what the window program shows; longest first
+// lets the lanes of a command-line rip end close together, since a lane takes whole tracks and
+// the last long track in disc order can keep one encoder running alone.
+enum class TrackOrder : uint8_t { DiscOrder, LongestFirst };
+
 struct RipOptions {
     int32_t laneOverride = 0; // lanes to use instead of the processor count (tests, --jobs); 0 = auto
     int32_t readAttempts = 8; // READ CD tries per chunk before the track is given up
     uint32_t firstBackoffMs = 5; // [ms] wait after the first failed try, doubled after each one
+    TrackOrder order = TrackOrder::DiscOrder; // ties among equal lengths keep disc order
 };
 
 struct RipEnvironment {
@@ -21,11 +28,15 @@ struct RipEnvironment {
 };
 
 inline constexpr int32_t kSectorsPerRead = 16; // READ CD chunk of the rip thread
-inline constexpr uint32_t kRotationSleepMs = 25; // [ms] pause when every lane is busy
+inline constexpr uint32_t kRotationSleepMs = 25; // [ms] pause when every lane is busy, cut short
+                                                // when an encoder reads its stream empty
 inline constexpr uint32_t kRotationMinimumMs = 10; // [ms] rotations closer than this sleep
 
 // Lanes for a job: the processor count (or the override), but no more than selected tracks.
 int32_t ripLaneCount(int32_t selectedTracks, const RipOptions& options);
+
+// The selected tracks' indices in the order free lanes take them.
+std::vector<int32_t> ripTrackOrder(const ConversionJob& job, TrackOrder order);
 
 // Starts a conversion into folder (ending in '/'): resets progress and status, sets running and
 // starts the rip thread. Refused (false) while a conversion runs.

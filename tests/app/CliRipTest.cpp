@@ -138,11 +138,24 @@ TEST_F(Cli, InterruptStopsWithClosedValidFilesAndExit130)
     ProcessResult result = process.wait(60000);
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitCode, 130) << result.err;
-    std::string partial = readFile(out("Track 1.Wav"));
-    ASSERT_GE(partial.size(), 44u);
-    EXPECT_EQ(le32(partial, 40), partial.size() - 44);
-    EXPECT_LT(partial.size() - 44, demoPcm(0).size());
-    EXPECT_TRUE(partial.substr(44) == demoPcm(0).substr(0, partial.size() - 44));
+    // The lanes take the longest tracks first, so which files were begun depends on the disc:
+    // every file there is a valid WAV holding the start of its track, and some are shorter.
+    int begun = 0, cutShort = 0;
+    for (size_t i = 0; i < demoDrive()->disc()->tracks().size(); ++i) {
+        std::string name = out("Track " + std::to_string(i + 1) + ".Wav");
+        if (!fileExists(name))
+            continue;
+        ++begun;
+        std::string file = readFile(name);
+        ASSERT_GE(file.size(), 44u) << name;
+        EXPECT_EQ(le32(file, 40), file.size() - 44) << name;
+        std::string pcm = demoPcm(i);
+        EXPECT_LE(file.size() - 44, pcm.size()) << name;
+        EXPECT_TRUE(file.substr(44) == pcm.substr(0, file.size() - 44)) << name;
+        cutShort += file.size() - 44 < pcm.size() ? 1 : 0;
+    }
+    EXPECT_GE(begun, 1);
+    EXPECT_GE(cutShort, 1);
 }
 
 TEST_F(Cli, LookupFillsTitlesIntoFileNames)

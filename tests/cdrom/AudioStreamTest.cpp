@@ -1,4 +1,5 @@
 #include "cdrom/rip/AudioStream.h"
+#include "cdrom/rip/DrainSignal.h"
 #include "core/foundation/Clock.h"
 
 #include <gtest/gtest.h>
@@ -109,4 +110,43 @@ TEST(AudioStream, ReleaseClearsAndAllocateStartsAfresh)
     EXPECT_EQ(stream.totalWritten(), 0u);
     ASSERT_TRUE(stream.allocate());
     EXPECT_EQ(stream.buffered(), 0u);
+}
+
+TEST(AudioStream, ReadingTheStreamEmptyNotifiesTheDrainSignal)
+{
+    AudioStream stream;
+    DrainSignal drains;
+    ASSERT_TRUE(stream.allocate());
+    stream.setDrainSignal(&drains);
+    uint8_t bytes[64] = {};
+    uint32_t seen = drains.count();
+    ASSERT_TRUE(stream.write(bytes, 64));
+    ASSERT_TRUE(stream.read(bytes, 32));
+    EXPECT_EQ(drains.count(), seen); // 32 bytes are still in
+    EXPECT_FALSE(stream.read(bytes, 64)); // a refused read drains nothing
+    EXPECT_EQ(drains.count(), seen);
+    ASSERT_TRUE(stream.read(bytes, 32));
+    EXPECT_NE(drains.count(), seen);
+    // The notification came before the wait: it ends at once.
+    EXPECT_TRUE(drains.waitFor(seen, 60'000));
+    // Nothing new: the wait runs into its time-out and says so.
+    EXPECT_FALSE(drains.waitFor(drains.count(), 1));
+}
+
+TEST(DrainSignal, AConsumerDrainingItsStreamEndsTheProducersPause)
+{
+    AudioStream stream;
+    DrainSignal drains;
+    ASSERT_TRUE(stream.allocate());
+    stream.setDrainSignal(&drains);
+    uint8_t bytes[4096] = {};
+    ASSERT_TRUE(stream.write(bytes, sizeof bytes));
+    uint32_t seen = drains.count();
+    std::thread consumer([&] {
+        stream.waitForData(sizeof bytes, 1000);
+        EXPECT_TRUE(stream.read(bytes, sizeof bytes));
+    });
+    // A minute-long pause that only the drain can end within the test's lifetime.
+    EXPECT_TRUE(drains.waitFor(seen, 60'000));
+    consumer.join();
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -350,4 +351,35 @@ TEST_F(RipToWav, OneLaneConvertsTracksStrictlyOneAfterAnother)
         next = lba + sectors;
     }
     EXPECT_EQ(next, 150);
+}
+
+TEST_F(RipToWav, LongestFirstOrderStartsLongTracksFirstAndKeepsEveryFileExact)
+{
+    ConversionJob job;
+    // Lengths in sectors; 40 appears twice, and the tie keeps disc order.
+    describeDisc(job, {40, 20, 50, 10, 40, 30}, kFormatWav);
+    job.tracks[5].selected = 0;
+    EXPECT_EQ(ripTrackOrder(job, TrackOrder::DiscOrder), (std::vector<int32_t>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(ripTrackOrder(job, TrackOrder::LongestFirst), (std::vector<int32_t>{2, 0, 4, 1, 3}));
+
+    for (int32_t lanes : {1, 2}) {
+        RecordingSink sink(job);
+        CountingStarter starter;
+        RipEnvironment environment{&m_drive, &starter, {}};
+        environment.options.laneOverride = lanes;
+        environment.options.order = TrackOrder::LongestFirst;
+        ASSERT_TRUE(startConversion(job, m_folder, sink, environment));
+        waitForConversion(job);
+        if (lanes == 1)
+            EXPECT_EQ(starter.order, (std::vector<int32_t>{2, 0, 4, 1, 3}));
+        else // both lanes start with the two longest; who takes the rest depends on timing
+            EXPECT_EQ(std::vector<int32_t>(starter.order.begin(), starter.order.begin() + 2),
+                      (std::vector<int32_t>{2, 0}));
+        for (int32_t t = 0; t < 5; ++t) {
+            EXPECT_EQ(job.tracks[t].status.load(), TrackStatus::Done) << "lanes " << lanes << " track " << t;
+            EXPECT_TRUE(wavData(trackFile(t)) == expectedPcm(job.tracks[t].start, job.tracks[t].length))
+                << "lanes " << lanes << " track " << t;
+        }
+        EXPECT_FALSE(std::filesystem::exists(trackFile(5)));
+    }
 }
