@@ -3,6 +3,7 @@
 #include "app/cli/DiscLookup.h"
 #include "app/cli/MusicFolder.h"
 #include "app/cli/ProgressDisplay.h"
+#include "app/cli/TerminalText.h"
 #include "app/cli/TestFaults.h"
 #include "cdrom/device/CdDevice.h"
 #include "cdrom/device/DevicePath.h"
@@ -155,7 +156,7 @@ void printTracks(const ConversionJob& job, std::FILE* out)
         std::fprintf(out, "%5d  %9d  %s", entry.trackNumber, entry.start,
                      minutesSeconds(entry.playingSeconds()).c_str());
         if (!entry.title.empty())
-            std::fprintf(out, "  %s", entry.title.toUtf8().c_str());
+            std::fprintf(out, "  %s", terminalText(entry.title.toUtf8()).c_str());
         std::fprintf(out, "\n");
     }
 }
@@ -182,7 +183,7 @@ int runInfo(const Options& options, std::FILE* out, std::FILE* errors)
         } else {
             std::fprintf(out, "Matches: %zu\n", lookup.matchTitles.size());
             for (size_t m = 0; m < lookup.matchTitles.size(); ++m)
-                std::fprintf(out, "  %zu: %s\n", m, lookup.matchTitles[m].c_str());
+                std::fprintf(out, "  %zu: %s\n", m, terminalText(lookup.matchTitles[m]).c_str());
             if (!lookup.matchTitles.empty())
                 applyMatch(lookup, 0, job);
         }
@@ -306,7 +307,7 @@ int runRip(const Options& options, std::FILE* out, std::FILE* errors)
                 return kExitUsage;
             }
             applyMatch(lookup, match, job);
-            std::fprintf(errors, "CDDB: %s\n", lookup.matchTitles[static_cast<size_t>(match)].c_str());
+            std::fprintf(errors, "CDDB: %s\n", terminalText(lookup.matchTitles[static_cast<size_t>(match)]).c_str());
         }
     }
 

@@ -40,6 +40,22 @@ WideString limited(std::u16string text)
 
 } // namespace
 
+std::string decodeCddbEscapes(std::string_view value)
+{
+    std::string decoded;
+    decoded.reserve(value.size());
+    for (size_t i = 0; i < value.size(); ++i) {
+        char next = i + 1 < value.size() ? value[i + 1] : '\0';
+        if (value[i] == '\\' && (next == 'n' || next == 't' || next == '\\')) {
+            decoded += next == 'n' ? '\n' : next == 't' ? '\t' : '\\';
+            ++i;
+        } else {
+            decoded += value[i];
+        }
+    }
+    return decoded;
+}
+
 std::string cddbValueBytes(const CddbMatch& match, std::string_view key)
 {
     std::string value;
@@ -52,7 +68,8 @@ std::string cddbValueBytes(const CddbMatch& match, std::string_view key)
 
 WideString cddbValue(const CddbMatch& match, std::string_view key, int protocolLevel)
 {
-    std::string bytes = cddbValueBytes(match, key);
+    // Joined first: a value split over lines may split an escape too.
+    std::string bytes = decodeCddbEscapes(cddbValueBytes(match, key));
     if (!isValidUtf8(bytes) && protocolLevel < CddbProtocol::kUtf8ProtocolLevel)
         return limited(latin1ToUtf16(bytes));
     return limited(utf8ToUtf16(bytes));

@@ -17,9 +17,13 @@ inline constexpr int32_t kMaxCddbValueCharacters = 260;
 // "TTITLE1" does not match a "TTITLE10=" line.
 std::string cddbValueBytes(const CddbMatch& match, std::string_view key);
 
-// The value as text: UTF-8 when the bytes are valid UTF-8; otherwise ISO-8859-1 below
-// protocol level 6 (what older servers send), UTF-8 with replacement characters from level 6
-// on. At most 260 characters.
+// An entry value with its escapes decoded: backslash-n becomes a newline, backslash-t a tab and
+// two backslashes one. Any other backslash is kept as it stands.
+std::string decodeCddbEscapes(std::string_view value);
+
+// The value as text, escapes decoded: UTF-8 when the bytes are valid UTF-8; otherwise ISO-8859-1
+// below protocol level 6 (what older servers send), UTF-8 with replacement characters from
+// level 6 on. At most 260 characters.
 WideString cddbValue(const CddbMatch& match, std::string_view key, int protocolLevel);
 
 // Copies match r (clamped to the last one) into the tracks: title, and the tags encoder text,

@@ -178,6 +178,20 @@ TEST_F(Cli, LookupFillsTitlesIntoFileNames)
     EXPECT_NE(info.out.find("Finale"), std::string::npos);
 }
 
+TEST_F(Cli, HostileTitlesReachTheTerminalWithoutControlCharacters)
+{
+    // An escape that clears the screen, a window-title sequence, an 8-bit CSI and a CDDB "\n".
+    FakeCddbServer server({"\x1b[2JCleared", "\x1b]0;owned\x07Title", "C1 \xc2\x9b" "31m red", "Two\\nLines"});
+    ProcessResult info = tonvane({"info", "--drive", "demo:", "--lookup", "--server",
+                                  "127.0.0.1:" + std::to_string(server.port())});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    for (char c : info.out + info.err)
+        EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 && c != '\n') << "control byte " << int(c);
+    EXPECT_EQ(info.out.find("\xc2\x9b"), std::string::npos);
+    EXPECT_NE(info.out.find("[2JCleared"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Two Lines"), std::string::npos) << info.out;
+}
+
 TEST_F(Cli, ServerThatDoesNotAnswerIsReportedNotHung)
 {
     ProcessResult info = tonvane({"info", "--drive", "demo:", "--lookup", "--server", "127.0.0.1:1"}, {}, 90000);

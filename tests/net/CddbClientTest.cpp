@@ -321,6 +321,23 @@ TEST(CddbClient, SplitValuesAreJoinedAndKeysNeedTheirEqualsSign)
     EXPECT_EQ(one[0].title.length(), kMaxCddbValueCharacters);
 }
 
+TEST(CddbClient, EscapesInValuesAreDecodedAfterJoining)
+{
+    EXPECT_EQ(decodeCddbEscapes("AC\\\\DC"), "AC\\DC");
+    EXPECT_EQ(decodeCddbEscapes("one\\ntwo\\tthree"), "one\ntwo\tthree");
+    EXPECT_EQ(decodeCddbEscapes("C:\\x and a last \\"), "C:\\x and a last \\") << "other backslashes stay";
+    EXPECT_EQ(decodeCddbEscapes("\\\\n"), "\\n") << "an escaped backslash does not start a second escape";
+
+    CddbMatch match;
+    match.lines = {"rock 0c012a02 x", "DTITLE=AC\\\\DC / Live", "TTITLE0=Split \\", "TTITLE0=tescape",
+                   "TTITLE1=Back\\\\slash"};
+    std::vector<TrackEntry> tracks(2);
+    applyCddbMatch({match}, 0, 6, tracks);
+    EXPECT_EQ(text(tracks[0].tags.artist), u"AC\\DC");
+    EXPECT_EQ(text(tracks[0].title), u"Split \tescape") << "an escape split over two lines";
+    EXPECT_EQ(text(tracks[1].title), u"Back\\slash");
+}
+
 TEST(CddbClient, SilentServerEndsWithEvent7AfterTheTimeOut)
 {
     LocalServer server([](ServerPeer& peer) { peer.pause(10000); });
