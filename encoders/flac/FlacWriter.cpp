@@ -1,6 +1,5 @@
 #include "encoders/flac/FlacWriter.h"
 
-#include "encoders/framework/OutputFile.h"
 #include "core/foundation/Utf.h"
 #include "encoders/vorbis/VorbisComments.h"
 
@@ -32,14 +31,8 @@ FlacWriter::~FlacWriter()
     release();
 }
 
-bool FlacWriter::open(std::u16string_view path, uint32_t quality, const TrackTags& tags, uint64_t totalBytes)
+bool FlacWriter::startEncoder(uint32_t quality, const TrackTags& tags, uint64_t totalBytes)
 {
-    release();
-    m_state = State::Failed;
-    m_file = createOutputStream(path);
-    if (!m_file)
-        return false;
-
     m_encoder = FLAC__stream_encoder_new();
     if (!m_encoder)
         return false;
@@ -54,11 +47,8 @@ bool FlacWriter::open(std::u16string_view path, uint32_t quality, const TrackTag
     if (!FLAC__stream_encoder_set_metadata(m_encoder, m_metadata, kMetadataCount))
         return false;
     // init writes the stream marker and the metadata through the callbacks, which fail() us.
-    m_state = State::Encoding;
-    if (FLAC__stream_encoder_init_stream(m_encoder, writeCallback, seekCallback, tellCallback, nullptr, this) !=
-        FLAC__STREAM_ENCODER_INIT_STATUS_OK)
-        m_state = State::Failed;
-    return m_state == State::Encoding;
+    return FLAC__stream_encoder_init_stream(m_encoder, writeCallback, seekCallback, tellCallback, nullptr, this) ==
+           FLAC__STREAM_ENCODER_INIT_STATUS_OK;
 }
 
 bool FlacWriter::makeMetadata(const TrackTags& tags)
@@ -82,16 +72,8 @@ bool FlacWriter::makeMetadata(const TrackTags& tags)
     return true;
 }
 
-bool FlacWriter::write(const uint8_t* pcm, size_t bytes)
+bool FlacWriter::encodeBytes(const uint8_t* pcm, size_t bytes)
 {
-    if (m_state != State::Encoding)
-        return false;
-    if (bytes == 0)
-        return true;
-    if (!pcm) {
-        fail();
-        return false;
-    }
     return m_carry.feed(pcm, bytes, kSliceFrames, [this](const uint8_t* frames, size_t count) {
         return encode(frames, count);
     });
@@ -112,35 +94,22 @@ bool FlacWriter::encode(const uint8_t* pcm, size_t frames)
         fail();
         return false;
     }
-    return m_state == State::Encoding;
+    return encoding();
 }
 
-bool FlacWriter::finish()
+void FlacWriter::flushEncoder()
 {
-    if (m_state == State::Encoding) {
-        // Bytes of a frame that never completed are not audio; the file would miss them.
-        if (m_carry.holdsPartialFrame())
-            fail();
-        // Flushes the last frame, then seeks back to rewrite STREAMINFO with the real sample count
-        // and MD5; false when a callback failed or verification found a mismatch.
-        if (!FLAC__stream_encoder_finish(m_encoder))
-            fail();
-    }
-    const bool encoded = m_state == State::Encoding;
-    const bool closed = release();
-    return encoded && closed;
+    // Bytes of a frame that never completed are not audio; the file would miss them.
+    if (m_carry.holdsPartialFrame())
+        fail();
+    // Flushes the last frame, then seeks back to rewrite STREAMINFO with the real sample count
+    // and MD5; false when a callback failed or verification found a mismatch.
+    if (!FLAC__stream_encoder_finish(m_encoder))
+        fail();
 }
 
-void FlacWriter::fail()
+void FlacWriter::releaseEncoder()
 {
-    if (m_state != State::Closed)
-        m_state = State::Failed;
-}
-
-bool FlacWriter::release()
-{
-    // Deleting an encoder that was not finished finishes it, through our callbacks: the file is
-    // still open here, so the write lands (or fails) properly.
     if (m_encoder) {
         FLAC__stream_encoder_delete(m_encoder);
         m_encoder = nullptr;
@@ -151,32 +120,21 @@ bool FlacWriter::release()
         object = nullptr;
     }
     m_carry.clear();
-    bool closed = true;
-    if (m_file) {
-        closed = std::fclose(m_file) == 0;
-        m_file = nullptr;
-    }
-    m_state = State::Closed;
-    return closed;
 }
 
 FLAC__StreamEncoderWriteStatus FlacWriter::writeCallback(const FLAC__StreamEncoder*, const FLAC__byte buffer[],
                                                          size_t bytes, uint32_t, uint32_t, void* clientData)
 {
-    FlacWriter* writer = writerOf(clientData);
-    if (!writer->m_file || std::fwrite(buffer, 1, bytes, writer->m_file) != bytes) {
-        writer->fail();
-        return FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
-    }
-    return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
+    return writerOf(clientData)->writeFile(buffer, bytes) ? FLAC__STREAM_ENCODER_WRITE_STATUS_OK
+                                                          : FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
 }
 
 FLAC__StreamEncoderSeekStatus FlacWriter::seekCallback(const FLAC__StreamEncoder*, FLAC__uint64 offset,
                                                        void* clientData)
 {
     FlacWriter* writer = writerOf(clientData);
-    if (!writer->m_file || offset > static_cast<FLAC__uint64>(INT64_MAX) ||
-        ::fseeko(writer->m_file, static_cast<off_t>(offset), SEEK_SET) != 0) {
+    if (!writer->file() || offset > static_cast<FLAC__uint64>(INT64_MAX) ||
+        ::fseeko(writer->file(), static_cast<off_t>(offset), SEEK_SET) != 0) {
         writer->fail();
         return FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
     }
@@ -187,7 +145,7 @@ FLAC__StreamEncoderTellStatus FlacWriter::tellCallback(const FLAC__StreamEncoder
                                                        void* clientData)
 {
     FlacWriter* writer = writerOf(clientData);
-    const off_t position = writer->m_file ? ::ftello(writer->m_file) : -1;
+    const off_t position = writer->file() ? ::ftello(writer->file()) : -1;
     if (position < 0) {
         writer->fail();
         return FLAC__STREAM_ENCODER_TELL_STATUS_ERROR;

@@ -1,6 +1,5 @@
 #include "encoders/mp3/Mp3Writer.h"
 
-#include "encoders/framework/OutputFile.h"
 #include "core/foundation/Utf.h"
 #include "encoders/mp3/Id3Tag.h"
 
@@ -14,14 +13,8 @@ Mp3Writer::~Mp3Writer()
     release();
 }
 
-bool Mp3Writer::open(std::u16string_view path, uint32_t quality, const TrackTags& tags, uint64_t /*totalBytes*/)
+bool Mp3Writer::startEncoder(uint32_t quality, const TrackTags& tags, uint64_t /*totalBytes*/)
 {
-    release();
-    m_state = State::Failed;
-    m_file = createOutputStream(path);
-    if (!m_file)
-        return false;
-
     const std::optional<std::vector<uint8_t>> tag = buildId3Tag(tags);
     if (!tag || !writeFile(tag->data(), tag->size()))
         return false;
@@ -34,18 +27,11 @@ bool Mp3Writer::open(std::u16string_view path, uint32_t quality, const TrackTags
     m_output.assign(m_outputBufferSize, 0);
     m_block.assign(size_t(m_samplesPerBlock) * 2, 0);
     m_pending = 0;
-    m_state = State::Encoding;
     return true;
 }
 
-bool Mp3Writer::write(const uint8_t* pcm, size_t bytes)
+bool Mp3Writer::encodeBytes(const uint8_t* pcm, size_t bytes)
 {
-    if (m_state != State::Encoding)
-        return false;
-    if (bytes > 0 && !pcm) {
-        fail();
-        return false;
-    }
     const size_t blockBytes = size_t(m_samplesPerBlock) * sizeof(int16_t);
     auto* block = reinterpret_cast<uint8_t*>(m_block.data());
     while (m_pending + bytes >= blockBytes) {
@@ -64,29 +50,24 @@ bool Mp3Writer::write(const uint8_t* pcm, size_t bytes)
     return true;
 }
 
-bool Mp3Writer::finish()
+void Mp3Writer::flushEncoder()
 {
-    if (m_state == State::Encoding) {
-        // The last partial block; bytes of a sample frame that never completed are not audio.
-        constexpr size_t kFrameBytes = 4;
-        if (m_pending >= kFrameBytes)
-            encodeBlock(static_cast<uint32_t>(m_pending / kFrameBytes * 2));
-        if (m_pending % kFrameBytes != 0)
+    // The last partial block; bytes of a sample frame that never completed are not audio.
+    constexpr size_t kFrameBytes = 4;
+    if (m_pending >= kFrameBytes)
+        encodeBlock(static_cast<uint32_t>(m_pending / kFrameBytes * 2));
+    if (m_pending % kFrameBytes != 0)
+        fail();
+    m_pending = 0;
+    uint32_t produced = 0;
+    if (encoding()) {
+        if (beDeinitStream(m_stream, m_output.data(), &produced) != kBeErrSuccessful)
             fail();
-        m_pending = 0;
-        uint32_t produced = 0;
-        if (m_state == State::Encoding) {
-            if (beDeinitStream(m_stream, m_output.data(), &produced) != kBeErrSuccessful)
-                fail();
-            else if (produced > 0)
-                writeFile(m_output.data(), produced);
-        }
-        if (m_state == State::Encoding)
-            completeInfoFrame();
+        else if (produced > 0)
+            writeFile(m_output.data(), produced);
     }
-    const bool encoded = m_state == State::Encoding;
-    const bool closed = release();
-    return encoded && closed;
+    if (encoding())
+        completeInfoFrame();
 }
 
 bool Mp3Writer::encodeBlock(uint32_t samples)
@@ -97,15 +78,6 @@ bool Mp3Writer::encodeBlock(uint32_t samples)
         return false;
     }
     return produced == 0 || writeFile(m_output.data(), produced);
-}
-
-bool Mp3Writer::writeFile(const uint8_t* bytes, size_t count)
-{
-    if (!m_file || std::fwrite(bytes, 1, count, m_file) != count) {
-        fail();
-        return false;
-    }
-    return true;
 }
 
 // The encoder reserved the stream's first frame for the Info/LAME header; now that the frame
@@ -119,20 +91,14 @@ bool Mp3Writer::completeInfoFrame()
     }
     if (produced == 0)
         return true;
-    if (::fseeko(m_file, static_cast<off_t>(m_audioStart), SEEK_SET) != 0) {
+    if (::fseeko(file(), static_cast<off_t>(m_audioStart), SEEK_SET) != 0) {
         fail();
         return false;
     }
     return writeFile(m_output.data(), produced);
 }
 
-void Mp3Writer::fail()
-{
-    if (m_state != State::Closed)
-        m_state = State::Failed;
-}
-
-bool Mp3Writer::release()
+void Mp3Writer::releaseEncoder()
 {
     if (m_stream) {
         beCloseStream(m_stream);
@@ -141,13 +107,6 @@ bool Mp3Writer::release()
     m_output = {};
     m_block = {};
     m_pending = 0;
-    bool closed = true;
-    if (m_file) {
-        closed = std::fclose(m_file) == 0;
-        m_file = nullptr;
-    }
-    m_state = State::Closed;
-    return closed;
 }
 
 } // namespace tonvane

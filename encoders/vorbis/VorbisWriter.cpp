@@ -1,6 +1,5 @@
 #include "encoders/vorbis/VorbisWriter.h"
 
-#include "encoders/framework/OutputFile.h"
 #include "core/foundation/Clock.h"
 #include "core/foundation/Utf.h"
 #include "encoders/vorbis/VorbisComments.h"
@@ -38,14 +37,8 @@ VorbisWriter::~VorbisWriter()
     release();
 }
 
-bool VorbisWriter::open(std::u16string_view path, uint32_t quality, const TrackTags& tags, uint64_t /*totalBytes*/)
+bool VorbisWriter::startEncoder(uint32_t quality, const TrackTags& tags, uint64_t /*totalBytes*/)
 {
-    release();
-    m_state = State::Failed;
-    m_file = createOutputStream(path);
-    if (!m_file)
-        return false;
-
     // The serial number only has to differ between the streams of one chained file.
     ogg_stream_init(&m_stream, static_cast<int>(static_cast<uint32_t>(tickCountMs())));
     vorbis_info_init(&m_info);
@@ -56,10 +49,7 @@ bool VorbisWriter::open(std::u16string_view path, uint32_t quality, const TrackT
         return false;
     vorbis_block_init(&m_dsp, &m_block);
     m_setup = Setup::Analysis;
-    if (!writeHeaders(tags))
-        return false;
-    m_state = State::Encoding;
-    return true;
+    return writeHeaders(tags);
 }
 
 // Identification, comment and codebook packets, flushed so that the first audio packet starts a
@@ -88,19 +78,11 @@ bool VorbisWriter::writeHeaders(const TrackTags& tags)
     return true;
 }
 
-bool VorbisWriter::write(const uint8_t* pcm, size_t bytes)
+bool VorbisWriter::encodeBytes(const uint8_t* pcm, size_t bytes)
 {
-    if (m_state != State::Encoding)
-        return false;
-    if (bytes == 0)
-        return true;
-    if (!pcm) {
-        fail();
-        return false;
-    }
     return m_carry.feed(pcm, bytes, kMaxSliceFrames, [this](const uint8_t* frames, size_t count) {
         analyse(frames, count);
-        return m_state == State::Encoding;
+        return encoding();
     });
 }
 
@@ -136,38 +118,21 @@ void VorbisWriter::drain()
 
 bool VorbisWriter::writePage(const ogg_page& page)
 {
-    const auto headerBytes = static_cast<size_t>(page.header_len);
-    const auto bodyBytes = static_cast<size_t>(page.body_len);
-    if (!m_file || std::fwrite(page.header, 1, headerBytes, m_file) != headerBytes ||
-        std::fwrite(page.body, 1, bodyBytes, m_file) != bodyBytes) {
+    return writeFile(page.header, static_cast<size_t>(page.header_len)) &&
+           writeFile(page.body, static_cast<size_t>(page.body_len));
+}
+
+void VorbisWriter::flushEncoder()
+{
+    // A frame split in two never completed: its bytes were never whole audio, so they count as
+    // a fault of the input rather than be padded into sound.
+    if (m_carry.holdsPartialFrame())
         fail();
-        return false;
-    }
-    return true;
+    vorbis_analysis_wrote(&m_dsp, 0); // end of stream: the last page gets its mark
+    drain();
 }
 
-bool VorbisWriter::finish()
-{
-    if (m_state == State::Encoding) {
-        // A frame split in two never completed: its bytes were never whole audio, so they count
-        // as a fault of the input rather than be padded into sound.
-        if (m_carry.holdsPartialFrame())
-            fail();
-        vorbis_analysis_wrote(&m_dsp, 0); // end of stream: the last page gets its mark
-        drain();
-    }
-    const bool encoded = m_state == State::Encoding;
-    const bool closed = release();
-    return encoded && closed;
-}
-
-void VorbisWriter::fail()
-{
-    if (m_state != State::Closed)
-        m_state = State::Failed;
-}
-
-bool VorbisWriter::release()
+void VorbisWriter::releaseEncoder()
 {
     if (m_setup != Setup::None) {
         ogg_stream_clear(&m_stream);
@@ -179,13 +144,6 @@ bool VorbisWriter::release()
         m_setup = Setup::None;
     }
     m_carry.clear();
-    bool closed = true;
-    if (m_file) {
-        closed = std::fclose(m_file) == 0;
-        m_file = nullptr;
-    }
-    m_state = State::Closed;
-    return closed;
 }
 
 } // namespace tonvane

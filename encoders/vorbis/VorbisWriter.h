@@ -1,35 +1,32 @@
 #pragma once
-#include "encoders/FormatWriter.h"
+#include "encoders/framework/CompressingWriter.h"
 #include "encoders/framework/SampleFrameCarry.h"
 
 #include <ogg/ogg.h>
 #include <vorbis/codec.h>
 
-#include <cstdio>
 
 namespace tonvane {
 
 // Ogg Vorbis output: libvorbis in variable-bitrate quality mode (index / 10, at most 1.0), the
 // track's texts as Vorbis comments, the three header packets flushed onto pages of their own so
 // that the audio starts on a fresh page, and Ogg pages written straight to the file.
-class VorbisWriter final : public FormatWriter {
+class VorbisWriter final : public CompressingWriter {
 public:
     static constexpr uint32_t kTopQualityIndex = 10; // quality 1.0, libvorbis's top
 
     VorbisWriter() = default;
     ~VorbisWriter() override;
-    VorbisWriter(const VorbisWriter&) = delete;
-    VorbisWriter& operator=(const VorbisWriter&) = delete;
-
-    bool open(std::u16string_view path, uint32_t quality, const TrackTags& tags, uint64_t totalBytes) override;
-    bool write(const uint8_t* pcm, size_t bytes) override;
-    bool finish() override;
 
     // The base quality handed to libvorbis for a quality index.
     static float baseQuality(uint32_t qualityIndex);
 
 private:
-    enum class State { Closed, Encoding, Failed };
+    bool startEncoder(uint32_t quality, const TrackTags& tags, uint64_t totalBytes) override;
+    bool encodeBytes(const uint8_t* pcm, size_t bytes) override;
+    void flushEncoder() override;
+    void releaseEncoder() override;
+
     // How far the library objects have been set up, so release() clears exactly those.
     enum class Setup { None, Stream, Analysis };
 
@@ -37,12 +34,8 @@ private:
     void analyse(const uint8_t* pcm, size_t frames);
     void drain();
     bool writePage(const ogg_page& page);
-    void fail();
-    bool release();
 
-    State m_state = State::Closed;
     Setup m_setup = Setup::None;
-    std::FILE* m_file = nullptr;
     ogg_stream_state m_stream{};
     ogg_page m_page{};
     ogg_packet m_packet{};
