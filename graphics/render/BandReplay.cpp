@@ -48,9 +48,9 @@ private:
         case Opcode::Rectangle:
             return rectangle();
         case Opcode::Disc:
-            return disc();
+            return circle(false);
         case Opcode::Ring:
-            return ring();
+            return circle(true);
         case Opcode::RoundedRectangle:
             return roundedRectangle(false);
         case Opcode::RoundedRectangleOutline:
@@ -142,11 +142,13 @@ private:
         rasteriseOutline(shape, window, band.scratch, sink);
     }
 
-    bool disc()
+    // A disc, or with ring set a ring (one more field: its line width).
+    bool circle(bool ring)
     {
         double cx = m_reader.get<double>();
         double cy = m_reader.get<double>();
         double radius = m_reader.get<double>();
+        double lineWidth = ring ? m_reader.get<double>() : 0;
         Paint paint;
         if (!readPaint(m_reader, paint))
             return false;
@@ -154,25 +156,10 @@ private:
         if (!rowsFor(cy - radius, cy + radius, window))
             return true;
         ShapeOutline shape;
-        shape.addCircle(cx, cy, radius, false);
-        fillOutline(shape, paint, window);
-        return true;
-    }
-
-    bool ring()
-    {
-        double cx = m_reader.get<double>();
-        double cy = m_reader.get<double>();
-        double radius = m_reader.get<double>();
-        double lineWidth = m_reader.get<double>();
-        Paint paint;
-        if (!readPaint(m_reader, paint))
-            return false;
-        RasterWindow window;
-        if (!rowsFor(cy - radius, cy + radius, window))
-            return true;
-        ShapeOutline shape;
-        shape.addRing(cx, cy, radius, lineWidth);
+        if (ring)
+            shape.addRing(cx, cy, radius, lineWidth);
+        else
+            shape.addCircle(cx, cy, radius, false);
         fillOutline(shape, paint, window);
         return true;
     }
