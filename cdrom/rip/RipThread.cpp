@@ -39,7 +39,8 @@ public:
             return;
         }
         m_laneCount = ripLaneCount(selected, m_options);
-        m_order = ripTrackOrder(m_job, m_options.order);
+        // One lane gains nothing from another order and would only make the drive seek.
+        m_order = ripTrackOrder(m_job, m_laneCount > 1 ? m_options.order : TrackOrder::DiscOrder);
         m_lanes = std::make_unique<RipSlot[]>(static_cast<size_t>(m_laneCount));
 
         bool opened = m_drive.open(m_job.drivePath.view());

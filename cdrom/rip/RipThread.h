@@ -11,7 +11,8 @@ class TrackEncoderStarter;
 
 // Which free lane takes which track. Disc order is what the window program shows; longest first
 // lets the lanes of a command-line rip end close together, since a lane takes whole tracks and
-// the last long track in disc order can keep one encoder running alone.
+// the last long track in disc order can keep one encoder running alone. A single lane always
+// reads the disc front to back.
 enum class TrackOrder : uint8_t { DiscOrder, LongestFirst };
 
 struct RipOptions {
