@@ -1,12 +1,14 @@
 #pragma once
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <cstdint>
 
 namespace tonvane {
 
 // Auto-reset event: set() wakes one waiter (or the next one to wait) and the event falls back
-// to not signalled as that waiter returns. Starts not signalled.
+// to not signalled as that waiter returns. Starts not signalled. A futex word rather than a
+// mutex and condition variable: the band renderer starts and joins its workers through these
+// every frame, and a woken waiter then has no lock to take again.
 class Event {
 public:
     Event() = default;
@@ -21,9 +23,9 @@ public:
     bool isSet() const;
 
 private:
-    mutable std::mutex m_mutex;
-    std::condition_variable m_condition;
-    bool m_signalled = false;
+    bool waitUntil(uint64_t deadlineNs); // [ns, monotonic clock]
+    // Bit 0: signalled. The bits above count the threads sleeping (or about to sleep) on the word.
+    std::atomic<uint32_t> m_word{0};
 };
 
 } // namespace tonvane

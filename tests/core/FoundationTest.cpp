@@ -100,6 +100,86 @@ TEST(Event, WakesAWaiterOnAnotherThread)
     worker.join();
 }
 
+TEST(Event, EachSetReleasesOneWaiterOnly)
+{
+    constexpr int kWaiters = 4;
+    Event event;
+    std::atomic<int> released{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < kWaiters; ++i)
+        waiters.emplace_back([&] {
+            event.wait();
+            released.fetch_add(1);
+        });
+    for (int expected = 1; expected <= kWaiters; ++expected) {
+        event.set();
+        for (int waited = 0; released.load() < expected && waited < 10000; ++waited)
+            sleepMs(1);
+        ASSERT_EQ(released.load(), expected);
+        sleepMs(30); // a second waiter let through by the same set would show up by now
+        EXPECT_EQ(released.load(), expected);
+    }
+    for (auto& waiter : waiters)
+        waiter.join();
+    EXPECT_FALSE(event.isSet());
+}
+
+TEST(Event, PingPongLosesNoWakeUp)
+{
+    // Two threads hand a turn back and forth; a lost wake-up leaves one of them waiting forever,
+    // which the time-out turns into a failure instead of a hang.
+    constexpr int kTurns = 20000;
+    Event ping, pong;
+    std::atomic<bool> stuck{false};
+    std::thread partner([&] {
+        for (int i = 0; i < kTurns && !stuck.load(); ++i) {
+            if (!ping.waitFor(std::chrono::seconds(10))) {
+                stuck.store(true);
+                return;
+            }
+            pong.set();
+        }
+    });
+    int turns = 0;
+    for (; turns < kTurns; ++turns) {
+        ping.set();
+        if (!pong.waitFor(std::chrono::seconds(10)))
+            break;
+    }
+    stuck.store(turns < kTurns);
+    ping.set();
+    partner.join();
+    EXPECT_EQ(turns, kTurns);
+}
+
+TEST(Event, WaiterMayDestroyTheEventAsSoonAsItWakes)
+{
+    // The setter must not touch the event after the waiter can see it set (AddressSanitizer
+    // reports the use after free otherwise).
+    // Odd rounds watch for the flag before waiting, so the event dies while set() may still run.
+    for (int round = 0; round < 4000; ++round) {
+        auto* event = new Event;
+        std::thread setter([event] { event->set(); });
+        if (round % 2 == 1)
+            while (!event->isSet()) {
+            }
+        event->wait();
+        delete event;
+        setter.join();
+    }
+}
+
+TEST(Event, HugeTimeOutWaitsUntilSet)
+{
+    Event event;
+    std::thread setter([&] {
+        sleepMs(20);
+        event.set();
+    });
+    EXPECT_TRUE(event.waitFor(std::chrono::milliseconds::max()));
+    setter.join();
+}
+
 namespace {
 struct Params {
     std::string text;
