@@ -12,6 +12,16 @@ constexpr uint32_t kSignalled = 1;
 constexpr uint32_t kOneWaiter = 2;
 constexpr uint64_t kNsPerMs = 1000000;
 constexpr uint64_t kNoDeadline = std::numeric_limits<uint64_t>::max();
+constexpr int kPausesPerClockRead = 32;
+
+void pauseProcessor()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+}
 } // namespace
 
 void Event::set()
@@ -31,6 +41,29 @@ void Event::reset()
 void Event::wait()
 {
     waitUntil(kNoDeadline);
+}
+
+void Event::spinThenWait(uint64_t spinNs)
+{
+    uint64_t end = monotonicNs() + spinNs;
+    do {
+        for (int i = 0; i < kPausesPerClockRead; ++i) {
+            if (tryConsume())
+                return;
+            pauseProcessor();
+        }
+    } while (monotonicNs() < end);
+    wait();
+}
+
+bool Event::tryConsume()
+{
+    uint32_t word = m_word.load(std::memory_order_relaxed);
+    while (word & kSignalled) {
+        if (m_word.compare_exchange_weak(word, word & ~kSignalled, std::memory_order_acq_rel))
+            return true;
+    }
+    return false;
 }
 
 bool Event::waitFor(std::chrono::milliseconds timeout)

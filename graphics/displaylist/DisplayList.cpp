@@ -315,8 +315,9 @@ void DisplayList::render(unsigned requestedBands)
     }
     for (unsigned i = 0; i < n; ++i)
         m_bands[i]->start();
-    for (unsigned i = 0; i < n; ++i)
-        m_bands[i]->waitDone();
+    m_bands[0]->waitDone();
+    for (unsigned i = 1; i < n; ++i)
+        m_bands[i]->waitDoneSpinning();
 }
 
 } // namespace tonvane

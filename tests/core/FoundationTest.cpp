@@ -169,6 +169,23 @@ TEST(Event, WaiterMayDestroyTheEventAsSoonAsItWakes)
     }
 }
 
+TEST(Event, SpinThenWaitConsumesASetBeforeOrAfterTheSpin)
+{
+    Event event;
+    event.set();
+    event.spinThenWait(1000000); // already set: returns at once and consumes it
+    EXPECT_FALSE(event.isSet());
+    for (int setAfterMs : {0, 30}) { // within the 5 ms spin, then long after it (asleep)
+        std::thread setter([&] {
+            sleepMs(static_cast<uint32_t>(setAfterMs));
+            event.set();
+        });
+        event.spinThenWait(5000000);
+        setter.join();
+        EXPECT_FALSE(event.isSet());
+    }
+}
+
 TEST(Event, HugeTimeOutWaitsUntilSet)
 {
     Event event;
