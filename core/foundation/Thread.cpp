@@ -1,5 +1,7 @@
 #include "core/foundation/Thread.h"
 
+#include <sched.h>
+
 namespace tonvane {
 
 Thread& Thread::operator=(Thread&& other) noexcept
@@ -44,6 +46,39 @@ ErrorCode startThread(Thread& out, void* (*routine)(void*), void* parameter, siz
     out.m_handle = handle;
     out.m_running = true;
     return kSuccess;
+}
+
+int allowedProcessor(unsigned ordinal)
+{
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (sched_getaffinity(0, sizeof allowed, &allowed) != 0)
+        return kNoProcessor;
+    int count = CPU_COUNT(&allowed);
+    if (count == 0)
+        return kNoProcessor;
+    int wanted = static_cast<int>(ordinal % static_cast<unsigned>(count));
+    for (int processor = 0; processor < CPU_SETSIZE; ++processor) {
+        if (CPU_ISSET(processor, &allowed) && wanted-- == 0)
+            return processor;
+    }
+    return kNoProcessor;
+}
+
+bool pinThisThread(int processor)
+{
+    if (processor < 0 || processor >= CPU_SETSIZE)
+        return false;
+    cpu_set_t only;
+    CPU_ZERO(&only);
+    CPU_SET(processor, &only);
+    return pthread_setaffinity_np(pthread_self(), sizeof only, &only) == 0;
+}
+
+int currentProcessor()
+{
+    int processor = sched_getcpu();
+    return processor < 0 ? kNoProcessor : processor;
 }
 
 } // namespace tonvane

@@ -34,6 +34,15 @@ private:
 // or the error code of the failure with out left not joinable.
 ErrorCode startThread(Thread& out, void* (*routine)(void*), void* parameter, size_t stackSize = 0);
 
+// Processor placement. Numbers are the kernel's processor numbers; kNoProcessor when unknown.
+constexpr int kNoProcessor = -1;
+// The ordinal-th processor (0-based, wrapping) of those the calling thread may run on.
+int allowedProcessor(unsigned ordinal);
+// Keeps the calling thread on one processor; false if the system refused.
+bool pinThisThread(int processor);
+// The processor the calling thread runs on at this moment.
+int currentProcessor();
+
 // The ready handshake: the new thread copies params, signals, and only then does the starter
 // return, so params may live on the starter's stack. routine receives its own copy.
 template <typename Params>

@@ -294,6 +294,13 @@ void DisplayList::replayBand(unsigned index, int32_t first, int32_t end) const
     replayCommands(input);
 }
 
+int DisplayList::bandProcessor(unsigned index) const
+{
+    if (index >= m_bands.size() || !m_bands[index]->hasWorker())
+        return kNoProcessor;
+    return m_bands[index]->processor();
+}
+
 void DisplayList::render(unsigned requestedBands)
 {
     unsigned n = requestedBands == 0 ? m_bandCount : std::min(requestedBands, m_bandCount);
@@ -313,8 +320,15 @@ void DisplayList::render(unsigned requestedBands)
         int32_t end = i + 1 == n ? m_dirtyHigh : first + share;
         m_bands[i]->assign(first, end);
     }
+    // The band that keeps to this thread's processor starts last: woken first, it could take the
+    // processor before the others are started.
+    int here = currentProcessor();
     for (unsigned i = 0; i < n; ++i)
-        m_bands[i]->start();
+        if (m_bands[i]->processor() != here)
+            m_bands[i]->start();
+    for (unsigned i = 0; i < n; ++i)
+        if (m_bands[i]->processor() == here)
+            m_bands[i]->start();
     m_bands[0]->waitDone();
     for (unsigned i = 1; i < n; ++i)
         m_bands[i]->waitDoneSpinning();

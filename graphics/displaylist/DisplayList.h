@@ -55,6 +55,8 @@ public:
     unsigned bandCount() const { return m_bandCount; }
     // Threads running band workers (0 with a single band).
     unsigned workerCount() const;
+    // The processor band `index`'s worker keeps to (kNoProcessor: none, or no worker).
+    int bandProcessor(unsigned index) const;
     int32_t dirtyLow() const { return m_dirtyLow; }
     int32_t dirtyHigh() const { return m_dirtyHigh; }
     const uint8_t* commands() const { return m_commands.data(); }

@@ -250,3 +250,25 @@ TEST(Clock, TicksMoveForwardAndProcessorsAreCounted)
     EXPECT_GE(tickCountMs() - before, 15u);
     EXPECT_GE(processorCount(), 1u);
 }
+
+TEST(Thread, ProcessorPlacementFollowsTheAllowedSet)
+{
+    std::vector<int> allowed;
+    for (unsigned ordinal = 0; ordinal < 1024; ++ordinal) {
+        int processor = allowedProcessor(ordinal);
+        ASSERT_NE(processor, kNoProcessor);
+        if (!allowed.empty() && processor == allowed.front())
+            break; // wrapped around
+        ASSERT_TRUE(allowed.empty() || processor > allowed.back()) << "ordinal " << ordinal;
+        allowed.push_back(processor);
+    }
+    EXPECT_EQ(allowedProcessor(static_cast<unsigned>(allowed.size()) + 1), allowed[1 % allowed.size()]);
+    std::thread pinned([&] {
+        EXPECT_FALSE(pinThisThread(kNoProcessor));
+        ASSERT_TRUE(pinThisThread(allowed.back()));
+        for (int i = 0; i < 100; ++i)
+            ASSERT_EQ(currentProcessor(), allowed.back());
+        EXPECT_EQ(allowedProcessor(0), allowed.back()); // its own set is that processor now
+    });
+    pinned.join();
+}

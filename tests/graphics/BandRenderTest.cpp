@@ -1,5 +1,6 @@
 // Replaying one display list over 1, 2, 3 and 8 bands gives the same bytes; the band split,
 // worker threads and the text-run and object commands.
+#include "core/foundation/Thread.h"
 #include "graphics/displaylist/DrawableObject.h"
 #include "graphics/raster/RectangleRasteriser.h"
 #include "graphics/surface/Surface.h"
@@ -52,9 +53,11 @@ public:
         rasteriseRectangle(fields[0], fields[1], fields[2], fields[3], band.window(), sink);
         std::lock_guard<std::mutex> hold(m_mutex);
         calls.push_back({band.target.rowLow, band.target.rowHigh});
+        processors.push_back(currentProcessor());
     }
 
     mutable std::vector<std::pair<int, int>> calls;
+    mutable std::vector<int> processors; // where each call ran
 
 private:
     double m_x = 0;
@@ -271,6 +274,32 @@ TEST(BandRender, ShapesOutsideABandLeaveItUntouched)
         for (int x = 0; x < 30; ++x)
             ASSERT_EQ(surface.pixel(x, y), 0xFF000000u) << x << "," << y;
     EXPECT_EQ(surface.pixel(15, 8), 0xFFFF0000u);
+}
+
+TEST(BandRender, EachWorkerKeepsToItsOwnProcessor)
+{
+    Surface surface(2);
+    ASSERT_TRUE(surface.setSize(20, 100));
+    const DisplayList& list = surface.list();
+    ASSERT_EQ(list.workerCount(), 2u);
+    EXPECT_EQ(list.bandProcessor(0), allowedProcessor(0));
+    EXPECT_EQ(list.bandProcessor(1), allowedProcessor(1));
+    if (allowedProcessor(0) != allowedProcessor(1)) {
+        EXPECT_NE(list.bandProcessor(0), list.bandProcessor(1)); // never queued behind each other
+    }
+    PanelObject panel(20, 100, 0xFFFFFFFFu);
+    for (int frame = 0; frame < 50; ++frame) {
+        surface.begin();
+        surface.drawObject(panel, 0, 0);
+        surface.render(2);
+    }
+    ASSERT_EQ(panel.calls.size(), 100u);
+    for (size_t i = 0; i < panel.calls.size(); ++i) {
+        unsigned band = panel.calls[i].first == 0 ? 0 : 1;
+        if (list.bandProcessor(band) != kNoProcessor) {
+            ASSERT_EQ(panel.processors[i], list.bandProcessor(band)) << "call " << i;
+        }
+    }
 }
 
 TEST(BandRender, RepeatedRendersAndDestructionWithIdleWorkers)
