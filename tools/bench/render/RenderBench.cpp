@@ -22,15 +22,13 @@ constexpr int kWidth = 650; // [pixels]
 constexpr int kHeight = 450; // [pixels]
 constexpr int kRows = 8;
 constexpr int kRuns = 40; // best of many short runs, against the noise of a shared machine
-// One band and two bands are measured in alternating rounds of kRoundRuns runs each. On a shared
-// virtual machine the memory system slows down for seconds at a time (a single-threaded render
-// pinned to one core was seen to take 640 us in one period and 1000 us in the next, while a pure
-// arithmetic loop kept its speed on both cores), so the rounds are spread over several seconds
-// and both the best times and the median of the rounds' own ratios are printed. Each round is
-// printed too: a one-band time that jumps between two levels (about 690 and 1100 us here) shows
-// the processors running at different speeds, and two equal halves then wait for the slower one.
-constexpr int kRounds = 24;
-constexpr int kRoundRuns = 10;
+// One band and two bands are timed frame by frame, in pairs whose order alternates, so that
+// whatever the machine does at a moment hits both alike. On a shared virtual machine the speed
+// of each processor changes by up to 1.6x for seconds at a time (a single-threaded render was
+// seen at 650 us in one period and 1100 us in the next, on either processor), and two equal
+// halves then wait for the slower one. The fastest frame of each kind is the one least
+// disturbed; the medians and the spread of the pairs' own ratios are printed beside it.
+constexpr int kPairs = 3000;
 
 // The scene as a list of primitives both renderers draw the same way.
 struct Scene {
@@ -208,64 +206,77 @@ int main(int argc, char** argv)
         return 1;
     }
     OurPainter ours(surface);
-    // One band and two bands measured in alternating rounds, so that a drift of the machine
-    // (clock, other processes, the hypervisor) hits both alike; best run of each, and each
-    // round's own ratio.
-    double oneBand = 1e30, twoBands = 1e30;
-    std::vector<double> roundRatios;
-    for (int round = 0; round < kRounds; ++round) {
-        double one = bestSecondsPerFrame(frames, [&] {
-            Scene::draw(ours);
-            surface.render(1);
-        }, kRoundRuns);
-        double two = bestSecondsPerFrame(frames, [&] {
-            Scene::draw(ours);
-            surface.render(2);
-        }, kRoundRuns);
-        oneBand = std::min(oneBand, one);
-        twoBands = std::min(twoBands, two);
-        roundRatios.push_back(one / two);
-        std::printf("round %2d: one band %5.0f us, two bands %5.0f us, ratio %.2f\n", round, one * 1e6, two * 1e6,
-                    one / two);
-    }
-    std::sort(roundRatios.begin(), roundRatios.end());
-    double medianRatio = roundRatios[roundRatios.size() / 2];
-    double recording = bestSecondsPerFrame(frames, [&] { Scene::draw(ours); });
-    // The two halves replayed one after the other on this thread: how evenly two bands share
-    // the work, whatever else the machine is doing.
+    // Each step times, in an order that rotates: the frame on one band, the frame on two bands,
+    // and the two halves of the list replayed one after the other on this thread (how evenly two
+    // bands share the work; a fixed cost that does not shrink with the rows shows up here too).
     Scene::draw(ours);
     surface.list().appendEnd();
-    int32_t low = surface.list().dirtyLow();
-    int32_t half = low + (surface.list().dirtyHigh() - low) / 2;
-    // Measured twice in turn: whichever goes first pays for warming the caches.
-    double lowerHalf = 1e9, upperHalf = 1e9;
-    for (int round = 0; round < 2; ++round) {
-        lowerHalf = std::min(lowerHalf, bestSecondsPerFrame(frames, [&] { surface.list().replayBand(0, low, half); }));
-        upperHalf = std::min(upperHalf, bestSecondsPerFrame(frames, [&] {
-            surface.list().replayBand(1, half, surface.list().dirtyHigh());
-        }));
+    const int32_t low = surface.list().dirtyLow();
+    const int32_t high = surface.list().dirtyHigh();
+    const int32_t half = low + (high - low) / 2;
+    constexpr int kKinds = 4;
+    std::vector<double> times[kKinds]; // one band, two bands, lower half, upper half
+    std::vector<double> pairRatios;
+    for (int step = 0; step < kPairs; ++step) {
+        double t[kKinds];
+        for (int k = 0; k < kKinds; ++k) {
+            int kind = (step + k) % kKinds;
+            if (kind >= 2) {
+                Scene::draw(ours);
+                surface.list().appendEnd();
+            }
+            uint64_t start = monotonicNs();
+            if (kind < 2) {
+                Scene::draw(ours);
+                surface.render(kind + 1);
+            } else if (kind == 2) {
+                surface.list().replayBand(0, low, half);
+            } else {
+                surface.list().replayBand(1, half, high);
+            }
+            t[kind] = (monotonicNs() - start) / 1e9;
+        }
+        for (int k = 0; k < kKinds; ++k)
+            times[k].push_back(t[k]);
+        pairRatios.push_back(t[0] / t[1]);
     }
+    for (auto& v : times)
+        std::sort(v.begin(), v.end());
+    std::sort(pairRatios.begin(), pairRatios.end());
+    auto at = [](const std::vector<double>& v, double q) { return v[static_cast<size_t>(q * (v.size() - 1))]; };
+    const std::vector<double>& one = times[0];
+    const std::vector<double>& two = times[1];
+    double oneBand = one.front(), twoBands = two.front();
+    double lowerHalf = times[2].front(), upperHalf = times[3].front();
+    double recording = bestSecondsPerFrame(frames, [&] { Scene::draw(ours); });
 
     cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
     cairo_t* cr = cairo_create(image);
     CairoPainter theirs(cr);
-    double cairo = bestSecondsPerFrame(frames, [&] {
+    std::vector<double> cairo;
+    for (int frame = 0; frame < kPairs; ++frame) {
+        uint64_t start = monotonicNs();
         Scene::draw(theirs);
         cairo_surface_flush(image);
-    });
+        cairo.push_back((monotonicNs() - start) / 1e9);
+    }
+    std::sort(cairo.begin(), cairo.end());
     cairo_destroy(cr);
     cairo_surface_destroy(image);
 
-    std::printf("frame %dx%d, %d frames, best of %d runs\n", kWidth, kHeight, frames, kRuns);
-    std::printf("ours, one band:   %8.1f us/frame\n", oneBand * 1e6);
-    std::printf("ours, two bands:  %8.1f us/frame\n", twoBands * 1e6);
-    std::printf("  of which recording: %6.1f us/frame\n", recording * 1e6);
+    std::printf("frame %dx%d; renders timed one by one in %d rotating steps\n", kWidth, kHeight, kPairs);
+    std::printf("ours, one band:   %8.1f us fastest, %.1f us median\n", oneBand * 1e6, at(one, 0.5) * 1e6);
+    std::printf("ours, two bands:  %8.1f us fastest, %.1f us median\n", twoBands * 1e6, at(two, 0.5) * 1e6);
+    std::printf("  recording (best of %d runs of %d frames): %.1f us/frame\n", kRuns, frames, recording * 1e6);
     std::printf("  halves alone:     %6.1f and %.1f us (best possible two-band speed-up %.2fx)\n",
                 lowerHalf * 1e6, upperHalf * 1e6, (lowerHalf + upperHalf) / std::max(lowerHalf, upperHalf));
-    std::printf("cairo image:      %8.1f us/frame\n", cairo * 1e6);
-    std::printf("ratio one band / cairo: %.2f (target <= 1.0)\n", oneBand / cairo);
-    std::printf("speed-up two bands over one: %.2fx (target >= 1.7)\n", oneBand / twoBands);
-    std::printf("  per round (%d rounds): median %.2fx, lowest %.2fx, highest %.2fx\n", kRounds, medianRatio,
-                roundRatios.front(), roundRatios.back());
+    std::printf("  two-band cost beyond the larger half: %.1f us (starting and joining the workers)\n",
+                (twoBands - recording - std::max(lowerHalf, upperHalf)) * 1e6);
+    std::printf("cairo image:      %8.1f us fastest, %.1f us median\n", cairo.front() * 1e6, at(cairo, 0.5) * 1e6);
+    std::printf("ratio one band / cairo: %.2f fastest, %.2f medians (target <= 1.0)\n", oneBand / cairo.front(),
+                at(one, 0.5) / at(cairo, 0.5));
+    std::printf("speed-up two bands over one, fastest frames: %.2fx (target >= 1.7)\n", oneBand / twoBands);
+    std::printf("  medians %.2fx; pairs' own ratios: 10%% %.2fx, median %.2fx, 90%% %.2fx\n",
+                at(one, 0.5) / at(two, 0.5), at(pairRatios, 0.1), at(pairRatios, 0.5), at(pairRatios, 0.9));
     return 0;
 }
