@@ -1,14 +1,14 @@
 #pragma once
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 namespace tonvane {
 
 // Auto-reset event: set() wakes one waiter (or the next one to wait) and the event falls back
-// to not signalled as that waiter returns. Starts not signalled. A futex word rather than a
-// mutex and condition variable: the band renderer starts and joins its workers through these
-// every frame, and a woken waiter then has no lock to take again.
+// to not signalled as that waiter returns. Starts not signalled.
 class Event {
 public:
     Event() = default;
@@ -27,10 +27,10 @@ public:
     bool isSet() const;
 
 private:
-    bool waitUntil(uint64_t deadlineNs); // [ns, monotonic clock]
-    bool tryConsume();
-    // Bit 0: signalled. The bits above count the threads sleeping (or about to sleep) on the word.
-    std::atomic<uint32_t> m_word{0};
+    mutable std::mutex m_mutex;
+    std::condition_variable m_condition;
+    // Changed only under the mutex; atomic so that spinThenWait can watch it without the lock.
+    std::atomic<bool> m_signalled{false};
 };
 
 } // namespace tonvane

@@ -8,35 +8,15 @@
 
 namespace tonvane {
 
-namespace {
-constexpr uint64_t kNsPerSecond = 1000000000u;
-
-void wake(std::atomic<uint32_t>& word, int count)
-{
-    ::syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAKE_PRIVATE, count, nullptr, nullptr, 0);
-}
-} // namespace
-
 void futexWait(std::atomic<uint32_t>& word, uint32_t expected, uint32_t timeoutMs)
 {
-    futexWaitNs(word, expected, timeoutMs == 0 ? 1 : uint64_t{timeoutMs} * 1000000u);
-}
-
-void futexWaitNs(std::atomic<uint32_t>& word, uint32_t expected, uint64_t timeoutNs)
-{
-    timespec timeout{static_cast<time_t>(timeoutNs / kNsPerSecond), static_cast<long>(timeoutNs % kNsPerSecond)};
-    ::syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_PRIVATE, expected,
-              timeoutNs == 0 ? nullptr : &timeout, nullptr, 0);
+    timespec timeout{static_cast<time_t>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000000L};
+    ::syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_PRIVATE, expected, &timeout, nullptr, 0);
 }
 
 void futexWakeAll(std::atomic<uint32_t>& word)
 {
-    wake(word, INT_MAX);
-}
-
-void futexWakeOne(std::atomic<uint32_t>& word)
-{
-    wake(word, 1);
+    ::syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
 }
 
 } // namespace tonvane

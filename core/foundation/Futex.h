@@ -8,11 +8,7 @@ namespace tonvane {
 
 // Sleeps while word holds expected, at most timeoutMs; returns early on a wake or a signal.
 void futexWait(std::atomic<uint32_t>& word, uint32_t expected, uint32_t timeoutMs);
-// Same, with the time in nanoseconds; 0 sleeps without a time limit.
-void futexWaitNs(std::atomic<uint32_t>& word, uint32_t expected, uint64_t timeoutNs);
 // Wakes every thread sleeping on word.
 void futexWakeAll(std::atomic<uint32_t>& word);
-// Wakes at most one thread sleeping on word.
-void futexWakeOne(std::atomic<uint32_t>& word);
 
 } // namespace tonvane

@@ -161,8 +161,8 @@ TEST(Event, WaiterMayDestroyTheEventAsSoonAsItWakes)
         auto* event = new Event;
         std::thread setter([event] { event->set(); });
         if (round % 2 == 1)
-            while (!event->isSet()) {
-            }
+            while (!event->isSet())
+                std::this_thread::yield();
         event->wait();
         delete event;
         setter.join();
