@@ -270,7 +270,8 @@ int main(int argc, char** argv)
     std::printf("  recording (best of %d runs of %d frames): %.1f us/frame\n", kRuns, frames, recording * 1e6);
     std::printf("  halves alone:     %6.1f and %.1f us (best possible two-band speed-up %.2fx)\n",
                 lowerHalf * 1e6, upperHalf * 1e6, (lowerHalf + upperHalf) / std::max(lowerHalf, upperHalf));
-    std::printf("  two-band cost beyond the larger half: %.1f us (starting and joining the workers)\n",
+    std::printf("  two-band time beyond recording and the larger half: %.1f us (starting and joining the workers,\n"
+                "  and whatever kept the two processors from both running at full speed at once)\n",
                 (twoBands - recording - std::max(lowerHalf, upperHalf)) * 1e6);
     std::printf("cairo image:      %8.1f us fastest, %.1f us median\n", cairo.front() * 1e6, at(cairo, 0.5) * 1e6);
     std::printf("ratio one band / cairo: %.2f fastest, %.2f medians (target <= 1.0)\n", oneBand / cairo.front(),
