@@ -41,8 +41,15 @@ public:
     void start() { m_start.set(); }
     void waitDone() { m_done.wait(); }
     // For a band that should be about done: once the first band has finished, its processor is
-    // free, so the caller watches the next done event briefly instead of paying for a wake-up.
-    void waitDoneSpinning() { m_done.spinThenWait(kJoinSpinNs); }
+    // free, so the caller watches the next done event briefly instead of paying for a wake-up;
+    // but never on the processor this band's worker keeps to, where watching would hold it up.
+    void waitDoneSpinning()
+    {
+        if (currentProcessor() == processor())
+            m_done.wait();
+        else
+            m_done.spinThenWait(kJoinSpinNs);
+    }
     void replayHere() const;
 
 private:
