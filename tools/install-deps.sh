@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  build-essential cmake pkg-config clang libclang-rt-14-dev
+  build-essential cmake pkg-config clang libclang-rt-14-dev ccache
   # libraries linked into the program
   libmp3lame-dev libvorbis-dev libogg-dev libflac-dev libsodium-dev
   libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev libx11-dev libxext-dev
