@@ -1,8 +1,7 @@
 // render-scene [output.png]: draws a fixed scene with every shape, paint, clip and image path
 // of the renderer and writes it as an 8-bit RGBA PNG, so the result can be looked at.
+#include "graphics/image/PngEncoder.h"
 #include "graphics/surface/Surface.h"
-
-#include <png.h>
 
 #include <cmath>
 #include <cstdio>
@@ -82,41 +81,6 @@ void drawScene(Surface& s, const std::vector<uint32_t>& picture)
     }
 }
 
-bool writePng(const Surface& s, const char* path)
-{
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<uint8_t> row(kWidth * 4);
-    // PNG rows run top-down, straight alpha; the surface is bottom-up and premultiplied.
-    for (int y = kHeight - 1; y >= 0; --y) {
-        for (int x = 0; x < kWidth; ++x) {
-            uint32_t p = s.pixel(x, y);
-            uint32_t a = p >> 24;
-            auto straight = [a](uint32_t c) { return a == 0 ? 0u : std::min(255u, (c * 255 + a / 2) / a); };
-            row[x * 4 + 0] = static_cast<uint8_t>(straight((p >> 16) & 0xFF));
-            row[x * 4 + 1] = static_cast<uint8_t>(straight((p >> 8) & 0xFF));
-            row[x * 4 + 2] = static_cast<uint8_t>(straight(p & 0xFF));
-            row[x * 4 + 3] = static_cast<uint8_t>(a);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -130,7 +94,7 @@ int main(int argc, char** argv)
     std::vector<uint32_t> picture = makePicture();
     drawScene(surface, picture);
     surface.render();
-    if (!writePng(surface, path)) {
+    if (!writeSurfacePng(surface, kWidth, kHeight, path)) {
         std::fprintf(stderr, "render-scene: cannot write %s\n", path);
         return 1;
     }
