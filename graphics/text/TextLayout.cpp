@@ -42,6 +42,14 @@ LineFit fitLine(Font& font, const char16_t* text, uint32_t length, double availa
         } else {
             continue; // drawn as nothing, measures 0
         }
+        // A space is remembered before its own advance is checked, so a space that overflows
+        // ends the line right there rather than one word earlier.
+        if (c == kSpace) {
+            spaceSeen = true;
+            lastSpace = at;
+            widthBeforeSpace = width;
+            spacesBeforeSpace = spaces;
+        }
         if (width + advance > available) {
             if (at == 0)
                 return {0, 0, 0, LineEnd::NothingFits};
@@ -49,13 +57,8 @@ LineFit fitLine(Font& font, const char16_t* text, uint32_t length, double availa
                 return {lastSpace, widthBeforeSpace, spacesBeforeSpace, LineEnd::SoftBreak};
             return {at, width, spaces, LineEnd::SoftBreak};
         }
-        if (c == kSpace) {
-            spaceSeen = true;
-            lastSpace = at;
-            widthBeforeSpace = width;
-            spacesBeforeSpace = spaces;
+        if (c == kSpace)
             ++spaces;
-        }
         width += advance;
     }
     return {length, width, spaces, LineEnd::EndOfText};
