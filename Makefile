@@ -48,6 +48,7 @@ bench: build
 	./build/tools/bench/rip/bench-rip
 	./build/tools/bench/encoders/bench-encoders
 	./build/tools/bench/render/bench-render
+	./build/tools/bench/text/bench-text
 	./build/tools/bench/pipeline/bench-pipeline
 
 clean:

@@ -113,6 +113,32 @@ bool loadGlyph(FT_Face face, char32_t c, GlyphPage& page, Glyph& glyph, size_t& 
     return true;
 }
 
+// floor(alpha x level / 255): the colour's alpha times the coverage level / 255.
+inline uint32_t coveredLevel(uint32_t colourAlpha, uint32_t level)
+{
+    return level == 255 ? colourAlpha : colourAlpha * level / 255;
+}
+
+// One glyph row of coverage levels in one colour.
+void compositeLevels(uint32_t* row, int32_t from, int32_t to, const uint8_t* levels, uint32_t colour)
+{
+    uint32_t colourAlpha = colour >> 24;
+    if (colourAlpha == 255) {
+        uint32_t opaque = colour | 0xFF000000u;
+        for (int32_t x = from; x < to; ++x, ++levels) {
+            uint32_t level = *levels;
+            if (level == 255)
+                row[x] = opaque;
+            else if (level != 0)
+                row[x] = compositePixel(row[x], colour, level);
+        }
+        return;
+    }
+    for (int32_t x = from; x < to; ++x, ++levels)
+        if (*levels != 0)
+            row[x] = compositePixel(row[x], colour, coveredLevel(colourAlpha, *levels));
+}
+
 } // namespace
 
 char32_t nextCharacter(const char16_t* text, uint32_t length, uint32_t& i)
@@ -324,6 +350,7 @@ void Font::drawRun(const BandContext& band, const TextRun& run, const char16_t* 
 {
     const PixelTarget& target = band.target;
     PaintEvaluator evaluator(paint);
+    bool rowConstant = evaluator.constantAlongRow();
     double pen = run.penX;
     int32_t baseline = static_cast<int32_t>(std::floor(run.baselineY));
     uint32_t spacesSeen = 0;
@@ -350,19 +377,15 @@ void Font::drawRun(const BandContext& band, const TextRun& run, const char16_t* 
                 continue;
             const uint8_t* levels = g->coverage + rowRun.offset + (from - x0 - rowRun.first);
             uint32_t* row = target.row(y);
-            bool rowConstant = evaluator.constantAlongRow();
-            uint32_t colour = rowConstant ? evaluator.colourAt(from, y) : 0;
-            for (int32_t x = from; x < to; ++x, ++levels) {
-                uint32_t level = *levels;
-                if (level == 0)
-                    continue;
-                if (!rowConstant)
-                    colour = evaluator.colourAt(x, y);
-                uint32_t colourAlpha = colour >> 24;
-                // floor(alpha x level / 255): the coverage level / 255 times the colour's alpha.
-                uint32_t alpha = level == 255 ? colourAlpha : colourAlpha * level / 255;
-                row[x] = compositePixel(row[x], colour, alpha);
+            if (rowConstant) {
+                compositeLevels(row, from, to, levels, evaluator.colourAt(from, y));
+                continue;
             }
+            for (int32_t x = from; x < to; ++x, ++levels)
+                if (*levels != 0) {
+                    uint32_t colour = evaluator.colourAt(x, y);
+                    row[x] = compositePixel(row[x], colour, coveredLevel(colour >> 24, *levels));
+                }
         }
         pen += g->advance_x;
         if (c == kSpace && spacesSeen < run.spaces) {
