@@ -19,10 +19,14 @@ constexpr char32_t kTab = 9;
 constexpr char32_t kSpace = 32;
 constexpr int kTabSpaces = 8; // a tab advances by eight space widths
 
-// Characters that fall back to the Japanese and Chinese system faces when the font lacks them.
+// Characters that fall back to the Japanese and Chinese system faces when the font lacks them:
+// ideographs and kana, and with them the CJK punctuation, the rarer ideographs of extension A
+// and the full-width forms that Japanese and Chinese titles use (a Latin face has none of them,
+// and without the fallback they would not be drawn at all).
 bool isKanaOrIdeograph(char32_t c)
 {
-    return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3040 && c <= 0x30FF);
+    return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3040 && c <= 0x30FF) || (c >= 0x3000 && c <= 0x303F)
+        || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0xFF00 && c <= 0xFFEF);
 }
 constexpr const char* kFallbackFamilies[] = {"MS PGothic", "SimSun"};
 

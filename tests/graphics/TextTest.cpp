@@ -146,6 +146,11 @@ TEST(Fonts, FaceNamesIgnoreCaseAndCountReferences)
     EXPECT_GT(small->average_advance, 0);
     EXPECT_GT(small->space_advance, 0);
     EXPECT_EQ(getFont(u"Tahoma", 0, false, false), nullptr);
+    // Bytes FreeType cannot open give no font.
+    FontFile garbage;
+    garbage.bytes = std::make_shared<std::vector<uint8_t>>(4096, 0x5A);
+    garbage.path = "garbage.ttf";
+    EXPECT_EQ(Font::create(u"Garbage", 8, false, false, 96, garbage), nullptr);
 }
 
 TEST(Fonts, KanaAndIdeographsMissingFromTheFaceComeFromAFaceThatHasThem)
@@ -167,6 +172,12 @@ TEST(Fonts, KanaAndIdeographsMissingFromTheFaceComeFromAFaceThatHasThem)
     FT_GlyphSlot slot = fallback.render(U'あ');
     ASSERT_NE(slot, nullptr);
     EXPECT_EQ(g->rows, int(slot->bitmap.rows));
+    // CJK punctuation and full-width forms fall back too: without it a Japanese title would lose
+    // its full stops and brackets.
+    for (char32_t c : {U'。', U'「', U'：'}) {
+        ASSERT_FALSE(own.has(c)) << describe(c);
+        EXPECT_NE(lockedGlyph(*font.get(), c), nullptr) << describe(c);
+    }
     // Characters no face has measure 0 and are not searched twice.
     EXPECT_EQ(lockedGlyph(*font.get(), 0xE000), nullptr);
     EXPECT_EQ(lockedGlyph(*font.get(), 0xE000), nullptr);
