@@ -25,6 +25,15 @@ Canvas::Canvas(int32_t width, int32_t height)
         m_surface.begin();
 }
 
+bool Canvas::ready() const
+{
+    for (const std::unique_ptr<Canvas>& layer : m_layers) {
+        if (!layer->ready())
+            return false;
+    }
+    return m_ready;
+}
+
 void Canvas::render()
 {
     m_surface.render(1);
@@ -33,6 +42,8 @@ void Canvas::render()
 
 void Canvas::keepInside(const Canvas& mask)
 {
+    if (!m_ready || !mask.m_ready || mask.m_width != m_width || mask.m_height != m_height)
+        return;
     size_t count = static_cast<size_t>(m_width) * m_height;
     uint32_t* pixels = m_surface.pixels();
     const uint32_t* coverage = mask.m_surface.pixels();
@@ -51,7 +62,7 @@ void Canvas::keepInside(const Canvas& mask)
 
 const std::vector<uint32_t>& Canvas::straightPixels()
 {
-    if (!m_straight.empty())
+    if (!m_straight.empty() || !m_ready)
         return m_straight;
     size_t count = static_cast<size_t>(m_width) * m_height;
     m_straight.resize(count);
@@ -72,6 +83,8 @@ const std::vector<uint32_t>& Canvas::straightPixels()
 ImageView Canvas::image()
 {
     const std::vector<uint32_t>& pixels = straightPixels();
+    if (pixels.empty())
+        return ImageView{};
     return ImageView{m_width, m_height, m_width, pixels.data()};
 }
 

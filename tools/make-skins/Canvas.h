@@ -18,7 +18,8 @@ public:
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
 
-    bool ready() const { return m_ready; }
+    // False when the memory of this canvas or of one of its layers was refused.
+    bool ready() const;
     int32_t width() const { return m_width; }
     int32_t height() const { return m_height; }
     // The painter; everything recorded is replayed by render().
@@ -26,9 +27,11 @@ public:
 
     // Replays the recording once; the pixels are final afterwards.
     void render();
-    // Scales every pixel by the alpha of the same pixel of mask (both rendered, same size).
+    // Scales every pixel by the alpha of the same pixel of mask (both rendered, same size;
+    // nothing happens otherwise).
     void keepInside(const Canvas& mask);
-    // The rendered pixels as straight-alpha ARGB, valid while the canvas lives.
+    // The rendered pixels as straight-alpha ARGB, valid while the canvas lives (none when the
+    // canvas has no memory).
     ImageView image();
     const std::vector<uint32_t>& straightPixels();
     // A further canvas covering the area (x, y) to (x + width, y + height) of this one, painted

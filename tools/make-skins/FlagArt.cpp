@@ -1,6 +1,8 @@
 #include "tools/make-skins/FlagArt.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace tonvane::skins {
 
@@ -64,7 +66,7 @@ void unitedKingdom(Surface& s, Box b)
     double diagonal = std::atan2(b.height, b.width);
     bar(s, b, diagonal, 6 * unit, 0, kWhite);
     bar(s, b, -diagonal, 6 * unit, 0, kWhite);
-    const double armAngles[4] = {diagonal, M_PI - diagonal, M_PI + diagonal, -diagonal};
+    const double armAngles[4] = {diagonal, std::numbers::pi - diagonal, std::numbers::pi + diagonal, -diagonal};
     const int quadrants[4][4] = {{cx, cy, b.x + b.width, b.y + b.height},
                                  {b.x, cy, cx, b.y + b.height},
                                  {b.x, b.y, cx, cy},

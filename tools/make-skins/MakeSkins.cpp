@@ -71,7 +71,7 @@ bool makePicture(const Picture& picture, const std::string& folder)
     if (!canvas.ready())
         return false;
     picture.paint(canvas);
-    return writePng(folder + "/" + picture.file, picture.width, picture.height, canvas.straightPixels(),
+    return canvas.ready() && writePng(folder + "/" + picture.file, picture.width, picture.height, canvas.straightPixels(),
                     picture.channels);
 }
 
