@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps build run test test-asan test-tsan fuzz bench clean
+.PHONY: all deps build run test test-asan test-tsan fuzz bench skins clean
 
 all: build
 
@@ -50,6 +50,12 @@ bench: build
 	./build/tools/bench/render/bench-render
 	./build/tools/bench/text/bench-text
 	./build/tools/bench/pipeline/bench-pipeline
+
+# Redraws the interface's pictures into resources/skins/ (committed; compiled into the program).
+skins: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+	cmake --build build -j$(JOBS) --target make-skins
+	./build/tools/make-skins/make-skins resources/skins
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
