@@ -115,9 +115,9 @@ void drawTextAndSkins(Surface& s, const Fonts& fonts, const SkinSet& skins)
     for (int i = 0; i < skins.icons.frameCount(); ++i)
         drawFrame(s, skins.icons, i, 460 + i * 18, 14, 1);
     if (skins.logo)
-        s.drawImage(650, 112, skins.logo->view(), 1);
+        s.drawImage(656, 395, skins.logo->view(), 1);
     if (skins.cap)
-        s.drawImage(660, 60, skins.cap->view(), 1);
+        s.drawImage(666, 340, skins.cap->view(), 1);
 }
 
 void drawScene(Surface& s, const std::vector<uint32_t>& picture, const Fonts& fonts, const SkinSet& skins)
