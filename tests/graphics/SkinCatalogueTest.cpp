@@ -1,5 +1,7 @@
 // The skin images: the generator redraws exactly the committed files, the program carries
 // exactly those bytes, and each file's PNG header has the catalogue's size and colour type.
+#include "graphics/image/Image.h"
+#include "graphics/image/ImageStrip.h"
 #include "resources/skins/SkinResources.h"
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
@@ -114,6 +116,38 @@ TEST(SkinCatalogue, ProgramCarriesTheCommittedFilesWithTheirCatalogueHeaders)
         EXPECT_TRUE(skinResource(id).empty()) << id;
     for (int32_t size : {0, 24, 64, -16, 512})
         EXPECT_TRUE(windowIconPng(size).empty()) << size;
+}
+
+// The program's own decoder reads every picture at its catalogue size, and the strips cut into
+// the frames their users expect.
+TEST(SkinCatalogue, PicturesDecodeAndStripsCutIntoTheirFrames)
+{
+    for (const CatalogueEntry& entry : kCatalogue) {
+        ImagePtr image = loadImageFromMemory(entry.embedded());
+        ASSERT_NE(image, nullptr) << entry.file;
+        EXPECT_EQ(image->width, int32_t(entry.width)) << entry.file;
+        EXPECT_EQ(image->height, int32_t(entry.height)) << entry.file;
+    }
+    struct Strip {
+        uint32_t id;
+        int32_t frameWidth; // 0: as loaded
+        int32_t frames;
+        int32_t side;
+    };
+    for (Strip s : {Strip{130, 0, 12, 32}, {130, 48, 8, 32}, {131, 0, 4, 48}, {132, 0, 47, 16}, {256, 0, 14, 16}}) {
+        ImageStrip strip;
+        ASSERT_TRUE(strip.load(s.id)) << s.id;
+        if (s.frameWidth != 0)
+            strip.setFrameSize(s.frameWidth, s.side);
+        EXPECT_EQ(strip.frameCount(), s.frames) << s.id;
+        EXPECT_EQ(strip.frame(s.frames - 1).height, s.side) << s.id;
+        EXPECT_EQ(strip.frame(s.frames).pixels, nullptr) << s.id;
+    }
+    // The flag strip is opaque; the spinner's corners are transparent around the globe.
+    ImageStrip flags, spinner;
+    ASSERT_TRUE(flags.load(130) && spinner.load(132));
+    EXPECT_EQ(flags.image()->pixels[0] >> 24, 255u);
+    EXPECT_EQ(spinner.frame(0).pixels[0] >> 24, 0u);
 }
 
 } // namespace
