@@ -26,6 +26,7 @@ test-asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTONVANE_SANITIZE=address,undefined -DTONVANE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-asan -j$(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 		ctest --output-on-failure -j$(JOBS) --timeout 900
 
 # Threaded suites under ThreadSanitizer. setarch -R: TSan needs the classic memory layout.
