@@ -9,16 +9,16 @@ namespace tonvane {
 bool ImageStrip::load(uint32_t resourceId)
 {
     m_image.reset();
-    return take(loadImageFromResource(resourceId));
+    return setImage(loadImageFromResource(resourceId));
 }
 
 bool ImageStrip::loadFromMemory(std::span<const uint8_t> png)
 {
     m_image.reset();
-    return take(loadImageFromMemory(png));
+    return setImage(loadImageFromMemory(png));
 }
 
-bool ImageStrip::take(ImagePtr image)
+bool ImageStrip::setImage(ImagePtr image)
 {
     m_image = std::move(image);
     int32_t side = m_image ? std::min(m_image->width, m_image->height) : 0;

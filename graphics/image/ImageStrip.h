@@ -16,6 +16,8 @@ public:
     // Frees the previous image and loads the resource. False (and no image) on failure.
     bool load(uint32_t resourceId);
     bool loadFromMemory(std::span<const uint8_t> png);
+    // Takes a decoded image (frames min(width, height) again); false for null.
+    bool setImage(ImagePtr image);
     void setFrameSize(int32_t frameWidth, int32_t frameHeight);
 
     const Image* image() const { return m_image.get(); }
@@ -27,8 +29,6 @@ public:
     ImageView frame(int32_t index) const;
 
 private:
-    bool take(ImagePtr image);
-
     ImagePtr m_image;
     int32_t m_frameWidth = 0; // [pixels]
     int32_t m_frameHeight = 0; // [pixels]
