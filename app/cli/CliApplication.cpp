@@ -120,7 +120,9 @@ int loadChosenDisc(const Options& options, ConversionJob& job, std::string& driv
     return kExitOk;
 }
 
-bool wantLookup(const Options& options, const DiscLoadResult& loaded)
+// The window program skips the lookup of the load that found "Auto" missing; the command line
+// looks up unless the user stored 0. loadDisc has stored the default by now.
+bool wantLookup(const Options& options, const std::string& drive)
 {
     switch (options.lookup) {
     case LookupChoice::Lookup:
@@ -128,7 +130,8 @@ bool wantLookup(const Options& options, const DiscLoadResult& loaded)
     case LookupChoice::NoLookup:
         return false;
     case LookupChoice::Auto:
-        return loaded.lookupWanted;
+        return !isDemoDrivePath(drive)
+               && settings::readDwordOr(settings::kFreeDbKey, settings::kValueAuto, settings::kDefaultAuto, false) != 0;
     }
     return false;
 }
@@ -175,8 +178,8 @@ int runInfo(const Options& options, std::FILE* out, std::FILE* errors)
         std::fprintf(out, "Query: %s\n", identity.queryLine.c_str());
     }
     int code = kExitOk;
-    if (wantLookup(options, loaded)) {
-        LookupOutcome lookup = lookUpDisc(drive, options.server, job);
+    if (wantLookup(options, drive)) {
+        LookupOutcome lookup = lookUpDisc(drive, options.server, options.cddbUser, job);
         if (!lookup.ok) {
             std::fprintf(errors, "tonvane: CDDB lookup failed: %s\n", lookup.error.c_str());
             code = kExitTrackFailed;
@@ -292,8 +295,8 @@ int runRip(const Options& options, std::FILE* out, std::FILE* errors)
         return kExitUsage;
     }
 
-    if (wantLookup(options, loaded)) {
-        LookupOutcome lookup = lookUpDisc(drive, options.server, job);
+    if (wantLookup(options, drive)) {
+        LookupOutcome lookup = lookUpDisc(drive, options.server, options.cddbUser, job);
         if (!lookup.ok) {
             std::fprintf(errors, "tonvane: CDDB lookup failed: %s; the tracks keep their default names\n",
                          lookup.error.c_str());

@@ -58,8 +58,10 @@ const char* usageText()
            "                       folder: XDG_MUSIC_DIR or ~/Music)\n"
            "  --lookup             look the disc up on the CDDB server\n"
            "  --no-lookup          do not look the disc up\n"
-           "                       (default: the stored \"Auto\" setting decides, as in the window program)\n"
+           "                       (default: look up unless \"Auto\" is stored as 0; never for demo:)\n"
            "  --server HOST[:PORT] CDDB server (default: the stored server, gnudb.gnudb.org:8880)\n"
+           "  --cddb-user N@HOST   who greets the CDDB server (default: the stored \"User\", else\n"
+           "                       an anonymous greeting)\n"
            "  --match N            rip: which CDDB match to use, 0 = the first (default: 0)\n"
            "  --jobs N             rip: tracks converted at once (default: the number of processors)\n"
            "\n"
@@ -163,6 +165,14 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 return result;
             }
             options.server = value;
+        } else if (option == "--cddb-user") {
+            if (!takeValue(option, value))
+                return result;
+            if (value.find('@') == std::string::npos || value.front() == '@' || value.back() == '@') {
+                result.error = "--cddb-user wants name@host, not '" + value + "'";
+                return result;
+            }
+            options.cddbUser = value;
         } else if (option == "--match") {
             if (!ripOnly(option) || !takeValue(option, value))
                 return result;

@@ -18,6 +18,7 @@ namespace tonvane::cli {
 struct LookupEntries {
     std::vector<CddbMatch> matches;
     int protocolLevel = 0;
+    int32_t firstTrack = 1; // the disc's, which TTITLE0 names
 };
 
 namespace {
@@ -91,7 +92,8 @@ bool identifyDisc(const std::string& drive, DiscIdentity& identity)
     return true;
 }
 
-LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, const ConversionJob&)
+LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, const std::string& user,
+                         const ConversionJob&)
 {
     LookupOutcome outcome;
     std::optional<DiscToc> toc = readDiscToc(drive);
@@ -113,6 +115,7 @@ LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, co
         host.resize(colon);
     }
 
+    options.user = user;
     WaitingObserver observer;
     CddbClient client(observer, options);
     if (!client.lookup(*toc, host)) {
@@ -126,12 +129,20 @@ LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, co
         outcome.error = "no answer from " + where;
         return outcome;
     }
+    if (!observer.matchesRead) {
+        outcome.error = client.unfinishedReason();
+        if (!outcome.error.empty()) {
+            outcome.error += " (" + where + ")";
+            return outcome;
+        }
+        outcome.ok = true;
+        return outcome; // the server has no match
+    }
     outcome.ok = true;
-    if (!observer.matchesRead)
-        return outcome; // no match, or a reply the client would not accept
     auto entries = std::make_shared<LookupEntries>();
     entries->matches = client.matches();
     entries->protocolLevel = client.protocolLevel();
+    entries->firstTrack = toc->firstTrack;
     for (size_t i = 0; i < entries->matches.size(); ++i)
         outcome.matchTitles.push_back(client.matchTitle(i).toUtf8());
     outcome.entries = std::move(entries);
@@ -143,7 +154,7 @@ void applyMatch(const LookupOutcome& outcome, int32_t match, ConversionJob& job)
     if (!outcome.entries || outcome.entries->matches.empty() || match < 0)
         return;
     applyCddbMatch(outcome.entries->matches, static_cast<size_t>(match), outcome.entries->protocolLevel,
-                   job.tracks.get(), static_cast<size_t>(job.count));
+                   job.tracks.get(), static_cast<size_t>(job.count), outcome.entries->firstTrack);
 }
 
 } // namespace tonvane::cli

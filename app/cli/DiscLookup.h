@@ -24,8 +24,11 @@ struct LookupOutcome {
 };
 
 // Looks the disc up on server ("host" or "host:port"; empty = the stored "Server") with the
-// CDDB client and reads every match. Blocks until the client reports the end.
-LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, const ConversionJob& job);
+// CDDB client and reads every match; user ("name@host", empty = the stored "User") goes into
+// the hello. Blocks until the client reports the end. A session that ended before its last
+// entry is a failure, not "no match".
+LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, const std::string& user,
+                         const ConversionJob& job);
 // Copies match number match (0-based) into the job's titles and tags.
 void applyMatch(const LookupOutcome& outcome, int32_t match, ConversionJob& job);
 

@@ -1,6 +1,9 @@
 // Runs the built tonvane binary the way a user or a script would.
 #include "FakeCddbServer.h"
 #include "cdrom/emulated/DemoDisc.h"
+#include "core/ProductConfig.h"
+#include "core/settings/SettingsDefaults.h"
+#include "core/settings/SettingsStore.h"
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
@@ -296,4 +299,66 @@ TEST_F(Cli, LookupTitlesReachTheTags)
     EXPECT_NE(tags.out.find("ALBUM=Demo Album"), std::string::npos);
     EXPECT_NE(tags.out.find("TRACKNUMBER=2"), std::string::npos);
     EXPECT_NE(tags.out.find("ENCODER=Tonvane 0.2"), std::string::npos);
+}
+
+namespace {
+// A CUE image whose first track is data, followed by two audio tracks of 2 s each.
+std::string dataFirstImage(const std::string& folder)
+{
+    std::filesystem::create_directories(folder);
+    writeFile(folder + "/disc.bin", std::string(600 * 2352, '\x11'));
+    writeFile(folder + "/disc.cue", "FILE \"disc.bin\" BINARY\n"
+                                    "  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n"
+                                    "  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n"
+                                    "  TRACK 03 AUDIO\n    INDEX 01 00:06:00\n");
+    return "image:" + folder + "/disc.cue";
+}
+} // namespace
+
+TEST_F(Cli, CddbTitlesOfADataFirstDiscLandOnTheirTracks)
+{
+    if (!haveTool("/usr/bin/metaflac"))
+        GTEST_SKIP() << "metaflac is not installed";
+    FakeCddbServer server({"Data Track", "First Song", "Second Song"});
+    ProcessResult result = tonvane({"rip", "--drive", dataFirstImage(m_dir.path() + "/image"), "--lookup", "--server",
+                                    "127.0.0.1:" + std::to_string(server.port()), "--format", "flac", "--out", out("")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_TRUE(fileExists(out("01 - First Song.flac"))) << result.out;
+    ProcessResult tags = runProcess("/usr/bin/metaflac", {"--export-tags-to=-", out("02 - Second Song.flac")});
+    EXPECT_NE(tags.out.find("TITLE=Second Song"), std::string::npos) << tags.out;
+    EXPECT_NE(tags.out.find("TRACKNUMBER=3"), std::string::npos) << "the disc's own number: " << tags.out;
+}
+
+TEST_F(Cli, LookupRunsOnAFreshSetupButNeverForTheDemoDisc)
+{
+    FakeCddbServer server({"Data Track", "First Song", "Second Song"});
+    std::string where = "127.0.0.1:" + std::to_string(server.port());
+    std::string image = dataFirstImage(m_dir.path() + "/image");
+    ProcessResult fresh = tonvane({"info", "--drive", image, "--server", where});
+    EXPECT_EQ(fresh.exitCode, 0) << fresh.err;
+    EXPECT_EQ(server.lookups(), 1) << "no stored \"Auto\" yet: the command line looks up all the same";
+    EXPECT_NE(fresh.out.find("First Song"), std::string::npos) << fresh.out;
+
+    ProcessResult demo = tonvane({"info", "--drive", "demo:", "--server", where});
+    EXPECT_EQ(demo.exitCode, 0) << demo.err;
+    EXPECT_EQ(server.lookups(), 1) << "no database knows the demo disc";
+
+    ScopedEnv config("XDG_CONFIG_HOME", m_config.path().c_str());
+    ASSERT_TRUE(settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0));
+    ProcessResult off = tonvane({"info", "--drive", image, "--server", where});
+    EXPECT_EQ(off.exitCode, 0) << off.err;
+    EXPECT_EQ(server.lookups(), 1) << "\"Auto\" stored as 0 turns the lookup off";
+}
+
+TEST_F(Cli, ConnectionCutInsideAnEntryIsAFailedLookupNotNoMatch)
+{
+    FakeCddbServer server({"Opening", "Second", "Third", "Finale"}, true);
+    ProcessResult result = tonvane({"rip", "--drive", "demo:", "--lookup", "--server",
+                                    "127.0.0.1:" + std::to_string(server.port()), "--format", "wav", "--tracks", "1",
+                                    "--out", out("")});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err.find("no match"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("CDDB lookup failed: the connection ended in the middle of an entry"), std::string::npos)
+        << result.err;
+    EXPECT_TRUE(fileExists(out("Track 1.Wav"))) << "the titles stay as they were";
 }
