@@ -67,7 +67,7 @@ std::string updateCacheDirectory()
 }
 
 UpdateDownload::UpdateDownload(std::string url, std::string directory, HttpClientOptions options, uint32_t timeoutMs)
-    : m_url(std::move(url)), m_timeoutMs(timeoutMs), m_http(std::move(options))
+    : m_url(std::move(url)), m_timeoutMs(timeoutMs), m_http((options.idleTimeout = true, std::move(options)))
 {
     std::string name = downloadFileName(m_url);
     if (!name.empty() && !directory.empty())
