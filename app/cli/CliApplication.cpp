@@ -176,6 +176,8 @@ int runInfo(const Options& options, std::FILE* out, std::FILE* errors)
     if (identifyDisc(drive, identity)) {
         std::fprintf(out, "Disc ID: %s\n", identity.discId.c_str());
         std::fprintf(out, "Query: %s\n", identity.queryLine.c_str());
+        if (!identity.musicBrainzId.empty())
+            std::fprintf(out, "MusicBrainz disc ID: %s\n", identity.musicBrainzId.c_str());
     }
     int code = kExitOk;
     if (wantLookup(options, drive)) {

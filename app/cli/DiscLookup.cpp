@@ -7,6 +7,7 @@
 #include "net/cddb/CddbClient.h"
 #include "net/cddb/CddbTransfer.h"
 #include "net/cddb/DiscToc.h"
+#include "net/musicbrainz/MusicBrainzDiscId.h"
 
 #include <atomic>
 #include <charconv>
@@ -25,7 +26,8 @@ namespace {
 
 constexpr uint32_t kLookupWaitMs = 40000; // [ms] the client's own time-out is 30 s
 
-// The disc's table of contents in the form the disc ID wants, from READ TOC (MSF addresses).
+} // namespace
+
 std::optional<DiscToc> readDiscToc(const std::string& drive)
 {
     CdDevice device;
@@ -60,6 +62,8 @@ std::optional<DiscToc> readDiscToc(const std::string& drive)
     return disc;
 }
 
+namespace {
+
 class WaitingObserver : public CddbObserver {
 public:
     void onCddbEvent(int code) override
@@ -87,6 +91,8 @@ bool identifyDisc(const std::string& drive, DiscIdentity& identity)
     std::snprintf(id, sizeof id, "%08x", cddbDiscId(*toc));
     identity.discId = id;
     identity.queryLine = cddbQueryCommand(*toc);
+    if (std::optional<MusicBrainzToc> musicBrainz = musicBrainzToc(*toc))
+        identity.musicBrainzId = musicBrainzDiscId(*musicBrainz);
     while (!identity.queryLine.empty() && (identity.queryLine.back() == '\n' || identity.queryLine.back() == '\r'))
         identity.queryLine.pop_back();
     return true;

@@ -1,18 +1,25 @@
 #pragma once
 #include "core/disc/ConversionJob.h"
+#include "net/cddb/DiscToc.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tonvane::cli {
 
-// The freedb disc ID of the disc in drive (8 hex digits) and the "cddb query" line for it.
+// The freedb disc ID of the disc in drive (8 hex digits) and the "cddb query" line for it, and
+// the MusicBrainz disc id (empty when the disc has no audio session it can name).
 struct DiscIdentity {
     std::string discId;
     std::string queryLine;
+    std::string musicBrainzId;
 };
 bool identifyDisc(const std::string& drive, DiscIdentity& identity);
+
+// The disc's table of contents from READ TOC (MSF form), every track with its control bits.
+std::optional<DiscToc> readDiscToc(const std::string& drive);
 
 struct LookupEntries; // the read entries of every match
 
