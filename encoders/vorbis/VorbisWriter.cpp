@@ -62,6 +62,11 @@ bool VorbisWriter::writeHeaders(const TrackTags& tags)
     vorbis_comment_init(&comment);
     for (const VorbisComment& entry : vorbisComments(tags))
         vorbis_comment_add_tag(&comment, entry.name, entry.value.c_str());
+    if (tags.cover) {
+        // Ogg has no picture block: the FLAC one travels base64-encoded in a comment.
+        std::string picture = base64(pictureBlock(*tags.cover));
+        vorbis_comment_add_tag(&comment, "METADATA_BLOCK_PICTURE", picture.c_str());
+    }
 
     ogg_packet identification, commentPacket, codebooks;
     const bool made = vorbis_analysis_headerout(&m_dsp, &comment, &identification, &commentPacket, &codebooks) == 0;
