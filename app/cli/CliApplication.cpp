@@ -1,6 +1,7 @@
 #include "app/cli/CliApplication.h"
 
 #include "app/cli/DiscLookup.h"
+#include "app/cli/MatchList.h"
 #include "app/cli/MusicFolder.h"
 #include "app/cli/ProgressDisplay.h"
 #include "app/cli/TerminalText.h"
@@ -181,17 +182,17 @@ int runInfo(const Options& options, std::FILE* out, std::FILE* errors)
     }
     int code = kExitOk;
     if (wantLookup(options, drive)) {
-        LookupOutcome lookup = lookUpDisc(drive, options.server, options.cddbUser, job);
-        if (!lookup.ok) {
-            std::fprintf(errors, "tonvane: CDDB lookup failed: %s\n", lookup.error.c_str());
+        MatchList list = lookUpMatches(drive, options, job);
+        for (const std::string& failure : list.failures)
+            std::fprintf(errors, "tonvane: %s\n", failure.c_str());
+        if (!list.anySourceAnswered)
             code = kExitTrackFailed;
-        } else {
-            std::fprintf(out, "Matches: %zu\n", lookup.matchTitles.size());
-            for (size_t m = 0; m < lookup.matchTitles.size(); ++m)
-                std::fprintf(out, "  %zu: %s\n", m, terminalText(lookup.matchTitles[m]).c_str());
-            if (!lookup.matchTitles.empty())
-                applyMatch(lookup, 0, job);
-        }
+        printMatches(list, out);
+        size_t match = static_cast<size_t>(options.match.value_or(0));
+        if (match < list.entries.size())
+            applyListedMatch(list, match, options, job, errors);
+        else if (options.match)
+            std::fprintf(errors, "tonvane: --match %zu, but there are %zu match(es)\n", match, list.entries.size());
     }
     printTracks(job, out);
     return code;
@@ -298,21 +299,20 @@ int runRip(const Options& options, std::FILE* out, std::FILE* errors)
     }
 
     if (wantLookup(options, drive)) {
-        LookupOutcome lookup = lookUpDisc(drive, options.server, options.cddbUser, job);
-        if (!lookup.ok) {
-            std::fprintf(errors, "tonvane: CDDB lookup failed: %s; the tracks keep their default names\n",
-                         lookup.error.c_str());
-        } else if (lookup.matchTitles.empty()) {
-            std::fprintf(errors, "CDDB: no match for this disc\n");
-        } else {
-            int32_t match = options.match.value_or(0);
-            if (match >= static_cast<int32_t>(lookup.matchTitles.size())) {
-                std::fprintf(errors, "tonvane: --match %d, but the server found %zu match(es)\n", match,
-                             lookup.matchTitles.size());
-                return kExitUsage;
-            }
-            applyMatch(lookup, match, job);
-            std::fprintf(errors, "CDDB: %s\n", terminalText(lookup.matchTitles[static_cast<size_t>(match)]).c_str());
+        MatchList list = lookUpMatches(drive, options, job);
+        for (const std::string& failure : list.failures)
+            std::fprintf(errors, "tonvane: %s; the tracks keep their default names\n", failure.c_str());
+        if (list.entries.empty() && list.anySourceAnswered)
+            std::fprintf(errors, "No match for this disc\n");
+        size_t match = static_cast<size_t>(options.match.value_or(0));
+        if (options.match && match >= list.entries.size()) {
+            std::fprintf(errors, "tonvane: --match %zu, but there are %zu match(es)\n", match, list.entries.size());
+            return kExitUsage;
+        }
+        if (match < list.entries.size()) {
+            applyListedMatch(list, match, options, job, errors);
+            std::fprintf(errors, "Match %zu: %s\n", match, describeMatch(list, match).c_str());
+            saveCover(job, folder, errors);
         }
     }
 

@@ -16,6 +16,7 @@ inline constexpr int kExitInterrupted = 130; // Ctrl-C: stopped, files closed
 enum class Command { Help, Version, Drives, Info, Rip };
 // Auto: look up unless "Auto" is stored as 0; never for the demo disc, which no database knows.
 enum class LookupChoice { Auto, Lookup, NoLookup };
+enum class MetadataSources { Both, MusicBrainz, Cddb }; // --metadata
 
 struct Options {
     Command command = Command::Help;
@@ -27,7 +28,11 @@ struct Options {
     LookupChoice lookup = LookupChoice::Auto;
     std::string server; // --server HOST[:PORT]
     std::string cddbUser; // --cddb-user NAME@HOST
-    std::optional<int32_t> match; // --match N (0-based)
+    std::optional<int32_t> match; // --match N (0-based, in the list info shows)
+    MetadataSources metadata = MetadataSources::Both;
+    std::string musicBrainzServer = "https://musicbrainz.org"; // --musicbrainz-server URL
+    std::string coverArtServer = "https://coverartarchive.org"; // --coverart-server URL
+    bool cover = true; // --no-cover turns it off
     std::optional<int32_t> jobs; // --jobs N (lanes)
 };
 
