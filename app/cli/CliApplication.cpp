@@ -299,7 +299,11 @@ int runRip(const Options& options, std::FILE* out, std::FILE* errors)
     }
 
     if (wantLookup(options, drive)) {
-        MatchList list = lookUpMatches(drive, options, job);
+        // The servers answer while the drive spins up for the first track.
+        BackgroundMatchLookup lookup(drive, options, job);
+        if (int32_t first = job.firstSelected(); first >= 0)
+            spinUpDrive(drive, static_cast<uint32_t>(job.tracks[first].start));
+        MatchList list = lookup.finish();
         for (const std::string& failure : list.failures)
             std::fprintf(errors, "tonvane: %s; the tracks keep their default names\n", failure.c_str());
         if (list.entries.empty() && list.anySourceAnswered)

@@ -1,6 +1,8 @@
 #include "app/cli/MatchList.h"
 
 #include "app/cli/TerminalText.h"
+#include "cdrom/device/CdDevice.h"
+#include "cdrom/mmc/MmcCommands.h"
 #include "core/foundation/Thread.h"
 #include "encoders/framework/OutputFile.h"
 #include "net/musicbrainz/CoverArtClient.h"
@@ -67,6 +69,36 @@ MatchList lookUpMatches(const std::string& drive, const Options& options, const 
     for (size_t i = 0; i < list.cddb.matchTitles.size(); ++i)
         list.entries.push_back({false, i});
     return list;
+}
+
+BackgroundMatchLookup::BackgroundMatchLookup(const std::string& drive, const Options& options, const ConversionJob& job)
+    : m_drive(drive), m_options(options), m_job(job)
+{
+    if (startThread(m_thread, run, this) != kSuccess)
+        run(this);
+}
+
+void* BackgroundMatchLookup::run(void* self)
+{
+    auto* lookup = static_cast<BackgroundMatchLookup*>(self);
+    lookup->m_list = lookUpMatches(lookup->m_drive, lookup->m_options, lookup->m_job);
+    return nullptr;
+}
+
+MatchList BackgroundMatchLookup::finish()
+{
+    m_thread.join();
+    return std::move(m_list);
+}
+
+void spinUpDrive(const std::string& drive, uint32_t lba)
+{
+    CdDevice device;
+    if (!openDevice(device, drive))
+        return;
+    std::vector<uint8_t> sector(kSectorBytes);
+    readCd(device, lba, 1, sector.data());
+    closeDevice(device);
 }
 
 std::string describeMatch(const MatchList& list, size_t n)

@@ -2,6 +2,7 @@
 #include "app/cli/CommandLine.h"
 #include "app/cli/DiscLookup.h"
 #include "core/disc/ConversionJob.h"
+#include "core/foundation/Thread.h"
 #include "net/musicbrainz/MusicBrainzClient.h"
 
 #include <cstdio>
@@ -27,6 +28,30 @@ struct MatchList {
 
 // Looks the disc in drive up in the sources the options name, both at once.
 MatchList lookUpMatches(const std::string& drive, const Options& options, const ConversionJob& job);
+// lookUpMatches on a thread of its own, so that the drive can spin up meanwhile. The options and
+// the job must outlive finish().
+class BackgroundMatchLookup {
+public:
+    BackgroundMatchLookup(const std::string& drive, const Options& options, const ConversionJob& job);
+    ~BackgroundMatchLookup() { m_thread.join(); }
+    BackgroundMatchLookup(const BackgroundMatchLookup&) = delete;
+    BackgroundMatchLookup& operator=(const BackgroundMatchLookup&) = delete;
+    // Waits for the lookup and hands its list over.
+    MatchList finish();
+
+private:
+    static void* run(void* self);
+    std::string m_drive;
+    const Options& m_options;
+    const ConversionJob& m_job;
+    MatchList m_list;
+    Thread m_thread;
+};
+
+// Reads the sector at lba once, so that the drive is up to speed when the rip starts; failures
+// do not matter (the rip reports its own).
+void spinUpDrive(const std::string& drive, uint32_t lba);
+
 // "  N: MusicBrainz  Artist - Album (date, format, disc 2/3)" or "  N: CDDB  DTITLE" per match.
 void printMatches(const MatchList& list, std::FILE* out);
 // One line naming match n, for the rip's progress output.
