@@ -13,6 +13,32 @@ using Json = nlohmann::json;
 constexpr size_t kMbidLength = 36;
 constexpr size_t kIsrcLength = 12;
 constexpr int64_t kMaxPosition = 9999; // media and track positions beyond are not believed
+constexpr int kMaxNesting = 32; // MusicBrainz replies nest about 8 deep
+
+// False when arrays and objects nest deeper than kMaxNesting: the parser would build every level
+// before it could refuse the text, megabytes of "[" growing into gigabytes of nodes.
+bool nestingWithinLimit(std::string_view json)
+{
+    int depth = 0;
+    bool inString = false;
+    for (size_t i = 0; i < json.size(); ++i) {
+        char c = json[i];
+        if (inString) {
+            if (c == '\\')
+                ++i; // the escaped character cannot end the string
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxNesting)
+                return false;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return true;
+}
 
 // The member's text, cut to the limit at a UTF-8 character boundary; empty when absent or not
 // a string. nlohmann has checked the UTF-8 while parsing.
@@ -199,6 +225,10 @@ bool isMusicBrainzId(std::string_view text)
 std::optional<std::vector<MusicBrainzMatch>> parseMusicBrainzReleases(std::string_view json, std::string_view discId,
                                                                       size_t audioTrackCount, std::string& error)
 {
+    if (!nestingWithinLimit(json)) {
+        error = "the MusicBrainz reply nests deeper than any real one";
+        return std::nullopt;
+    }
     Json reply = Json::parse(json.begin(), json.end(), nullptr, false);
     if (reply.is_discarded() || !reply.is_object()) {
         error = "the MusicBrainz reply is not a JSON object";

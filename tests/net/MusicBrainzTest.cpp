@@ -184,6 +184,8 @@ TEST(MusicBrainz, FailuresGiveAClearMessageAndNoMatch)
         {"malformed JSON", [](int, const std::string&) { return reply("200 OK", "{\"releases\":[{\"id\":"); },
          "not a JSON object"},
         {"JSON but no object", [](int, const std::string&) { return reply("200 OK", "[1,2,3]"); }, "not a JSON object"},
+        {"nested a million deep", [](int, const std::string&) { return reply("200 OK", std::string(1 << 20, '[')); },
+         "deeper"},
         {"10 MiB announced", [](int, const std::string&) { return reply("200 OK", std::string(10 << 20, ' ')); }, "MiB"},
         {"10 MiB until close",
          [](int, const std::string&) { return "HTTP/1.0 200 OK\r\n\r\n{\"releases\":[" + std::string(10 << 20, ' '); },
