@@ -365,8 +365,9 @@ TEST_F(Cli, ConnectionCutInsideAnEntryIsAFailedLookupNotNoMatch)
 }
 
 namespace {
-const std::string kCoverPng = std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x02\0\0\0\x03\x08\x06\0\0\0", 33) +
-                              std::string(200, '\x5a'); // a PNG header and made-up chunks: nobody decodes it
+constexpr char kPngHeader[] = "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x02\0\0\0\x03\x08\x06\0\0\0";
+// A PNG signature and header chunk, then made-up bytes: only the magic bytes are checked.
+const std::string kCoverPng = std::string(kPngHeader, sizeof kPngHeader - 1) + std::string(200, '\x5a');
 const char kMultiDiscRelease[] = "50000003-0003-4005-8003-abc00000138b";
 
 std::string recordedMusicBrainz(const std::string& name, const std::string& discId)
