@@ -149,8 +149,10 @@ LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, co
     entries->matches = client.matches();
     entries->protocolLevel = client.protocolLevel();
     entries->firstTrack = toc->firstTrack;
-    for (size_t i = 0; i < entries->matches.size(); ++i)
+    for (size_t i = 0; i < entries->matches.size(); ++i) {
         outcome.matchTitles.push_back(client.matchTitle(i).toUtf8());
+        outcome.matchYears.push_back(cddbValue(entries->matches[i], "DYEAR", entries->protocolLevel).toUtf8());
+    }
     outcome.entries = std::move(entries);
     return outcome;
 }

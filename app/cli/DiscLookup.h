@@ -27,6 +27,7 @@ struct LookupOutcome {
     bool ok = false;
     std::string error; // why the lookup failed
     std::vector<std::string> matchTitles; // DTITLE of each match, in the server's order
+    std::vector<std::string> matchYears; // DYEAR of each match (may be empty)
     std::shared_ptr<LookupEntries> entries;
 };
 

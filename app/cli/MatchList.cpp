@@ -104,8 +104,11 @@ void spinUpDrive(const std::string& drive, uint32_t lba)
 std::string describeMatch(const MatchList& list, size_t n)
 {
     const MatchList::Entry& entry = list.entries.at(n);
-    if (!entry.musicBrainz)
-        return "CDDB         " + terminalText(list.cddb.matchTitles[entry.index]);
+    if (!entry.musicBrainz) {
+        std::string text = "CDDB         " + terminalText(list.cddb.matchTitles[entry.index]);
+        const std::string& year = list.cddb.matchYears[entry.index];
+        return year.empty() ? text : text + " (" + terminalText(year) + ")";
+    }
     const MusicBrainzMatch& match = list.musicBrainz.matches[entry.index];
     std::string details = match.date;
     if (!match.format.empty())

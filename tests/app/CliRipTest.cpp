@@ -409,7 +409,7 @@ TEST_F(Cli, MusicBrainzMatchGivesTagsCoverAndComesFirstInTheList)
     ProcessResult listed = tonvane(info);
     ASSERT_EQ(listed.exitCode, 0) << listed.err;
     EXPECT_NE(listed.out.find("Matches: 2\n  0: MusicBrainz  Ana Ruiz & Бо Ли - Two Discs (1999-03, CD, disc 2/2)\n"
-                              "  1: CDDB         Demo Artist / Demo Album\n"),
+                              "  1: CDDB         Demo Artist / Demo Album (2024)\n"),
               std::string::npos)
         << listed.out;
 

@@ -1,4 +1,5 @@
 #include "LocalServer.h"
+#include "net/musicbrainz/CoverArtClient.h"
 #include "net/musicbrainz/MusicBrainzClient.h"
 #include "net/musicbrainz/MusicBrainzJson.h"
 #include "net/musicbrainz/MusicBrainzTransfer.h"
@@ -301,4 +302,46 @@ TEST(MusicBrainz, UntrustedFieldsAreCheckedNotBelieved)
     auto cut = parseMusicBrainzReleases(huge, "x", 0, error);
     ASSERT_TRUE(cut && cut->size() == 1);
     EXPECT_EQ(cut->at(0).title.size(), kMaxMusicBrainzTextBytes);
+}
+
+TEST(CoverArt, OnlyAJpegOrPngUpToFourMebibytesIsTaken)
+{
+    const std::string release = "50000001-0001-4005-8001-abc000001389";
+    const std::string jpeg = std::string("\xFF\xD8\xFF\xE0", 4) + std::string(1000, 'j');
+    struct Case {
+        const char* what;
+        std::function<std::string(int, const std::string&)> answer;
+        const char* mimeType; // null: no picture
+        bool missing;
+    };
+    std::vector<Case> cases = {
+        {"redirected to a JPEG",
+         [&](int, const std::string& head) {
+             return head.starts_with("GET /release/" + release + "/front-500 ")
+                        ? "HTTP/1.1 307 Temporary Redirect\r\nLocation: /img/front.jpg\r\nContent-Length: 0\r\n\r\n"
+                        : reply("200 OK", jpeg);
+         },
+         "image/jpeg", false},
+        {"no cover", [](int, const std::string&) { return kNotFound; }, nullptr, true},
+        {"an HTML page", [](int, const std::string&) { return reply("200 OK", "<html>front</html>"); }, nullptr, false},
+        {"5 MiB", [&](int, const std::string&) { return reply("200 OK", jpeg + std::string(5 << 20, 'j')); }, nullptr,
+         false},
+    };
+    for (const Case& c : cases) {
+        FakeMusicBrainz server(c.answer);
+        CoverArtOptions options;
+        options.server = server.url();
+        CoverArtResult cover = fetchFrontCover(release, options);
+        EXPECT_EQ(cover.missing, c.missing) << c.what;
+        if (!c.mimeType) {
+            EXPECT_FALSE(cover.picture) << c.what;
+            EXPECT_EQ(cover.error.empty(), c.missing) << c.what << ": " << cover.error;
+            continue;
+        }
+        ASSERT_TRUE(cover.picture) << c.what << ": " << cover.error;
+        EXPECT_EQ(cover.picture->mimeType, c.mimeType);
+        EXPECT_TRUE(std::string(cover.picture->bytes.begin(), cover.picture->bytes.end()) == jpeg) << c.what;
+        EXPECT_EQ(coverFileName(*cover.picture), "cover.jpg");
+    }
+    EXPECT_FALSE(fetchFrontCover("../../etc/passwd").picture) << "only an MBID makes a path";
 }
