@@ -1,6 +1,6 @@
 // Runs the built tonvane binary the way a user or a script would.
 #include "FakeCddbServer.h"
-#include "FakeWebServer.h"
+#include "net/LocalServer.h"
 #include "cdrom/emulated/DemoDisc.h"
 #include "core/ProductConfig.h"
 #include "core/settings/SettingsDefaults.h"
@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <map>
 
 using namespace tonvane;
 using namespace tonvane::test;
@@ -393,15 +394,32 @@ TEST_F(Cli, MusicBrainzMatchGivesTagsCoverAndComesFirstInTheList)
     ASSERT_NE(at, std::string::npos) << identity.out;
     std::string discId = identity.out.substr(at + 21, 28);
 
-    FakeWebServer web;
-    const std::string includes = "inc=artist-credits+recordings+isrcs&fmt=json";
-    web.reply("/ws/2/discid/" + discId + "?" + includes, "200 OK", recordedMusicBrainz("multi-disc", discId));
-    web.reply(std::string("/release/") + kMultiDiscRelease + "/front-500", "307 Temporary Redirect", "",
-              "Location: /images/front.png\r\n");
-    web.reply("/images/front.png", "200 OK", kCoverPng, "Content-Type: image/png\r\n");
-    web.start();
+    // The web service and the cover archive in one local server: each request's path picks its reply.
+    auto answer = [](const std::string& status, const std::string& headers, const std::string& body) {
+        return "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " + std::to_string(body.size()) +
+               "\r\nConnection: close\r\n\r\n" + body;
+    };
+    std::map<std::string, std::string> replies = {
+        {"/ws/2/discid/" + discId + "?inc=artist-credits+recordings+isrcs&fmt=json",
+         answer("200 OK", "Content-Type: application/json\r\n", recordedMusicBrainz("multi-disc", discId))},
+        {std::string("/release/") + kMultiDiscRelease + "/front-500",
+         answer("307 Temporary Redirect", "Location: /images/front.png\r\n", "")},
+        {"/images/front.png", answer("200 OK", "Content-Type: image/png\r\n", kCoverPng)},
+    };
+    LocalServer web(
+        [&replies, &answer](ServerPeer& peer) {
+            std::optional<std::string> head = peer.readRequestHead();
+            if (!head)
+                return;
+            size_t start = head->find(' ') + 1;
+            auto found = replies.find(head->substr(start, head->find(' ', start) - start));
+            peer.send(found != replies.end() ? found->second : answer("404 Not Found", "", ""));
+            peer.waitForClientClose(3000);
+        },
+        100);
+    std::string webUrl = "http://127.0.0.1:" + std::to_string(web.port());
     FakeCddbServer cddb({"One", "Two", "Three"});
-    std::vector<std::string> sources = {"--musicbrainz-server", web.url(), "--coverart-server", web.url() + "/",
+    std::vector<std::string> sources = {"--musicbrainz-server", webUrl, "--coverart-server", webUrl + "/",
                                         "--server", "127.0.0.1:" + std::to_string(cddb.port()), "--lookup"};
 
     std::vector<std::string> info = {"info", "--drive", image};
