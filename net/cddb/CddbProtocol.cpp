@@ -85,7 +85,7 @@ std::string_view CddbProtocol::unfinishedReason() const
     case State::QuerySent:
         if (m_queryReplyCode == kCodeNoMatch)
             return {};
-        return m_queryReplyCode < 0 ? "the server did not answer the query" : "the server refused the query";
+        return m_queryReplyCode == 0 ? "the server did not answer the query" : "the server refused the query";
     case State::MatchList:
         return "the list of matches was cut short";
     case State::Reading:

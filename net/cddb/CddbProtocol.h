@@ -83,7 +83,7 @@ private:
     bool m_protoRequested = false; // "proto N" sent, its answer pending
     bool m_awaitReadReply = false; // "cddb read" sent, its 210 line pending
     int m_requestedLevel = 0;
-    int m_queryReplyCode = -1;
+    int m_queryReplyCode = 0; // 0 until the query's first reply line; -1 when it had no code
     int m_protocolLevel = 1;
     size_t m_matchIndex = 0;
     size_t m_storedBytes = 0;
