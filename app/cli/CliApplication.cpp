@@ -305,9 +305,10 @@ int runRip(const Options& options, std::FILE* out, std::FILE* errors)
             spinUpDrive(drive, static_cast<uint32_t>(job.tracks[first].start));
         MatchList list = lookup.finish();
         for (const std::string& failure : list.failures)
-            std::fprintf(errors, "tonvane: %s; the tracks keep their default names\n", failure.c_str());
-        if (list.entries.empty() && list.anySourceAnswered)
-            std::fprintf(errors, "No match for this disc\n");
+            std::fprintf(errors, "tonvane: %s\n", failure.c_str());
+        if (list.entries.empty())
+            std::fprintf(errors, "%sThe tracks keep their default names\n",
+                         list.anySourceAnswered ? "No match for this disc. " : "");
         size_t match = static_cast<size_t>(options.match.value_or(0));
         if (options.match && match >= list.entries.size()) {
             std::fprintf(errors, "tonvane: --match %zu, but there are %zu match(es)\n", match, list.entries.size());
