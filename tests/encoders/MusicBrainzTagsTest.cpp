@@ -2,6 +2,7 @@
 // metaflac, vorbiscomment and mutagen.
 #include "ExternalTool.h"
 #include "WriterDriver.h"
+#include "encoders/vorbis/VorbisComments.h"
 #include "support/MusicSignal.h"
 #include "support/TempDir.h"
 
@@ -144,6 +145,36 @@ TEST_F(MusicBrainzTags, Mp3CarriesId3FramesAndAnApicFrame)
                           "TXXX:MusicBrainz Album Artist Id 10000002-0002-4001-8002-abc0000003ea\n"
                           "UFID 30000002-0002-4013-8002-abc0000027db\n"
                           "APIC 3 image/png " + pngHex() + "\n");
+}
+
+TEST(PictureSize, ComesFromThePngHeaderOrTheJpegFrameHeader)
+{
+    // SOI, an APP0 segment of 16 bytes, SOF2 (progressive): precision 8, height 3, width 2, 3 components.
+    const std::string jpeg("\xFF\xD8\xFF\xE0\x00\x10JFIF\0\x01\x01\0\0\x01\0\x01\0\0"
+                           "\xFF\xC2\x00\x11\x08\x00\x03\x00\x02\x03",
+                           2 + 18 + 10);
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* mimeType;
+        uint32_t width, height, depth;
+    } cases[] = {
+        {"PNG", std::string(kPng.begin(), kPng.end()), "image/png", 2, 3, 32},
+        {"JPEG", jpeg, "image/jpeg", 2, 3, 24},
+        {"JPEG cut inside its frame header", jpeg.substr(0, 25), "image/jpeg", 0, 0, 0},
+        {"PNG cut inside its header", std::string(kPng.begin(), kPng.begin() + 20), "image/png", 0, 0, 0},
+        {"JPEG with a zero segment length", std::string("\xFF\xD8\xFF\xE0\x00\x00", 6) + std::string(20, '\0'),
+         "image/jpeg", 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        CoverPicture picture;
+        picture.bytes.assign(c.bytes.begin(), c.bytes.end());
+        picture.mimeType = c.mimeType;
+        PictureSize size = pictureSize(picture);
+        EXPECT_EQ(size.width, c.width) << c.what;
+        EXPECT_EQ(size.height, c.height) << c.what;
+        EXPECT_EQ(size.depth, c.depth) << c.what;
+    }
 }
 
 } // namespace tonvane::test
