@@ -9,6 +9,8 @@ inline constexpr char16_t kProductKey[] = u"SOFTWARE\\ORVAL SOFTWARE\\Tonvane 0.
 
 // Product web page: command 18, the tutorials balloon link (row 44), command 40 outside Spanish.
 inline constexpr char16_t kWebPage[] = u"https://tonvane.org/";
+// Product web page while the interface is Spanish (update check, commands 18 and 40 alike).
+inline constexpr char16_t kWebPageSpanish[] = u"https://tonvane.org/es/";
 // Manual page opened by command 40 while the interface is Spanish.
 inline constexpr char16_t kManualPageSpanish[] = u"https://tonvane.org/es/manual/";
 // Row 41: an address kept in the tables but opened by no window.

@@ -1,6 +1,7 @@
 #include "app/cli/CliApplication.h"
 
 #include "app/cli/DiscLookup.h"
+#include "app/cli/MatchList.h"
 #include "app/cli/MusicFolder.h"
 #include "app/cli/ProgressDisplay.h"
 #include "app/cli/TerminalText.h"
@@ -120,7 +121,9 @@ int loadChosenDisc(const Options& options, ConversionJob& job, std::string& driv
     return kExitOk;
 }
 
-bool wantLookup(const Options& options, const DiscLoadResult& loaded)
+// The window program skips the lookup of the load that found "Auto" missing; the command line
+// looks up unless the user stored 0. loadDisc has stored the default by now.
+bool wantLookup(const Options& options, const std::string& drive)
 {
     switch (options.lookup) {
     case LookupChoice::Lookup:
@@ -128,7 +131,8 @@ bool wantLookup(const Options& options, const DiscLoadResult& loaded)
     case LookupChoice::NoLookup:
         return false;
     case LookupChoice::Auto:
-        return loaded.lookupWanted;
+        return !isDemoDrivePath(drive)
+               && settings::readDwordOr(settings::kFreeDbKey, settings::kValueAuto, settings::kDefaultAuto, false) != 0;
     }
     return false;
 }
@@ -173,20 +177,22 @@ int runInfo(const Options& options, std::FILE* out, std::FILE* errors)
     if (identifyDisc(drive, identity)) {
         std::fprintf(out, "Disc ID: %s\n", identity.discId.c_str());
         std::fprintf(out, "Query: %s\n", identity.queryLine.c_str());
+        if (!identity.musicBrainzId.empty())
+            std::fprintf(out, "MusicBrainz disc ID: %s\n", identity.musicBrainzId.c_str());
     }
     int code = kExitOk;
-    if (wantLookup(options, loaded)) {
-        LookupOutcome lookup = lookUpDisc(drive, options.server, job);
-        if (!lookup.ok) {
-            std::fprintf(errors, "tonvane: CDDB lookup failed: %s\n", lookup.error.c_str());
+    if (wantLookup(options, drive)) {
+        MatchList list = lookUpMatches(drive, options, job);
+        for (const std::string& failure : list.failures)
+            std::fprintf(errors, "tonvane: %s\n", failure.c_str());
+        if (!list.anySourceAnswered)
             code = kExitTrackFailed;
-        } else {
-            std::fprintf(out, "Matches: %zu\n", lookup.matchTitles.size());
-            for (size_t m = 0; m < lookup.matchTitles.size(); ++m)
-                std::fprintf(out, "  %zu: %s\n", m, terminalText(lookup.matchTitles[m]).c_str());
-            if (!lookup.matchTitles.empty())
-                applyMatch(lookup, 0, job);
-        }
+        printMatches(list, out);
+        size_t match = static_cast<size_t>(options.match.value_or(0));
+        if (match < list.entries.size())
+            applyListedMatch(list, match, options, job, errors);
+        else if (options.match)
+            std::fprintf(errors, "tonvane: --match %zu, but there are %zu match(es)\n", match, list.entries.size());
     }
     printTracks(job, out);
     return code;
@@ -292,22 +298,26 @@ int runRip(const Options& options, std::FILE* out, std::FILE* errors)
         return kExitUsage;
     }
 
-    if (wantLookup(options, loaded)) {
-        LookupOutcome lookup = lookUpDisc(drive, options.server, job);
-        if (!lookup.ok) {
-            std::fprintf(errors, "tonvane: CDDB lookup failed: %s; the tracks keep their default names\n",
-                         lookup.error.c_str());
-        } else if (lookup.matchTitles.empty()) {
-            std::fprintf(errors, "CDDB: no match for this disc\n");
-        } else {
-            int32_t match = options.match.value_or(0);
-            if (match >= static_cast<int32_t>(lookup.matchTitles.size())) {
-                std::fprintf(errors, "tonvane: --match %d, but the server found %zu match(es)\n", match,
-                             lookup.matchTitles.size());
-                return kExitUsage;
-            }
-            applyMatch(lookup, match, job);
-            std::fprintf(errors, "CDDB: %s\n", terminalText(lookup.matchTitles[static_cast<size_t>(match)]).c_str());
+    if (wantLookup(options, drive)) {
+        // The servers answer while the drive spins up for the first track.
+        BackgroundMatchLookup lookup(drive, options, job);
+        if (int32_t first = job.firstSelected(); first >= 0)
+            spinUpDrive(drive, static_cast<uint32_t>(job.tracks[first].start));
+        MatchList list = lookup.finish();
+        for (const std::string& failure : list.failures)
+            std::fprintf(errors, "tonvane: %s\n", failure.c_str());
+        if (list.entries.empty())
+            std::fprintf(errors, "%sThe tracks keep their default names\n",
+                         list.anySourceAnswered ? "No match for this disc. " : "");
+        size_t match = static_cast<size_t>(options.match.value_or(0));
+        if (options.match && match >= list.entries.size()) {
+            std::fprintf(errors, "tonvane: --match %zu, but there are %zu match(es)\n", match, list.entries.size());
+            return kExitUsage;
+        }
+        if (match < list.entries.size()) {
+            applyListedMatch(list, match, options, job, errors);
+            std::fprintf(errors, "Match %zu: %s\n", match, describeMatch(list, match).c_str());
+            saveCover(job, folder, errors);
         }
     }
 

@@ -58,9 +58,17 @@ const char* usageText()
            "                       folder: XDG_MUSIC_DIR or ~/Music)\n"
            "  --lookup             look the disc up on the CDDB server\n"
            "  --no-lookup          do not look the disc up\n"
-           "                       (default: the stored \"Auto\" setting decides, as in the window program)\n"
+           "                       (default: look up unless \"Auto\" is stored as 0; never for demo:)\n"
            "  --server HOST[:PORT] CDDB server (default: the stored server, gnudb.gnudb.org:8880)\n"
-           "  --match N            rip: which CDDB match to use, 0 = the first (default: 0)\n"
+           "  --cddb-user N@HOST   who greets the CDDB server (default: the stored \"User\", else\n"
+           "                       an anonymous greeting)\n"
+           "  --metadata SOURCE    where to look: musicbrainz, cddb or both (default: both;\n"
+           "                       MusicBrainz releases are listed first)\n"
+           "  --match N            which match to use, 0 = the first that info lists (default: 0)\n"
+           "  --musicbrainz-server URL  MusicBrainz web service (default: https://musicbrainz.org)\n"
+           "  --coverart-server URL     cover art (default: https://coverartarchive.org)\n"
+           "  --no-cover           rip: no front cover from a MusicBrainz match (default: the cover\n"
+           "                       goes into every file and into cover.jpg or cover.png)\n"
            "  --jobs N             rip: tracks converted at once (default: the number of processors)\n"
            "\n"
            "Exit status: 0 every selected track written, 1 some track failed, 2 bad usage,\n"
@@ -163,8 +171,43 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 return result;
             }
             options.server = value;
+        } else if (option == "--cddb-user") {
+            if (!takeValue(option, value))
+                return result;
+            if (value.find('@') == std::string::npos || value.front() == '@' || value.back() == '@') {
+                result.error = "--cddb-user wants name@host, not '" + value + "'";
+                return result;
+            }
+            options.cddbUser = value;
+        } else if (option == "--metadata") {
+            if (!takeValue(option, value))
+                return result;
+            if (value == "both")
+                options.metadata = MetadataSources::Both;
+            else if (value == "musicbrainz")
+                options.metadata = MetadataSources::MusicBrainz;
+            else if (value == "cddb")
+                options.metadata = MetadataSources::Cddb;
+            else {
+                result.error = "--metadata wants musicbrainz, cddb or both, not '" + value + "'";
+                return result;
+            }
+        } else if (option == "--musicbrainz-server" || option == "--coverart-server") {
+            if (!takeValue(option, value))
+                return result;
+            while (!value.empty() && value.back() == '/')
+                value.pop_back();
+            if (!value.starts_with("http://") && !value.starts_with("https://")) {
+                result.error = option + " wants an http:// or https:// address, not '" + value + "'";
+                return result;
+            }
+            (option == "--musicbrainz-server" ? options.musicBrainzServer : options.coverArtServer) = value;
+        } else if (option == "--no-cover") {
+            if (!ripOnly(option))
+                return result;
+            options.cover = false;
         } else if (option == "--match") {
-            if (!ripOnly(option) || !takeValue(option, value))
+            if (!takeValue(option, value))
                 return result;
             auto number = parseNumber(value);
             if (!number || *number < 0 || *number > 99) {

@@ -14,7 +14,9 @@ inline constexpr int kExitNoDisc = 3; // no drive or no audio disc
 inline constexpr int kExitInterrupted = 130; // Ctrl-C: stopped, files closed
 
 enum class Command { Help, Version, Drives, Info, Rip };
-enum class LookupChoice { Auto, Lookup, NoLookup }; // Auto: the stored "Auto" setting decides
+// Auto: look up unless "Auto" is stored as 0; never for the demo disc, which no database knows.
+enum class LookupChoice { Auto, Lookup, NoLookup };
+enum class MetadataSources { Both, MusicBrainz, Cddb }; // --metadata
 
 struct Options {
     Command command = Command::Help;
@@ -25,7 +27,12 @@ struct Options {
     std::string outputFolder; // --out
     LookupChoice lookup = LookupChoice::Auto;
     std::string server; // --server HOST[:PORT]
-    std::optional<int32_t> match; // --match N (0-based)
+    std::string cddbUser; // --cddb-user NAME@HOST
+    std::optional<int32_t> match; // --match N (0-based, in the list info shows)
+    MetadataSources metadata = MetadataSources::Both;
+    std::string musicBrainzServer = "https://musicbrainz.org"; // --musicbrainz-server URL
+    std::string coverArtServer = "https://coverartarchive.org"; // --coverart-server URL
+    bool cover = true; // --no-cover turns it off
     std::optional<int32_t> jobs; // --jobs N (lanes)
 };
 

@@ -7,6 +7,7 @@
 #include "net/cddb/CddbClient.h"
 #include "net/cddb/CddbTransfer.h"
 #include "net/cddb/DiscToc.h"
+#include "net/musicbrainz/MusicBrainzDiscId.h"
 
 #include <atomic>
 #include <charconv>
@@ -18,13 +19,15 @@ namespace tonvane::cli {
 struct LookupEntries {
     std::vector<CddbMatch> matches;
     int protocolLevel = 0;
+    int32_t firstTrack = 1; // the disc's, which TTITLE0 names
 };
 
 namespace {
 
 constexpr uint32_t kLookupWaitMs = 40000; // [ms] the client's own time-out is 30 s
 
-// The disc's table of contents in the form the disc ID wants, from READ TOC (MSF addresses).
+} // namespace
+
 std::optional<DiscToc> readDiscToc(const std::string& drive)
 {
     CdDevice device;
@@ -59,6 +62,8 @@ std::optional<DiscToc> readDiscToc(const std::string& drive)
     return disc;
 }
 
+namespace {
+
 class WaitingObserver : public CddbObserver {
 public:
     void onCddbEvent(int code) override
@@ -86,12 +91,15 @@ bool identifyDisc(const std::string& drive, DiscIdentity& identity)
     std::snprintf(id, sizeof id, "%08x", cddbDiscId(*toc));
     identity.discId = id;
     identity.queryLine = cddbQueryCommand(*toc);
+    if (std::optional<MusicBrainzToc> musicBrainz = musicBrainzToc(*toc))
+        identity.musicBrainzId = musicBrainzDiscId(*musicBrainz);
     while (!identity.queryLine.empty() && (identity.queryLine.back() == '\n' || identity.queryLine.back() == '\r'))
         identity.queryLine.pop_back();
     return true;
 }
 
-LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, const ConversionJob&)
+LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, const std::string& user,
+                         const ConversionJob&)
 {
     LookupOutcome outcome;
     std::optional<DiscToc> toc = readDiscToc(drive);
@@ -113,6 +121,7 @@ LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, co
         host.resize(colon);
     }
 
+    options.user = user;
     WaitingObserver observer;
     CddbClient client(observer, options);
     if (!client.lookup(*toc, host)) {
@@ -126,14 +135,24 @@ LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, co
         outcome.error = "no answer from " + where;
         return outcome;
     }
+    if (!observer.matchesRead) {
+        outcome.error = client.unfinishedReason();
+        if (!outcome.error.empty()) {
+            outcome.error += " (" + where + ")";
+            return outcome;
+        }
+        outcome.ok = true;
+        return outcome; // the server has no match
+    }
     outcome.ok = true;
-    if (!observer.matchesRead)
-        return outcome; // no match, or a reply the client would not accept
     auto entries = std::make_shared<LookupEntries>();
     entries->matches = client.matches();
     entries->protocolLevel = client.protocolLevel();
-    for (size_t i = 0; i < entries->matches.size(); ++i)
+    entries->firstTrack = toc->firstTrack;
+    for (size_t i = 0; i < entries->matches.size(); ++i) {
         outcome.matchTitles.push_back(client.matchTitle(i).toUtf8());
+        outcome.matchYears.push_back(cddbValue(entries->matches[i], "DYEAR", entries->protocolLevel).toUtf8());
+    }
     outcome.entries = std::move(entries);
     return outcome;
 }
@@ -143,7 +162,7 @@ void applyMatch(const LookupOutcome& outcome, int32_t match, ConversionJob& job)
     if (!outcome.entries || outcome.entries->matches.empty() || match < 0)
         return;
     applyCddbMatch(outcome.entries->matches, static_cast<size_t>(match), outcome.entries->protocolLevel,
-                   job.tracks.get(), static_cast<size_t>(job.count));
+                   job.tracks.get(), static_cast<size_t>(job.count), outcome.entries->firstTrack);
 }
 
 } // namespace tonvane::cli

@@ -1,18 +1,25 @@
 #pragma once
 #include "core/disc/ConversionJob.h"
+#include "net/cddb/DiscToc.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tonvane::cli {
 
-// The freedb disc ID of the disc in drive (8 hex digits) and the "cddb query" line for it.
+// The freedb disc ID of the disc in drive (8 hex digits) and the "cddb query" line for it, and
+// the MusicBrainz disc id (empty when the disc has no audio session it can name).
 struct DiscIdentity {
     std::string discId;
     std::string queryLine;
+    std::string musicBrainzId;
 };
 bool identifyDisc(const std::string& drive, DiscIdentity& identity);
+
+// The disc's table of contents from READ TOC (MSF form), every track with its control bits.
+std::optional<DiscToc> readDiscToc(const std::string& drive);
 
 struct LookupEntries; // the read entries of every match
 
@@ -20,12 +27,16 @@ struct LookupOutcome {
     bool ok = false;
     std::string error; // why the lookup failed
     std::vector<std::string> matchTitles; // DTITLE of each match, in the server's order
+    std::vector<std::string> matchYears; // DYEAR of each match (may be empty)
     std::shared_ptr<LookupEntries> entries;
 };
 
 // Looks the disc up on server ("host" or "host:port"; empty = the stored "Server") with the
-// CDDB client and reads every match. Blocks until the client reports the end.
-LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, const ConversionJob& job);
+// CDDB client and reads every match; user ("name@host", empty = the stored "User") goes into
+// the hello. Blocks until the client reports the end. A session that ended before its last
+// entry is a failure, not "no match".
+LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, const std::string& user,
+                         const ConversionJob& job);
 // Copies match number match (0-based) into the job's titles and tags.
 void applyMatch(const LookupOutcome& outcome, int32_t match, ConversionJob& job);
 

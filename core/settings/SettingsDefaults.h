@@ -24,6 +24,7 @@ inline constexpr char16_t kValueApplyAll[] = u"ApplyAll";
 inline constexpr char16_t kValuePath[] = u"Path";
 inline constexpr char16_t kValueAuto[] = u"Auto";
 inline constexpr char16_t kValueServer[] = u"Server";
+inline constexpr char16_t kValueUser[] = u"User"; // "name@host" for the CDDB hello; never written by us
 
 inline constexpr uint32_t kDefaultFormat = 1; // Ogg Vorbis; written back when missing
 inline constexpr uint32_t kDefaultMp3Quality = 8; // 128 kbit/s; not written back
@@ -39,5 +40,7 @@ WideString readStringOr(std::u16string_view suffix, std::u16string_view name, st
                         bool writeBack);
 // "Server" under "\FreeDB", written back when missing.
 WideString freeDbServer();
+// "User" under "\FreeDB", empty when missing (nothing is written).
+WideString freeDbUser();
 
 } // namespace tonvane::settings

@@ -338,4 +338,9 @@ WideString freeDbServer()
     return readStringOr(kFreeDbKey, kValueServer, product::kDefaultFreeDbServer, true);
 }
 
+WideString freeDbUser()
+{
+    return readStringOr(kFreeDbKey, kValueUser, u"", false);
+}
+
 } // namespace tonvane::settings

@@ -44,7 +44,13 @@ bool FlacWriter::startEncoder(uint32_t quality, const TrackTags& tags, uint64_t 
     set = set && FLAC__stream_encoder_set_total_samples_estimate(m_encoder, totalBytes / kFrameBytes);
     if (!set || !makeMetadata(tags))
         return false;
-    if (!FLAC__stream_encoder_set_metadata(m_encoder, m_metadata, kMetadataCount))
+    FLAC__StreamMetadata* blocks[kMetadataCount] = {};
+    uint32_t count = 0;
+    for (FLAC__StreamMetadata* block : m_metadata) {
+        if (block)
+            blocks[count++] = block;
+    }
+    if (!FLAC__stream_encoder_set_metadata(m_encoder, blocks, count))
         return false;
     // init writes the stream marker and the metadata through the callbacks, which fail() us.
     return FLAC__stream_encoder_init_stream(m_encoder, writeCallback, seekCallback, tellCallback, nullptr, this) ==
@@ -69,7 +75,26 @@ bool FlacWriter::makeMetadata(const TrackTags& tags)
         }
     }
     m_metadata[kPadding]->length = kPaddingBytes;
-    return true;
+    return !tags.cover || makePicture(*tags.cover);
+}
+
+bool FlacWriter::makePicture(const CoverPicture& cover)
+{
+    FLAC__StreamMetadata* picture = m_metadata[kPicture] = FLAC__metadata_object_new(FLAC__METADATA_TYPE_PICTURE);
+    if (!picture)
+        return false;
+    PictureSize size = pictureSize(cover);
+    picture->data.picture.type = FLAC__STREAM_METADATA_PICTURE_TYPE_FRONT_COVER;
+    picture->data.picture.width = size.width;
+    picture->data.picture.height = size.height;
+    picture->data.picture.depth = size.depth;
+    picture->data.picture.colors = 0;
+    std::string mimeType = cover.mimeType;
+    FLAC__byte noDescription[1] = {0};
+    return FLAC__metadata_object_picture_set_mime_type(picture, mimeType.data(), true) &&
+           FLAC__metadata_object_picture_set_description(picture, noDescription, true) &&
+           FLAC__metadata_object_picture_set_data(picture, const_cast<FLAC__byte*>(cover.bytes.data()),
+                                                  static_cast<FLAC__uint32>(cover.bytes.size()), true);
 }
 
 bool FlacWriter::encodeBytes(const uint8_t* pcm, size_t bytes)

@@ -9,7 +9,8 @@
 namespace tonvane {
 
 // FLAC output: the libFLAC stream encoder with verification, compression level = the quality
-// index, a VORBIS_COMMENT block with the track's texts and a 1234-byte PADDING block. The library
+// index, a VORBIS_COMMENT block with the track's texts, a PICTURE block with the front cover when
+// the tags carry one, and a 1234-byte PADDING block. The library
 // writes, seeks and tells through our callbacks on the file, and returns to the start at finish to
 // complete STREAMINFO (sample count, MD5) from what was really encoded.
 class FlacWriter final : public CompressingWriter {
@@ -21,7 +22,7 @@ public:
     ~FlacWriter() override;
 
 private:
-    enum { kComments, kPadding, kMetadataCount };
+    enum { kComments, kPicture, kPadding, kMetadataCount };
 
     bool startEncoder(uint32_t quality, const TrackTags& tags, uint64_t totalBytes) override;
     bool encodeBytes(const uint8_t* pcm, size_t bytes) override;
@@ -31,6 +32,7 @@ private:
     void releaseEncoder() override;
 
     bool makeMetadata(const TrackTags& tags);
+    bool makePicture(const CoverPicture& cover);
     bool encode(const uint8_t* pcm, size_t frames);
 
     static FLAC__StreamEncoderWriteStatus writeCallback(const FLAC__StreamEncoder*, const FLAC__byte buffer[],

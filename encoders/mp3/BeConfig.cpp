@@ -4,12 +4,12 @@
 
 namespace tonvane {
 
-uint32_t clampMp3Index(int64_t index)
+uint32_t clampMp3Index(int32_t index)
 {
-    return static_cast<uint32_t>(std::clamp<int64_t>(index, 0, kMp3Bitrates.size() - 1));
+    return static_cast<uint32_t>(std::clamp<int32_t>(index, 0, static_cast<int32_t>(kMp3Bitrates.size()) - 1));
 }
 
-BeConfigBlock makeMp3Config(int64_t qualityIndex)
+BeConfigBlock makeMp3Config(int32_t qualityIndex)
 {
     using namespace beconfig;
     const uint32_t index = clampMp3Index(qualityIndex);

@@ -57,11 +57,12 @@ inline constexpr uint32_t kVbrMethodDefault = 4;
 inline constexpr std::array<uint32_t, 14> kMp3Bitrates = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
 inline constexpr uint32_t kCdSampleRate = 44100; // [Hz]
 
-// Index clamped to the table: below 0 gives 0, above 13 gives 13.
-uint32_t clampMp3Index(int64_t index);
+// Index clamped to the table: below 0 gives 0, above 13 gives 13. The index is the stored 32-bit
+// value read as signed, so 0xFFFFFFFF is -1 and gives 0.
+uint32_t clampMp3Index(int32_t index);
 // The block for 44.1 kHz joint-stereo MPEG-1 CBR at kMp3Bitrates[clamped index], very-high-quality
 // preset, original bit, no CRC, Info header frame on, bit reservoir off.
-BeConfigBlock makeMp3Config(int64_t qualityIndex);
+BeConfigBlock makeMp3Config(int32_t qualityIndex);
 
 uint32_t readLe32(const uint8_t* at);
 uint16_t readLe16(const uint8_t* at);

@@ -20,8 +20,11 @@ void writeSyncsafe(uint8_t* at, uint32_t value);
 uint32_t readSyncsafe(const uint8_t* at);
 
 // The ID3v2.4 tag of an MP3 file: the 10-byte header, then one UTF-8 text frame for each non-empty
-// text of TENC, TALB, TIT2, TPE1, TCOM, TDRC (the year) and TRCK, in that order, no padding.
-// Nothing when the tag would exceed what the syncsafe size field can say.
+// text of TENC, TALB, TIT2, TPE1, TCOM, TDRC (the year) and TRCK ("n/total" once the total is
+// known), in that order, no padding; then, from a MusicBrainz match, TPOS ("disc/discs"), TPE2
+// (album artist), TSRC (ISRC), TXXX "MusicBrainz Album Id", "... Release Track Id", "... Artist
+// Id" and "... Album Artist Id", UFID "http://musicbrainz.org" (the recording id) and APIC (front
+// cover). Nothing when the tag would exceed what the syncsafe size field can say.
 std::optional<std::vector<uint8_t>> buildId3Tag(const TrackTags& tags);
 
 } // namespace tonvane

@@ -20,7 +20,8 @@ bool Mp3Writer::startEncoder(uint32_t quality, const TrackTags& tags, uint64_t /
         return false;
     m_audioStart = tag->size();
 
-    const BeConfigBlock config = makeMp3Config(quality);
+    // The quality index travels unsigned, but the stored value is signed: 0xFFFFFFFF means -1.
+    const BeConfigBlock config = makeMp3Config(static_cast<int32_t>(quality));
     if (beInitStream(config, &m_samplesPerBlock, &m_outputBufferSize, &m_stream) != kBeErrSuccessful ||
         m_samplesPerBlock == 0)
         return false;

@@ -1,6 +1,5 @@
 #include "encoders/vorbis/VorbisWriter.h"
 
-#include "core/foundation/Clock.h"
 #include "core/foundation/Utf.h"
 #include "encoders/vorbis/VorbisComments.h"
 
@@ -8,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 
 namespace tonvane {
 
@@ -39,8 +39,10 @@ VorbisWriter::~VorbisWriter()
 
 bool VorbisWriter::startEncoder(uint32_t quality, const TrackTags& tags, uint64_t /*totalBytes*/)
 {
-    // The serial number only has to differ between the streams of one chained file.
-    ogg_stream_init(&m_stream, static_cast<int>(static_cast<uint32_t>(tickCountMs())));
+    // A random serial per stream: lanes start together, and files ripped at the same moment may
+    // be chained or muxed later, where equal serials would make the streams one.
+    std::random_device entropy;
+    ogg_stream_init(&m_stream, static_cast<int>(static_cast<uint32_t>(entropy())));
     vorbis_info_init(&m_info);
     m_setup = Setup::Stream;
     if (vorbis_encode_init_vbr(&m_info, kChannels, kSampleRate, baseQuality(quality)) != 0)
@@ -60,6 +62,11 @@ bool VorbisWriter::writeHeaders(const TrackTags& tags)
     vorbis_comment_init(&comment);
     for (const VorbisComment& entry : vorbisComments(tags))
         vorbis_comment_add_tag(&comment, entry.name, entry.value.c_str());
+    if (tags.cover) {
+        // Ogg has no picture block: the FLAC one travels base64-encoded in a comment.
+        std::string picture = base64(pictureBlock(*tags.cover));
+        vorbis_comment_add_tag(&comment, "METADATA_BLOCK_PICTURE", picture.c_str());
+    }
 
     ogg_packet identification, commentPacket, codebooks;
     const bool made = vorbis_analysis_headerout(&m_dsp, &comment, &identification, &commentPacket, &codebooks) == 0;

@@ -57,9 +57,13 @@ bool CddbClient::lookup(const DiscToc& toc, const std::string& serverHost)
         return false;
     m_discId = cddbDiscId(toc);
     m_queryCommand = cddbQueryCommand(toc);
+    m_firstTrack = toc.firstTrack;
+    std::string user = m_options.user;
+    if (user.empty())
+        user = settings::freeDbUser().toUtf8();
     {
         std::lock_guard lock(m_mutex);
-        m_protocol = CddbProtocol(m_queryCommand);
+        m_protocol = CddbProtocol(m_queryCommand, cddbHelloCommand(user));
         m_ended = false;
         m_observer.onCddbEvent(kEventConnecting);
     }
@@ -83,7 +87,13 @@ WideString CddbClient::matchTitle(size_t i) const
 
 void CddbClient::apply(size_t r, std::span<TrackEntry> tracks) const
 {
-    applyCddbMatch(matches(), r, protocolLevel(), tracks);
+    applyCddbMatch(matches(), r, protocolLevel(), tracks, m_firstTrack);
+}
+
+std::string CddbClient::unfinishedReason()
+{
+    std::lock_guard lock(m_mutex);
+    return std::string(m_protocol.unfinishedReason());
 }
 
 void CddbClient::onConnect(ErrorCode error)

@@ -30,6 +30,8 @@ struct CddbClientOptions {
     uint16_t port = product::kFreeDbPort;
     uint32_t timeoutMs = 30000; // [ms] a whole lookup, connect to close
     bool debugOutput = false; // stored lines to standard error
+    // "name@host" for the hello; empty: the one stored under "\FreeDB" "User", if any.
+    std::string user;
     HostResolver resolver = resolveHostIpv4;
 };
 
@@ -60,8 +62,11 @@ public:
     int protocolLevel() const { return m_protocol.protocolLevel(); }
     // DTITLE of match i, for the match chooser.
     WideString matchTitle(size_t i) const;
-    // Copies match r into the tracks (see applyCddbMatch).
+    // Copies match r into the tracks (see applyCddbMatch), counting titles from the looked-up
+    // disc's first track.
     void apply(size_t r, std::span<TrackEntry> tracks) const;
+    // After the end: why the lookup brought no entries (empty for "no match" and success).
+    std::string unfinishedReason();
 
 private:
     void onAccept(ErrorCode) override {}
@@ -83,6 +88,7 @@ private:
     CddbClientOptions m_options;
     TcpConnection m_connection;
     uint32_t m_discId = 0;
+    int32_t m_firstTrack = 1;
     std::string m_queryCommand;
 
     std::mutex m_mutex; // the protocol and the ended flag, shared by event thread and watchdog

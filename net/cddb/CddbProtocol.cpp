@@ -4,7 +4,11 @@ namespace tonvane {
 
 namespace {
 
-constexpr std::string_view kHello = "cddb hello orval hostname Tonvane v0.2\r\n";
+constexpr std::string_view kHelloPrefix = "cddb hello ";
+constexpr std::string_view kAnonymousUser = "orval";
+constexpr std::string_view kAnonymousHost = "hostname";
+constexpr std::string_view kClientNameAndVersion = " Tonvane v0.2\r\n";
+constexpr size_t kMaxHelloPart = 64; // [bytes] of user name and of host name
 constexpr std::string_view kProto = "proto\r\n";
 constexpr std::string_view kQuit = "quit\r\n";
 constexpr std::string_view kLineEnd = "\r\n";
@@ -22,6 +26,7 @@ enum : int {
     kCodeFoundExact = 200,
     kCodeEntryFollows = 210,
     kCodeInexactList = 211,
+    kCodeNoMatch = 202,
     kCodeAlreadyAtLevel = 502,
 };
 
@@ -39,6 +44,21 @@ bool isToken(std::string_view text)
 
 } // namespace
 
+std::string cddbHelloCommand(std::string_view user)
+{
+    size_t at = user.find('@');
+    std::string_view name = at == std::string_view::npos ? std::string_view() : user.substr(0, at);
+    std::string_view host = at == std::string_view::npos ? std::string_view() : user.substr(at + 1);
+    bool usable = isToken(name) && isToken(host) && name.size() <= kMaxHelloPart && host.size() <= kMaxHelloPart
+                  && host.find('@') == std::string_view::npos;
+    std::string command(kHelloPrefix);
+    command += usable ? name : kAnonymousUser;
+    command += ' ';
+    command += usable ? host : kAnonymousHost;
+    command += kClientNameAndVersion;
+    return command;
+}
+
 int cddbReplyCode(std::string_view line)
 {
     int code = 0;
@@ -48,8 +68,32 @@ int cddbReplyCode(std::string_view line)
     return digits == 0 ? -1 : code;
 }
 
-CddbProtocol::CddbProtocol(std::string queryCommand) : m_queryCommand(std::move(queryCommand))
+CddbProtocol::CddbProtocol(std::string queryCommand, std::string helloCommand)
+    : m_queryCommand(std::move(queryCommand)), m_helloCommand(std::move(helloCommand))
 {
+}
+
+std::string_view CddbProtocol::unfinishedReason() const
+{
+    if (m_failed && m_state != State::QuerySent)
+        return "the server sent a reply that could not be used";
+    switch (m_state) {
+    case State::WaitGreeting:
+    case State::HelloSent:
+    case State::Protocol:
+        return "the server ended the session before the query";
+    case State::QuerySent:
+        if (m_queryReplyCode == kCodeNoMatch)
+            return {};
+        return m_queryReplyCode == 0 ? "the server did not answer the query" : "the server refused the query";
+    case State::MatchList:
+        return "the list of matches was cut short";
+    case State::Reading:
+        return "the connection ended in the middle of an entry";
+    case State::Finished:
+        return {};
+    }
+    return {};
 }
 
 bool CddbProtocol::receive(const char* bytes, size_t count, Output& out)
@@ -85,7 +129,7 @@ bool CddbProtocol::handleLine(std::string_view line, Output& out)
     case State::WaitGreeting:
         if (code != kCodeOk && code != kCodeOkReadOnly)
             return fail(out);
-        out.send(kHello);
+        out.send(m_helloCommand);
         m_state = State::HelloSent;
         return true;
     case State::HelloSent:
@@ -98,6 +142,7 @@ bool CddbProtocol::handleLine(std::string_view line, Output& out)
         return handleProtocolReply(code, line, out);
     case State::QuerySent:
         out.event(5);
+        m_queryReplyCode = code;
         m_matchIndex = 0;
         if (code == kCodeFoundExact) {
             if (line.size() <= kReplyCodeBytes || !store(line.substr(kReplyCodeBytes), true, out))

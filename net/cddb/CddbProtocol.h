@@ -7,6 +7,11 @@
 
 namespace tonvane {
 
+// "cddb hello <user> <host> Tonvane v0.2\r\n". user is "name@host" as the user gave it (the
+// servers ask for a real address); without one, or when either part is empty or holds a space or
+// a control character, the program's anonymous greeting "orval hostname" is used.
+std::string cddbHelloCommand(std::string_view user);
+
 // One match of a query: its match line from the query reply ("category discid title"), then
 // the lines of its database entry, as received (8-bit).
 struct CddbMatch {
@@ -45,7 +50,8 @@ public:
         ~Output() = default;
     };
 
-    explicit CddbProtocol(std::string queryCommand = {});
+    // helloCommand: the whole "cddb hello ..." line (see cddbHelloCommand).
+    explicit CddbProtocol(std::string queryCommand = {}, std::string helloCommand = cddbHelloCommand({}));
 
     // Appends received bytes and runs every complete "\r\n" line through the machine. Answers
     // false once the session has failed ("quit" has then been sent, further input is ignored).
@@ -58,6 +64,9 @@ public:
     // Level the server speaks after the proto exchange (1 until known).
     int protocolLevel() const { return m_protocolLevel; }
     const std::vector<CddbMatch>& matches() const { return m_matches; }
+    // Why a session that ended before Finished gave no entries; empty once Finished, and when
+    // the server answered the query with "no match" (202).
+    std::string_view unfinishedReason() const;
     std::vector<CddbMatch> takeMatches() { return std::move(m_matches); }
 
 private:
@@ -67,12 +76,14 @@ private:
     bool handleProtocolReply(int code, std::string_view line, Output& out);
 
     std::string m_queryCommand;
+    std::string m_helloCommand;
     std::string m_lineBuffer;
     State m_state = State::WaitGreeting;
     bool m_failed = false;
     bool m_protoRequested = false; // "proto N" sent, its answer pending
     bool m_awaitReadReply = false; // "cddb read" sent, its 210 line pending
     int m_requestedLevel = 0;
+    int m_queryReplyCode = 0; // 0 until the query's first reply line; -1 when it had no code
     int m_protocolLevel = 1;
     size_t m_matchIndex = 0;
     size_t m_storedBytes = 0;

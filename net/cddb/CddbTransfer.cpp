@@ -10,6 +10,7 @@ namespace tonvane {
 namespace {
 
 constexpr std::u16string_view kArtistAlbumSeparator = u" / ";
+constexpr int32_t kMaxCddbTrackIndex = 98; // TTITLE0 .. TTITLE98: a disc has at most 99 tracks
 
 char lowerAscii(char c)
 {
@@ -75,7 +76,8 @@ WideString cddbValue(const CddbMatch& match, std::string_view key, int protocolL
     return limited(utf8ToUtf16(bytes));
 }
 
-void applyCddbMatch(const std::vector<CddbMatch>& matches, size_t r, int protocolLevel, std::span<TrackEntry> tracks)
+void applyCddbMatch(const std::vector<CddbMatch>& matches, size_t r, int protocolLevel, std::span<TrackEntry> tracks,
+                    int32_t firstTrack)
 {
     if (matches.empty())
         return;
@@ -93,16 +95,20 @@ void applyCddbMatch(const std::vector<CddbMatch>& matches, size_t r, int protoco
     }
 
     size_t count = std::min(tracks.size(), match.lines.size());
-    for (size_t i = 0; i < count; ++i) {
-        TrackEntry& track = tracks[i];
-        WideString title = cddbValue(match, "TTITLE" + std::to_string(i), protocolLevel);
+    int32_t number = firstTrack - 1;
+    for (TrackEntry& track : tracks.first(count)) {
+        number = track.trackNumber > 0 ? track.trackNumber : number + 1;
+        int32_t entryIndex = number - firstTrack;
+        if (entryIndex < 0 || entryIndex > kMaxCddbTrackIndex)
+            continue;
+        WideString title = cddbValue(match, "TTITLE" + std::to_string(entryIndex), protocolLevel);
         track.title = title;
         track.tags.title = title;
         track.tags.encoder.assign(product::kEncoderText);
         track.tags.year = year;
         track.tags.genre = genre;
         track.tags.trackNumber.clear();
-        track.tags.trackNumber.appendDecimal(static_cast<int32_t>(i + 1));
+        track.tags.trackNumber.appendDecimal(number);
         track.tags.album = album;
         track.tags.artist = artist;
         track.tags.composer = artist;

@@ -29,11 +29,15 @@ WideString cddbValue(const CddbMatch& match, std::string_view key, int protocolL
 // Copies match r (clamped to the last one) into the tracks: title, and the tags encoder text,
 // album, title, artist, composer (= artist), year, track number and genre. DTITLE
 // "artist / album" is split at the first " / ". The disc ID tag is left alone.
-void applyCddbMatch(const std::vector<CddbMatch>& matches, size_t r, int protocolLevel, std::span<TrackEntry> tracks);
+// TTITLEn counts every track of the disc from its first one, data tracks included, so a track
+// takes TTITLE(its disc number - firstTrack) and its disc number as the track number tag. A
+// track without a disc number (0) counts as the one after the previous track.
+void applyCddbMatch(const std::vector<CddbMatch>& matches, size_t r, int protocolLevel, std::span<TrackEntry> tracks,
+                    int32_t firstTrack = 1);
 inline void applyCddbMatch(const std::vector<CddbMatch>& matches, size_t r, int protocolLevel, TrackEntry* tracks,
-                           size_t count)
+                           size_t count, int32_t firstTrack = 1)
 {
-    applyCddbMatch(matches, r, protocolLevel, std::span<TrackEntry>(tracks, count));
+    applyCddbMatch(matches, r, protocolLevel, std::span<TrackEntry>(tracks, count), firstTrack);
 }
 
 } // namespace tonvane

@@ -1,7 +1,9 @@
 #include "net/http/HttpClient.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
+#include <string_view>
 
 namespace tonvane {
 
@@ -20,6 +22,77 @@ bool isRequestToken(const std::string& text)
             return false;
     }
     return true;
+}
+
+constexpr std::string_view kHttpScheme = "http://";
+constexpr std::string_view kHttpsScheme = "https://";
+constexpr uint32_t kMaxPort = 65535;
+
+enum : int {
+    kMovedPermanently = 301,
+    kFound = 302,
+    kSeeOther = 303,
+    kTemporaryRedirect = 307,
+    kPermanentRedirect = 308,
+};
+
+bool isRedirect(int status)
+{
+    return status == kMovedPermanently || status == kFound || status == kSeeOther || status == kTemporaryRedirect
+           || status == kPermanentRedirect;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view lowerPrefix)
+{
+    if (text.size() < lowerPrefix.size())
+        return false;
+    for (size_t i = 0; i < lowerPrefix.size(); ++i) {
+        char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
+        if (c != lowerPrefix[i])
+            return false;
+    }
+    return true;
+}
+
+// "host" or "host:port" (1-65535).
+bool splitAuthority(const std::string& authority, uint16_t defaultPort, std::string& host, uint16_t& port)
+{
+    size_t colon = authority.find(':');
+    host = authority.substr(0, colon);
+    port = defaultPort;
+    if (host.empty())
+        return false;
+    if (colon == std::string::npos)
+        return true;
+    std::string_view digits = std::string_view(authority).substr(colon + 1);
+    uint32_t value = 0;
+    auto [end, failure] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (failure != std::errc() || end != digits.data() + digits.size() || value == 0 || value > kMaxPort)
+        return false;
+    port = static_cast<uint16_t>(value);
+    return true;
+}
+
+// Where a Location sends the next request: "http://authority/path" or "/path" on the same
+// authority. Our client has no TLS, so an "https:" target is a failure of its own.
+bool redirectTarget(const std::string& location, std::string& authority, std::string& path, std::string& error)
+{
+    if (startsWithIgnoringCase(location, kHttpsScheme)) {
+        error = "the server redirects to " + location + ", which needs TLS; this client speaks plain HTTP only";
+        return false;
+    }
+    if (startsWithIgnoringCase(location, kHttpScheme)) {
+        size_t pathStart = location.find('/', kHttpScheme.size());
+        authority = location.substr(kHttpScheme.size(), pathStart - kHttpScheme.size());
+        path = pathStart == std::string::npos ? "/" : location.substr(pathStart);
+        return true;
+    }
+    if (location.starts_with('/') && !location.starts_with("//")) {
+        path = location;
+        return true;
+    }
+    error = location.empty() ? "a redirect without a usable Location" : "cannot follow the redirect to '" + location + "'";
+    return false;
 }
 
 } // namespace
@@ -51,28 +124,75 @@ std::string HttpClient::buildRequest(const std::string& host, const std::string&
 bool HttpClient::get(const std::string& host, const std::string& path, uint32_t timeoutMs)
 {
     std::lock_guard oneAtATime(m_getMutex);
-    if (!isRequestToken(host) || !isRequestToken(path))
-        return false;
-    std::string request = buildRequest(host, path);
+    m_status = 0;
+    m_error.clear();
+    bool complete = fetch(host, path, timeoutMs);
+    std::lock_guard lock(m_mutex);
+    m_phase = Phase::Idle;
+    m_cancelled = false; // a cancel ends one get: the running one, or the next when none runs
+    return complete;
+}
+
+bool HttpClient::fetch(std::string authority, std::string path, uint32_t timeoutMs)
+{
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (int redirects = 0;; ++redirects) {
+        std::string host;
+        uint16_t port = 0;
+        if (!isRequestToken(authority) || !isRequestToken(path) || !splitAuthority(authority, m_options.port, host, port)) {
+            m_error = "'" + authority + "' and '" + path + "' do not make a request";
+            return false;
+        }
+        if (!exchange(authority, host, port, path, timeoutMs, deadline))
+            return false;
+        m_status = m_parser.status();
+        if (m_parser.isSuccess())
+            return true;
+        if (!isRedirect(m_status)) {
+            m_error = "the server answered with HTTP status " + std::to_string(m_status);
+            return false;
+        }
+        if (redirects == kMaxRedirects) {
+            m_error = "more than " + std::to_string(kMaxRedirects) + " redirects";
+            return false;
+        }
+        if (!redirectTarget(m_parser.location(), authority, path, m_error))
+            return false;
+    }
+}
+
+bool HttpClient::exchange(const std::string& authority, const std::string& host, uint16_t port,
+                          const std::string& path, uint32_t timeoutMs, std::chrono::steady_clock::time_point deadline)
+{
+    std::string request = buildRequest(authority, path);
     {
         std::lock_guard lock(m_mutex);
         m_parser.reset();
         m_phase = Phase::Connecting;
+        m_lastActivity = std::chrono::steady_clock::now();
     }
-
-    if (m_connection.connect(host, m_options.port) != kSuccess) {
+    if (m_connection.connect(host, port) != kSuccess) {
         m_connection.close();
-        std::lock_guard lock(m_mutex);
-        m_phase = Phase::Idle;
-        m_cancelled = false;
+        m_error = "cannot connect to " + authority;
         return false;
     }
-    bool connected = false;
-    {
+    // Waits for done() until the deadline, or, with an idle time-out, until no byte came for
+    // timeoutMs.
+    auto waitFor = [&](auto done) {
         std::unique_lock lock(m_mutex);
-        m_signal.wait_until(lock, deadline, [this] { return m_phase != Phase::Connecting || m_cancelled; });
-        connected = m_phase == Phase::Connected && !m_cancelled;
+        for (;;) {
+            auto limit = m_options.idleTimeout ? m_lastActivity + std::chrono::milliseconds(timeoutMs) : deadline;
+            if (m_signal.wait_until(lock, limit, done))
+                return true;
+            if (!m_options.idleTimeout || std::chrono::steady_clock::now() >= m_lastActivity + std::chrono::milliseconds(timeoutMs))
+                return false;
+        }
+    };
+
+    bool connected = waitFor([this] { return m_phase != Phase::Connecting || m_cancelled; });
+    {
+        std::lock_guard lock(m_mutex);
+        connected = connected && m_phase == Phase::Connected && !m_cancelled;
     }
     if (connected) {
         size_t sent = 0;
@@ -80,16 +200,17 @@ bool HttpClient::get(const std::string& host, const std::string& path, uint32_t 
     }
     bool complete = false;
     if (connected) {
-        std::unique_lock lock(m_mutex);
-        m_signal.wait_until(lock, deadline, [this] {
-            return m_phase == Phase::Complete || m_phase == Phase::Failed || m_cancelled;
-        });
+        waitFor([this] { return m_phase == Phase::Complete || m_phase == Phase::Failed || m_cancelled; });
+        std::lock_guard lock(m_mutex);
         complete = m_phase == Phase::Complete && !m_cancelled;
+        if (!complete)
+            m_error = m_cancelled ? "cancelled"
+                      : m_phase == Phase::Failed ? "the response from " + authority + " was cut short or malformed"
+                                                 : "no complete answer from " + authority + " in time";
+    } else {
+        m_error = "cannot connect to " + authority;
     }
     m_connection.close();
-    std::lock_guard lock(m_mutex);
-    m_phase = Phase::Idle;
-    m_cancelled = false; // a cancel ends one get: the running one, or the next when none runs
     return complete;
 }
 
@@ -122,16 +243,18 @@ void HttpClient::onRead(ErrorCode)
         size_t received = 0;
         if (m_connection.receive(m_receiveBuffer.data(), size - 1, received) != kSuccess || received == 0)
             return;
+        m_lastActivity = std::chrono::steady_clock::now();
         if (m_phase == Phase::Connected)
             settle(m_parser.feed(m_receiveBuffer.data(), received));
+        m_signal.notify_all(); // an idle time-out starts again
     }
 }
 
-void HttpClient::onClose(ErrorCode)
+void HttpClient::onClose(ErrorCode error)
 {
     std::lock_guard lock(m_mutex);
     if (m_phase == Phase::Connected)
-        settle(m_parser.finish());
+        settle(m_parser.finish(error == kSuccess));
 }
 
 void HttpClient::settle(HttpResponseParser::Outcome outcome)

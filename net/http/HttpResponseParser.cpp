@@ -8,10 +8,52 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kStatusPrefix = "HTTP/";
-constexpr std::string_view kContentLength = "Content-Length: ";
-constexpr std::string_view kTransferEncoding = "Transfer-Encoding: ";
+constexpr std::string_view kContentLength = "content-length";
+constexpr std::string_view kTransferEncoding = "transfer-encoding";
+constexpr std::string_view kLocation = "location";
 constexpr std::string_view kChunked = "chunked";
 constexpr int kMaxHexDigits = 15; // keeps a chunk size below 2^60
+constexpr size_t kStatusDigits = 3;
+
+char lowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalsIgnoringCase(std::string_view text, std::string_view lowerCase)
+{
+    if (text.size() != lowerCase.size())
+        return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (lowerAscii(text[i]) != lowerCase[i])
+            return false;
+    }
+    return true;
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// "HTTP/1.1 404 Not Found" -> 404; 0 when the line has no three-digit code after the version.
+int statusCode(std::string_view line)
+{
+    size_t space = line.find(' ');
+    if (space == std::string_view::npos || line.size() < space + 1 + kStatusDigits)
+        return 0;
+    int code = 0;
+    for (size_t i = space + 1; i < space + 1 + kStatusDigits; ++i) {
+        if (line[i] < '0' || line[i] > '9')
+            return 0;
+        code = code * 10 + (line[i] - '0');
+    }
+    return code;
+}
 
 int hexValue(char c)
 {
@@ -46,6 +88,8 @@ void HttpResponseParser::reset()
     m_chunkRemainder = 0;
     m_remaining = 0;
     m_delivered = 0;
+    m_status = 0;
+    m_location.clear();
     m_lineBuffer.clear();
 }
 
@@ -106,26 +150,33 @@ HttpResponseParser::Outcome HttpResponseParser::feed(const char* bytes, size_t c
     return Outcome::Pending;
 }
 
-HttpResponseParser::Outcome HttpResponseParser::finish()
+HttpResponseParser::Outcome HttpResponseParser::finish(bool cleanly)
 {
     if (m_phase == Phase::Done)
         return m_outcome;
-    // Only a body without length and chunking ends with the connection (HTTP/1.0 style);
-    // anywhere else the close cuts the response short.
-    return setOutcome(m_phase == Phase::BodyUntilClose ? Outcome::Complete : Outcome::Failed);
+    // Only a body without length and chunking ends with the connection (HTTP/1.0 style), and
+    // only when the connection ended in order; anywhere else the close cuts the response short.
+    return setOutcome(m_phase == Phase::BodyUntilClose && cleanly ? Outcome::Complete : Outcome::Failed);
 }
 
 bool HttpResponseParser::processLine(std::string_view line)
 {
     switch (m_phase) {
-    case Phase::Headers:
+    case Phase::Headers: {
         if (line.empty())
             return leaveHeaders();
-        if (line.starts_with(kStatusPrefix))
+        if (line.starts_with(kStatusPrefix)) {
+            m_status = statusCode(line);
             return true;
-        if (line.starts_with(kContentLength)) {
+        }
+        size_t colon = line.find(':');
+        if (colon == std::string_view::npos)
+            return true;
+        std::string_view name = line.substr(0, colon);
+        std::string_view value = trimmed(line.substr(colon + 1));
+        if (equalsIgnoringCase(name, kContentLength)) {
             uint64_t length = 0;
-            for (char c : line.substr(kContentLength.size())) {
+            for (char c : value) {
                 if (c < '0' || c > '9')
                     break;
                 length = length * 10 + static_cast<uint64_t>(c - '0');
@@ -134,11 +185,13 @@ bool HttpResponseParser::processLine(std::string_view line)
             }
             m_contentLength = length;
             m_haveContentLength = true;
-            return true;
+        } else if (equalsIgnoringCase(name, kTransferEncoding)) {
+            m_chunked = equalsIgnoringCase(value.substr(0, kChunked.size()), kChunked);
+        } else if (equalsIgnoringCase(name, kLocation)) {
+            m_location = value.size() <= kMaxLocationBytes ? std::string(value) : std::string();
         }
-        if (line.starts_with(kTransferEncoding) && line.substr(kTransferEncoding.size()).starts_with(kChunked))
-            m_chunked = true;
         return true;
+    }
     case Phase::ChunkedBody: {
         if (line.empty())
             return true; // the line end that closes the previous chunk's data
@@ -172,6 +225,11 @@ bool HttpResponseParser::processLine(std::string_view line)
 
 bool HttpResponseParser::leaveHeaders()
 {
+    if (!isSuccess()) {
+        // Redirects and errors: the headers say all the client needs; their body is not ours.
+        setOutcome(Outcome::Complete);
+        return true;
+    }
     if (m_chunked) {
         m_phase = Phase::ChunkedBody;
         return true;
@@ -180,15 +238,16 @@ bool HttpResponseParser::leaveHeaders()
         m_phase = Phase::BodyUntilClose;
         return true;
     }
-    // A Content-Length of 0 announces nothing to wait for: such a response never completes.
-    m_phase = Phase::SizedBody;
-    if (m_contentLength != 0) {
-        if (m_buffer)
-            m_buffer->reserve(m_buffer->size() + static_cast<size_t>(std::min<uint64_t>(m_contentLength + 1, kInitialBufferReserve)));
-        if (m_sink)
-            m_sink->onLength(m_contentLength);
-        m_remaining = m_contentLength;
+    if (m_contentLength == 0) {
+        setOutcome(Outcome::Complete); // nothing to wait for
+        return true;
     }
+    m_phase = Phase::SizedBody;
+    if (m_buffer)
+        m_buffer->reserve(m_buffer->size() + static_cast<size_t>(std::min<uint64_t>(m_contentLength + 1, kInitialBufferReserve)));
+    if (m_sink)
+        m_sink->onLength(m_contentLength);
+    m_remaining = m_contentLength;
     return true;
 }
 

@@ -42,6 +42,13 @@ HttpClientOptions UpdateChecker::httpOptions() const
     return options;
 }
 
+std::u16string UpdateChecker::webPage() const
+{
+    if (!m_options.webPage.empty())
+        return m_options.webPage;
+    return currentLanguage() == kSpanish ? product::kWebPageSpanish : product::kWebPage;
+}
+
 UpdateInfo UpdateChecker::lastInfo() const
 {
     std::lock_guard lock(m_mutex);
@@ -55,7 +62,7 @@ void UpdateChecker::startUp()
         if (!leftOver.empty())
             ::unlink(leftOver.toUtf8().c_str()); // already gone is fine
         settings::deleteUpdateFileValue(product::kProductKey);
-        launcher().openWebPage(m_options.webPage);
+        launcher().openWebPage(webPage());
     }
     stop();
     {
@@ -130,8 +137,13 @@ void UpdateChecker::checkOnce(bool background)
         m_activeFetch = nullptr;
     }
 
+    std::string signature;
+    bool signedByUs = fetched && fetchSignature(m_options.host, m_options.versionPath, signature)
+                      && verifySignature(std::span(reinterpret_cast<const uint8_t*>(body.data()), body.size()),
+                                         std::span(reinterpret_cast<const uint8_t*>(signature.data()), signature.size()),
+                                         std::span<const uint8_t, kUpdatePublicKeyBytes>(m_options.publicKey));
     std::optional<UpdateInfo> info;
-    if (fetched)
+    if (signedByUs)
         info = parseVersionFile(body, m_options.platformKey, m_options.runningVersion);
     {
         std::lock_guard lock(m_mutex);
@@ -159,19 +171,22 @@ void UpdateChecker::installDownloaded(UpdateDownload& download)
 {
     const std::string& path = download.filePath();
     std::string signature;
-    bool verified = download.complete() && fetchSignature(download.url(), signature)
+    std::string host;
+    std::string urlPath;
+    bool verified = download.complete() && splitDownloadUrl(download.url(), host, urlPath)
+                    && fetchSignature(host, urlPath, signature)
                     && verifyFileSignature(path, std::span(reinterpret_cast<const uint8_t*>(signature.data()), signature.size()),
                                            std::span<const uint8_t, kUpdatePublicKeyBytes>(m_options.publicKey));
     if (!verified) {
         // Never start what we cannot prove is ours: drop it and send the user to the web page.
         if (!path.empty())
             ::unlink(path.c_str());
-        launcher().openWebPage(m_options.webPage);
+        launcher().openWebPage(webPage());
         return;
     }
     if (::chmod(path.c_str(), kVerifiedInstaller) != 0) {
         ::unlink(path.c_str());
-        launcher().openWebPage(m_options.webPage);
+        launcher().openWebPage(webPage());
         return;
     }
     settings::writeUpdateFileValue(product::kProductKey, WideString::fromUtf8(path));
@@ -179,12 +194,8 @@ void UpdateChecker::installDownloaded(UpdateDownload& download)
     m_ui.closeMainWindow();
 }
 
-bool UpdateChecker::fetchSignature(const std::string& url, std::string& signature)
+bool UpdateChecker::fetchSignature(const std::string& host, const std::string& path, std::string& signature)
 {
-    std::string host;
-    std::string path;
-    if (!splitDownloadUrl(url, host, path))
-        return false;
     HttpClientOptions options = httpOptions();
     options.maxBodyBytes = kUpdateSignatureBytes;
     HttpClient http(options);

@@ -40,7 +40,7 @@ struct UpdateCheckerOptions {
     std::string versionPath = product::kVersionFilePath;
     std::string platformKey = product::kUpdatePlatformKey;
     std::string runningVersion = product::kVersion;
-    std::u16string webPage = product::kWebPage;
+    std::u16string webPage; // empty: the product page in the interface's language
     uint32_t checkDelayMs = 6000;
     uint32_t versionTimeoutMs = 10000;
     uint32_t downloadTimeoutMs = UpdateDownload::kTimeoutMs;
@@ -51,7 +51,8 @@ struct UpdateCheckerOptions {
 };
 
 // Asks the update server for a newer version, lets the user download it, and starts the
-// installer only when its Ed25519 signature verifies.
+// installer only when its Ed25519 signature verifies. The version file is signed as well
+// ("<path>.sig"): otherwise anyone on the path could offer an older, once-signed installer.
 class UpdateChecker {
 public:
     // The dialog results of the download dialog.
@@ -80,7 +81,8 @@ private:
     void runCheck(bool background);
     void checkOnce(bool background);
     void installDownloaded(UpdateDownload& download);
-    bool fetchSignature(const std::string& url, std::string& signature);
+    bool fetchSignature(const std::string& host, const std::string& path, std::string& signature);
+    std::u16string webPage() const;
     HttpClientOptions httpOptions() const;
     ProgramLauncher& launcher();
 

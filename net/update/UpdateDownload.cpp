@@ -25,6 +25,13 @@ bool makeDirectories(const std::string& path)
     }
 }
 
+// An installer may take minutes on a slow line: only a stall ends the download.
+HttpClientOptions withIdleTimeout(HttpClientOptions options)
+{
+    options.idleTimeout = true;
+    return options;
+}
+
 } // namespace
 
 bool splitDownloadUrl(const std::string& url, std::string& host, std::string& path)
@@ -67,7 +74,7 @@ std::string updateCacheDirectory()
 }
 
 UpdateDownload::UpdateDownload(std::string url, std::string directory, HttpClientOptions options, uint32_t timeoutMs)
-    : m_url(std::move(url)), m_timeoutMs(timeoutMs), m_http(std::move(options))
+    : m_url(std::move(url)), m_timeoutMs(timeoutMs), m_http(withIdleTimeout(std::move(options)))
 {
     std::string name = downloadFileName(m_url);
     if (!name.empty() && !directory.empty())

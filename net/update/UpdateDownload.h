@@ -37,7 +37,9 @@ std::string updateCacheDirectory();
 // verified (UpdateChecker).
 class UpdateDownload : private HttpBodySink {
 public:
-    static constexpr uint32_t kTimeoutMs = 15000;
+    // [ms] the longest wait for the next byte: a slow installer download is not cut off while
+    // it keeps moving.
+    static constexpr uint32_t kTimeoutMs = 30000;
 
     UpdateDownload(std::string url, std::string directory, HttpClientOptions options, uint32_t timeoutMs = kTimeoutMs);
     ~UpdateDownload();

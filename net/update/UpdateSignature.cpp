@@ -31,7 +31,14 @@ bool verifyFileSignature(const std::string& path, std::span<const uint8_t> signa
         }
     }
     ::close(file);
-    return ok && crypto_sign_verify_detached(signature.data(), bytes.data(), bytes.size(), publicKey.data()) == 0;
+    return ok && verifySignature(bytes, signature, publicKey);
+}
+
+bool verifySignature(std::span<const uint8_t> bytes, std::span<const uint8_t> signature,
+                     std::span<const uint8_t, kUpdatePublicKeyBytes> publicKey)
+{
+    return signature.size() == kUpdateSignatureBytes && sodium_init() >= 0
+           && crypto_sign_verify_detached(signature.data(), bytes.data(), bytes.size(), publicKey.data()) == 0;
 }
 
 } // namespace tonvane

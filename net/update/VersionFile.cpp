@@ -47,8 +47,8 @@ bool isNewerVersion(std::string_view remote, std::string_view running)
         uint32_t part = 0;
         if (!readNumber(remote, pos, part))
             return false;
-        if (part > runningParts[i])
-            return true;
+        if (part != runningParts[i])
+            return part > runningParts[i];
     }
     return false;
 }

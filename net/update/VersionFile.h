@@ -12,10 +12,9 @@ struct UpdateInfo {
     std::string downloadUrl;
 };
 
-// Remote version "major.minor.patch" against the running one, each number on its own, in the
-// order major, minor, patch: newer as soon as one remote number is greater than the running
-// one's (so 0.1.9 counts as newer than 0.2.7). A missing or non-numeric part that is reached
-// makes it not newer.
+// Remote version "major.minor.patch" against the running one, compared as a tuple: the first
+// number that differs decides (0.2.10 is newer than 0.2.7, 0.1.9 is older). A missing or
+// non-numeric part makes it not newer.
 bool isNewerVersion(std::string_view remote, std::string_view running);
 
 // Finds the line that starts with key followed by one separator character (space, tab, '='

@@ -1,6 +1,10 @@
 // Runs the built tonvane binary the way a user or a script would.
 #include "FakeCddbServer.h"
+#include "net/LocalServer.h"
 #include "cdrom/emulated/DemoDisc.h"
+#include "core/ProductConfig.h"
+#include "core/settings/SettingsDefaults.h"
+#include "core/settings/SettingsStore.h"
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
@@ -8,6 +12,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <map>
 
 using namespace tonvane;
 using namespace tonvane::test;
@@ -161,7 +166,7 @@ TEST_F(Cli, InterruptStopsWithClosedValidFilesAndExit130)
 TEST_F(Cli, LookupFillsTitlesIntoFileNames)
 {
     FakeCddbServer server({"Opening", "Second/Song", "Third: \"Live\"", "Finale"});
-    ProcessResult result = tonvane({"rip", "--drive", "demo:", "--lookup", "--server",
+    ProcessResult result = tonvane({"rip", "--drive", "demo:", "--lookup", "--metadata", "cddb", "--server",
                                     "127.0.0.1:" + std::to_string(server.port()), "--format", "wav", "--tracks", "1-3",
                                     "--out", out("")});
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -170,7 +175,7 @@ TEST_F(Cli, LookupFillsTitlesIntoFileNames)
     EXPECT_TRUE(fileExists(out("03 - Third 'Live'.Wav")));
     EXPECT_NE(result.err.find("Demo Artist / Demo Album"), std::string::npos);
 
-    ProcessResult info = tonvane({"info", "--drive", "demo:", "--lookup", "--server",
+    ProcessResult info = tonvane({"info", "--drive", "demo:", "--lookup", "--metadata", "cddb", "--server",
                                   "127.0.0.1:" + std::to_string(server.port())});
     EXPECT_EQ(info.exitCode, 0) << info.err;
     EXPECT_NE(info.out.find("Disc ID: "), std::string::npos);
@@ -182,7 +187,7 @@ TEST_F(Cli, HostileTitlesReachTheTerminalWithoutControlCharacters)
 {
     // An escape that clears the screen, a window-title sequence, an 8-bit CSI and a CDDB "\n".
     FakeCddbServer server({"\x1b[2JCleared", "\x1b]0;owned\x07Title", "C1 \xc2\x9b" "31m red", "Two\\nLines"});
-    ProcessResult info = tonvane({"info", "--drive", "demo:", "--lookup", "--server",
+    ProcessResult info = tonvane({"info", "--drive", "demo:", "--lookup", "--metadata", "cddb", "--server",
                                   "127.0.0.1:" + std::to_string(server.port())});
     ASSERT_EQ(info.exitCode, 0) << info.err;
     for (char c : info.out + info.err)
@@ -194,7 +199,7 @@ TEST_F(Cli, HostileTitlesReachTheTerminalWithoutControlCharacters)
 
 TEST_F(Cli, ServerThatDoesNotAnswerIsReportedNotHung)
 {
-    ProcessResult info = tonvane({"info", "--drive", "demo:", "--lookup", "--server", "127.0.0.1:1"}, {}, 90000);
+    ProcessResult info = tonvane({"info", "--drive", "demo:", "--lookup", "--metadata", "cddb", "--server", "127.0.0.1:1"}, {}, 90000);
     EXPECT_FALSE(info.timedOut);
     EXPECT_EQ(info.exitCode, 1);
     EXPECT_NE(info.err.find("CDDB lookup failed"), std::string::npos) << info.err;
@@ -285,7 +290,7 @@ TEST_F(Cli, LookupTitlesReachTheTags)
     if (!haveTool("/usr/bin/metaflac"))
         GTEST_SKIP() << "metaflac is not installed";
     FakeCddbServer server({"Opening", "Второй", "三番目", "Finale"});
-    ProcessResult result = tonvane({"rip", "--drive", "demo:", "--lookup", "--server",
+    ProcessResult result = tonvane({"rip", "--drive", "demo:", "--lookup", "--metadata", "cddb", "--server",
                                     "127.0.0.1:" + std::to_string(server.port()), "--format", "flac", "--tracks", "2",
                                     "--out", out("")});
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -296,4 +301,188 @@ TEST_F(Cli, LookupTitlesReachTheTags)
     EXPECT_NE(tags.out.find("ALBUM=Demo Album"), std::string::npos);
     EXPECT_NE(tags.out.find("TRACKNUMBER=2"), std::string::npos);
     EXPECT_NE(tags.out.find("ENCODER=Tonvane 0.2"), std::string::npos);
+}
+
+namespace {
+// A CUE image whose first track is data, followed by two audio tracks of 2 s each.
+std::string dataFirstImage(const std::string& folder)
+{
+    std::filesystem::create_directories(folder);
+    writeFile(folder + "/disc.bin", std::string(600 * 2352, '\x11'));
+    writeFile(folder + "/disc.cue", "FILE \"disc.bin\" BINARY\n"
+                                    "  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n"
+                                    "  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n"
+                                    "  TRACK 03 AUDIO\n    INDEX 01 00:06:00\n");
+    return "image:" + folder + "/disc.cue";
+}
+} // namespace
+
+TEST_F(Cli, CddbTitlesOfADataFirstDiscLandOnTheirTracks)
+{
+    if (!haveTool("/usr/bin/metaflac"))
+        GTEST_SKIP() << "metaflac is not installed";
+    FakeCddbServer server({"Data Track", "First Song", "Second Song"});
+    ProcessResult result = tonvane({"rip", "--drive", dataFirstImage(m_dir.path() + "/image"), "--lookup", "--metadata", "cddb", "--server",
+                                    "127.0.0.1:" + std::to_string(server.port()), "--format", "flac", "--out", out("")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_TRUE(fileExists(out("01 - First Song.flac"))) << result.out;
+    ProcessResult tags = runProcess("/usr/bin/metaflac", {"--export-tags-to=-", out("02 - Second Song.flac")});
+    EXPECT_NE(tags.out.find("TITLE=Second Song"), std::string::npos) << tags.out;
+    EXPECT_NE(tags.out.find("TRACKNUMBER=3"), std::string::npos) << "the disc's own number: " << tags.out;
+}
+
+TEST_F(Cli, LookupRunsOnAFreshSetupButNeverForTheDemoDisc)
+{
+    FakeCddbServer server({"Data Track", "First Song", "Second Song"});
+    std::string where = "127.0.0.1:" + std::to_string(server.port());
+    std::string image = dataFirstImage(m_dir.path() + "/image");
+    ProcessResult fresh = tonvane({"info", "--drive", image, "--metadata", "cddb", "--server", where});
+    EXPECT_EQ(fresh.exitCode, 0) << fresh.err;
+    EXPECT_EQ(server.lookups(), 1) << "no stored \"Auto\" yet: the command line looks up all the same";
+    EXPECT_NE(fresh.out.find("First Song"), std::string::npos) << fresh.out;
+
+    ProcessResult demo = tonvane({"info", "--drive", "demo:", "--metadata", "cddb", "--server", where});
+    EXPECT_EQ(demo.exitCode, 0) << demo.err;
+    EXPECT_EQ(server.lookups(), 1) << "no database knows the demo disc";
+
+    ScopedEnv config("XDG_CONFIG_HOME", m_config.path().c_str());
+    ASSERT_TRUE(settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0));
+    ProcessResult off = tonvane({"info", "--drive", image, "--metadata", "cddb", "--server", where});
+    EXPECT_EQ(off.exitCode, 0) << off.err;
+    EXPECT_EQ(server.lookups(), 1) << "\"Auto\" stored as 0 turns the lookup off";
+}
+
+TEST_F(Cli, ConnectionCutInsideAnEntryIsAFailedLookupNotNoMatch)
+{
+    FakeCddbServer server({"Opening", "Second", "Third", "Finale"}, true);
+    ProcessResult result = tonvane({"rip", "--drive", "demo:", "--lookup", "--metadata", "cddb", "--server",
+                                    "127.0.0.1:" + std::to_string(server.port()), "--format", "wav", "--tracks", "1",
+                                    "--out", out("")});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err.find("match for this disc"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("CDDB lookup failed: the connection ended in the middle of an entry"), std::string::npos)
+        << result.err;
+    EXPECT_TRUE(fileExists(out("Track 1.Wav"))) << "the titles stay as they were";
+}
+
+namespace {
+constexpr char kPngHeader[] = "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x02\0\0\0\x03\x08\x06\0\0\0";
+// A PNG signature and header chunk, then made-up bytes: only the magic bytes are checked.
+const std::string kCoverPng = std::string(kPngHeader, sizeof kPngHeader - 1) + std::string(200, '\x5a');
+const char kMultiDiscRelease[] = "50000003-0003-4005-8003-abc00000138b";
+
+std::string recordedMusicBrainz(const std::string& name, const std::string& discId)
+{
+    std::string json = readFile(std::string(TONVANE_SOURCE_DIR) + "/tests/net/musicbrainz/" + name + ".json");
+    for (size_t at = json.find("@DISCID@"); at != std::string::npos; at = json.find("@DISCID@", at))
+        json.replace(at, 8, discId);
+    return json;
+}
+} // namespace
+
+TEST_F(Cli, MusicBrainzMatchGivesTagsCoverAndComesFirstInTheList)
+{
+    // Three audio tracks, the second medium of a two-disc release at MusicBrainz.
+    std::filesystem::create_directories(m_dir.path() + "/image");
+    writeFile(m_dir.path() + "/image/disc.bin", std::string(900 * 2352, '\x22'));
+    writeFile(m_dir.path() + "/image/disc.cue", "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                                "  TRACK 02 AUDIO\n    INDEX 01 00:04:00\n"
+                                                "  TRACK 03 AUDIO\n    INDEX 01 00:08:00\n");
+    std::string image = "image:" + m_dir.path() + "/image/disc.cue";
+    ProcessResult identity = tonvane({"info", "--drive", image, "--no-lookup"});
+    size_t at = identity.out.find("MusicBrainz disc ID: ");
+    ASSERT_NE(at, std::string::npos) << identity.out;
+    std::string discId = identity.out.substr(at + 21, 28);
+
+    // The web service and the cover archive in one local server: each request's path picks its reply.
+    auto answer = [](const std::string& status, const std::string& headers, const std::string& body) {
+        return "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " + std::to_string(body.size()) +
+               "\r\nConnection: close\r\n\r\n" + body;
+    };
+    std::map<std::string, std::string> replies = {
+        {"/ws/2/discid/" + discId + "?inc=artist-credits+recordings+isrcs&fmt=json",
+         answer("200 OK", "Content-Type: application/json\r\n", recordedMusicBrainz("multi-disc", discId))},
+        {std::string("/release/") + kMultiDiscRelease + "/front-500",
+         answer("307 Temporary Redirect", "Location: /images/front.png\r\n", "")},
+        {"/images/front.png", answer("200 OK", "Content-Type: image/png\r\n", kCoverPng)},
+    };
+    LocalServer web(
+        [&replies, &answer](ServerPeer& peer) {
+            std::optional<std::string> head = peer.readRequestHead();
+            if (!head)
+                return;
+            size_t start = head->find(' ') + 1;
+            auto found = replies.find(head->substr(start, head->find(' ', start) - start));
+            peer.send(found != replies.end() ? found->second : answer("404 Not Found", "", ""));
+            peer.waitForClientClose(3000);
+        },
+        100);
+    std::string webUrl = "http://127.0.0.1:" + std::to_string(web.port());
+    FakeCddbServer cddb({"One", "Two", "Three"});
+    std::vector<std::string> sources = {"--musicbrainz-server", webUrl, "--coverart-server", webUrl + "/",
+                                        "--server", "127.0.0.1:" + std::to_string(cddb.port()), "--lookup"};
+
+    std::vector<std::string> info = {"info", "--drive", image};
+    info.insert(info.end(), sources.begin(), sources.end());
+    ProcessResult listed = tonvane(info);
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_NE(listed.out.find("Matches: 2\n  0: MusicBrainz  Ana Ruiz & Бо Ли - Two Discs (1999-03, CD, disc 2/2)\n"
+                              "  1: CDDB         Demo Artist / Demo Album (2024)\n"),
+              std::string::npos)
+        << listed.out;
+
+    for (const char* format : {"flac", "ogg", "mp3"}) {
+        std::vector<std::string> rip = {"rip", "--drive", image, "--format", format, "--tracks", "2", "--out", out("")};
+        rip.insert(rip.end(), sources.begin(), sources.end());
+        ProcessResult result = tonvane(rip);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_TRUE(readFile(out("cover.png")) == kCoverPng) << "the cover is saved beside the tracks";
+        std::string file = out(std::string("02 - Disc Two Two.") + format);
+        ASSERT_TRUE(fileExists(file)) << result.out << result.err;
+        if (std::string(format) == "flac" && haveTool("/usr/bin/metaflac")) {
+            ProcessResult picture = runProcess("/usr/bin/metaflac", {"--export-picture-to=" + out("f.png"), file});
+            EXPECT_EQ(picture.exitCode, 0) << picture.err;
+            EXPECT_TRUE(readFile(out("f.png")) == kCoverPng);
+            ProcessResult tags = runProcess("/usr/bin/metaflac", {"--export-tags-to=-", file});
+            EXPECT_NE(tags.out.find("DISCNUMBER=2\nDISCTOTAL=2\n"), std::string::npos) << tags.out;
+        }
+        if (std::string(format) == "ogg" && haveTool("/usr/bin/vorbiscomment")) {
+            ProcessResult comments = runProcess("/usr/bin/vorbiscomment", {"-l", file});
+            EXPECT_NE(comments.out.find("TITLE=Disc Two Two\n"), std::string::npos) << comments.out;
+            // The picture comment as vorbiscomment lists it: base64 of a FLAC picture block
+            // (type, MIME, description, 4 sizes, data), taken apart by python3's standard library.
+            size_t at = comments.out.find("METADATA_BLOCK_PICTURE=");
+            ASSERT_NE(at, std::string::npos);
+            std::string encoded = comments.out.substr(at + 23, comments.out.find('\n', at) - at - 23);
+            ProcessResult image = runProcess(
+                "/usr/bin/python3",
+                {"-c", "import base64, struct, sys\nb = base64.b64decode(sys.argv[1])\n"
+                       "kind, n = struct.unpack('>II', b[:8]); mime = b[8:8 + n].decode(); at = 8 + n\n"
+                       "at += 4 + struct.unpack('>I', b[at:at + 4])[0] + 16\n"
+                       "size = struct.unpack('>I', b[at:at + 4])[0]\n"
+                       "print(kind, mime, b[at + 4:at + 4 + size] == open(sys.argv[2], 'rb').read())",
+                 encoded, out("cover.png")});
+            EXPECT_EQ(image.out, "3 image/png True\n") << image.err;
+        }
+        if (std::string(format) == "mp3" && haveTool("/usr/bin/python3")) {
+            ProcessResult id3 = runProcess(
+                "/usr/bin/python3",
+                {"-c", "import sys\ntry:\n from mutagen.id3 import ID3\nexcept ImportError:\n print('skip'); sys.exit(0)\n"
+                       "t = ID3(sys.argv[1]); a = t.getall('APIC')[0]\n"
+                       "print(t['TPOS'].text[0], t['TRCK'].text[0], a.mime, a.data == open(sys.argv[2], 'rb').read())",
+                 file, out("cover.png")});
+            if (id3.out.rfind("skip", 0) != 0) {
+                EXPECT_EQ(id3.out, "2/2 2/3 image/png True\n") << id3.err;
+            }
+        }
+    }
+
+    // --match 1 takes the CDDB entry instead, and no cover.
+    std::vector<std::string> rip = {"rip", "--drive", image, "--format", "wav", "--tracks", "1", "--match", "1",
+                                    "--out", out("cddb")};
+    rip.insert(rip.end(), sources.begin(), sources.end());
+    ProcessResult cddbRip = tonvane(rip);
+    ASSERT_EQ(cddbRip.exitCode, 0) << cddbRip.err;
+    EXPECT_TRUE(fileExists(out("cddb/01 - One.Wav"))) << cddbRip.err;
+    EXPECT_FALSE(fileExists(out("cddb/cover.png")));
 }

@@ -8,7 +8,8 @@ TEST(CommandLine, RipOptionsAreParsed)
 {
     auto parsed = parseCommandLine({"rip", "--drive", "demo:", "--format", "flac", "--quality", "3", "--tracks",
                                     "1,3-5", "--out", "/tmp/x", "--no-lookup", "--server", "h:1", "--match", "2",
-                                    "--jobs", "4"});
+                                    "--jobs", "4", "--cddb-user", "ana@example.org", "--metadata", "musicbrainz",
+                                    "--musicbrainz-server", "http://127.0.0.1:5000/", "--no-cover"});
     ASSERT_TRUE(parsed.options) << parsed.error;
     const Options& o = *parsed.options;
     EXPECT_EQ(o.command, Command::Rip);
@@ -21,6 +22,11 @@ TEST(CommandLine, RipOptionsAreParsed)
     EXPECT_EQ(o.server, "h:1");
     EXPECT_EQ(o.match, 2);
     EXPECT_EQ(o.jobs, 4);
+    EXPECT_EQ(o.cddbUser, "ana@example.org");
+    EXPECT_EQ(o.metadata, MetadataSources::MusicBrainz);
+    EXPECT_EQ(o.musicBrainzServer, "http://127.0.0.1:5000");
+    EXPECT_EQ(o.coverArtServer, "https://coverartarchive.org");
+    EXPECT_FALSE(o.cover);
 }
 
 TEST(CommandLine, BadUsageNamesTheProblem)
@@ -37,6 +43,10 @@ TEST(CommandLine, BadUsageNamesTheProblem)
         {{"rip", "--drive"}, "--drive"},
         {{"info", "--format", "flac"}, "--format"},
         {{"rip", "--match", "-1"}, "--match"},
+        {{"info", "--metadata", "discogs"}, "discogs"},
+        {{"info", "--cddb-user", "nobody"}, "name@host"},
+        {{"info", "--musicbrainz-server", "ftp://x"}, "ftp://x"},
+        {{"info", "--no-cover"}, "--no-cover"},
     };
     for (const Case& c : cases) {
         auto parsed = parseCommandLine(c.arguments);
@@ -67,7 +77,8 @@ TEST(CommandLine, HelpListsEveryOptionWithItsDefault)
 {
     std::string help = usageText();
     for (const char* option : {"--drive", "--format", "--quality", "--tracks", "--out", "--lookup", "--no-lookup",
-                               "--server", "--match", "--jobs", "drives", "info", "rip"})
+                               "--server", "--match", "--jobs", "--cddb-user", "--metadata", "--musicbrainz-server",
+                               "--coverart-server", "--no-cover", "drives", "info", "rip"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_NE(help.find("gnudb.gnudb.org:8880"), std::string::npos);
     EXPECT_NE(help.find("default"), std::string::npos);
@@ -84,7 +95,8 @@ TEST(CommandLine, ManPageListsEveryOptionOfTheHelp)
     std::string text = page.str();
     ASSERT_FALSE(text.empty());
     for (const char* option : {"drive", "format", "quality", "tracks", "out", "lookup", "no\\-lookup", "server",
-                               "match", "jobs", "help", "version"})
+                               "match", "jobs", "help", "version", "cddb\\-user", "metadata", "musicbrainz\\-server",
+                               "coverart\\-server", "no\\-cover"})
         EXPECT_NE(text.find(std::string("\\-\\-") + option), std::string::npos) << option;
     for (const char* exitCode : {".B 0", ".B 1", ".B 2", ".B 3", ".B 130"})
         EXPECT_NE(text.find(exitCode), std::string::npos) << exitCode;

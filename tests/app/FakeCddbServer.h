@@ -16,7 +16,9 @@ namespace tonvane::test {
 
 class FakeCddbServer {
 public:
-    explicit FakeCddbServer(std::vector<std::string> titles) : m_titles(std::move(titles))
+    // hangUpInEntry: the connection ends in the middle of the entry, after its second line.
+    explicit FakeCddbServer(std::vector<std::string> titles, bool hangUpInEntry = false)
+        : m_titles(std::move(titles)), m_hangUpInEntry(hangUpInEntry)
     {
         m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
@@ -86,6 +88,10 @@ private:
                                         "\r\nDTITLE=Demo Artist / Demo Album\r\nDYEAR=2024\r\nDGENRE=Rock\r\n";
                     for (size_t i = 0; i < m_titles.size(); ++i)
                         entry += "TTITLE" + std::to_string(i) + "=" + m_titles[i] + "\r\n";
+                    if (m_hangUpInEntry) {
+                        say(client, entry.substr(0, entry.find("DTITLE")));
+                        return;
+                    }
                     say(client, entry + ".\r\n");
                 } else if (line == "quit") {
                     say(client, "230 Goodbye\r\n");
@@ -98,6 +104,7 @@ private:
     }
 
     std::vector<std::string> m_titles;
+    bool m_hangUpInEntry = false;
     int m_listener = -1;
     int m_port = 0;
     std::string m_discId = "00000000";

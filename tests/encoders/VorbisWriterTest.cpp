@@ -8,6 +8,10 @@
 
 #include <cmath>
 #include <cstring>
+#include <atomic>
+#include <latch>
+#include <set>
+#include <thread>
 
 namespace tonvane::test {
 namespace {
@@ -148,6 +152,37 @@ TEST_F(VorbisWriterTest, AudioStartsOnAFreshPageAfterTheHeaders)
     EXPECT_GT(granules[2], 0);
     EXPECT_EQ(granules.back(), int64_t(kFrames));
     EXPECT_TRUE(lastHasEos);
+}
+
+TEST_F(VorbisWriterTest, StreamsOpenedTogetherHaveTheirOwnSerials)
+{
+    // Lanes open their writers at the same moment; each stream needs its own serial.
+    constexpr int kLanes = 6;
+    std::vector<std::unique_ptr<FormatWriter>> writers;
+    for (int i = 0; i < kLanes; ++i)
+        writers.push_back(makeWriter(OutputKind::Vorbis));
+    std::latch start(kLanes);
+    std::vector<std::thread> lanes;
+    std::atomic<int> opened{0};
+    for (int i = 0; i < kLanes; ++i) {
+        lanes.emplace_back([&, i] {
+            start.arrive_and_wait();
+            opened += writers[i]->open(widePath(m_dir.file("lane" + std::to_string(i) + ".ogg")), 6, sampleTags(), 0);
+        });
+    }
+    for (std::thread& lane : lanes)
+        lane.join();
+    ASSERT_EQ(opened.load(), kLanes);
+    std::set<uint32_t> serials;
+    for (int i = 0; i < kLanes; ++i) {
+        ASSERT_TRUE(writers[i]->finish());
+        const std::string bytes = readFile(m_dir.file("lane" + std::to_string(i) + ".ogg"));
+        ASSERT_GE(bytes.size(), 27u);
+        uint32_t serial = 0;
+        std::memcpy(&serial, bytes.data() + 14, 4); // page header: bytes 14-17, little-endian
+        serials.insert(serial);
+    }
+    EXPECT_EQ(serials.size(), size_t(kLanes));
 }
 
 } // namespace

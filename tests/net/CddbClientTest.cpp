@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -544,4 +545,92 @@ TEST(CddbProtocol, EntryTextIsLimitedTo4MiB)
     EXPECT_LE(sent * line.size(), CddbProtocol::kMaxEntryTextBytes + 2 * line.size());
     EXPECT_EQ(sink.lastSent, "quit\r\n");
     EXPECT_EQ(std::count(sink.events.begin(), sink.events.end(), 6), 0);
+}
+
+TEST(CddbClient, TitlesCountEveryDiscTrackDataTracksIncluded)
+{
+    // TTITLEn is the n-th track of the disc from its first; the track list holds audio only.
+    CddbMatch match;
+    match.lines = {"misc 0c012a02 x", "DTITLE=A / B", "TTITLE0=Data", "TTITLE1=One", "TTITLE2=Two",
+                   "TTITLE3=Middle data", "TTITLE4=Four", "TTITLE5=Trailing data"};
+    struct Case {
+        const char* layout;
+        int32_t firstTrack;
+        std::vector<int32_t> audioNumbers;
+        std::vector<std::u16string> titles;
+    } cases[] = {
+        {"data first", 1, {2, 3}, {u"One", u"Two"}},
+        {"data in the middle and at the end", 1, {1, 2, 3, 5}, {u"Data", u"One", u"Two", u"Four"}},
+        {"disc numbered from 3", 3, {4, 5}, {u"One", u"Two"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<TrackEntry> tracks(c.audioNumbers.size());
+        for (size_t i = 0; i < tracks.size(); ++i)
+            tracks[i].trackNumber = c.audioNumbers[i];
+        applyCddbMatch({match}, 0, 6, tracks, c.firstTrack);
+        for (size_t i = 0; i < tracks.size(); ++i) {
+            EXPECT_EQ(text(tracks[i].title), c.titles[i]) << c.layout << ", track " << c.audioNumbers[i];
+            EXPECT_EQ(tracks[i].tags.trackNumber.toUtf8(), std::to_string(c.audioNumbers[i])) << c.layout;
+        }
+    }
+}
+
+TEST(CddbClient, HelloCarriesTheUsersAddressWhenOneIsGiven)
+{
+    EXPECT_EQ(cddbHelloCommand(""), std::string(kHello) + "\r\n");
+    EXPECT_EQ(cddbHelloCommand("ana@example.org"), "cddb hello ana example.org Tonvane v0.2\r\n");
+    for (const char* unusable : {"ana", "@example.org", "ana@", "an a@example.org", "ana@ex@ample", "ana@host\r\nquit"})
+        EXPECT_EQ(cddbHelloCommand(unusable), std::string(kHello) + "\r\n") << unusable;
+
+    // The stored "User" reaches the server when no user is given for the lookup.
+    TempDir config;
+    ScopedEnv env("XDG_CONFIG_HOME", config.path().c_str());
+    ASSERT_TRUE(settings::writeString(product::kProductKey, settings::kFreeDbKey, settings::kValueUser, u"bo@host.example"));
+    CddbServerScript script;
+    script.queryReply = "202 No match found\r\n";
+    for (const std::string& user : {std::string(), std::string("cli@given.example")}) {
+        LocalServer server(script);
+        EventLog log;
+        CddbClientOptions options = optionsFor(server);
+        options.user = user;
+        CddbClient client(log, options);
+        ASSERT_TRUE(client.lookup(exampleToc(), "127.0.0.1"));
+        ASSERT_EQ(log.waitForEnd().back(), 3);
+        client.close();
+        EXPECT_EQ(client.unfinishedReason(), "") << "202 is an answer: no match";
+        ASSERT_FALSE(server.receivedLines().empty());
+        EXPECT_EQ(server.receivedLines()[0], user.empty() ? "cddb hello bo host.example Tonvane v0.2"
+                                                          : "cddb hello cli given.example Tonvane v0.2");
+    }
+}
+
+TEST(CddbClient, SessionsThatEndEarlySayWhy)
+{
+    struct Case {
+        const char* what;
+        CddbServerScript script;
+        const char* reason;
+    };
+    CddbServerScript cutEntry;
+    cutEntry.queryReply = "200 rock 0c012a02 The Artist / The Album\r\n";
+    cutEntry.reads["cddb read rock 0c012a02"] =
+        "210 rock 0c012a02 CD database entry follows\r\n# xmcd\r\nDTITLE=The Artist / The Album\r\nTTITLE0=Op";
+    CddbServerScript cutList;
+    cutList.queryReply = "211 close matches found\r\nrock 0c012a02 One\r\n";
+    cutList.closeAfterQueryReply = true;
+    CddbServerScript refused;
+    refused.queryReply = "403 Database entry is corrupt\r\n";
+    std::vector<Case> cases = {{"entry cut", cutEntry, "the connection ended in the middle of an entry"},
+                               {"match list cut", cutList, "the list of matches was cut short"},
+                               {"query refused", refused, "the server refused the query"}};
+    for (const Case& c : cases) {
+        LocalServer server(c.script);
+        EventLog log;
+        CddbClient client(log, optionsFor(server));
+        ASSERT_TRUE(client.lookup(exampleToc(), "127.0.0.1"));
+        std::vector<int> events = log.waitForEnd();
+        client.close();
+        EXPECT_EQ(std::count(events.begin(), events.end(), 6), 0) << c.what;
+        EXPECT_EQ(client.unfinishedReason(), c.reason) << c.what;
+    }
 }

@@ -127,6 +127,12 @@ bool ServerPeer::waitForClientClose(int timeoutMs)
     }
 }
 
+void ServerPeer::resetOnClose()
+{
+    linger abort{1, 0};
+    ::setsockopt(m_socket, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+}
+
 bool ServerPeer::pause(int milliseconds)
 {
     pollfd stop = {m_stopFd, POLLIN, 0};

@@ -28,6 +28,8 @@ public:
     bool waitForClientClose(int timeoutMs = kPeerWaitMs);
     // Sleeps, but wakes early when the server is stopped. False when stopped.
     bool pause(int milliseconds);
+    // The coming close becomes a reset (RST), as a crashed or cut-off server's would.
+    void resetOnClose();
     // Every line read so far on this connection.
     const std::vector<std::string>& lines() const { return m_lines; }
 

@@ -17,7 +17,7 @@ using namespace tonvane;
 using namespace tonvane::test;
 using namespace std::chrono_literals;
 
-TEST(VersionFile, EachNumberIsTestedOnItsOwn)
+TEST(VersionFile, VersionsCompareAsTuples)
 {
     const char* running = "0.2.7";
     EXPECT_TRUE(isNewerVersion("0.2.8", running));
@@ -25,8 +25,10 @@ TEST(VersionFile, EachNumberIsTestedOnItsOwn)
     EXPECT_TRUE(isNewerVersion("1.0.0", running));
     EXPECT_FALSE(isNewerVersion("0.2.7", running));
     EXPECT_TRUE(isNewerVersion("0.2.10", running));
-    EXPECT_TRUE(isNewerVersion("0.1.9", running));
+    EXPECT_FALSE(isNewerVersion("0.1.9", running)) << "an older release is no upgrade";
+    EXPECT_FALSE(isNewerVersion("0.1.99", running));
     EXPECT_FALSE(isNewerVersion("0.2.6", running));
+    EXPECT_TRUE(isNewerVersion("0.3.0", "0.2.99"));
     EXPECT_TRUE(isNewerVersion("1", running)) << "major decides before the missing parts are reached";
     EXPECT_FALSE(isNewerVersion("0.2", running));
     EXPECT_FALSE(isNewerVersion("0.x.9", running));
@@ -234,6 +236,16 @@ protected:
         return "# Tonvane releases\nWin32 0.3.0 http://127.0.0.1/files/setup.exe\n"
                "Linux 0.3.0 http://127.0.0.1/files/tonvane-setup.sh\n";
     }
+    // The version file and its signature, as the update server publishes them.
+    std::map<std::string, std::string> signedVersion(const std::string& body) const
+    {
+        return {{"/version/tonvane.txt", body}, {"/version/tonvane.txt.sig", m_keys.sign(body)}};
+    }
+    std::map<std::string, std::string> withSignedVersion(std::map<std::string, std::string> files) const
+    {
+        files.merge(signedVersion(versionFile()));
+        return files;
+    }
 
     TempDir m_dir;
     TempDir m_config;
@@ -259,10 +271,9 @@ bool waitForFile(const std::string& path)
 
 TEST_F(UpdateCheck, SignedInstallerIsMadeExecutableAndStarted)
 {
-    LocalServer server(updateServer({{"/version/tonvane.txt", versionFile()},
-                                     {"/files/tonvane-setup.sh", script()},
-                                     {"/files/tonvane-setup.sh.sig", m_keys.sign(script())}}),
-                       3);
+    LocalServer server(updateServer(withSignedVersion(
+                           {{"/files/tonvane-setup.sh", script()}, {"/files/tonvane-setup.sh.sig", m_keys.sign(script())}})),
+                       4);
     m_launcher.reallyStart = true;
     UpdateChecker checker(m_ui, optionsFor(server));
     checker.check();
@@ -302,20 +313,19 @@ TEST_F(UpdateCheck, BadOrMissingSignatureStartsNothingAndDeletesTheFile)
     KeyPair stranger;
     std::vector<std::pair<const char*, std::map<std::string, std::string>>> cases = {
         {"signed by another key",
-         {{"/version/tonvane.txt", versionFile()}, {"/files/tonvane-setup.sh", script()},
-          {"/files/tonvane-setup.sh.sig", stranger.sign(script())}}},
+         withSignedVersion({{"/files/tonvane-setup.sh", script()}, {"/files/tonvane-setup.sh.sig", stranger.sign(script())}})},
         {"signature of other bytes",
-         {{"/version/tonvane.txt", versionFile()}, {"/files/tonvane-setup.sh", script() + "rm -rf ~\n"},
-          {"/files/tonvane-setup.sh.sig", m_keys.sign(script())}}},
-        {"no signature", {{"/version/tonvane.txt", versionFile()}, {"/files/tonvane-setup.sh", script()}}},
+         withSignedVersion({{"/files/tonvane-setup.sh", script() + "rm -rf ~\n"},
+                            {"/files/tonvane-setup.sh.sig", m_keys.sign(script())}})},
+        {"no signature", withSignedVersion({{"/files/tonvane-setup.sh", script()}})},
         {"truncated signature",
-         {{"/version/tonvane.txt", versionFile()}, {"/files/tonvane-setup.sh", script()},
-          {"/files/tonvane-setup.sh.sig", m_keys.sign(script()).substr(0, 63)}}},
+         withSignedVersion({{"/files/tonvane-setup.sh", script()},
+                            {"/files/tonvane-setup.sh.sig", m_keys.sign(script()).substr(0, 63)}})},
     };
     for (const auto& [what, files] : cases) {
         FakeUi ui;
         FakeLauncher launcher;
-        LocalServer server(updateServer(files), 3);
+        LocalServer server(updateServer(files), 4);
         UpdateCheckerOptions options = optionsFor(server);
         options.launcher = &launcher;
         UpdateChecker checker(ui, options);
@@ -332,14 +342,22 @@ TEST_F(UpdateCheck, BadOrMissingSignatureStartsNothingAndDeletesTheFile)
 
 TEST_F(UpdateCheck, NoUpdateCases)
 {
+    KeyPair stranger;
+    std::string older = "Linux 0.1.9 http://127.0.0.1/files/x\n";
     std::vector<std::pair<const char*, std::map<std::string, std::string>>> cases = {
-        {"same version", {{"/version/tonvane.txt", "Linux 0.2.7 http://127.0.0.1/files/x\n"}}},
-        {"only another platform", {{"/version/tonvane.txt", "Win32 0.3.0 http://127.0.0.1/files/x\n"}}},
+        {"same version", signedVersion("Linux 0.2.7 http://127.0.0.1/files/x\n")},
+        {"older version", signedVersion(older)},
+        {"only another platform", signedVersion("Win32 0.3.0 http://127.0.0.1/files/x\n")},
         {"no version file", {}},
+        {"unsigned version file", {{"/version/tonvane.txt", versionFile()}}},
+        {"version file signed by another key",
+         {{"/version/tonvane.txt", versionFile()}, {"/version/tonvane.txt.sig", stranger.sign(versionFile())}}},
+        {"signature of another version file",
+         {{"/version/tonvane.txt", versionFile()}, {"/version/tonvane.txt.sig", m_keys.sign(older)}}},
     };
     for (const auto& [what, files] : cases) {
         FakeUi ui;
-        LocalServer server(updateServer(files), 1);
+        LocalServer server(updateServer(files), 2);
         UpdateCheckerOptions options = optionsFor(server);
         UpdateChecker checker(ui, options);
         checker.check();
@@ -359,7 +377,7 @@ TEST_F(UpdateCheck, NoUpdateCases)
 
 TEST_F(UpdateCheck, CancelledDialogLeavesNothingBehind)
 {
-    LocalServer server(updateServer({{"/version/tonvane.txt", versionFile()}}), 1);
+    LocalServer server(updateServer(signedVersion(versionFile())), 2);
     m_ui.cancelDialog = true;
     UpdateChecker checker(m_ui, optionsFor(server));
     checker.check();
@@ -372,7 +390,7 @@ TEST_F(UpdateCheck, CancelledDialogLeavesNothingBehind)
 TEST_F(UpdateCheck, StartUpCleansAnAlreadyMissingFileAndRunsTheDelayedCheck)
 {
     ASSERT_TRUE(settings::writeUpdateFileValue(product::kProductKey, u"/nonexistent/tonvane-setup.sh"));
-    LocalServer server(updateServer({{"/version/tonvane.txt", "Linux 0.2.7 http://127.0.0.1/x\n"}}), 1);
+    LocalServer server(updateServer(signedVersion("Linux 0.2.7 http://127.0.0.1/x\n")), 2);
     UpdateCheckerOptions options = optionsFor(server);
     options.checkDelayMs = 50;
     UpdateChecker checker(m_ui, options);
@@ -414,4 +432,52 @@ TEST_F(UpdateCheck, DownloadWithoutUsableUrlFetchesNothing)
     download.wait();
     EXPECT_EQ(progress.ended, 0);
     EXPECT_FALSE(download.complete());
+}
+
+TEST_F(UpdateCheck, TheProductPageFollowsTheInterfaceLanguage)
+{
+    for (LanguageId language : {kSpanish, kEnglish}) {
+        setLanguage(language, nullptr);
+        FakeLauncher launcher;
+        UpdateCheckerOptions options;
+        options.host = "127.0.0.1";
+        options.port = unusedLocalPort();
+        options.launcher = &launcher;
+        options.checkDelayMs = 60000;
+        ASSERT_TRUE(settings::writeUpdateFileValue(product::kProductKey, u"/nonexistent/tonvane-setup.sh"));
+        UpdateChecker checker(m_ui, options);
+        checker.startUp();
+        checker.stop();
+        EXPECT_EQ(launcher.pages,
+                  (std::vector<std::u16string>{language == kSpanish ? product::kWebPageSpanish : product::kWebPage}));
+    }
+}
+
+TEST_F(UpdateCheck, DownloadLimitIsAnIdleTimeNotAWholeTime)
+{
+    // 12 bytes over about 1.2 s against a 500 ms limit: it keeps moving, so it completes.
+    LocalServer server(
+        [](ServerPeer& peer) {
+            if (!peer.readRequestHead())
+                return;
+            peer.send("HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\n");
+            for (int i = 0; i < 12; ++i) {
+                peer.pause(100);
+                peer.send("z");
+            }
+            peer.waitForClientClose(2000);
+        },
+        1);
+    struct Progress : DownloadProgress {
+        void onDownloadLength(uint64_t) override {}
+        void onDownloadProgress(uint64_t) override {}
+        void onDownloadEnded(bool) override {}
+    } progress;
+    HttpClientOptions options;
+    options.port = server.port();
+    UpdateDownload download("http://127.0.0.1/files/slow.run", m_cache.path(), options, 500);
+    ASSERT_TRUE(download.start(&progress));
+    download.wait();
+    EXPECT_TRUE(download.complete());
+    EXPECT_EQ(readFile(m_cache.path() + "/slow.run"), std::string(12, 'z'));
 }

@@ -1,0 +1,27 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace tonvane {
+
+struct WebFetchOptions {
+    std::string userAgent;
+    uint32_t timeoutMs = 30000; // [ms] the whole request, redirects included
+    uint64_t maxBodyBytes = 0; // [bytes] a longer body fails the fetch
+    int maxRedirects = 5;
+};
+
+struct WebResponse {
+    bool transferred = false; // a response arrived whole (any status)
+    long status = 0; // HTTP status of the last response
+    std::string body;
+    uint32_t retryAfterSeconds = 0; // Retry-After in seconds, 0 when absent or a date
+    bool tooLarge = false;
+    std::string error; // why transferred is false
+};
+
+// One GET over HTTP or HTTPS (libcurl: the system's CA store, redirects followed to http and
+// https only, no signals). Blocks the caller for at most the time-out.
+WebResponse fetchUrl(const std::string& url, const WebFetchOptions& options);
+
+} // namespace tonvane
