@@ -184,8 +184,11 @@ bool DisplayList::appendRoundedRectangle(double x, double y, double width, doubl
     return true;
 }
 
-bool DisplayList::appendObject(const DrawableObject& object, double low, double high)
+bool DisplayList::appendObject(const DrawableObject& object, const ObjectPlacement& at)
 {
+    double low = 0;
+    double high = 0;
+    object.verticalExtent(at, low, high);
     size_t size = object.serialisedSize();
     if (size > std::numeric_limits<uint32_t>::max())
         return false;
@@ -201,7 +204,7 @@ bool DisplayList::appendObject(const DrawableObject& object, double low, double 
     out.put(low);
     out.put(high);
     out.put(static_cast<uint32_t>(size));
-    object.serialise(out.at());
+    object.serialise(at, out.at());
     widenDirty(low, high);
     return true;
 }

@@ -13,6 +13,7 @@
 namespace tonvane {
 
 class DrawableObject;
+struct ObjectPlacement;
 class RenderBand;
 class Surface;
 
@@ -42,7 +43,7 @@ public:
     // highest and lowest y of the (rotated) shape; lineWidth < 0 records the filled shape.
     bool appendRoundedRectangle(double x, double y, double width, double height, double radius, double rotation,
                                 double highest, double lowest, double lineWidth, const Paint& paint);
-    bool appendObject(const DrawableObject& object, double low, double high);
+    bool appendObject(const DrawableObject& object, const ObjectPlacement& at);
     bool appendTextRun(const TextRunDrawer* drawer, TextRun run, const char16_t* text, uint32_t length,
                        const Paint& paint);
     bool appendImage(const ImagePlacement& image);

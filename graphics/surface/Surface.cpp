@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace tonvane {
@@ -86,6 +87,7 @@ void Surface::resetPainter()
     m_origin = {};
     m_clip = bounds();
     m_list.reset(m_height);
+    m_listState = ListState::Recording;
 }
 
 void Surface::begin()
@@ -225,15 +227,11 @@ void Surface::drawImageScaled(double x0, double y0, double x1, double y1, const 
     m_list.appendImage(placement);
 }
 
-void Surface::drawObject(DrawableObject& object, double x, double y)
+void Surface::drawObject(const DrawableObject& object, double x, double y, double width, double height)
 {
-    if (!finite({x, y}))
+    if (!finite({x, y, width, height}) || width < 0 || height < 0)
         return;
-    object.setPosition(x + m_origin.dx, y + m_origin.dy);
-    double low = 0;
-    double high = 0;
-    object.verticalExtent(low, high);
-    m_list.appendObject(object, low, high);
+    m_list.appendObject(object, ObjectPlacement{x + m_origin.dx, y + m_origin.dy, width, height});
 }
 
 void Surface::drawTextRun(const TextRunDrawer* drawer, const TextRun& run, const char16_t* text, uint32_t length,
@@ -253,10 +251,28 @@ void Surface::drawTextRun(const TextRunDrawer* drawer, const TextRun& run, const
 
 void Surface::render(unsigned requestedBands)
 {
+    if (m_listState == ListState::Rendered)
+        return;
+    m_listState = ListState::Rendered;
     m_list.appendEnd();
     if (pixels() == nullptr)
         return;
     m_list.render(requestedBands);
+}
+
+bool Surface::copyRowsTopDown(int32_t pictureHeight, int32_t firstTopRow, int32_t rowCount, int32_t columns,
+                              uint32_t* out, size_t outRowWords) const
+{
+    if (out == nullptr || pixels() == nullptr || pictureHeight <= 0 || pictureHeight > m_height || firstTopRow < 0
+        || rowCount < 0 || rowCount > pictureHeight - firstTopRow || columns <= 0 || columns > m_width
+        || outRowWords < static_cast<size_t>(columns))
+        return false;
+    for (int32_t i = 0; i < rowCount; ++i) {
+        int32_t row = pictureHeight - 1 - (firstTopRow + i);
+        std::memcpy(out + static_cast<size_t>(i) * outRowWords, pixels() + static_cast<size_t>(row) * m_width,
+                    static_cast<size_t>(columns) * 4);
+    }
+    return true;
 }
 
 } // namespace tonvane

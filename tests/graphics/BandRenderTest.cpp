@@ -25,22 +25,17 @@ class PanelObject final : public DrawableObject {
 public:
     PanelObject(double width, double height, uint32_t colour) : m_width(width), m_height(height), m_colour(colour) {}
 
-    void setPosition(double x, double y) override
-    {
-        m_x = x;
-        m_y = y;
-    }
     size_t serialisedSize() const override { return 4 * sizeof(double) + sizeof(uint32_t); }
-    void serialise(uint8_t* out) const override
+    void serialise(const ObjectPlacement& at, uint8_t* out) const override
     {
-        double fields[4] = {m_x, m_y, m_width, m_height};
+        double fields[4] = {at.x, at.y, m_width, m_height};
         std::memcpy(out, fields, sizeof fields);
         std::memcpy(out + sizeof fields, &m_colour, sizeof m_colour);
     }
-    void verticalExtent(double& low, double& high) const override
+    void verticalExtent(const ObjectPlacement& at, double& low, double& high) const override
     {
-        low = m_y;
-        high = m_y + m_height;
+        low = at.y;
+        high = at.y + m_height;
     }
     void render(const BandContext& band, const uint8_t* data, size_t size) const override
     {
@@ -61,8 +56,6 @@ public:
     mutable std::vector<int> processors; // where each call ran
 
 private:
-    double m_x = 0;
-    double m_y = 0;
     double m_width;
     double m_height;
     uint32_t m_colour;

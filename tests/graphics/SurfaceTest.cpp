@@ -238,10 +238,9 @@ TEST(Painter, BadGeometryIsNotRecorded)
 // An object whose serialised form is one mebibyte of zeros; it draws nothing.
 class BulkyObject final : public DrawableObject {
 public:
-    void setPosition(double, double) override {}
     size_t serialisedSize() const override { return size_t{1} << 20; }
-    void serialise(uint8_t* out) const override { std::memset(out, 0, serialisedSize()); }
-    void verticalExtent(double& low, double& high) const override
+    void serialise(const ObjectPlacement&, uint8_t* out) const override { std::memset(out, 0, serialisedSize()); }
+    void verticalExtent(const ObjectPlacement&, double& low, double& high) const override
     {
         low = 0;
         high = 1;
