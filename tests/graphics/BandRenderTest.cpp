@@ -219,6 +219,8 @@ TEST(BandRender, RowsAreSplitEvenlyWithTheRestInTheLastBand)
 
     // Two bands requested of three.
     panel.calls.clear();
+    surface.begin();
+    surface.drawObject(panel, 0, 0);
     surface.render(2);
     std::sort(panel.calls.begin(), panel.calls.end());
     expected = {{0, 50}, {50, 100}};

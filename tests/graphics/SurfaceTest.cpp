@@ -273,3 +273,42 @@ TEST(Painter, CommandsBeyondTheListLimitAreDroppedWholeAndRenderStillEnds)
 
 } // namespace
 } // namespace tonvane
+
+namespace tonvane {
+namespace {
+
+TEST(Painter, SecondRenderWithoutBeginDoesNotCompositeAgain)
+{
+    Surface surface(1);
+    ASSERT_TRUE(surface.setSize(4, 4));
+    surface.begin();
+    surface.fillRectangle(0, 0, 4, 4, 0x80FF0000u);
+    surface.render();
+    uint32_t once = surface.pixel(1, 1);
+    surface.render();
+    EXPECT_EQ(surface.pixel(1, 1), once);
+    EXPECT_EQ(once, 0x7F7F0000u);
+}
+
+TEST(Painter, RowsAreCopiedTopDownFromTheLowerLeftPicture)
+{
+    Surface surface(1);
+    ASSERT_TRUE(surface.setSize(6, 5));
+    for (int32_t y = 0; y < 5; ++y)
+        for (int32_t x = 0; x < 6; ++x)
+            surface.pixels()[y * 6 + x] = static_cast<uint32_t>(y * 16 + x);
+    std::vector<uint32_t> out(3 * 4, 0xDEADu);
+    // A 4 x 3 picture in the lower-left corner: its top row is bitmap row 2.
+    ASSERT_TRUE(surface.copyRowsTopDown(3, 0, 3, 3, out.data(), 4));
+    EXPECT_EQ(out, (std::vector<uint32_t>{32, 33, 34, 0xDEAD, 16, 17, 18, 0xDEAD, 0, 1, 2, 0xDEAD}));
+    ASSERT_TRUE(surface.copyRowsTopDown(3, 2, 1, 2, out.data(), 4));
+    EXPECT_EQ(out[0], 0u);
+    EXPECT_EQ(out[1], 1u);
+    EXPECT_FALSE(surface.copyRowsTopDown(6, 0, 1, 3, out.data(), 4)); // taller than the bitmap
+    EXPECT_FALSE(surface.copyRowsTopDown(3, 2, 2, 3, out.data(), 4)); // rows past the picture
+    EXPECT_FALSE(surface.copyRowsTopDown(3, 0, 1, 7, out.data(), 8)); // wider than the bitmap
+    EXPECT_FALSE(surface.copyRowsTopDown(3, 0, 1, 4, out.data(), 3)); // rows overlap in out
+}
+
+} // namespace
+} // namespace tonvane
