@@ -48,10 +48,10 @@ struct IconImage {
 };
 
 // Cursor numbers of the cursor selection; any other number selects nothing.
-enum class CursorShape : int {
+enum class CursorKind : int {
     AppStarting = 0, Arrow, Cross, Hand, Help, IBeam, No, Wait, SizeAll, SizeNeSw, SizeNwSe, SizeWe, SizeNs,
 };
-constexpr int kCursorShapes = 13;
+constexpr int kCursorKinds = 13;
 
 // The window system below the toolkit. Calls that change windows are made on the user-interface
 // thread, except push, which repaints on worker threads may call at any time (one window's pushes
@@ -82,7 +82,7 @@ public:
     virtual void setCapture(WindowId window) = 0;
     virtual void releaseCapture() = 0;
     virtual WindowId capture() = 0;
-    virtual void setCursor(WindowId window, CursorShape shape) = 0;
+    virtual void setCursor(WindowId window, CursorKind shape) = 0;
     virtual ScreenPoint cursorPosition() = 0;
     // Key-table modifier bits held now.
     virtual uint32_t modifierState() = 0;
@@ -94,6 +94,9 @@ public:
 
     // -1 when events only arrive through nextEvent.
     virtual int eventFd() = 0;
+    // A second descriptor the loop also waits on: readable when events were read from the
+    // connection by another thread's call and wait in the backend's own queue. -1: none.
+    virtual int wakeFd() { return -1; }
     virtual bool nextEvent(Message& out) = 0;
     // Pending requests sent to the window system.
     virtual void flush() = 0;

@@ -222,7 +222,7 @@ WindowId HeadlessBackend::capture()
     return m_capture;
 }
 
-void HeadlessBackend::setCursor(WindowId window, CursorShape shape)
+void HeadlessBackend::setCursor(WindowId window, CursorKind shape)
 {
     std::lock_guard<std::mutex> hold(m_mutex);
     if (WindowRecord* record = find(window))

@@ -19,7 +19,7 @@ public:
         bool visible = false;
         bool iconic = false;
         bool destroyed = false;
-        CursorShape cursor = CursorShape::Arrow;
+        CursorKind cursor = CursorKind::Arrow;
         // The last pushed picture, top-down premultiplied BGRA words.
         std::vector<uint32_t> pixels;
         int32_t pushedWidth = 0;
@@ -68,7 +68,7 @@ public:
     void setCapture(WindowId window) override;
     void releaseCapture() override;
     WindowId capture() override;
-    void setCursor(WindowId window, CursorShape shape) override;
+    void setCursor(WindowId window, CursorKind shape) override;
     ScreenPoint cursorPosition() override;
     uint32_t modifierState() override;
     void beginMoveResize(WindowId window, int32_t hitCode, ScreenPoint at) override;

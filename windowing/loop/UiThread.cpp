@@ -90,8 +90,11 @@ bool UiThread::takeReady(Message& out)
 void UiThread::waitForEvents()
 {
     m_backend.flush();
-    pollfd fds[2] = {{m_posted.wakeFd(), POLLIN, 0}, {m_backend.eventFd(), POLLIN, 0}};
-    nfds_t count = fds[1].fd >= 0 ? 2 : 1;
+    pollfd fds[3];
+    nfds_t count = 0;
+    for (int fd : {m_posted.wakeFd(), m_backend.eventFd(), m_backend.wakeFd()})
+        if (fd >= 0)
+            fds[count++] = {fd, POLLIN, 0};
     poll(fds, count, -1); // EINTR: the caller looks again
 }
 

@@ -313,7 +313,7 @@ void LayeredWindow::onNcHitTest(const Message& message)
 {
     int32_t code = hitTest(message.x, flip(message.y));
     if (ht::isSizingBorder(code) && m_content.releaseCursor())
-        m_ui.backend().setCursor(m_id, CursorShape::Arrow);
+        m_ui.backend().setCursor(m_id, CursorKind::Arrow);
     m_result = code;
 }
 
@@ -537,9 +537,9 @@ int32_t LayeredWindow::hitTest(int32_t x, int32_t y)
 
 void LayeredWindow::setCursor(int cursorNumber)
 {
-    if (cursorNumber < 0 || cursorNumber >= kCursorShapes)
+    if (cursorNumber < 0 || cursorNumber >= kCursorKinds)
         return;
-    m_ui.backend().setCursor(m_id, static_cast<CursorShape>(cursorNumber));
+    m_ui.backend().setCursor(m_id, static_cast<CursorKind>(cursorNumber));
 }
 
 void LayeredWindow::toMouseTarget(MouseAction action, ScreenPoint point)
