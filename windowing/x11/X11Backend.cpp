@@ -111,6 +111,7 @@ struct X11Window {
     PushImage push;
     ScreenRect rect;
     bool mapped = false; // asked to be shown
+    bool viewable = false; // shown by the server (MapNotify seen)
     bool iconic = false;
     int32_t shapedRadius = -1; // corner radius the shape was cut for; -1: unshaped
     ScreenRect shapedSize;
@@ -930,7 +931,9 @@ private:
         }
         case ConfigureNotify: {
             X11Window* window = find(event.xconfigure.window);
-            if (window == nullptr)
+            // Before the window manager has placed and mapped the window its position means
+            // nothing yet.
+            if (window == nullptr || !window->viewable)
                 return false;
             // A reparenting window manager reports positions in its frame: ask for the root's.
             int x = 0;
@@ -960,6 +963,8 @@ private:
             }
             return false;
         case MapNotify:
+            if (X11Window* window = find(event.xmap.window); window != nullptr)
+                window->viewable = true;
             if (X11Window* window = find(event.xmap.window); window != nullptr && window->iconic) {
                 // Restored from the taskbar by the window manager.
                 window->iconic = false;
@@ -968,6 +973,8 @@ private:
             }
             return false;
         case UnmapNotify:
+            if (X11Window* window = find(event.xunmap.window); window != nullptr)
+                window->viewable = false;
             if (X11Window* window = find(event.xunmap.window); window != nullptr && window->mapped) {
                 std::vector<long> state = cardinalsOfType(window->window, atom("WM_STATE"));
                 if (!state.empty() && state[0] == kIconicState && !window->iconic) {
