@@ -3,6 +3,7 @@
 #include "core/foundation/Clock.h"
 #include "graphics/displaylist/DrawableObject.h"
 #include "graphics/raster/ShapeOutline.h"
+#include "graphics/render/RenderPool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -46,7 +47,9 @@ double reduceAngle(double radians)
     return std::fmod(radians, 2 * std::numbers::pi);
 }
 
-Surface::Surface(unsigned bandCount) : m_list(*this, bandCount == 0 ? processorCount() : bandCount) {}
+Surface::Surface(unsigned bandCount) : Surface(bandCount, RenderPool::shared()) {}
+
+Surface::Surface(unsigned bandCount, RenderPool& pool) : m_list(*this, bandCount, pool) {}
 
 bool Surface::setSize(int32_t width, int32_t height)
 {

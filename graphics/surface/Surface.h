@@ -15,6 +15,7 @@ namespace tonvane {
 
 class DrawableObject;
 class Font;
+class RenderPool;
 
 struct Origin {
     double dx = 0;
@@ -28,8 +29,9 @@ class Surface {
 public:
     static constexpr int32_t kMaxDimension = 16384; // [pixels] per side
 
-    // bandCount 0: one band per processor.
+    // bandCount 0: one band per worker of the pool (the process's shared pool unless given).
     explicit Surface(unsigned bandCount = 0);
+    Surface(unsigned bandCount, RenderPool& pool);
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
 
@@ -110,7 +112,7 @@ private:
     IntRect m_clip;
     Origin m_origin;
     ListState m_listState = ListState::Recording;
-    DisplayList m_list; // destroyed first: its workers stop before the pixels go
+    DisplayList m_list;
 };
 
 // Radii and line widths are used to a thousandth of a pixel, rounded towards zero.
