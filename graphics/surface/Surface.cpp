@@ -49,7 +49,10 @@ double reduceAngle(double radians)
 
 Surface::Surface(unsigned bandCount) : Surface(bandCount, RenderPool::shared()) {}
 
-Surface::Surface(unsigned bandCount, RenderPool& pool) : m_list(*this, bandCount, pool) {}
+Surface::Surface(unsigned bandCount, RenderPool& pool, PixelAllocator& allocator)
+    : m_memory(allocator), m_list(*this, bandCount, pool)
+{
+}
 
 bool Surface::setSize(int32_t width, int32_t height)
 {
@@ -61,7 +64,7 @@ bool Surface::setSize(int32_t width, int32_t height)
     int32_t newHeight = std::max(height, m_height);
     if (newWidth != m_width || newHeight != m_height) {
         size_t bytes = static_cast<size_t>(newWidth) * static_cast<size_t>(newHeight) * 4;
-        PixelMemory grown;
+        PixelMemory grown(m_memory.allocator());
         if (!grown.allocate(bytes))
             return false;
         if (newWidth != m_width) {

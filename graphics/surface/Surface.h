@@ -31,7 +31,7 @@ public:
 
     // bandCount 0: one band per worker of the pool (the process's shared pool unless given).
     explicit Surface(unsigned bandCount = 0);
-    Surface(unsigned bandCount, RenderPool& pool);
+    Surface(unsigned bandCount, RenderPool& pool, PixelAllocator& allocator = PixelAllocator::lockedMemory());
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
 

@@ -2,6 +2,7 @@
 #include "graphics/displaylist/DisplayList.h"
 #include "graphics/displaylist/DrawableObject.h"
 #include "graphics/displaylist/GrowableBuffer.h"
+#include "graphics/render/RenderPool.h"
 #include "graphics/surface/Surface.h"
 
 #include <gtest/gtest.h>
@@ -308,6 +309,52 @@ TEST(Painter, RowsAreCopiedTopDownFromTheLowerLeftPicture)
     EXPECT_FALSE(surface.copyRowsTopDown(3, 2, 2, 3, out.data(), 4)); // rows past the picture
     EXPECT_FALSE(surface.copyRowsTopDown(3, 0, 1, 7, out.data(), 8)); // wider than the bitmap
     EXPECT_FALSE(surface.copyRowsTopDown(3, 0, 1, 4, out.data(), 3)); // rows overlap in out
+}
+
+} // namespace
+} // namespace tonvane
+
+namespace tonvane {
+namespace {
+
+// Hands out heap memory and keeps count, as a shared-memory allocator of a window backend would.
+class CountingAllocator final : public PixelAllocator {
+public:
+    void* allocate(size_t bytes, bool& locked) override
+    {
+        locked = false;
+        ++allocations;
+        live += bytes;
+        return std::calloc(bytes, 1);
+    }
+    void release(void* memory, size_t bytes, bool) override
+    {
+        ++releases;
+        live -= bytes;
+        std::free(memory);
+    }
+    int allocations = 0;
+    int releases = 0;
+    size_t live = 0;
+};
+
+TEST(Painter, PixelsComeFromTheSurfacesAllocator)
+{
+    CountingAllocator allocator;
+    {
+        Surface surface(1, RenderPool::shared(), allocator);
+        ASSERT_TRUE(surface.setSize(8, 8));
+        ASSERT_TRUE(surface.setSize(16, 8)); // grows: the old memory goes back
+        EXPECT_EQ(allocator.allocations, 2);
+        EXPECT_EQ(allocator.releases, 1);
+        EXPECT_EQ(allocator.live, size_t{16 * 8 * 4});
+        surface.begin();
+        surface.fillRectangle(0, 0, 16, 8, 0xFF102030u);
+        surface.render();
+        EXPECT_EQ(surface.pixel(15, 7), 0xFF102030u);
+        EXPECT_FALSE(surface.memoryLocked());
+    }
+    EXPECT_EQ(allocator.live, 0u);
 }
 
 } // namespace
