@@ -70,6 +70,86 @@ TEST_F(WindowTest, RowsThatAreNotHandledOrHandledWithoutEffect)
     EXPECT_EQ(content.events, std::vector<std::string>{"device 32768"});
 }
 
+TEST_F(WindowTest, HitTestNonClientMovesSysCommandsAndTheTaskbarClick)
+{
+    // Screen point (x, flipped y) of a content point given from its top-left corner.
+    auto screenPoint = [](int32_t x, int32_t y) {
+        return ScreenPoint{kLeft + x, WindowFixture::kWorkAreaBottom - (kBottom + kHeight) + y};
+    };
+    struct Row {
+        ScreenPoint at;
+        int32_t code;
+    };
+    const Row rows[] = {
+        {screenPoint(0, 100), ht::HTLEFT},           {screenPoint(kWidth - 1, 100), ht::HTRIGHT},
+        {screenPoint(100, 0), ht::HTTOP},            {screenPoint(0, 0), ht::HTTOPLEFT},
+        {screenPoint(kWidth - 1, kHeight - 1), ht::HTBOTTOMRIGHT}, {screenPoint(100, 10), ht::HTCAPTION},
+        {screenPoint(kWidth - 10, 5), ht::HTCLOSE},  {screenPoint(kWidth - 40, 5), ht::HTMAXBUTTON},
+        {screenPoint(kWidth - 70, 5), ht::HTMINBUTTON}, {screenPoint(100, 100), ht::HTCLIENT},
+        {screenPoint(-1, 100), ht::HTNOWHERE},       {screenPoint(100, kHeight), ht::HTNOWHERE},
+    };
+    for (const Row& row : rows) {
+        Message hit{window.id(), msg::WM_NCHITTEST};
+        hit.x = row.at.x;
+        hit.y = row.at.y;
+        EXPECT_EQ(window.dispatch(hit).result, row.code) << row.at.x << "," << row.at.y;
+    }
+    // A widget that set its own cursor gives it up over a sizing border.
+    window.setCursor(static_cast<int>(CursorKind::IBeam));
+    window.setCursor(99); // not a cursor number: nothing
+    EXPECT_EQ(screen().cursor, CursorKind::IBeam);
+    content.cursorOwned = true;
+    Message border{window.id(), msg::WM_NCHITTEST};
+    border.x = kLeft;
+    border.y = 800;
+    window.dispatch(border);
+    EXPECT_EQ(screen().cursor, CursorKind::Arrow);
+    EXPECT_FALSE(content.cursorOwned);
+
+    // A non-client move off the buttons reaches the widget tree with the flipped point.
+    Message over{window.id(), msg::WM_NCMOUSEMOVE, static_cast<uint64_t>(ht::HTCAPTION)};
+    over.x = 150;
+    over.y = 700;
+    window.dispatch(over);
+    EXPECT_EQ(content.events, std::vector<std::string>{"mouse 0 150,300"});
+
+    // SC_CLOSE with a caption button hot clears the capture owner and is left to the default,
+    // which posts WM_CLOSE.
+    over.wParam = ht::HTCLOSE;
+    window.dispatch(over);
+    EXPECT_EQ(ui.captureRoute().owner(), &window);
+    EXPECT_FALSE(window.handle({window.id(), msg::WM_SYSCOMMAND, sc::SC_CLOSE}) != 0);
+    EXPECT_EQ(ui.captureRoute().owner(), nullptr);
+    Message posted;
+    ASSERT_TRUE(ui.peekMessage(posted));
+    EXPECT_EQ(posted.message, msg::WM_CLOSE);
+
+    // The taskbar takes the activation while our pressed button is under the pointer.
+    backend.setTaskbarButton({{600, 990, 40, 10}, 0x2});
+    backend.setCursorPosition({610, 995});
+    EXPECT_FALSE(send(msg::WM_ACTIVATEAPP, 1, -1).handled); // activation: nothing
+    EXPECT_EQ(window.state() & LayeredWindow::kMinimised, 0u);
+    EXPECT_FALSE(send(msg::WM_ACTIVATEAPP, 0, -1).handled);
+    EXPECT_NE(window.state() & LayeredWindow::kMinimised, 0u);
+}
+
+TEST_F(WindowTest, InvokeRowRunsTheRecordsRoutine)
+{
+    struct Record {
+        int64_t (*routine)(uint64_t, int64_t);
+        int64_t seen;
+    };
+    Record record{[](uint64_t wParam, int64_t lParam) {
+                      reinterpret_cast<Record*>(lParam)->seen = static_cast<int64_t>(wParam);
+                      return int64_t{99};
+                  },
+                  0};
+    DispatchResult result = send(msg::WM_INVOKE, 7, reinterpret_cast<int64_t>(&record));
+    EXPECT_TRUE(result.handled);
+    EXPECT_EQ(result.result, 99);
+    EXPECT_EQ(record.seen, 7);
+}
+
 TEST_F(WindowTest, PushedBitmapHoldsContentInsideTheShadowMargin)
 {
     HeadlessBackend::WindowRecord shown = screen();

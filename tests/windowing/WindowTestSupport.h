@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tonvane::testing {
@@ -64,6 +65,7 @@ public:
         // A marker in the content's top-left pixel.
         surface.fillRectangle(clip.x0, clip.y1 - 1, clip.x0 + 1, clip.y1, 0xFF0000FFu);
     }
+    bool releaseCursor() override { return std::exchange(cursorOwned, false); }
     void deviceChange(uint64_t wParam, int64_t) override { events.push_back("device " + std::to_string(wParam)); }
     void stopWork() override { events.push_back("stop work"); }
     void stopWorkers() override { events.push_back("stop workers"); }
@@ -71,6 +73,7 @@ public:
     std::vector<std::string> events;
     std::function<int32_t(int32_t, int32_t)> hitAnswer;
     bool focusAnswers = true;
+    bool cursorOwned = false;
     uint32_t colour = 0xFFFF0000u; // opaque red
     std::atomic<int> paints{0};
 };
