@@ -49,6 +49,7 @@ bench: build
 	./build/tools/bench/encoders/bench-encoders
 	./build/tools/bench/render/bench-render
 	./build/tools/bench/pipeline/bench-pipeline
+	./build/tools/bench/windowing/bench-windowing
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
