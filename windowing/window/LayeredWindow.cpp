@@ -644,7 +644,10 @@ void LayeredWindow::restore()
         m_state = (m_state & ~kMinimised) | kShown;
         playTransition(*this, Transition::Restore);
     }
-    m_state &= ~kClearedOnRestore;
+    {
+        std::lock_guard<std::mutex> hold(m_surface.lock);
+        m_state &= ~kClearedOnRestore;
+    }
     m_changingState = false;
     setRect(m_savedLeft, m_savedBottom, m_savedWidth, m_savedHeight);
 }
@@ -692,7 +695,7 @@ void LayeredWindow::pushToScreen()
     if (!m_shownOnce) {
         if (m_left == kNoPosition || !backend.isVisible(m_id))
             return;
-        m_shownOnce = true;
+        m_shownOnce.store(true);
         playTransition(*this, Transition::Show);
         return;
     }

@@ -102,7 +102,7 @@ public:
     uint32_t state() const { return m_state; }
     CaptionButton hotButton() const { return m_hotButton; }
     CaptionButton armedButton() const { return m_armedButton; }
-    bool shownOnce() const { return m_shownOnce; }
+    bool shownOnce() const { return m_shownOnce.load(); }
     bool updating() const { return m_updating.load(); }
     void setUpdating(bool value) { m_updating.store(value); }
     const Config& config() const { return m_config; }
@@ -173,7 +173,7 @@ private:
     bool m_handled = false;
     int64_t m_result = 0;
     std::atomic<bool> m_updating{false};
-    bool m_shownOnce = false;
+    std::atomic<bool> m_shownOnce{false}; // written under the surface lock by any repaint
     int32_t m_left = kNoPosition;
     int32_t m_bottom = kNoPosition;
     int32_t m_width = 0;
@@ -183,7 +183,7 @@ private:
     int32_t m_savedBottom = 0;
     int32_t m_savedWidth = 0;
     int32_t m_savedHeight = 0;
-    bool m_compositor = true;
+    std::atomic<bool> m_compositor{true}; // followed by every repaint, on any thread
     bool m_changingState = false;
     CaptionButton m_armedButton = CaptionButton::None;
     CaptionButton m_hotButton = CaptionButton::None;

@@ -4,6 +4,7 @@
 
 #include "core/ProductConfig.h"
 #include "core/foundation/Clock.h"
+#include "core/foundation/Event.h"
 #include "core/settings/SettingsStore.h"
 #include "graphics/surface/Surface.h"
 #include "support/ChildProcess.h"
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace tonvane {
 namespace {
@@ -93,6 +95,14 @@ public:
             XCloseDisplay(m_connection);
         m_compositor.reset();
         m_manager.reset();
+        m_server.reset();
+    }
+
+    // The server goes away; our own connection to it is left unused (closing it would be an I/O
+    // error of its own).
+    void killServer()
+    {
+        m_connection = nullptr;
         m_server.reset();
     }
 
@@ -308,6 +318,7 @@ TEST_F(X11Smoke, WithoutCompositorTheWindowIsOpaqueAndHasNoMargin)
     LayeredWindow::Config config;
     config.shadow = &shadow;
     config.cornerRadius = 0; // the comparison covers every pixel of the rectangle
+    config.quitOnDestroy = true;
     config.minTrackWidth = 200;
     config.minTrackHeight = 150;
     LayeredWindow window(ui, content, config);
@@ -336,6 +347,18 @@ TEST_F(X11Smoke, WithoutCompositorTheWindowIsOpaqueAndHasNoMargin)
     window.repaint();
     pump(ui, 200);
     EXPECT_EQ(window.windowRect().width, 319);
+
+    // A lost connection closes the main window the orderly way instead of exiting the process.
+    screen.killServer();
+    Event ended;
+    std::thread watchdog([&ui, &ended] {
+        if (!ended.waitFor(std::chrono::seconds(10)))
+            ui.postQuit(1); // a hang fails the test instead of stopping it
+    });
+    EXPECT_EQ(ui.runMainLoop(&window), 0);
+    ended.set();
+    watchdog.join();
+    EXPECT_EQ(window.id(), kNoWindow);
 }
 
 } // namespace
