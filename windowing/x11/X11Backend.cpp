@@ -23,6 +23,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -462,6 +463,10 @@ public:
         if (read(m_wakeFd, &count, sizeof count) < 0) {
             // Nothing signalled.
         }
+        // A server that went away is noticed here, before Xlib's own I/O error path.
+        pollfd connection{ConnectionNumber(m_display), POLLIN, 0};
+        if (!m_lost && poll(&connection, 1, 0) > 0 && (connection.revents & (POLLHUP | POLLERR)) != 0)
+            m_lost = true;
         if (m_lost)
             return reportLoss(out);
         while (!m_lost && XPending(m_display) > 0) {
