@@ -127,10 +127,13 @@ TEST_F(WindowTest, HitTestNonClientMovesSysCommandsAndTheTaskbarClick)
     // The taskbar takes the activation while our pressed button is under the pointer.
     backend.setTaskbarButton({{600, 990, 40, 10}, 0x2});
     backend.setCursorPosition({610, 995});
+    backend.holdButtonsFor(3); // released after three polls 10 ms apart
+    uint64_t slept = clock.slept;
     EXPECT_FALSE(send(msg::WM_ACTIVATEAPP, 1, -1).handled); // activation: nothing
     EXPECT_EQ(window.state() & LayeredWindow::kMinimised, 0u);
     EXPECT_FALSE(send(msg::WM_ACTIVATEAPP, 0, -1).handled);
     EXPECT_NE(window.state() & LayeredWindow::kMinimised, 0u);
+    EXPECT_GE(clock.slept - slept, 30u);
 }
 
 TEST_F(WindowTest, InvokeRowRunsTheRecordsRoutine)

@@ -1,5 +1,7 @@
 #include "WindowTestSupport.h"
 
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -133,6 +135,25 @@ TEST_F(LoopTest, MainLoopEndsWhenItsWindowIsDestroyedDuringAModalLoop)
     });
     ui.postMessage({main.id(), msg::WM_KEYDOWN, 'A'}); // keeps the main loop dispatching
     EXPECT_EQ(ui.runMainLoop(&main), 0); // returns instead of waiting for ever
+}
+
+} // namespace
+} // namespace tonvane::testing
+
+namespace tonvane::testing {
+namespace {
+
+TEST(BackendChoice, HeadlessWhenAskedOrWithoutADisplay)
+{
+    EXPECT_NE(dynamic_cast<HeadlessBackend*>(createBackend(true).get()), nullptr);
+    const char* display = std::getenv("DISPLAY");
+    std::string saved = display != nullptr ? display : "";
+    setenv("DISPLAY", ":999", 1); // no server answers there
+    EXPECT_NE(dynamic_cast<HeadlessBackend*>(createBackend(false).get()), nullptr);
+    unsetenv("DISPLAY");
+    EXPECT_NE(dynamic_cast<HeadlessBackend*>(createBackend(false).get()), nullptr);
+    if (display != nullptr)
+        setenv("DISPLAY", saved.c_str(), 1);
 }
 
 } // namespace

@@ -84,6 +84,8 @@ public:
     virtual WindowId capture() = 0;
     virtual void setCursor(WindowId window, CursorKind shape) = 0;
     virtual ScreenPoint cursorPosition() = 0;
+    // True while the left or the right pointer button is held.
+    virtual bool pointerButtonsDown() = 0;
     // Key-table modifier bits held now.
     virtual uint32_t modifierState() = 0;
     // The window manager moves (HTCAPTION) or sizes (a sizing-border code) the window from the

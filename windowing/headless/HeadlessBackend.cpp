@@ -235,6 +235,21 @@ ScreenPoint HeadlessBackend::cursorPosition()
     return m_cursor;
 }
 
+void HeadlessBackend::holdButtonsFor(int polls)
+{
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_buttonPolls = polls;
+}
+
+bool HeadlessBackend::pointerButtonsDown()
+{
+    std::lock_guard<std::mutex> hold(m_mutex);
+    if (m_buttonPolls <= 0)
+        return false;
+    --m_buttonPolls;
+    return true;
+}
+
 uint32_t HeadlessBackend::modifierState()
 {
     std::lock_guard<std::mutex> hold(m_mutex);

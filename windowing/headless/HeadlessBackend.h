@@ -49,6 +49,8 @@ public:
     void setTaskbarButton(const TaskbarButton& button);
     void setModifiers(uint32_t bits);
     void setCursorPosition(ScreenPoint point);
+    // The buttons read as held for the next `polls` questions, then as released.
+    void holdButtonsFor(int polls);
     // Called on every push, after it is stored (animation tests time frames with it).
     void setPushObserver(std::function<void(WindowId, const WindowRecord&)> observer);
 
@@ -70,6 +72,7 @@ public:
     WindowId capture() override;
     void setCursor(WindowId window, CursorKind shape) override;
     ScreenPoint cursorPosition() override;
+    bool pointerButtonsDown() override;
     uint32_t modifierState() override;
     void beginMoveResize(WindowId window, int32_t hitCode, ScreenPoint at) override;
     void setIcons(WindowId window, const std::vector<IconImage>& icons) override;
@@ -94,6 +97,7 @@ private:
     TaskbarButton m_taskbar;
     uint32_t m_modifiers = 0;
     ScreenPoint m_cursor;
+    int m_buttonPolls = 0;
     std::function<void(WindowId, const WindowRecord&)> m_pushObserver;
     int m_wakeFd = -1;
 };

@@ -1,6 +1,7 @@
 #include "windowing/window/LayeredWindow.h"
 
 #include "graphics/displaylist/DrawableObject.h"
+#include "windowing/animation/AnimationClock.h"
 #include "windowing/animation/WindowAnimation.h"
 #include "windowing/loop/Invocation.h"
 #include "windowing/loop/UiThread.h"
@@ -14,6 +15,7 @@ namespace {
 constexpr int64_t kTaskbarActivation = -1;
 // Taskbar button state bit: the button is pressed.
 constexpr uint32_t TBSTATE_PRESSED = 0x2;
+constexpr uint32_t kButtonPollMs = 10; // while waiting for the buttons to be released
 
 CaptionButton buttonFor(int32_t hitCode)
 {
@@ -657,6 +659,8 @@ void LayeredWindow::taskbarClickCheck()
     TaskbarButton button = m_ui.backend().taskbarButton(m_id);
     if ((button.state & TBSTATE_PRESSED) == 0)
         return;
+    while (m_ui.backend().pointerButtonsDown())
+        m_ui.clock().sleepMs(kButtonPollMs);
     ScreenPoint at = m_ui.backend().cursorPosition();
     if (button.rect.contains(at.x, at.y))
         minimise();

@@ -391,6 +391,22 @@ public:
         return {rootX, rootY};
     }
 
+    bool pointerButtonsDown() override
+    {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        if (m_lost)
+            return false;
+        Window root = 0;
+        Window child = 0;
+        int rootX = 0;
+        int rootY = 0;
+        int x = 0;
+        int y = 0;
+        unsigned mask = 0;
+        XQueryPointer(m_display, m_root, &root, &child, &rootX, &rootY, &x, &y, &mask);
+        return (mask & (Button1Mask | Button3Mask)) != 0;
+    }
+
     uint32_t modifierState() override { return m_modifiers.load(); }
 
     void beginMoveResize(WindowId id, int32_t hitCode, ScreenPoint at) override

@@ -78,6 +78,7 @@ public:
     WindowId capture() override { return m.capture(); }
     void setCursor(WindowId w, CursorKind c) override { m.setCursor(w, c); }
     ScreenPoint cursorPosition() override { return m.cursorPosition(); }
+    bool pointerButtonsDown() override { return m.pointerButtonsDown(); }
     uint32_t modifierState() override { return m.modifierState(); }
     void beginMoveResize(WindowId w, int32_t c, ScreenPoint p) override { m.beginMoveResize(w, c, p); }
     void setIcons(WindowId w, const std::vector<IconImage>& i) override { m.setIcons(w, i); }
