@@ -98,10 +98,10 @@ public:
         m_server.reset();
     }
 
-    // The server goes away; our own connection to it is left unused (closing it would be an I/O
-    // error of its own).
+    // The server goes away (our own connection to it closed first).
     void killServer()
     {
+        XCloseDisplay(m_connection);
         m_connection = nullptr;
         m_server.reset();
     }
