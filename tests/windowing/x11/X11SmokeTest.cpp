@@ -47,7 +47,7 @@ public:
 // Our own server on the first free display number, with a window manager and a compositor.
 class Screen {
 public:
-    bool start(bool compositor)
+    bool start(bool compositor, bool manager = true)
     {
         for (int number = 91; number < 140 && m_display.empty(); ++number) {
             std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
@@ -65,6 +65,8 @@ public:
         }
         if (m_connection == nullptr)
             return false;
+        if (!manager)
+            return true;
         std::vector<std::string> env{"DISPLAY=" + m_display};
         m_manager = std::make_unique<test::RunningProcess>(kOpenbox, std::vector<std::string>{"--sm-disable"},
                                                            env);
@@ -282,6 +284,16 @@ TEST_F(X11Smoke, ComposedWindowShowsWhatWasPushedMovesIconifiesAndCloses)
     EXPECT_EQ(stored.left, window.left());
     EXPECT_EQ(stored.bottom, window.bottom());
 
+    // A taskbar tells where our button is through _NET_WM_ICON_GEOMETRY.
+    long geometry[4] = {300, 740, 48, 28};
+    XChangeProperty(screen.connection(), static_cast<Window>(window.id()),
+                    XInternAtom(screen.connection(), "_NET_WM_ICON_GEOMETRY", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char*>(geometry), 4);
+    XSync(screen.connection(), False);
+    TaskbarButton button = backend->taskbarButton(window.id());
+    EXPECT_EQ(button.rect, (ScreenRect{300, 740, 48, 28}));
+    EXPECT_EQ(button.state, 0u);
+
     window.minimise();
     pump(ui, 500);
     XWindowAttributes attributes{};
@@ -359,6 +371,40 @@ TEST_F(X11Smoke, WithoutCompositorTheWindowIsOpaqueAndHasNoMargin)
     ended.set();
     watchdog.join();
     EXPECT_EQ(window.id(), kNoWindow);
+}
+
+TEST_F(X11Smoke, WithoutWindowManagerTheCaptionDragIsOurOwn)
+{
+    Screen screen;
+    ASSERT_TRUE(screen.start(false, false)) << "Xvfb did not come up";
+    std::unique_ptr<WindowBackend> backend = X11Backend::open(screen.display().c_str());
+    ASSERT_NE(backend, nullptr);
+    UiThread ui(*backend);
+    Content content;
+    LayeredWindow::Config config;
+    LayeredWindow window(ui, content, config);
+    ASSERT_TRUE(window.create(100, 300, 400, 500));
+    pumpUntilViewable(ui, screen.connection(), window.id());
+    window.repaint();
+    pump(ui, 500);
+    ScreenRect rect = window.windowRect();
+    int32_t grabX = rect.x + 60;
+    int32_t grabY = rect.y + 10;
+    int32_t startLeft = window.left();
+    test::RunningProcess drag(kXdotool,
+                              {"mousemove", std::to_string(grabX), std::to_string(grabY), "sleep", "0.3", "mousedown",
+                               "1", "sleep", "0.3", "mousemove", std::to_string(grabX + 40), std::to_string(grabY + 20),
+                               "sleep", "0.3", "mousemove", std::to_string(grabX + 80), std::to_string(grabY + 40),
+                               "sleep", "0.3", "mouseup", "1"},
+                              {"DISPLAY=" + screen.display()});
+    pump(ui, 2000);
+    drag.wait(5000);
+    pump(ui, 300);
+    EXPECT_EQ(window.left(), startLeft + 80);
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(screen.connection(), static_cast<Window>(window.id()), &attributes);
+    EXPECT_EQ(attributes.x, rect.x + 80);
+    EXPECT_EQ(attributes.y, rect.y + 40);
 }
 
 } // namespace
