@@ -29,7 +29,7 @@ test-asan: deps
 		ctest --output-on-failure -j$(JOBS) --timeout 900
 
 # Threaded suites under ThreadSanitizer. setarch -R: TSan needs the classic memory layout.
-TSAN_LABELS ?= core|cdrom|encoders|net|graphics|windowing
+TSAN_LABELS ?= core|cdrom|encoders|net|graphics|windowing|x11
 test-tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTONVANE_SANITIZE=thread -DTONVANE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-tsan -j$(JOBS)

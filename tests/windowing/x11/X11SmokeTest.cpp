@@ -49,16 +49,16 @@ class Screen {
 public:
     bool start(bool compositor, bool manager = true)
     {
-        for (int number = 91; number < 140 && m_display.empty(); ++number) {
-            std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-            std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-            if (!std::filesystem::exists(lock) && !std::filesystem::exists(socket))
-                m_display = ":" + std::to_string(number);
-        }
-        if (m_display.empty())
-            return false;
+        // The server picks a free display number itself and writes it to our pipe: tests that
+        // run at the same time never race for one.
         m_server = std::make_unique<test::RunningProcess>(
-            kXvfb, std::vector<std::string>{m_display, "-screen", "0", "1024x768x24", "-br", "-nolisten", "tcp"});
+            kXvfb, std::vector<std::string>{"-displayfd", "1", "-screen", "0", "1024x768x24", "-br", "-nolisten", "tcp"});
+        for (int i = 0; i < 250 && m_server->outSoFar().find('\n') == std::string::npos; ++i)
+            sleepMs(20);
+        const std::string& announced = m_server->outSoFar();
+        if (announced.empty() || announced.find('\n') == std::string::npos)
+            return false;
+        m_display = ":" + announced.substr(0, announced.find('\n'));
         for (int i = 0; i < 100 && m_connection == nullptr; ++i) {
             sleepMs(50);
             m_connection = XOpenDisplay(m_display.c_str());
