@@ -33,7 +33,6 @@ public:
         m_clock.sleepMs(0);
         m_ready = m_rect.width > 0 && m_rect.height > 0 && m_snapshot.setSize(m_rect.width, m_rect.height)
                   && window.surface().width() >= m_rect.width && window.surface().height() >= m_rect.height;
-        m_flatten = !m_backend.compositorPresent();
     }
 
     bool ready() const { return m_ready; }
@@ -87,8 +86,7 @@ public:
         frame.height = m_rect.height;
         frame.at = {static_cast<int32_t>(m_rect.x + dx), static_cast<int32_t>(m_rect.y + dy)};
         frame.alpha = static_cast<uint8_t>(std::clamp(alpha, 0.0, 1.0) * 255);
-        if (m_flatten)
-            frame.flattenOver = m_window.config().backdrop;
+        m_window.dressFrame(frame);
         m_backend.push(m_window.id(), frame);
     }
 
@@ -122,7 +120,6 @@ private:
     Surface m_snapshot{1};
     std::vector<uint32_t> m_straight;
     bool m_ready = false;
-    bool m_flatten = false;
 };
 
 void fade(Animation& animation, bool in, uint32_t durationMs)

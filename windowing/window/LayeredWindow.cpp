@@ -691,6 +691,14 @@ void LayeredWindow::repaint()
     pushToScreen();
 }
 
+void LayeredWindow::dressFrame(Frame& frame) const
+{
+    if (m_compositor)
+        return;
+    frame.flattenOver = m_config.backdrop;
+    frame.cornerRadius = (m_state & kMaximised) != 0 ? 0 : m_config.cornerRadius;
+}
+
 void LayeredWindow::pushToScreen()
 {
     if (m_updating.load() || m_id == kNoWindow)
@@ -709,10 +717,7 @@ void LayeredWindow::pushToScreen()
     frame.width = rect.width;
     frame.height = rect.height;
     frame.at = {rect.x, rect.y};
-    if (!m_compositor) {
-        frame.flattenOver = m_config.backdrop;
-        frame.cornerRadius = (m_state & kMaximised) != 0 ? 0 : m_config.cornerRadius;
-    }
+    dressFrame(frame);
     backend.push(m_id, frame); // a refused push is tried again by the next repaint
 }
 

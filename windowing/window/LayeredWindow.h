@@ -65,6 +65,7 @@ public:
         unsigned renderBands = 0; // 0: the render pool's size
     };
 
+    // ui and content must outlive the window (its destruction still reaches the content).
     LayeredWindow(UiThread& ui, WindowContent& content, Config config);
     ~LayeredWindow() override;
     LayeredWindow(const LayeredWindow&) = delete;
@@ -117,6 +118,9 @@ public:
     int32_t flip(int32_t y) const;
     // The layered window's rectangle in window-system pixels.
     ScreenRect windowRect() const;
+    // What the screen needs beside the picture: without a compositor, the backdrop to flatten
+    // over and the corners to cut (the animations' frames too).
+    void dressFrame(Frame& frame) const;
 
     // Capture-route owner while a caption button is hot: the dispatcher handles those events.
     void mouse(MouseAction, int32_t, int32_t) override {}

@@ -19,6 +19,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -351,6 +352,36 @@ TEST_F(X11Smoke, WithoutCompositorTheWindowIsOpaqueAndHasNoMargin)
     EXPECT_EQ(mismatches(screen.grab({0, 0, rect.width, rect.height}, static_cast<Window>(window.id())),
                          expectedScreen(window, false)),
               0u);
+
+    // The default window cuts its corners away with the Shape extension.
+    Content roundContent;
+    LayeredWindow::Config roundConfig;
+    roundConfig.minTrackWidth = 200;
+    roundConfig.minTrackHeight = 150;
+    LayeredWindow round(ui, roundContent, roundConfig);
+    ASSERT_TRUE(round.create(500, 300, 800, 500));
+    pumpUntilViewable(ui, screen.connection(), round.id());
+    round.repaint();
+    pump(ui, 400);
+    int count = 0;
+    int ordering = 0;
+    XRectangle* shape = XShapeGetRectangles(screen.connection(), static_cast<Window>(round.id()), ShapeBounding,
+                                            &count, &ordering);
+    bool cornerShown = false;
+    bool centreShown = false;
+    for (int i = 0; i < count; ++i) {
+        auto inside = [&](int x, int y) {
+            return x >= shape[i].x && x < shape[i].x + shape[i].width && y >= shape[i].y && y < shape[i].y + shape[i].height;
+        };
+        cornerShown = cornerShown || inside(0, 0);
+        centreShown = centreShown || inside(150, 100);
+    }
+    if (shape != nullptr)
+        XFree(shape);
+    EXPECT_GT(count, 1);
+    EXPECT_FALSE(cornerShown);
+    EXPECT_TRUE(centreShown);
+    round.destroy();
 
     // A compositing manager that starts later is followed: the margin comes back.
     ASSERT_TRUE(screen.startCompositor());
