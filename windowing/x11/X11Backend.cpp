@@ -1022,8 +1022,12 @@ private:
             }
             return false;
         case MapNotify:
-            if (X11Window* window = find(event.xmap.window); window != nullptr)
+            if (X11Window* window = find(event.xmap.window); window != nullptr) {
                 window->viewable = true;
+                // A grab asked for before the popup was viewable was refused: take it now.
+                if (window->kind == WindowKind::Popup && m_capture == window->window)
+                    grabPointer(window->window);
+            }
             if (X11Window* window = find(event.xmap.window); window != nullptr && window->iconic) {
                 // Restored from the taskbar by the window manager.
                 window->iconic = false;
