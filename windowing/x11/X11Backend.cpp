@@ -85,18 +85,28 @@ int ignoreIoError(Display*)
     return 0;
 }
 
+// _NET_WM_MOVERESIZE directions 0..7 run clockwise from the top-left corner; 8 moves.
 long sizingDirection(int32_t hitCode)
 {
     switch (hitCode) {
-    case 13: return 0; // HTTOPLEFT
-    case 12: return 1; // HTTOP
-    case 14: return 2; // HTTOPRIGHT
-    case 11: return 3; // HTRIGHT
-    case 17: return 4; // HTBOTTOMRIGHT
-    case 15: return 5; // HTBOTTOM
-    case 16: return 6; // HTBOTTOMLEFT
-    case 10: return 7; // HTLEFT
-    default: return kMoveResizeMove;
+    case ht::HTTOPLEFT:
+        return 0;
+    case ht::HTTOP:
+        return 1;
+    case ht::HTTOPRIGHT:
+        return 2;
+    case ht::HTRIGHT:
+        return 3;
+    case ht::HTBOTTOMRIGHT:
+        return 4;
+    case ht::HTBOTTOM:
+        return 5;
+    case ht::HTBOTTOMLEFT:
+        return 6;
+    case ht::HTLEFT:
+        return 7;
+    default:
+        return kMoveResizeMove;
     }
 }
 
@@ -921,11 +931,11 @@ private:
         int32_t dy = rootY - m_drag.start.y;
         ScreenRect rect = m_drag.startRect;
         int32_t code = m_drag.hitCode;
-        bool left = code == 10 || code == 13 || code == 16;
-        bool right = code == 11 || code == 14 || code == 17;
-        bool top = code == 12 || code == 13 || code == 14;
-        bool bottom = code == 15 || code == 16 || code == 17;
-        if (code == 2) {
+        bool left = code == ht::HTLEFT || code == ht::HTTOPLEFT || code == ht::HTBOTTOMLEFT;
+        bool right = code == ht::HTRIGHT || code == ht::HTTOPRIGHT || code == ht::HTBOTTOMRIGHT;
+        bool top = code == ht::HTTOP || code == ht::HTTOPLEFT || code == ht::HTTOPRIGHT;
+        bool bottom = code == ht::HTBOTTOM || code == ht::HTBOTTOMLEFT || code == ht::HTBOTTOMRIGHT;
+        if (code == ht::HTCAPTION) {
             rect.x += dx;
             rect.y += dy;
         }
