@@ -23,6 +23,7 @@ struct LoopTest : ::testing::Test, WindowFixture {
     {
         LayeredWindow::Config config = mainConfig();
         config.kind = WindowKind::Dialog;
+        config.owner = main.id();
         config.quitOnDestroy = false;
         return config;
     }
@@ -80,6 +81,10 @@ TEST_F(LoopTest, ModalLoopFiltersOtherWindowsAndEndsAfterItsClose)
     LayeredWindow dialog{ui, dialogContent, dialogConfig()};
     ASSERT_TRUE(dialog.create(200, 200, 400, 300));
     dialogContent.events.clear();
+    HeadlessBackend::WindowRecord created = backend.window(dialog.id());
+    EXPECT_EQ(created.description.kind, WindowKind::Dialog);
+    EXPECT_EQ(created.description.owner, main.id()); // transient for the main window
+    EXPECT_EQ(created.description.rect, (ScreenRect{191, 1000 - 309, 219, 119}));
     Message click{main.id(), msg::WM_LBUTTONDOWN};
     click.x = 300;
     click.y = 300;
@@ -89,7 +94,9 @@ TEST_F(LoopTest, ModalLoopFiltersOtherWindowsAndEndsAfterItsClose)
     backend.inject({main.id(), msg::WM_DEVICECHANGE, 0x8000}); // delivered as usual
     backend.inject({dialog.id(), msg::WM_CLOSE, 17});
     backend.inject({main.id(), msg::WM_KEYDOWN, 'L'}); // after the loop
+    WindowId dialogId = dialog.id();
     EXPECT_EQ(ui.runModal(dialog), 17);
+    EXPECT_EQ(backend.activeWindow(), dialogId);
     EXPECT_EQ(dialog.id(), kNoWindow);
     EXPECT_EQ(ui.modalWindow(), nullptr);
     EXPECT_EQ(mainContent.events, std::vector<std::string>{"device 32768"});
