@@ -245,6 +245,8 @@ TEST_F(WindowTest, WindowSystemMovesAndResizes)
         {"resize from the top keeps the top", {0, 0, 319, 319}, swp::SWP_NOMOVE, 300, 150, 300, 300},
         {"resize with the same height", {0, 0, 419, 319}, swp::SWP_NOMOVE, 300, 150, 400, 300},
         {"hidden: ignored", {0, 0, 50, 50}, swp::SWP_HIDEWINDOW, 300, 150, 400, 300},
+        {"no larger than the margin: ignored", {0, 0, 19, 300}, 0, 300, 150, 400, 300},
+        {"resize to the margin: ignored", {0, 0, 419, 10}, swp::SWP_NOMOVE, 300, 150, 400, 300},
     };
     for (const Row& row : rows) {
         Message moved{window.id(), msg::WM_WINDOWPOSCHANGED};

@@ -278,8 +278,10 @@ void LayeredWindow::onWindowPosChanged(const Message& message)
     bool noSize = (message.flags & swp::SWP_NOSIZE) != 0;
     bool noMove = (message.flags & swp::SWP_NOMOVE) != 0;
     bool maximised = (m_state & kMaximised) != 0;
+    // A window no larger than its margin would leave a content of no size (or a negative one).
+    bool sizeUsable = message.cx > marginTotal() && message.cy > marginTotal();
     if ((message.flags & swp::SWP_SHOWWINDOW) != 0 || (!noSize && !noMove)) {
-        if (message.cx != 0 && message.cy != 0 && !maximised)
+        if (sizeUsable && !maximised)
             setRect(message.x + marginLeft(), flip(message.y + message.cy - (marginTotal() - marginTop())),
                     message.cx - marginTotal(), message.cy - marginTotal());
         return;
@@ -297,6 +299,8 @@ void LayeredWindow::onWindowPosChanged(const Message& message)
         notifyPosition();
         return;
     }
+    if (!sizeUsable)
+        return;
     int32_t width = message.cx - marginTotal();
     int32_t height = message.cy - marginTotal();
     if (height == m_height) {
