@@ -175,9 +175,13 @@ bool LayeredWindow::create(int32_t left, int32_t bottom, int32_t right, int32_t 
     description.owner = m_config.owner;
     description.minWidth = m_config.minTrackWidth;
     description.minHeight = m_config.minTrackHeight;
-    m_id = backend.createWindow(description);
-    if (m_id == kNoWindow)
+    WindowId id = backend.createWindow(description);
+    if (id == kNoWindow)
         return false;
+    {
+        std::lock_guard<std::mutex> hold(m_surface.lock); // repaints on other threads read it
+        m_id = id;
+    }
     m_ui.attach(m_id, *this);
     if (m_ui.captureRoute().owner() == this)
         backend.setCapture(m_id);
