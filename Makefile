@@ -30,7 +30,7 @@ test-asan: deps
 		ctest --output-on-failure -j$(JOBS) --timeout 900
 
 # Threaded suites under ThreadSanitizer. setarch -R: TSan needs the classic memory layout.
-TSAN_LABELS ?= core|cdrom|encoders|net|graphics
+TSAN_LABELS ?= core|cdrom|encoders|net|graphics|windowing|x11
 test-tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTONVANE_SANITIZE=thread -DTONVANE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-tsan -j$(JOBS)
@@ -51,6 +51,7 @@ bench: build
 	./build/tools/bench/render/bench-render
 	./build/tools/bench/text/bench-text
 	./build/tools/bench/pipeline/bench-pipeline
+	./build/tools/bench/windowing/bench-windowing
 
 # Redraws the interface's pictures into resources/skins/ (committed; compiled into the program).
 skins: deps

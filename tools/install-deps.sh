@@ -8,13 +8,13 @@ packages=(
   build-essential cmake pkg-config clang libclang-rt-14-dev ccache
   # libraries linked into the program
   libmp3lame-dev libvorbis-dev libogg-dev libflac-dev libsodium-dev libcurl4-openssl-dev nlohmann-json3-dev
-  libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev libx11-dev libxext-dev
+  libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev libx11-dev libxext-dev libxrender-dev
   fonts-dejavu-core fonts-liberation2 fonts-ipafont-gothic fonts-wqy-microhei
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   flac lame vorbis-tools sox libcdio-utils
   python3 python3-mutagen python3-libdiscid libdiscid-dev
-  nginx-light libcairo2-dev xvfb x11-utils xdotool
+  nginx-light libcairo2-dev xvfb x11-utils xdotool openbox xcompmgr
 )
 
 missing=()

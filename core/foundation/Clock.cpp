@@ -32,6 +32,14 @@ void yieldProcessor()
 
 unsigned processorCount()
 {
+    // The processors this process may run on: a container limited to 4 of 64 has 4.
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+        int count = CPU_COUNT(&allowed);
+        if (count > 0)
+            return static_cast<unsigned>(count);
+    }
     unsigned n = std::thread::hardware_concurrency();
     return n == 0 ? 1 : n;
 }

@@ -10,7 +10,7 @@ uint64_t monotonicNs();
 void sleepMs(uint32_t milliseconds);
 // Yields the processor to another ready thread.
 void yieldProcessor();
-// Processors the machine offers; at least 1.
+// Processors the calling thread may run on (its affinity mask); at least 1.
 unsigned processorCount();
 
 } // namespace tonvane

@@ -4,7 +4,8 @@
 #include "graphics/displaylist/DrawableObject.h"
 #include "graphics/raster/RasterWindow.h"
 #include "graphics/render/BandReplay.h"
-#include "graphics/render/RenderBand.h"
+#include "graphics/render/RenderPool.h"
+#include "core/foundation/Thread.h"
 #include "graphics/surface/Surface.h"
 
 #include <algorithm>
@@ -20,37 +21,19 @@ constexpr size_t kEndBytes = 4; // [bytes]
 
 } // namespace
 
-DisplayList::DisplayList(Surface& surface, unsigned bandCount) : m_surface(surface), m_bandCount(std::max(1u, bandCount))
+DisplayList::DisplayList(Surface& surface, unsigned bandCount, RenderPool& pool)
+    : m_surface(surface), m_bandCount(std::max(1u, bandCount == 0 ? pool.size() : bandCount)), m_pool(pool),
+      m_bandRows(m_bandCount)
 {
-    for (unsigned i = 0; i < m_bandCount; ++i)
-        m_bands.push_back(std::make_unique<RenderBand>(*this, i));
-    if (m_bandCount >= 2) {
-        m_workersRunning = true;
-        for (auto& band : m_bands) {
-            if (!band->startWorker()) {
-                // Without all its workers the list renders on the calling thread.
-                m_workersRunning = false;
-                break;
-            }
-        }
-        if (!m_workersRunning)
-            for (auto& band : m_bands)
-                band->stopWorker();
-    }
 }
 
-DisplayList::~DisplayList()
-{
-    for (auto& band : m_bands)
-        band->stopWorker();
-}
+DisplayList::~DisplayList() = default;
 
 unsigned DisplayList::workerCount() const
 {
-    unsigned count = 0;
-    for (const auto& band : m_bands)
-        count += band->hasWorker() ? 1 : 0;
-    return count;
+    if (m_bandCount < 2 || m_pool.size() < 2)
+        return 0;
+    return std::min(m_bandCount, m_pool.size());
 }
 
 void DisplayList::reset(int32_t surfaceHeight)
@@ -184,8 +167,11 @@ bool DisplayList::appendRoundedRectangle(double x, double y, double width, doubl
     return true;
 }
 
-bool DisplayList::appendObject(const DrawableObject& object, double low, double high)
+bool DisplayList::appendObject(const DrawableObject& object, const ObjectPlacement& at)
 {
+    double low = 0;
+    double high = 0;
+    object.verticalExtent(at, low, high);
     size_t size = object.serialisedSize();
     if (size > std::numeric_limits<uint32_t>::max())
         return false;
@@ -201,7 +187,7 @@ bool DisplayList::appendObject(const DrawableObject& object, double low, double 
     out.put(low);
     out.put(high);
     out.put(static_cast<uint32_t>(size));
-    object.serialise(out.at());
+    object.serialise(at, out.at());
     widenDirty(low, high);
     return true;
 }
@@ -296,42 +282,37 @@ void DisplayList::replayBand(unsigned index, int32_t first, int32_t end) const
 
 int DisplayList::bandProcessor(unsigned index) const
 {
-    if (index >= m_bands.size() || !m_bands[index]->hasWorker())
+    unsigned workers = workerCount();
+    if (index >= m_bandCount || workers == 0)
         return kNoProcessor;
-    return m_bands[index]->processor();
+    return m_pool.processorOf(index % workers);
+}
+
+void DisplayList::replayAssignedBand(unsigned index) const
+{
+    if (index < m_bandRows.size())
+        replayBand(index, m_bandRows[index].first, m_bandRows[index].second);
 }
 
 void DisplayList::render(unsigned requestedBands)
 {
     unsigned n = requestedBands == 0 ? m_bandCount : std::min(requestedBands, m_bandCount);
-    if (!m_workersRunning)
+    if (m_pool.size() < 2)
         n = 1;
     int32_t rows = m_dirtyHigh - m_dirtyLow;
     if (rows <= 0)
         return;
     if (n < 2 || rows < static_cast<int32_t>(n)) {
-        m_bands[0]->assign(m_dirtyLow, m_dirtyHigh);
-        m_bands[0]->replayHere();
+        replayBand(0, m_dirtyLow, m_dirtyHigh);
         return;
     }
     int32_t share = rows / static_cast<int32_t>(n);
     for (unsigned i = 0; i < n; ++i) {
         int32_t first = m_dirtyLow + static_cast<int32_t>(i) * share;
         int32_t end = i + 1 == n ? m_dirtyHigh : first + share;
-        m_bands[i]->assign(first, end);
+        m_bandRows[i] = {first, end};
     }
-    // The band that keeps to this thread's processor starts last: woken first, it could take the
-    // processor before the others are started.
-    int here = currentProcessor();
-    for (unsigned i = 0; i < n; ++i)
-        if (m_bands[i]->processor() != here)
-            m_bands[i]->start();
-    for (unsigned i = 0; i < n; ++i)
-        if (m_bands[i]->processor() == here)
-            m_bands[i]->start();
-    m_bands[0]->waitDone();
-    for (unsigned i = 1; i < n; ++i)
-        m_bands[i]->waitDoneSpinning();
+    m_pool.run(*this, n);
 }
 
 } // namespace tonvane

@@ -8,12 +8,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace tonvane {
 
 class DrawableObject;
-class RenderBand;
+struct ObjectPlacement;
+class RenderPool;
 class Surface;
 
 // The recorded paint commands of one repaint and the bands that replay them. Appends take
@@ -25,8 +27,8 @@ public:
     static constexpr size_t kCommandLimit = size_t{64} << 20; // [bytes]
     static constexpr size_t kTextLimit = size_t{16} << 20; // [bytes]
 
-    // bandCount 0: one band per processor. Workers are started when there are two or more.
-    DisplayList(Surface& surface, unsigned bandCount);
+    // bandCount 0: one band per worker of the pool. Bands run on the pool's threads.
+    DisplayList(Surface& surface, unsigned bandCount, RenderPool& pool);
     ~DisplayList();
     DisplayList(const DisplayList&) = delete;
     DisplayList& operator=(const DisplayList&) = delete;
@@ -42,7 +44,7 @@ public:
     // highest and lowest y of the (rotated) shape; lineWidth < 0 records the filled shape.
     bool appendRoundedRectangle(double x, double y, double width, double height, double radius, double rotation,
                                 double highest, double lowest, double lineWidth, const Paint& paint);
-    bool appendObject(const DrawableObject& object, double low, double high);
+    bool appendObject(const DrawableObject& object, const ObjectPlacement& at);
     bool appendTextRun(const TextRunDrawer* drawer, TextRun run, const char16_t* text, uint32_t length,
                        const Paint& paint);
     bool appendImage(const ImagePlacement& image);
@@ -53,9 +55,9 @@ public:
     void render(unsigned requestedBands);
 
     unsigned bandCount() const { return m_bandCount; }
-    // Threads running band workers (0 with a single band).
+    // Pool threads that run its bands (0 with a single band or without workers).
     unsigned workerCount() const;
-    // The processor band `index`'s worker keeps to (kNoProcessor: none, or no worker).
+    // The processor the worker of band `index` keeps to (kNoProcessor: none, or no worker).
     int bandProcessor(unsigned index) const;
     int32_t dirtyLow() const { return m_dirtyLow; }
     int32_t dirtyHigh() const { return m_dirtyHigh; }
@@ -64,9 +66,10 @@ public:
     size_t commandCapacity() const { return m_commands.capacity(); }
     size_t textUnits() const { return m_text.size() / sizeof(char16_t); }
 
-    // Replays rows [first, end) for band `index`; called by the band (on its worker thread or
-    // the caller's).
+    // Replays rows [first, end) for band `index`.
     void replayBand(unsigned index, int32_t first, int32_t end) const;
+    // Replays band `index` over the rows the current render gave it (on a pool worker).
+    void replayAssignedBand(unsigned index) const;
 
 private:
     void widenDirty(double low, double high);
@@ -80,8 +83,8 @@ private:
     int32_t m_dirtyLow = 0;
     int32_t m_dirtyHigh = 0;
     unsigned m_bandCount = 1;
-    bool m_workersRunning = false;
-    std::vector<std::unique_ptr<RenderBand>> m_bands;
+    RenderPool& m_pool;
+    std::vector<std::pair<int32_t, int32_t>> m_bandRows; // [first, end) per band, this render
 };
 
 } // namespace tonvane

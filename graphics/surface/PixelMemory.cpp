@@ -34,17 +34,50 @@ bool lockMemory(void* address, size_t bytes)
 
 } // namespace
 
+namespace {
+
+// When mlock is refused the soft RLIMIT_MEMLOCK is raised towards the hard limit and the lock
+// retried; a memory that stays unlocked is used all the same.
+class LockedMemory final : public PixelAllocator {
+public:
+    void* allocate(size_t bytes, bool& locked) override
+    {
+        locked = false;
+        void* address = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (address == MAP_FAILED)
+            return nullptr;
+        locked = lockMemory(address, bytes);
+        return address;
+    }
+
+    void release(void* memory, size_t bytes, bool locked) override
+    {
+        if (locked)
+            munlock(memory, bytes);
+        munmap(memory, bytes);
+    }
+};
+
+} // namespace
+
+PixelAllocator& PixelAllocator::lockedMemory()
+{
+    static LockedMemory allocator;
+    return allocator;
+}
+
 bool PixelMemory::allocate(size_t bytes)
 {
     free();
     if (bytes == 0)
         return false;
-    void* address = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (address == MAP_FAILED)
+    bool locked = false;
+    void* address = m_allocator->allocate(bytes, locked);
+    if (address == nullptr)
         return false;
     m_words = static_cast<uint32_t*>(address);
     m_bytes = bytes;
-    m_locked = lockMemory(address, bytes);
+    m_locked = locked;
     return true;
 }
 
@@ -52,9 +85,7 @@ void PixelMemory::free()
 {
     if (m_words == nullptr)
         return;
-    if (m_locked)
-        munlock(m_words, m_bytes);
-    munmap(m_words, m_bytes);
+    m_allocator->release(m_words, m_bytes, m_locked);
     m_words = nullptr;
     m_bytes = 0;
     m_locked = false;

@@ -3,9 +3,11 @@
 #include "core/foundation/Clock.h"
 #include "graphics/displaylist/DrawableObject.h"
 #include "graphics/raster/ShapeOutline.h"
+#include "graphics/render/RenderPool.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace tonvane {
@@ -45,7 +47,12 @@ double reduceAngle(double radians)
     return std::fmod(radians, 2 * std::numbers::pi);
 }
 
-Surface::Surface(unsigned bandCount) : m_list(*this, bandCount == 0 ? processorCount() : bandCount) {}
+Surface::Surface(unsigned bandCount) : Surface(bandCount, RenderPool::shared()) {}
+
+Surface::Surface(unsigned bandCount, RenderPool& pool, PixelAllocator& allocator)
+    : m_memory(allocator), m_list(*this, bandCount, pool)
+{
+}
 
 bool Surface::setSize(int32_t width, int32_t height)
 {
@@ -57,7 +64,7 @@ bool Surface::setSize(int32_t width, int32_t height)
     int32_t newHeight = std::max(height, m_height);
     if (newWidth != m_width || newHeight != m_height) {
         size_t bytes = static_cast<size_t>(newWidth) * static_cast<size_t>(newHeight) * 4;
-        PixelMemory grown;
+        PixelMemory grown(m_memory.allocator());
         if (!grown.allocate(bytes))
             return false;
         if (newWidth != m_width) {
@@ -86,6 +93,7 @@ void Surface::resetPainter()
     m_origin = {};
     m_clip = bounds();
     m_list.reset(m_height);
+    m_listState = ListState::Recording;
 }
 
 void Surface::begin()
@@ -225,15 +233,11 @@ void Surface::drawImageScaled(double x0, double y0, double x1, double y1, const 
     m_list.appendImage(placement);
 }
 
-void Surface::drawObject(DrawableObject& object, double x, double y)
+void Surface::drawObject(const DrawableObject& object, double x, double y, double width, double height)
 {
-    if (!finite({x, y}))
+    if (!finite({x, y, width, height}) || width < 0 || height < 0)
         return;
-    object.setPosition(x + m_origin.dx, y + m_origin.dy);
-    double low = 0;
-    double high = 0;
-    object.verticalExtent(low, high);
-    m_list.appendObject(object, low, high);
+    m_list.appendObject(object, ObjectPlacement{x + m_origin.dx, y + m_origin.dy, width, height});
 }
 
 void Surface::drawTextRun(const TextRunDrawer* drawer, const TextRun& run, const char16_t* text, uint32_t length,
@@ -253,10 +257,28 @@ void Surface::drawTextRun(const TextRunDrawer* drawer, const TextRun& run, const
 
 void Surface::render(unsigned requestedBands)
 {
+    if (m_listState == ListState::Rendered)
+        return;
+    m_listState = ListState::Rendered;
     m_list.appendEnd();
     if (pixels() == nullptr)
         return;
     m_list.render(requestedBands);
+}
+
+bool Surface::copyRowsTopDown(int32_t pictureHeight, int32_t firstTopRow, int32_t rowCount, int32_t columns,
+                              uint32_t* out, size_t outRowWords) const
+{
+    if (out == nullptr || pixels() == nullptr || pictureHeight <= 0 || pictureHeight > m_height || firstTopRow < 0
+        || rowCount < 0 || rowCount > pictureHeight - firstTopRow || columns <= 0 || columns > m_width
+        || outRowWords < static_cast<size_t>(columns))
+        return false;
+    for (int32_t i = 0; i < rowCount; ++i) {
+        int32_t row = pictureHeight - 1 - (firstTopRow + i);
+        std::memcpy(out + static_cast<size_t>(i) * outRowWords, pixels() + static_cast<size_t>(row) * m_width,
+                    static_cast<size_t>(columns) * 4);
+    }
+    return true;
 }
 
 } // namespace tonvane

@@ -15,6 +15,7 @@ namespace tonvane {
 
 class DrawableObject;
 class Font;
+class RenderPool;
 
 struct Origin {
     double dx = 0;
@@ -28,8 +29,9 @@ class Surface {
 public:
     static constexpr int32_t kMaxDimension = 16384; // [pixels] per side
 
-    // bandCount 0: one band per processor.
+    // bandCount 0: one band per worker of the pool (the process's shared pool unless given).
     explicit Surface(unsigned bandCount = 0);
+    Surface(unsigned bandCount, RenderPool& pool, PixelAllocator& allocator = PixelAllocator::lockedMemory());
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
 
@@ -75,12 +77,21 @@ public:
     // rectangle (x0, y0)-(x1, y1).
     void drawImage(double x, double y, const ImageView& image, double opacity);
     void drawImageScaled(double x0, double y0, double x1, double y1, const ImageView& image, double opacity);
-    void drawObject(DrawableObject& object, double x, double y);
+    // The object at (x, y); width and height 0 draw it at its own size.
+    void drawObject(const DrawableObject& object, double x, double y, double width = 0, double height = 0);
     // A laid-out line of text; run positions relative to the origin.
     void drawTextRun(const TextRunDrawer* drawer, const TextRun& run, const char16_t* text, uint32_t length,
                      const Paint& paint);
-    // Appends the end command and replays the list (bands 0: all).
+    // Appends the end command and replays the list (bands 0: all). Only once per begin: a
+    // second render would composite every translucent command twice.
     void render(unsigned requestedBands = 0);
+
+    // Copies rows of the picture whose lower-left part is `pictureHeight` rows high into `out`
+    // top-down, as screens take them: out row i = picture row `firstTopRow` + i counted from the
+    // top, `columns` pixels each, `outRowWords` words apart. False (nothing copied) when the
+    // rows or columns lie outside the bitmap.
+    bool copyRowsTopDown(int32_t pictureHeight, int32_t firstTopRow, int32_t rowCount, int32_t columns, uint32_t* out,
+                         size_t outRowWords) const;
 
     // Current font (owned by the text engine) and text colour, straight ARGB.
     Font* font = nullptr;
@@ -91,6 +102,8 @@ public:
 private:
     void resetPainter();
 
+    enum class ListState { Recording, Rendered };
+
     PixelMemory m_memory;
     int32_t m_width = 0;
     int32_t m_height = 0;
@@ -98,7 +111,8 @@ private:
     size_t m_coverageRowLength = 0;
     IntRect m_clip;
     Origin m_origin;
-    DisplayList m_list; // destroyed first: its workers stop before the pixels go
+    ListState m_listState = ListState::Recording;
+    DisplayList m_list;
 };
 
 // Radii and line widths are used to a thousandth of a pixel, rounded towards zero.

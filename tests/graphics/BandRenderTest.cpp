@@ -3,11 +3,14 @@
 #include "core/foundation/Thread.h"
 #include "graphics/displaylist/DrawableObject.h"
 #include "graphics/raster/RectangleRasteriser.h"
+#include "graphics/render/RenderPool.h"
 #include "graphics/surface/Surface.h"
+#include "core/foundation/Clock.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <numbers>
@@ -25,22 +28,17 @@ class PanelObject final : public DrawableObject {
 public:
     PanelObject(double width, double height, uint32_t colour) : m_width(width), m_height(height), m_colour(colour) {}
 
-    void setPosition(double x, double y) override
-    {
-        m_x = x;
-        m_y = y;
-    }
     size_t serialisedSize() const override { return 4 * sizeof(double) + sizeof(uint32_t); }
-    void serialise(uint8_t* out) const override
+    void serialise(const ObjectPlacement& at, uint8_t* out) const override
     {
-        double fields[4] = {m_x, m_y, m_width, m_height};
+        double fields[4] = {at.x, at.y, m_width, m_height};
         std::memcpy(out, fields, sizeof fields);
         std::memcpy(out + sizeof fields, &m_colour, sizeof m_colour);
     }
-    void verticalExtent(double& low, double& high) const override
+    void verticalExtent(const ObjectPlacement& at, double& low, double& high) const override
     {
-        low = m_y;
-        high = m_y + m_height;
+        low = at.y;
+        high = at.y + m_height;
     }
     void render(const BandContext& band, const uint8_t* data, size_t size) const override
     {
@@ -61,8 +59,6 @@ public:
     mutable std::vector<int> processors; // where each call ran
 
 private:
-    double m_x = 0;
-    double m_y = 0;
     double m_width;
     double m_height;
     uint32_t m_colour;
@@ -174,7 +170,7 @@ TEST(BandRender, EveryBandCountGivesTheSameBytes)
     for (unsigned bands : {2u, 3u, 8u}) {
         Surface banded(bands);
         ASSERT_TRUE(banded.setSize(kWidth, kHeight));
-        EXPECT_EQ(banded.list().workerCount(), bands);
+        EXPECT_EQ(banded.list().workerCount(), RenderPool::shared().size() < 2 ? 0 : std::min(bands, RenderPool::shared().size()));
         std::vector<uint32_t> actual = renderPrefix(banded, steps, steps.size(), bands);
         if (actual == expected)
             continue;
@@ -226,6 +222,8 @@ TEST(BandRender, RowsAreSplitEvenlyWithTheRestInTheLastBand)
 
     // Two bands requested of three.
     panel.calls.clear();
+    surface.begin();
+    surface.drawObject(panel, 0, 0);
     surface.render(2);
     std::sort(panel.calls.begin(), panel.calls.end());
     expected = {{0, 50}, {50, 100}};
@@ -285,7 +283,8 @@ TEST(BandRender, EachWorkerKeepsToItsOwnProcessor)
     if (!pinningAllowed)
         GTEST_SKIP() << "this system refuses thread affinity";
 
-    Surface surface(2);
+    RenderPool pool(2);
+    Surface surface(2, pool);
     ASSERT_TRUE(surface.setSize(20, 100));
     const DisplayList& list = surface.list();
     ASSERT_EQ(list.workerCount(), 2u);
@@ -295,7 +294,7 @@ TEST(BandRender, EachWorkerKeepsToItsOwnProcessor)
         surface.drawObject(panel, 0, 0);
         surface.render(2);
     }
-    // Every worker has pinned itself by now (it does so before its first start).
+    // Every worker has pinned itself by now (it does so before its first job).
     ASSERT_EQ(list.bandProcessor(0), allowedProcessor(0));
     ASSERT_EQ(list.bandProcessor(1), allowedProcessor(1));
     if (allowedProcessor(0) != allowedProcessor(1)) {
@@ -320,6 +319,48 @@ TEST(BandRender, RepeatedRendersAndDestructionWithIdleWorkers)
         }
         EXPECT_EQ(surface.pixel(32, 32), 0xFF0000FFu);
     }
+}
+
+size_t threadsOfThisProcess()
+{
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
+}
+
+TEST(BandRender, SurfacesShareOneWorkerPerAllowedProcessor)
+{
+    Surface first(4);
+    ASSERT_TRUE(first.setSize(64, 64));
+    first.begin();
+    first.render(); // the shared pool exists from here on
+    size_t before = threadsOfThisProcess();
+    std::vector<std::unique_ptr<Surface>> surfaces;
+    for (int i = 0; i < 12; ++i) {
+        surfaces.push_back(std::make_unique<Surface>(4));
+        ASSERT_TRUE(surfaces.back()->setSize(64, 64));
+        surfaces.back()->begin();
+        surfaces.back()->fillRectangle(0, 0, 64, 64, 0xFF00FF00u);
+        surfaces.back()->render();
+        EXPECT_EQ(surfaces.back()->pixel(63, 63), 0xFF00FF00u);
+    }
+    EXPECT_EQ(threadsOfThisProcess(), before);
+    EXPECT_EQ(RenderPool::shared().size(), processorCount() < 2 ? 0u : processorCount());
+}
+
+TEST(BandRender, ProcessorCountFollowsTheAffinityMask)
+{
+    unsigned limited = 0;
+    bool pinned = false;
+    std::thread probe([&] {
+        pinned = pinThisThread(allowedProcessor(0));
+        limited = processorCount();
+    });
+    probe.join();
+    if (!pinned)
+        GTEST_SKIP() << "this system refuses thread affinity";
+    EXPECT_EQ(limited, 1u); // not the machine's processor count
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "graphics/displaylist/DisplayList.h"
 #include "graphics/displaylist/DrawableObject.h"
 #include "graphics/displaylist/GrowableBuffer.h"
+#include "graphics/render/RenderPool.h"
 #include "graphics/surface/Surface.h"
 
 #include <gtest/gtest.h>
@@ -238,10 +239,9 @@ TEST(Painter, BadGeometryIsNotRecorded)
 // An object whose serialised form is one mebibyte of zeros; it draws nothing.
 class BulkyObject final : public DrawableObject {
 public:
-    void setPosition(double, double) override {}
     size_t serialisedSize() const override { return size_t{1} << 20; }
-    void serialise(uint8_t* out) const override { std::memset(out, 0, serialisedSize()); }
-    void verticalExtent(double& low, double& high) const override
+    void serialise(const ObjectPlacement&, uint8_t* out) const override { std::memset(out, 0, serialisedSize()); }
+    void verticalExtent(const ObjectPlacement&, double& low, double& high) const override
     {
         low = 0;
         high = 1;
@@ -270,6 +270,91 @@ TEST(Painter, CommandsBeyondTheListLimitAreDroppedWholeAndRenderStillEnds)
     EXPECT_EQ(surface.pixel(7, 7), 0u);
     EXPECT_EQ(surface.pixel(4, 4), 0xFFFFFFFFu);
     EXPECT_EQ(surface.pixel(0, 0), 0xFF00FF00u);
+}
+
+} // namespace
+} // namespace tonvane
+
+namespace tonvane {
+namespace {
+
+TEST(Painter, SecondRenderWithoutBeginDoesNotCompositeAgain)
+{
+    Surface surface(1);
+    ASSERT_TRUE(surface.setSize(4, 4));
+    surface.begin();
+    surface.fillRectangle(0, 0, 4, 4, 0x80FF0000u);
+    surface.render();
+    uint32_t once = surface.pixel(1, 1);
+    surface.render();
+    EXPECT_EQ(surface.pixel(1, 1), once);
+    EXPECT_EQ(once, 0x7F7F0000u);
+}
+
+TEST(Painter, RowsAreCopiedTopDownFromTheLowerLeftPicture)
+{
+    Surface surface(1);
+    ASSERT_TRUE(surface.setSize(6, 5));
+    for (int32_t y = 0; y < 5; ++y)
+        for (int32_t x = 0; x < 6; ++x)
+            surface.pixels()[y * 6 + x] = static_cast<uint32_t>(y * 16 + x);
+    std::vector<uint32_t> out(3 * 4, 0xDEADu);
+    // A 4 x 3 picture in the lower-left corner: its top row is bitmap row 2.
+    ASSERT_TRUE(surface.copyRowsTopDown(3, 0, 3, 3, out.data(), 4));
+    EXPECT_EQ(out, (std::vector<uint32_t>{32, 33, 34, 0xDEAD, 16, 17, 18, 0xDEAD, 0, 1, 2, 0xDEAD}));
+    ASSERT_TRUE(surface.copyRowsTopDown(3, 2, 1, 2, out.data(), 4));
+    EXPECT_EQ(out[0], 0u);
+    EXPECT_EQ(out[1], 1u);
+    EXPECT_FALSE(surface.copyRowsTopDown(6, 0, 1, 3, out.data(), 4)); // taller than the bitmap
+    EXPECT_FALSE(surface.copyRowsTopDown(3, 2, 2, 3, out.data(), 4)); // rows past the picture
+    EXPECT_FALSE(surface.copyRowsTopDown(3, 0, 1, 7, out.data(), 8)); // wider than the bitmap
+    EXPECT_FALSE(surface.copyRowsTopDown(3, 0, 1, 4, out.data(), 3)); // rows overlap in out
+}
+
+} // namespace
+} // namespace tonvane
+
+namespace tonvane {
+namespace {
+
+// Hands out heap memory and keeps count, as a shared-memory allocator of a window backend would.
+class CountingAllocator final : public PixelAllocator {
+public:
+    void* allocate(size_t bytes, bool& locked) override
+    {
+        locked = false;
+        ++allocations;
+        live += bytes;
+        return std::calloc(bytes, 1);
+    }
+    void release(void* memory, size_t bytes, bool) override
+    {
+        ++releases;
+        live -= bytes;
+        std::free(memory);
+    }
+    int allocations = 0;
+    int releases = 0;
+    size_t live = 0;
+};
+
+TEST(Painter, PixelsComeFromTheSurfacesAllocator)
+{
+    CountingAllocator allocator;
+    {
+        Surface surface(1, RenderPool::shared(), allocator);
+        ASSERT_TRUE(surface.setSize(8, 8));
+        ASSERT_TRUE(surface.setSize(16, 8)); // grows: the old memory goes back
+        EXPECT_EQ(allocator.allocations, 2);
+        EXPECT_EQ(allocator.releases, 1);
+        EXPECT_EQ(allocator.live, size_t{16 * 8 * 4});
+        surface.begin();
+        surface.fillRectangle(0, 0, 16, 8, 0xFF102030u);
+        surface.render();
+        EXPECT_EQ(surface.pixel(15, 7), 0xFF102030u);
+        EXPECT_FALSE(surface.memoryLocked());
+    }
+    EXPECT_EQ(allocator.live, 0u);
 }
 
 } // namespace

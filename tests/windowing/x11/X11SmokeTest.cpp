@@ -1,0 +1,442 @@
+// The X11 backend on a real X server: Xvfb with openbox and, for the first tests, xcompmgr.
+// What reaches the screen is read back with XGetImage on the root window.
+#include <gtest/gtest.h> // before the X headers: they define None
+
+#include "core/ProductConfig.h"
+#include "core/foundation/Clock.h"
+#include "core/foundation/Event.h"
+#include "core/settings/SettingsStore.h"
+#include "graphics/surface/Surface.h"
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
+#include "windowing/backend/FrameCopy.h"
+#include "windowing/loop/UiThread.h"
+#include "windowing/window/LayeredWindow.h"
+#include "windowing/window/PositionStore.h"
+#include "windowing/window/ShadowObject.h"
+#include "windowing/x11/X11Backend.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace tonvane {
+namespace {
+
+constexpr char kXvfb[] = "/usr/bin/Xvfb";
+constexpr char kOpenbox[] = "/usr/bin/openbox";
+constexpr char kCompositor[] = "/usr/bin/xcompmgr";
+constexpr char kXdotool[] = "/usr/bin/xdotool";
+
+class Content final : public WindowContent {
+public:
+    void paint(Surface& surface) override
+    {
+        IntRect clip = surface.getClip();
+        surface.fillRectangle(clip.x0, clip.y0, clip.x1, clip.y1, 0xFF3060C0u);
+        surface.fillRectangle(clip.x0 + 20, clip.y0 + 20, clip.x0 + 80, clip.y0 + 60, 0x80FFFFFFu);
+    }
+};
+
+// Our own server on the first free display number, with a window manager and a compositor.
+class Screen {
+public:
+    bool start(bool compositor, bool manager = true)
+    {
+        // The server picks a free display number itself and writes it to our pipe: tests that
+        // run at the same time never race for one.
+        m_server = std::make_unique<test::RunningProcess>(
+            kXvfb, std::vector<std::string>{"-displayfd", "1", "-screen", "0", "1024x768x24", "-br", "-nolisten", "tcp"});
+        for (int i = 0; i < 250 && m_server->outSoFar().find('\n') == std::string::npos; ++i)
+            sleepMs(20);
+        const std::string& announced = m_server->outSoFar();
+        if (announced.empty() || announced.find('\n') == std::string::npos)
+            return false;
+        m_display = ":" + announced.substr(0, announced.find('\n'));
+        for (int i = 0; i < 100 && m_connection == nullptr; ++i) {
+            sleepMs(50);
+            m_connection = XOpenDisplay(m_display.c_str());
+        }
+        if (m_connection == nullptr)
+            return false;
+        if (!manager)
+            return true;
+        std::vector<std::string> env{"DISPLAY=" + m_display};
+        m_manager = std::make_unique<test::RunningProcess>(kOpenbox, std::vector<std::string>{"--sm-disable"},
+                                                           env);
+        if (!waitFor([this] { return rootProperty("_NET_SUPPORTING_WM_CHECK"); }))
+            return false;
+        sleepMs(500); // the manager announces itself before it has finished starting
+        if (compositor)
+            return startCompositor();
+        return true;
+    }
+
+    bool startCompositor()
+    {
+        m_compositor = std::make_unique<test::RunningProcess>(kCompositor, std::vector<std::string>{},
+                                                              std::vector<std::string>{"DISPLAY=" + m_display});
+        return waitFor([this] { return XGetSelectionOwner(m_connection, XInternAtom(m_connection, "_NET_WM_CM_S0", False)) != None; });
+    }
+
+    void stopCompositor()
+    {
+        m_compositor.reset();
+        waitFor([this] { return XGetSelectionOwner(m_connection, XInternAtom(m_connection, "_NET_WM_CM_S0", False)) == None; });
+    }
+
+    ~Screen()
+    {
+        if (m_connection != nullptr)
+            XCloseDisplay(m_connection);
+        m_compositor.reset();
+        m_manager.reset();
+        m_server.reset();
+    }
+
+    // The server goes away (our own connection to it closed first).
+    void killServer()
+    {
+        XCloseDisplay(m_connection);
+        m_connection = nullptr;
+        m_server.reset();
+    }
+
+    const std::string& display() const { return m_display; }
+    Display* connection() const { return m_connection; }
+
+    // Top-down 0xAARRGGBB words of a rectangle of the root window (alpha forced to 0xFF), or of
+    // one window: without a compositor the root's image of a 32-bit child is undefined.
+    std::vector<uint32_t> grab(const ScreenRect& rect, Window window = 0)
+    {
+        XSync(m_connection, False);
+        XImage* image = XGetImage(m_connection, window != 0 ? window : DefaultRootWindow(m_connection), rect.x, rect.y,
+                                  static_cast<unsigned>(rect.width), static_cast<unsigned>(rect.height), AllPlanes, ZPixmap);
+        std::vector<uint32_t> pixels;
+        if (image == nullptr)
+            return pixels;
+        for (int y = 0; y < rect.height; ++y)
+            for (int x = 0; x < rect.width; ++x)
+                pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) | 0xFF000000u);
+        XDestroyImage(image);
+        return pixels;
+    }
+
+    bool rootProperty(const char* name)
+    {
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(m_connection, DefaultRootWindow(m_connection), XInternAtom(m_connection, name, False), 0, 1,
+                           False, AnyPropertyType, &type, &format, &items, &after, &data);
+        if (data != nullptr)
+            XFree(data);
+        return items > 0;
+    }
+
+    template <typename Condition>
+    static bool waitFor(Condition condition, int timeoutMs = 5000)
+    {
+        for (int waited = 0; waited < timeoutMs; waited += 20) {
+            if (condition())
+                return true;
+            sleepMs(20);
+        }
+        return condition();
+    }
+
+private:
+    std::string m_display;
+    std::unique_ptr<test::RunningProcess> m_server;
+    std::unique_ptr<test::RunningProcess> m_manager;
+    std::unique_ptr<test::RunningProcess> m_compositor;
+    Display* m_connection = nullptr;
+};
+
+struct X11Smoke : ::testing::Test {
+    void SetUp() override
+    {
+        for (const char* tool : {kXvfb, kOpenbox, kCompositor, kXdotool})
+            if (!std::filesystem::exists(tool))
+                GTEST_SKIP() << tool << " is not installed (tools/install-deps.sh installs it)";
+        setenv("XDG_CONFIG_HOME", settingsDir.path().c_str(), 1);
+        unsetenv("DISPLAY"); // the children take ours from their environment entries
+    }
+
+    // Dispatches what arrives until the window is on screen (at most 5 s).
+    void pumpUntilViewable(UiThread& ui, Display* connection, WindowId window)
+    {
+        for (int i = 0; i < 100; ++i) {
+            pump(ui, 50);
+            XWindowAttributes attributes{};
+            XGetWindowAttributes(connection, static_cast<Window>(window), &attributes);
+            if (attributes.map_state == IsViewable)
+                return;
+        }
+    }
+
+    // Dispatches whatever arrives for about ms milliseconds.
+    void pump(UiThread& ui, int ms)
+    {
+        uint64_t end = monotonicNs() + static_cast<uint64_t>(ms) * 1000000;
+        Message message;
+        while (monotonicNs() < end) {
+            while (ui.peekMessage(message))
+                ui.dispatch(message);
+            sleepMs(5);
+        }
+    }
+
+    // The picture the window pushed, top-down, as the screen shows it over the root's colour
+    // (flattened over the window's backdrop when there is no compositor).
+    static std::vector<uint32_t> expectedScreen(LayeredWindow& window, bool compositor, uint32_t root = 0xFF000000u)
+    {
+        ScreenRect rect = window.windowRect();
+        std::vector<uint32_t> pixels(static_cast<size_t>(rect.width) * static_cast<size_t>(rect.height));
+        Frame frame;
+        frame.surface = &window.surface();
+        frame.width = rect.width;
+        frame.height = rect.height;
+        frame.flattenOver = compositor ? 0 : window.config().backdrop;
+        copyFrame(frame, pixels.data(), static_cast<size_t>(rect.width));
+        for (uint32_t& pixel : pixels)
+            pixel = flattenPixel(pixel, root);
+        return pixels;
+    }
+
+    static size_t mismatches(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
+    {
+        if (a.size() != b.size())
+            return std::max(a.size(), b.size());
+        size_t count = 0;
+        for (size_t i = 0; i < a.size(); ++i)
+            for (int shift = 0; shift < 24; shift += 8)
+                if (std::abs(static_cast<int>((a[i] >> shift) & 0xFF) - static_cast<int>((b[i] >> shift) & 0xFF)) > 1) {
+                    if (count++ == 0)
+                        ADD_FAILURE() << "first difference at word " << i << ": " << std::hex << a[i] << " vs " << b[i];
+                    break;
+                }
+        return count;
+    }
+
+    test::TempDir settingsDir;
+    ShadowObject shadow{8};
+};
+
+TEST_F(X11Smoke, ComposedWindowShowsWhatWasPushedMovesIconifiesAndCloses)
+{
+    Screen screen;
+    ASSERT_TRUE(screen.start(true)) << "Xvfb, openbox or xcompmgr did not come up";
+    std::unique_ptr<WindowBackend> backend = X11Backend::open(screen.display().c_str());
+    ASSERT_NE(backend, nullptr);
+    ASSERT_TRUE(backend->compositorPresent());
+    UiThread ui(*backend);
+    Content content;
+    LayeredWindow::Config config;
+    config.shadow = &shadow;
+    config.quitOnDestroy = true;
+    config.minTrackWidth = 200; // the window manager holds windows to their minimum size
+    config.minTrackHeight = 150;
+    LayeredWindow window(ui, content, config);
+    window.addPositionListener(storeMainWindowPosition(product::kProductKey));
+    ASSERT_TRUE(window.create(100, 300, 400, 500));
+    pumpUntilViewable(ui, screen.connection(), window.id());
+    window.repaint(); // plays the show animation
+    pump(ui, 500);
+    window.repaint();
+    pump(ui, 200);
+
+    ScreenRect rect = window.windowRect();
+    std::vector<uint32_t> onScreen = screen.grab(rect);
+    uint32_t root = screen.grab({1000, 740, 1, 1}).at(0); // the compositor's root fill
+    std::vector<uint32_t> pushed = expectedScreen(window, true, root);
+    EXPECT_EQ(mismatches(onScreen, pushed), 0u) << "at " << rect.x << "," << rect.y;
+    ASSERT_EQ(onScreen.size(), pushed.size());
+    size_t shadowRow = static_cast<size_t>(rect.height - 7) * static_cast<size_t>(rect.width);
+    EXPECT_NE(onScreen[shadowRow + static_cast<size_t>(rect.width / 2)], root) << "no shadow";
+
+    // Drag the caption 100 pixels right and 60 down.
+    int32_t grabX = rect.x + LayeredWindow::kMarginLeft + 60;
+    int32_t grabY = rect.y + LayeredWindow::kMarginTop + 10;
+    int32_t startLeft = window.left();
+    int32_t startBottom = window.bottom();
+    test::RunningProcess drag(kXdotool,
+                              {"mousemove", std::to_string(grabX), std::to_string(grabY), "sleep", "0.3",
+                               "mousedown", "1", "sleep", "0.3", "mousemove", std::to_string(grabX + 50),
+                               std::to_string(grabY + 30), "sleep", "0.3", "mousemove", std::to_string(grabX + 100),
+                               std::to_string(grabY + 60), "sleep", "0.3", "mouseup", "1"},
+                              {"DISPLAY=" + screen.display()});
+    pump(ui, 2000);
+    drag.wait(5000);
+    pump(ui, 300);
+    EXPECT_EQ(window.left(), startLeft + 100);
+    EXPECT_EQ(window.bottom(), startBottom - 60);
+    settings::WindowRect stored;
+    ASSERT_TRUE(settings::readWindowRect(product::kProductKey, stored));
+    EXPECT_EQ(stored.left, window.left());
+    EXPECT_EQ(stored.bottom, window.bottom());
+
+    // A taskbar tells where our button is through _NET_WM_ICON_GEOMETRY.
+    long geometry[4] = {300, 740, 48, 28};
+    XChangeProperty(screen.connection(), static_cast<Window>(window.id()),
+                    XInternAtom(screen.connection(), "_NET_WM_ICON_GEOMETRY", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char*>(geometry), 4);
+    XSync(screen.connection(), False);
+    TaskbarButton button = backend->taskbarButton(window.id());
+    EXPECT_EQ(button.rect, (ScreenRect{300, 740, 48, 28}));
+    EXPECT_EQ(button.state, 0u);
+
+    window.minimise();
+    pump(ui, 500);
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(screen.connection(), static_cast<Window>(window.id()), &attributes);
+    EXPECT_NE(attributes.map_state, IsViewable);
+    window.restore();
+    pump(ui, 500);
+    XGetWindowAttributes(screen.connection(), static_cast<Window>(window.id()), &attributes);
+    EXPECT_EQ(attributes.map_state, IsViewable);
+
+    // The window manager's close: WM_DELETE_WINDOW.
+    XEvent close{};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = static_cast<Window>(window.id());
+    close.xclient.message_type = XInternAtom(screen.connection(), "WM_PROTOCOLS", False);
+    close.xclient.format = 32;
+    close.xclient.data.l[0] = static_cast<long>(XInternAtom(screen.connection(), "WM_DELETE_WINDOW", False));
+    close.xclient.data.l[1] = CurrentTime;
+    XSendEvent(screen.connection(), static_cast<Window>(window.id()), False, NoEventMask, &close);
+    XFlush(screen.connection());
+    EXPECT_EQ(ui.runMainLoop(&window), 0);
+    EXPECT_EQ(window.id(), kNoWindow);
+}
+
+TEST_F(X11Smoke, WithoutCompositorTheWindowIsOpaqueAndHasNoMargin)
+{
+    Screen screen;
+    ASSERT_TRUE(screen.start(false)) << "Xvfb or openbox did not come up";
+    std::unique_ptr<WindowBackend> backend = X11Backend::open(screen.display().c_str());
+    ASSERT_NE(backend, nullptr);
+    ASSERT_FALSE(backend->compositorPresent());
+    UiThread ui(*backend);
+    Content content;
+    LayeredWindow::Config config;
+    config.shadow = &shadow;
+    config.cornerRadius = 0; // the comparison covers every pixel of the rectangle
+    config.quitOnDestroy = true;
+    config.minTrackWidth = 200;
+    config.minTrackHeight = 150;
+    LayeredWindow window(ui, content, config);
+    ASSERT_TRUE(window.create(100, 300, 400, 500));
+    pumpUntilViewable(ui, screen.connection(), window.id());
+    window.repaint();
+    pump(ui, 500);
+    window.repaint();
+    pump(ui, 200);
+    ScreenRect rect = window.windowRect();
+    EXPECT_EQ(rect.width, 300);
+    EXPECT_EQ(rect.height, 200);
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(screen.connection(), static_cast<Window>(window.id()), &attributes);
+    EXPECT_EQ(attributes.map_state, IsViewable);
+    EXPECT_EQ(attributes.width, 300);
+    EXPECT_EQ(attributes.height, 200);
+    EXPECT_EQ(mismatches(screen.grab({0, 0, rect.width, rect.height}, static_cast<Window>(window.id())),
+                         expectedScreen(window, false)),
+              0u);
+
+    // The default window cuts its corners away with the Shape extension.
+    Content roundContent;
+    LayeredWindow::Config roundConfig;
+    roundConfig.minTrackWidth = 200;
+    roundConfig.minTrackHeight = 150;
+    LayeredWindow round(ui, roundContent, roundConfig);
+    ASSERT_TRUE(round.create(500, 300, 800, 500));
+    pumpUntilViewable(ui, screen.connection(), round.id());
+    round.repaint();
+    pump(ui, 400);
+    int count = 0;
+    int ordering = 0;
+    XRectangle* shape = XShapeGetRectangles(screen.connection(), static_cast<Window>(round.id()), ShapeBounding,
+                                            &count, &ordering);
+    bool cornerShown = false;
+    bool centreShown = false;
+    for (int i = 0; i < count; ++i) {
+        auto inside = [&](int x, int y) {
+            return x >= shape[i].x && x < shape[i].x + shape[i].width && y >= shape[i].y && y < shape[i].y + shape[i].height;
+        };
+        cornerShown = cornerShown || inside(0, 0);
+        centreShown = centreShown || inside(150, 100);
+    }
+    if (shape != nullptr)
+        XFree(shape);
+    EXPECT_GT(count, 1);
+    EXPECT_FALSE(cornerShown);
+    EXPECT_TRUE(centreShown);
+    round.destroy();
+
+    // A compositing manager that starts later is followed: the margin comes back.
+    ASSERT_TRUE(screen.startCompositor());
+    window.repaint();
+    pump(ui, 500);
+    window.repaint();
+    pump(ui, 200);
+    EXPECT_EQ(window.windowRect().width, 319);
+
+    // A lost connection closes the main window the orderly way instead of exiting the process.
+    screen.killServer();
+    Event ended;
+    std::thread watchdog([&ui, &ended] {
+        if (!ended.waitFor(std::chrono::seconds(10)))
+            ui.postQuit(1); // a hang fails the test instead of stopping it
+    });
+    EXPECT_EQ(ui.runMainLoop(&window), 0);
+    ended.set();
+    watchdog.join();
+    EXPECT_EQ(window.id(), kNoWindow);
+}
+
+TEST_F(X11Smoke, WithoutWindowManagerTheCaptionDragIsOurOwn)
+{
+    Screen screen;
+    ASSERT_TRUE(screen.start(false, false)) << "Xvfb did not come up";
+    std::unique_ptr<WindowBackend> backend = X11Backend::open(screen.display().c_str());
+    ASSERT_NE(backend, nullptr);
+    UiThread ui(*backend);
+    Content content;
+    LayeredWindow::Config config;
+    LayeredWindow window(ui, content, config);
+    ASSERT_TRUE(window.create(100, 300, 400, 500));
+    pumpUntilViewable(ui, screen.connection(), window.id());
+    window.repaint();
+    pump(ui, 500);
+    ScreenRect rect = window.windowRect();
+    int32_t grabX = rect.x + 60;
+    int32_t grabY = rect.y + 10;
+    int32_t startLeft = window.left();
+    test::RunningProcess drag(kXdotool,
+                              {"mousemove", std::to_string(grabX), std::to_string(grabY), "sleep", "0.3", "mousedown",
+                               "1", "sleep", "0.3", "mousemove", std::to_string(grabX + 40), std::to_string(grabY + 20),
+                               "sleep", "0.3", "mousemove", std::to_string(grabX + 80), std::to_string(grabY + 40),
+                               "sleep", "0.3", "mouseup", "1"},
+                              {"DISPLAY=" + screen.display()});
+    pump(ui, 2000);
+    drag.wait(5000);
+    pump(ui, 300);
+    EXPECT_EQ(window.left(), startLeft + 80);
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(screen.connection(), static_cast<Window>(window.id()), &attributes);
+    EXPECT_EQ(attributes.x, rect.x + 80);
+    EXPECT_EQ(attributes.y, rect.y + 40);
+}
+
+} // namespace
+} // namespace tonvane

@@ -1,0 +1,111 @@
+#pragma once
+#include "windowing/backend/ScreenGeometry.h"
+#include "windowing/message/Message.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tonvane {
+
+class Surface;
+
+enum class WindowKind {
+    Main, // taskbar entry, icon, title
+    Dialog, // transient for its owner
+    Popup, // menus and drop-down lists: no window manager, pointer grabbed
+};
+
+struct WindowDescription {
+    WindowKind kind = WindowKind::Main;
+    ScreenRect rect; // window rectangle, shadow margin included
+    std::string title; // UTF-8
+    WindowId owner = kNoWindow;
+    int32_t minWidth = 0; // [pixels] minimum window size for the window manager
+    int32_t minHeight = 0;
+};
+
+// One picture for the screen: the lower-left width x height pixels of `surface` (premultiplied,
+// rows bottom-up), placed with its top-left corner at `at`. alpha scales the whole picture
+// (255: as is). flattenOver: when not 0, an opaque colour the picture is composited over before
+// it is shown (screens without a compositing manager show no transparency).
+struct Frame {
+    const Surface* surface = nullptr;
+    int32_t width = 0;
+    int32_t height = 0;
+    ScreenPoint at;
+    uint8_t alpha = 255;
+    uint32_t flattenOver = 0;
+    int32_t cornerRadius = 0; // [pixels] corners cut off the shown shape when flattened
+};
+
+// Straight-alpha ARGB icon, rows top-down.
+struct IconImage {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+// Cursor numbers of the cursor selection; any other number selects nothing.
+enum class CursorKind : int {
+    AppStarting = 0, Arrow, Cross, Hand, Help, IBeam, No, Wait, SizeAll, SizeNeSw, SizeNwSe, SizeWe, SizeNs,
+};
+constexpr int kCursorKinds = 13;
+
+// The window system below the toolkit. Calls that change windows are made on the user-interface
+// thread, except push, which repaints on worker threads may call at any time (one window's pushes
+// are serialised by its surface lock). Events are taken without blocking; eventFd becomes
+// readable when more may be waiting.
+class WindowBackend {
+public:
+    virtual ~WindowBackend() = default;
+
+    virtual WindowId createWindow(const WindowDescription& description) = 0;
+    virtual void destroyWindow(WindowId window) = 0;
+    // Makes the window visible (mapped) or hides it.
+    virtual void showWindow(WindowId window, bool visible) = 0;
+    virtual bool isVisible(WindowId window) = 0;
+    virtual void moveWindow(WindowId window, const ScreenRect& rect) = 0;
+    virtual void iconify(WindowId window) = 0;
+    // From iconic back to normal at rect.
+    virtual void deiconify(WindowId window, const ScreenRect& rect) = 0;
+    virtual void activate(WindowId window) = 0;
+    virtual bool push(WindowId window, const Frame& frame) = 0;
+
+    virtual ScreenRect workArea() = 0;
+    virtual int32_t dotsPerInch() = 0;
+    virtual bool compositorPresent() = 0;
+    virtual TaskbarButton taskbarButton(WindowId window) = 0;
+
+    // Pointer capture: every pointer event goes to this window until released.
+    virtual void setCapture(WindowId window) = 0;
+    virtual void releaseCapture() = 0;
+    virtual WindowId capture() = 0;
+    virtual void setCursor(WindowId window, CursorKind shape) = 0;
+    virtual ScreenPoint cursorPosition() = 0;
+    // True while the left or the right pointer button is held.
+    virtual bool pointerButtonsDown() = 0;
+    // Key-table modifier bits held now.
+    virtual uint32_t modifierState() = 0;
+    // The window manager moves (HTCAPTION) or sizes (a sizing-border code) the window from the
+    // pointer position `at` while the button stays down.
+    virtual void beginMoveResize(WindowId window, int32_t hitCode, ScreenPoint at) = 0;
+    // Icons of the main window, largest first.
+    virtual void setIcons(WindowId window, const std::vector<IconImage>& icons) = 0;
+
+    // -1 when events only arrive through nextEvent.
+    virtual int eventFd() = 0;
+    // A second descriptor the loop also waits on: readable when events were read from the
+    // connection by another thread's call and wait in the backend's own queue. -1: none.
+    virtual int wakeFd() { return -1; }
+    virtual bool nextEvent(Message& out) = 0;
+    // Pending requests sent to the window system.
+    virtual void flush() = 0;
+};
+
+// The X11 backend when DISPLAY names a server that answers and headless is not asked for;
+// else the headless backend.
+std::unique_ptr<WindowBackend> createBackend(bool headless);
+
+} // namespace tonvane

@@ -1,0 +1,45 @@
+#include "windowing/x11/KeyMap.h"
+
+#include "windowing/message/KeyCodes.h"
+
+#include <X11/keysym.h>
+
+namespace tonvane::x11 {
+
+namespace {
+
+struct KeyRow {
+    unsigned long keysym;
+    uint32_t key;
+};
+
+constexpr KeyRow kKeys[] = {
+    {XK_BackSpace, vk::VK_BACK},   {XK_Tab, vk::VK_TAB},         {XK_ISO_Left_Tab, vk::VK_TAB},
+    {XK_Return, vk::VK_RETURN},    {XK_KP_Enter, vk::VK_RETURN}, {XK_Escape, vk::VK_ESCAPE},
+    {XK_space, vk::VK_SPACE},      {XK_Prior, vk::VK_PRIOR},     {XK_Next, vk::VK_NEXT},
+    {XK_End, vk::VK_END},          {XK_Home, vk::VK_HOME},       {XK_Left, vk::VK_LEFT},
+    {XK_Up, vk::VK_UP},            {XK_Right, vk::VK_RIGHT},     {XK_Down, vk::VK_DOWN},
+    {XK_Insert, vk::VK_INSERT},    {XK_Delete, vk::VK_DELETE},   {XK_Shift_L, vk::VK_SHIFT},
+    {XK_Shift_R, vk::VK_SHIFT},    {XK_Control_L, vk::VK_CONTROL}, {XK_Control_R, vk::VK_CONTROL},
+    {XK_Alt_L, vk::VK_MENU},       {XK_Alt_R, vk::VK_MENU},
+};
+
+} // namespace
+
+uint32_t virtualKey(unsigned long keysym)
+{
+    if (keysym >= XK_a && keysym <= XK_z)
+        return static_cast<uint32_t>('A' + (keysym - XK_a));
+    if (keysym >= XK_A && keysym <= XK_Z)
+        return static_cast<uint32_t>(keysym);
+    if (keysym >= XK_0 && keysym <= XK_9)
+        return static_cast<uint32_t>(keysym);
+    if (keysym >= XK_F1 && keysym <= XK_F12)
+        return vk::VK_F1 + static_cast<uint32_t>(keysym - XK_F1);
+    for (const KeyRow& row : kKeys)
+        if (row.keysym == keysym)
+            return row.key;
+    return 0;
+}
+
+} // namespace tonvane::x11

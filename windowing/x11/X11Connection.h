@@ -1,0 +1,177 @@
+#pragma once
+#include "windowing/backend/WindowBackend.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XShm.h>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <vector>
+
+namespace tonvane::x11 {
+
+// _MOTIF_WM_HINTS: five longs; flags bit 1 says the decorations field is valid, 0 = none.
+constexpr long kMotifDecorationsFlag = 2;
+constexpr int kMotifFields = 5;
+// _NET_WM_MOVERESIZE directions and source indication (1: a normal application).
+constexpr long kMoveResizeMove = 8;
+constexpr long kSourceNormal = 1;
+constexpr int kWheelNotch = 120; // wheel delta per notch
+constexpr unsigned kButtonWheelUp = 4;
+constexpr unsigned kButtonWheelDown = 5;
+constexpr unsigned kButtonWheelLeft = 6;
+constexpr unsigned kButtonWheelRight = 7;
+constexpr unsigned kButtonBack = 8; // X button 1
+constexpr unsigned kButtonForward = 9; // X button 2
+constexpr uint64_t kDoubleClickNs = 500000000; // 500 ms
+constexpr int kDoubleClickSlop = 4; // [pixels]
+constexpr int kDefaultDpi = 96;
+constexpr long kPointerMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+constexpr long kEventMask = ExposureMask | StructureNotifyMask | PointerMotionMask | ButtonPressMask | ButtonReleaseMask
+                            | KeyPressMask | KeyReleaseMask | FocusChangeMask | PropertyChangeMask;
+// WM_STATE values.
+constexpr long kIconicState = 3;
+
+// The last protocol error, recorded instead of Xlib's exit (a refused XShmAttach on a remote
+// display is one).
+extern std::atomic<int> g_lastError;
+
+// The image a window's pushes go through: in a shared-memory segment, or in our own memory for
+// XPutImage when the server refuses shared memory.
+struct PushImage {
+    XImage* image = nullptr;
+    XShmSegmentInfo shm{};
+    bool shared = false;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+struct X11Window {
+    Window window = 0;
+    WindowKind kind = WindowKind::Main;
+    GC gc = nullptr;
+    PushImage push;
+    ScreenRect rect;
+    bool mapped = false; // asked to be shown
+    bool viewable = false; // shown by the server (MapNotify seen)
+    bool iconic = false;
+    int32_t shapedRadius = -1; // corner radius the shape was cut for; -1: unshaped
+    ScreenRect shapedSize;
+};
+
+// Self-run move or resize when no window manager takes _NET_WM_MOVERESIZE.
+struct Drag {
+    WindowId window = kNoWindow;
+    int32_t hitCode = 0;
+    ScreenPoint start;
+    ScreenRect startRect;
+};
+
+// The X11 window system behind the backend interface. One mutex guards every Xlib call and every
+// window record: repaints push from worker threads.
+class X11Connection final : public WindowBackend {
+public:
+    explicit X11Connection(Display* display);
+    ~X11Connection() override;
+    bool initialise();
+
+    // ---- windows ----
+    WindowId createWindow(const WindowDescription& description) override;
+    void destroyWindow(WindowId id) override;
+    void showWindow(WindowId id, bool visible) override;
+    bool isVisible(WindowId id) override;
+    void moveWindow(WindowId id, const ScreenRect& rect) override;
+    void iconify(WindowId id) override;
+    void deiconify(WindowId id, const ScreenRect& rect) override;
+    void activate(WindowId id) override;
+    bool push(WindowId id, const Frame& frame) override;
+
+    // ---- screen ----
+    ScreenRect workArea() override;
+    int32_t dotsPerInch() override { return m_dpi; }
+
+    bool compositorPresent() override;
+    TaskbarButton taskbarButton(WindowId id) override;
+
+    // ---- pointer and keys ----
+    void setCapture(WindowId id) override;
+    void releaseCapture() override;
+    WindowId capture() override;
+    void setCursor(WindowId id, CursorKind shape) override;
+    ScreenPoint cursorPosition() override;
+    bool pointerButtonsDown() override;
+    uint32_t modifierState() override { return m_modifiers.load(); }
+
+    void beginMoveResize(WindowId id, int32_t hitCode, ScreenPoint at) override;
+    void setIcons(WindowId id, const std::vector<IconImage>& icons) override;
+
+    // ---- events ----
+    int eventFd() override;
+    int wakeFd() override { return m_wakeFd; }
+
+    bool nextEvent(Message& out) override;
+    void flush() override;
+
+private:
+    static void connectionLost(Display*, void* self);
+
+    // After the connection is gone the main window is asked to close, once: its close stop and
+    // settings run as for any close, and no further X call is made.
+    bool reportLoss(Message& out);
+    X11Window* find(WindowId id);
+    Atom atom(const char* name) { return XInternAtom(m_display, name, False); }
+
+    std::vector<long> cardinals(Window window, Atom property, long count);
+    bool findArgbVisual();
+    void readDotsPerInch();
+    bool windowManagerRunning();
+    void setWindowManagerHints(Window window, const WindowDescription& description);
+    void grabPointer(WindowId id);
+    void place(X11Window& window, const ScreenRect& rect);
+
+    // Without a compositor the corners of the opaque picture are cut away with the Shape
+    // extension; radius < 0 restores the full rectangle.
+    void shape(X11Window& window, int32_t radius);
+    void releaseImage(PushImage& push);
+
+    // Only our side of the image: for a connection that is gone.
+    static void releaseImageLocally(PushImage& push);
+    bool ensureImage(X11Window& window, int32_t width, int32_t height);
+    bool createSharedImage(PushImage& push, int32_t width, int32_t height);
+    void putImage(X11Window& window);
+    void releaseWindow(X11Window& window);
+    void trackModifiers(unsigned state, KeySym keysym, bool pressed);
+    bool translateButton(const XButtonEvent& event, bool pressed, Message& out);
+
+    // A move or resize of our own, following the pointer from the press.
+    bool dragTo(int32_t rootX, int32_t rootY, Message& out);
+    bool translate(XEvent& event, Message& out);
+    std::vector<long> cardinalsOfType(Window window, Atom property);
+    std::mutex m_mutex; // every X call and every window record
+    Display* m_display;
+    int m_screen;
+    Window m_root;
+    Visual* m_visual = nullptr;
+    Colormap m_colormap = 0;
+    bool m_shmAvailable = false;
+    bool m_shapeAvailable = false;
+    Atom m_deleteWindow = 0;
+    Atom m_protocols = 0;
+    Atom m_compositorSelection = 0;
+    int32_t m_dpi = kDefaultDpi;
+    std::map<WindowId, X11Window> m_windows;
+    std::map<CursorKind, Cursor> m_cursors;
+    WindowId m_capture = kNoWindow;
+    Drag m_drag;
+    std::atomic<uint32_t> m_modifiers{0};
+    Window m_lastPressWindow = 0;
+    ScreenPoint m_lastPressAt;
+    uint64_t m_lastPressNs = 0;
+    bool m_lost = false;
+    bool m_lossReported = false;
+    int m_wakeFd;
+};
+
+} // namespace tonvane::x11
