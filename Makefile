@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps build run test test-asan test-tsan fuzz bench clean
+.PHONY: all deps build run test test-asan test-tsan fuzz bench skins clean
 
 all: build
 
@@ -26,6 +26,7 @@ test-asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTONVANE_SANITIZE=address,undefined -DTONVANE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-asan -j$(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 		ctest --output-on-failure -j$(JOBS) --timeout 900
 
 # Threaded suites under ThreadSanitizer. setarch -R: TSan needs the classic memory layout.
@@ -48,8 +49,15 @@ bench: build
 	./build/tools/bench/rip/bench-rip
 	./build/tools/bench/encoders/bench-encoders
 	./build/tools/bench/render/bench-render
+	./build/tools/bench/text/bench-text
 	./build/tools/bench/pipeline/bench-pipeline
 	./build/tools/bench/windowing/bench-windowing
+
+# Redraws the interface's pictures into resources/skins/ (committed; compiled into the program).
+skins: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+	cmake --build build -j$(JOBS) --target make-skins
+	./build/tools/make-skins/make-skins resources/skins
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz

@@ -9,7 +9,7 @@ packages=(
   # libraries linked into the program
   libmp3lame-dev libvorbis-dev libogg-dev libflac-dev libsodium-dev
   libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev libx11-dev libxext-dev libxrender-dev
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-liberation2 fonts-ipafont-gothic fonts-wqy-microhei
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   flac lame vorbis-tools sox libcdio-utils

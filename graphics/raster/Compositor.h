@@ -15,13 +15,14 @@ inline uint32_t compositePixel(uint32_t destination, uint32_t source, uint32_t a
     if (alpha >= 255)
         return source | 0xFF000000u;
     uint32_t inverse = 255 - alpha;
-    uint32_t blue = ((destination & 0xFF) * inverse + (source & 0xFF) * alpha) >> 8;
+    // Red and blue in one multiply: each 16-bit lane holds D x (255 - a) + s x a <= 255 x 255,
+    // so no lane carries into the next and each lane shifted by 8 is the channel's result.
+    uint32_t redBlue = (((destination & 0xFF00FF) * inverse + (source & 0xFF00FF) * alpha) >> 8) & 0xFF00FF;
     uint32_t green = (((destination >> 8) & 0xFF) * inverse + ((source >> 8) & 0xFF) * alpha) >> 8;
-    uint32_t red = (((destination >> 16) & 0xFF) * inverse + ((source >> 16) & 0xFF) * alpha) >> 8;
     uint32_t destinationAlpha = destination >> 24;
     uint32_t resultAlpha
         = destinationAlpha == 255 ? 255 : destinationAlpha + (((255 - destinationAlpha) * alpha) >> 8);
-    return resultAlpha << 24 | red << 16 | green << 8 | blue;
+    return resultAlpha << 24 | redBlue | green << 8;
 }
 
 // Coverage values this close to 0 or 1 are rounding noise of the area sums.

@@ -1,8 +1,15 @@
 // render-scene [output.png]: draws a fixed scene with every shape, paint, clip and image path
-// of the renderer and writes it as an 8-bit RGBA PNG, so the result can be looked at.
+// of the renderer, a text block in the eight interface languages, a justified paragraph and the
+// skin images, and writes it as an 8-bit RGBA PNG, so the result can be looked at.
+#include "core/language/Language.h"
+#include "graphics/image/Image.h"
+#include "graphics/image/ImageStrip.h"
+#include "graphics/image/PngEncoder.h"
 #include "graphics/surface/Surface.h"
-
-#include <png.h>
+#include "graphics/text/Font.h"
+#include "graphics/text/FontList.h"
+#include "graphics/text/TextLayout.h"
+#include "resources/skins/SkinResources.h"
 
 #include <cmath>
 #include <cstdio>
@@ -13,8 +20,10 @@ using namespace tonvane;
 
 namespace {
 
-constexpr int kWidth = 480; // [pixels]
-constexpr int kHeight = 360; // [pixels]
+constexpr int kWidth = 720; // [pixels]
+constexpr int kShapesHeight = 360; // [pixels] the shapes, above the text and image panel
+constexpr int kPanelHeight = 430; // [pixels]
+constexpr int kHeight = kShapesHeight + kPanelHeight; // [pixels]
 
 // A 12 x 12 test picture: a colour ramp with a transparent corner and a half-transparent band.
 std::vector<uint32_t> makePicture()
@@ -31,15 +40,97 @@ std::vector<uint32_t> makePicture()
     return pixels;
 }
 
-void drawScene(Surface& s, const std::vector<uint32_t>& picture)
+// Fonts are not owned by the commands that use them: they must outlive the render.
+struct Fonts {
+    FontRef small{getFont(u"Tahoma", 8, false, false)};
+    FontRef large{getFont(u"Tahoma", 10, false, false)};
+    FontRef bold{getFont(u"Tahoma", 10, true, false)};
+};
+
+struct SkinSet {
+    ImagePtr disc = loadImageFromResource(129);
+    ImagePtr logo = loadImageFromMemory(productLogoPng());
+    ImagePtr cap = loadImageFromMemory(graduationCapPng());
+    ImageStrip flags, logos, spinner, icons;
+    SkinSet()
+    {
+        flags.load(130);
+        flags.setFrameSize(48, 32);
+        logos.load(131);
+        spinner.load(132);
+        icons.load(256);
+    }
+};
+
+// Eight lines per font size: each language's own name and a few of its interface texts.
+void drawLanguages(Surface& s, Font* font, double top)
+{
+    const LanguageTable* tables[] = {&kEnglishTable, &kFrenchTable, &kGermanTable, &kItalianTable,
+                                     &kJapaneseTable, &kPortugueseTable, &kRussianTable, &kSpanishTable};
+    const LanguageId ids[] = {kEnglish, kFrench, kGerman, kItalian, kJapanese, kPortuguese, kRussian, kSpanish};
+    s.font = font;
+    s.text_colour = 0xFF1A2430u;
+    for (int i = 0; i < 8; ++i) {
+        const LanguageTable& t = *tables[i];
+        std::u16string line = std::u16string(t[languageNameText(ids[i])].view()) + u": "
+            + std::u16string(t[kTextInsertCd].view()) + u" · " + std::u16string(t[kTextConvert].view()) + u" · "
+            + std::u16string(t[kTextAlbumLabel].view());
+        double lineTop = top - i * font->line_height * 1.15;
+        // One line each: a box one line high.
+        drawText(s, line.c_str(), static_cast<int32_t>(line.size()), 0, 20, lineTop - font->line_height, 445,
+                 lineTop);
+    }
+}
+
+void drawTextAndSkins(Surface& s, const Fonts& fonts, const SkinSet& skins)
+{
+    const FontRef& small = fonts.small;
+    const FontRef& large = fonts.large;
+    const FontRef& bold = fonts.bold;
+    if (small && large && bold) {
+        double top = kPanelHeight - 8;
+        drawLanguages(s, small.get(), top);
+        drawLanguages(s, large.get(), top - 8 * small->line_height * 1.15 - 6);
+        // A justified paragraph with a gradient paint, a centred bold title and a tab.
+        s.font = bold.get();
+        s.text_colour = 0xFF203050u;
+        drawText(s, u"Accurate, fast and pleasant", -1, kTextCentre, 20, 0, 440, 142);
+        s.font = large.get();
+        const char16_t* paragraph = u"Tonvane reads every track of an audio CD with SCSI multimedia commands, looks "
+                                    u"the disc up on a CDDB server and encodes the chosen tracks, several at once, "
+                                    u"to WAV, MP3, Ogg Vorbis or FLAC.\tTabs advance eight spaces. Déjà vu, naïve, "
+                                    u"Straße, Ünïcödé — ひらがなとカタカナ、漢字。";
+        drawText(s, paragraph, -1, kTextJustify, 20, 8, 440, 120,
+                 Paint::linearX(0xFF102040u, 0xFF801020u, 20, 440));
+    }
+    // The skin images: disc, flags, encoder logos, spinner frames, menu icons, logo and cap.
+    if (skins.disc)
+        s.drawImage(460, kPanelHeight - 205, skins.disc->view(), 1);
+    for (int i = 0; i < skins.flags.frameCount(); ++i)
+        drawFrame(s, skins.flags, i, 460 + (i % 4) * 62, 150 - (i / 4) * 40, 1);
+    for (int i = 0; i < skins.logos.frameCount(); ++i)
+        drawFrame(s, skins.logos, i, 460 + i * 62, 60, 1);
+    for (int i = 0; i < 12 && i < skins.spinner.frameCount(); ++i)
+        drawFrame(s, skins.spinner, i * 4, 460 + i * 20, 36, 1);
+    for (int i = 0; i < skins.icons.frameCount(); ++i)
+        drawFrame(s, skins.icons, i, 460 + i * 18, 14, 1);
+    if (skins.logo)
+        s.drawImage(656, 395, skins.logo->view(), 1);
+    if (skins.cap)
+        s.drawImage(666, 340, skins.cap->view(), 1);
+}
+
+void drawScene(Surface& s, const std::vector<uint32_t>& picture, const Fonts& fonts, const SkinSet& skins)
 {
     s.begin();
     // Frame: window background with a vertical gradient and a rounded border.
     s.roundedRectangle(0, 0, kWidth, kHeight, 10, 0, Paint::linearY(0xFFE8ECF2u, 0xFFC8D0DCu, 0, kHeight));
     s.roundedRectangleOutline(0.5, 0.5, kWidth - 0.5, kHeight - 0.5, 10, 0, 1.5, Paint::solid(0xFF506070u));
+    drawTextAndSkins(s, fonts, skins);
+    s.setOrigin(0, kPanelHeight);
 
     // Row 1 (top): rectangle fills with the five paints, whole and fractional edges.
-    double top = kHeight - 20;
+    double top = kShapesHeight - 20;
     s.fillRectangle(20, top - 60, 90, top, 0xFF3070C0u);
     s.fillRectangleVertical(100.5, top - 60.5, 170.5, top - 0.5, 0xFFFF0000u, 0xFF0000FFu);
     s.fillRectangleHorizontal(180.25, top - 60, 250.75, top, 0xFF00C000u, 0x2000C000u);
@@ -82,41 +173,6 @@ void drawScene(Surface& s, const std::vector<uint32_t>& picture)
     }
 }
 
-bool writePng(const Surface& s, const char* path)
-{
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<uint8_t> row(kWidth * 4);
-    // PNG rows run top-down, straight alpha; the surface is bottom-up and premultiplied.
-    for (int y = kHeight - 1; y >= 0; --y) {
-        for (int x = 0; x < kWidth; ++x) {
-            uint32_t p = s.pixel(x, y);
-            uint32_t a = p >> 24;
-            auto straight = [a](uint32_t c) { return a == 0 ? 0u : std::min(255u, (c * 255 + a / 2) / a); };
-            row[x * 4 + 0] = static_cast<uint8_t>(straight((p >> 16) & 0xFF));
-            row[x * 4 + 1] = static_cast<uint8_t>(straight((p >> 8) & 0xFF));
-            row[x * 4 + 2] = static_cast<uint8_t>(straight(p & 0xFF));
-            row[x * 4 + 3] = static_cast<uint8_t>(a);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -128,9 +184,11 @@ int main(int argc, char** argv)
         return 1;
     }
     std::vector<uint32_t> picture = makePicture();
-    drawScene(surface, picture);
+    Fonts fonts;
+    SkinSet skins;
+    drawScene(surface, picture, fonts, skins);
     surface.render();
-    if (!writePng(surface, path)) {
+    if (!writeSurfacePng(surface, kWidth, kHeight, path)) {
         std::fprintf(stderr, "render-scene: cannot write %s\n", path);
         return 1;
     }
