@@ -50,6 +50,14 @@ struct ControlsFixture : ::testing::Test, WindowFixture {
         event.y = LayeredWindow::kMarginTop + kHeight - y;
         ui.dispatch(event);
     }
+    // A wheel turn at a content point: the wheel carries window-system screen pixels (y down).
+    void wheel(int32_t x, int32_t y, int16_t delta)
+    {
+        Message event{window.id(), msg::WM_MOUSEWHEEL, uint64_t(uint16_t(delta)) << 16};
+        event.x = window.left() + x;
+        event.y = window.flip(window.bottom() + y);
+        ui.dispatch(event);
+    }
     void key(uint32_t message, uint32_t virtualKey)
     {
         ui.dispatch(Message{window.id(), message, virtualKey});
