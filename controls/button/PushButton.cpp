@@ -32,7 +32,7 @@ uint32_t PushButton::themeState() const
     if (style() & style::kDisabled)
         state = (state & ~style::kDarkFace) | style::kThemeDisabled;
     if (hasFocus())
-        state |= kFocusedState;
+        state |= style::kFocused;
     return state;
 }
 

@@ -17,8 +17,6 @@ public:
     static constexpr uint8_t kHotBit = 0x1; // pointer inside
     static constexpr uint8_t kMousePressed = 0x2;
     static constexpr uint8_t kSpacePressed = 0x4;
-    // Theme state while focused.
-    static constexpr uint32_t kFocusedState = 0x1000;
 
     explicit PushButton(Widget* parent) : Widget(parent) {}
 

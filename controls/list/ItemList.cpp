@@ -128,8 +128,9 @@ IntRect ItemList::itemRect(int32_t index) const
         return {};
     int32_t perRow = cellsPerRow();
     int32_t row = index / perRow, column = index % perRow;
-    // One cell per row spans the viewport (which a vertical bar narrows).
-    int32_t cellWidth = (m_listFlags & kGrid) ? m_cellWidth : m_viewport.x1 - m_viewport.x0;
+    // One cell per row spans the viewport (which a vertical bar narrows), or the content when
+    // that is wider.
+    int32_t cellWidth = (m_listFlags & kGrid) ? m_cellWidth : std::max(m_viewport.x1 - m_viewport.x0, m_contentWidth);
     double shiftX = m_horizontal * scrollRange(false);
     double shiftY = (1 - m_vertical) * scrollRange(true);
     int32_t x0 = m_viewport.x0 + column * cellWidth - static_cast<int32_t>(std::lround(shiftX));
