@@ -6,6 +6,7 @@
 #include "controls/button/PushButton.h"
 #include "controls/label/Label.h"
 #include "controls/theme/StyleBits.h"
+#include "core/foundation/Utf.h"
 #include "windowing/message/KeyCodes.h"
 
 #include <string>
@@ -128,6 +129,27 @@ TEST_F(Widgets, CheckBoxTogglesAndTabWalksTheFocus)
     EXPECT_TRUE(check.hasFocus());
     key(msg::WM_KEYDOWN, vk::VK_TAB);
     EXPECT_TRUE(button.hasFocus()) << "Tab wraps";
+}
+
+TEST_F(Widgets, LinkLabelsHoverAndOpenTheirAddress)
+{
+    std::vector<std::string> opened;
+    setAddressOpener([&](const std::string& address) { opened.push_back(address); });
+    Label link{&content.root()};
+    link.create(20, 200, 120, 20, kVisible);
+    link.setCaption(Caption::of(u"Tutorials"));
+    link.setLink(kTextTutorialsAddress);
+    pointer(msg::WM_MOUSEMOVE, 30, 205);
+    EXPECT_TRUE(link.hovered());
+    pointer(msg::WM_MOUSEMOVE, 300, 205);
+    EXPECT_FALSE(link.hovered()) << "the label saw the pointer leave";
+    pointer(msg::WM_LBUTTONDOWN, 30, 205);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], utf16ToUtf8(uiText(kTextTutorialsAddress).view()));
+    link.setEnabled(false);
+    pointer(msg::WM_LBUTTONDOWN, 30, 205);
+    EXPECT_EQ(opened.size(), 1u) << "a disabled link opens nothing";
+    setAddressOpener(nullptr);
 }
 
 TEST_F(Widgets, TheTreePaintsEachWidgetInsideItsRectangle)
