@@ -24,6 +24,24 @@ namespace {
 
 constexpr uint32_t kLookupWaitMs = 40000; // [ms] the client's own time-out is 30 s
 
+class WaitingObserver : public CddbObserver {
+public:
+    void onCddbEvent(int code) override
+    {
+        if (code == 6)
+            matchesRead = true;
+        if (code == 7)
+            failed = true;
+        if (code == 3 || code == 7)
+            ended.set();
+    }
+    Event ended;
+    std::atomic<bool> matchesRead{false};
+    std::atomic<bool> failed{false};
+};
+
+} // namespace
+
 // The disc's table of contents in the form the disc ID wants, from READ TOC (MSF addresses).
 std::optional<DiscToc> readDiscToc(const std::string& drive)
 {
@@ -58,24 +76,6 @@ std::optional<DiscToc> readDiscToc(const std::string& drive)
         return std::nullopt;
     return disc;
 }
-
-class WaitingObserver : public CddbObserver {
-public:
-    void onCddbEvent(int code) override
-    {
-        if (code == 6)
-            matchesRead = true;
-        if (code == 7)
-            failed = true;
-        if (code == 3 || code == 7)
-            ended.set();
-    }
-    Event ended;
-    std::atomic<bool> matchesRead{false};
-    std::atomic<bool> failed{false};
-};
-
-} // namespace
 
 bool identifyDisc(const std::string& drive, DiscIdentity& identity)
 {

@@ -1,7 +1,10 @@
 #pragma once
 #include "core/disc/ConversionJob.h"
 
+#include "net/cddb/DiscToc.h"
+
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +16,9 @@ struct DiscIdentity {
     std::string queryLine;
 };
 bool identifyDisc(const std::string& drive, DiscIdentity& identity);
+
+// The disc's table of contents in the form the disc ID wants, read with READ TOC.
+std::optional<DiscToc> readDiscToc(const std::string& drive);
 
 struct LookupEntries; // the read entries of every match
 

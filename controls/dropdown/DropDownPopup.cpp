@@ -35,6 +35,10 @@ DropDownPopup::DropDownPopup(UiThread& ui, WindowId owner, int32_t rows, int32_t
     attach(m_window);
     ItemList::Routines routines;
     routines.drawItem = [this](Surface& surface, int32_t row, const IntRect& rect) {
+        if (m_rowPainter) {
+            m_rowPainter(surface, row, rect, row == m_hot);
+            return;
+        }
         ControlTheme* theme = controlTheme();
         if (theme == nullptr)
             return;
@@ -42,9 +46,13 @@ DropDownPopup::DropDownPopup(UiThread& ui, WindowId owner, int32_t rows, int32_t
         theme->drawDropListRow(surface, rect, row == m_hot ? kHotRowState : kRowState, text.c_str(),
                                int32_t(text.size()));
     };
-    routines.onItemHover = [this](int32_t row, uint32_t, int32_t, int32_t) { setHot(row); };
+    routines.onItemHover = [this](int32_t row, uint32_t, int32_t, int32_t) {
+        setHot(row >= 0 && m_rowEnabled && !m_rowEnabled(row) ? -1 : row);
+    };
     routines.onItemClick = [this](int32_t row, uint32_t, int32_t x, int32_t y) {
         bool insideList = x >= 0 && y >= 0 && x < m_list.width() && y < m_list.height();
+        if (row >= 0 && m_rowEnabled && !m_rowEnabled(row))
+            return; // a disabled row or a separator
         if (row >= 0) {
             setHot(row);
             m_chosen = true;
@@ -108,7 +116,9 @@ void DropDownPopup::keyDown(uint32_t key)
         close();
         return;
     case vk::VK_RETURN:
-        m_chosen = m_hot >= 0;
+        m_chosen = m_hot >= 0 && (!m_rowEnabled || m_rowEnabled(m_hot));
+        if (!m_chosen)
+            setHot(-1);
         close();
         return;
     case vk::VK_UP:

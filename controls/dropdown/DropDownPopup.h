@@ -23,6 +23,13 @@ public:
     // row, -1 when it closed without one.
     int32_t run(int32_t left, int32_t bottom, int32_t right, int32_t top);
 
+    // Rows drawn by the caller instead of as list rows (menus), and rows that cannot be chosen.
+    void setRowPainter(std::function<void(Surface&, int32_t row, const IntRect& rect, bool hot)> painter)
+    {
+        m_rowPainter = std::move(painter);
+    }
+    void setRowEnabled(std::function<bool(int32_t row)> enabled) { m_rowEnabled = std::move(enabled); }
+
     int32_t hot() const { return m_hot; }
     bool chosen() const { return m_chosen; }
     ItemList& list() { return m_list; }
@@ -40,6 +47,8 @@ private:
 
     UiThread& m_ui;
     std::function<std::u16string(int32_t)> m_rowText;
+    std::function<void(Surface&, int32_t, const IntRect&, bool)> m_rowPainter;
+    std::function<bool(int32_t)> m_rowEnabled;
     int32_t m_rows;
     int32_t m_hot;
     bool m_chosen = false;

@@ -229,6 +229,8 @@ int32_t ControlTheme::frameHitTest(int32_t x, int32_t y, int32_t w, int32_t h, u
 
 void ControlTheme::setIconImage(const ImageStrip* strip, int32_t cellSize)
 {
+    if (strip == m_icons && cellSize == m_iconCell)
+        return; // the tinted copy is made once per strip
     m_icons = strip;
     m_iconCell = cellSize > 0 ? cellSize : 16;
     m_tintedIcons = ImageStrip();
