@@ -272,6 +272,7 @@ void MainContent::stopWorkers()
         m_insertPage->stopAnimation();
     if (m_discPage)
         m_discPage->closeStop();
+    WidgetWindow::stopWorkers();
 }
 
 } // namespace tonvane

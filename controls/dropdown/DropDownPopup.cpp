@@ -101,7 +101,8 @@ void DropDownPopup::paint(Surface& surface)
 {
     ControlTheme* theme = controlTheme();
     IntRect clip = surface.getClip();
-    surface.fillRectangle(clip.x0, clip.y0, clip.x1, clip.y1, palette::kPanelFill);
+    // Nearly opaque: what lies under an open list or menu must not show through its rows.
+    surface.fillRectangle(clip.x0, clip.y0, clip.x1, clip.y1, (palette::kPanelFill & 0x00FFFFFFu) | 0xF8000000u);
     WidgetWindow::paint(surface);
     if (theme != nullptr)
         surface.roundedRectangleOutline(clip.x0 + 0.5, clip.y0 + 0.5, clip.x1 - 0.5, clip.y1 - 0.5, 3, 0, 1,

@@ -25,11 +25,12 @@ WidgetWindow::~WidgetWindow()
 void WidgetWindow::attach(LayeredWindow& window)
 {
     m_window = &window;
+    m_ui = &window.ui();
 }
 
 UiThread* WidgetWindow::ui() const
 {
-    return m_window != nullptr ? &m_window->ui() : nullptr;
+    return m_ui;
 }
 
 int32_t WidgetWindow::toContentX(int32_t screenX) const

@@ -40,6 +40,9 @@ public:
     bool moveFocus(bool backwards, bool fromEnd) override;
     void layout(int32_t width, int32_t height) override;
     void paint(Surface& surface) override;
+    // The window is being destroyed: no repaint goes to it any more (the capture route, which
+    // belongs to the user-interface thread, stays reachable for the widgets' own teardown).
+    void stopWorkers() override { m_window = nullptr; }
 
 private:
     void paintTree(Surface& surface, Widget& widget, const IntRect& clip, int32_t x, int32_t y);
@@ -47,6 +50,7 @@ private:
 
     Widget m_root{nullptr};
     LayeredWindow* m_window = nullptr;
+    UiThread* m_ui = nullptr;
     int m_layoutDepth = 0;
     bool m_repaintPending = false;
 };
