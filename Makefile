@@ -52,6 +52,7 @@ bench: build
 	./build/tools/bench/text/bench-text
 	./build/tools/bench/pipeline/bench-pipeline
 	./build/tools/bench/windowing/bench-windowing
+	./build/tools/bench/controls/bench-controls
 
 # Redraws the interface's pictures into resources/skins/ (committed; compiled into the program).
 skins: deps

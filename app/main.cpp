@@ -1,5 +1,6 @@
 #include "app/cli/CliApplication.h"
 #include "app/cli/CommandLine.h"
+#include "app/window/WindowProgram.h"
 #include "core/language/Language.h"
 #include "core/settings/SettingsDefaults.h"
 #include "core/settings/SettingsStore.h"
@@ -28,6 +29,18 @@ int main(int argc, char** argv)
     if (!parsed.options) {
         std::fprintf(stderr, "tonvane: %s\n\n%s", parsed.error.c_str(), cli::usageText());
         code = cli::kExitUsage;
+    } else if (parsed.options->command == cli::Command::Window) {
+        WindowProgramOptions window;
+        window.drives = parsed.options->drives;
+        window.server = parsed.options->server;
+        window.outputFolder = parsed.options->outputFolder;
+        code = runWindowProgram(window);
+        if (code == kNoDisplay) {
+            std::fprintf(stderr, "tonvane: no display answers (DISPLAY is unset or its X server refuses); "
+                                 "the window program needs one. The commands below work without it.\n\n%s",
+                         cli::usageText());
+            code = cli::kExitUsage;
+        }
     } else {
         code = cli::runCommandLine(*parsed.options, stdout, stderr);
     }

@@ -377,6 +377,8 @@ int runCommandLine(const Options& options, std::FILE* out, std::FILE* errors)
         return runInfo(options, out, errors);
     case Command::Rip:
         return runRip(options, out, errors);
+    case Command::Window:
+        break; // main() runs the window program
     }
     return kExitUsage;
 }

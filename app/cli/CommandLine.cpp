@@ -36,9 +36,10 @@ std::optional<int32_t> parseFormat(const std::string& name)
 
 const char* usageText()
 {
-    return "Usage: tonvane COMMAND [OPTIONS]\n"
+    return "Usage: tonvane [COMMAND] [OPTIONS]\n"
            "\n"
            "Commands:\n"
+           "  (none), window       the window program (needs an X display); --drive adds image drives\n"
            "  drives               list the drives, whether each holds an audio disc, and its model\n"
            "  info                 show the disc's audio tracks, its CDDB disc ID and query line\n"
            "  rip                  convert the disc's tracks into audio files\n"
@@ -85,7 +86,11 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
         return result;
     }
     const std::string& command = arguments[0];
-    if (command == "--help" || command == "-h" || command == "help")
+    bool optionFirst = command.size() > 2 && command.compare(0, 2, "--") == 0 && command != "--help"
+        && command != "--version";
+    if (optionFirst || command == "window")
+        options.command = Command::Window; // `tonvane --drive demo:` is the window program too
+    else if (command == "--help" || command == "-h" || command == "help")
         options.command = Command::Help;
     else if (command == "--version")
         options.command = Command::Version;
@@ -99,7 +104,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
         result.error = "unknown command '" + command + "'";
         return result;
     }
-    ++i;
+    if (!optionFirst)
+        ++i;
 
     auto takeValue = [&](const std::string& option, std::string& value) {
         if (i + 1 >= arguments.size()) {

@@ -13,13 +13,13 @@ inline constexpr int kExitUsage = 2; // bad usage
 inline constexpr int kExitNoDisc = 3; // no drive or no audio disc
 inline constexpr int kExitInterrupted = 130; // Ctrl-C: stopped, files closed
 
-enum class Command { Help, Version, Drives, Info, Rip };
+enum class Command { Help, Version, Drives, Info, Rip, Window };
 // Auto: look up unless "Auto" is stored as 0; never for the demo disc, which no database knows.
 enum class LookupChoice { Auto, Lookup, NoLookup };
 enum class MetadataSources { Both, MusicBrainz, Cddb }; // --metadata
 
 struct Options {
-    Command command = Command::Help;
+    Command command = Command::Window; // no command: the window program
     std::vector<std::string> drives; // --drive, in order; the first one is used by info and rip
     std::optional<int32_t> format; // --format: EncoderFormat
     std::optional<uint32_t> quality; // --quality: QualityIndex of the format

@@ -229,6 +229,8 @@ int32_t ControlTheme::frameHitTest(int32_t x, int32_t y, int32_t w, int32_t h, u
 
 void ControlTheme::setIconImage(const ImageStrip* strip, int32_t cellSize)
 {
+    if (strip == m_icons && cellSize == m_iconCell)
+        return; // the tinted copy is made once per strip
     m_icons = strip;
     m_iconCell = cellSize > 0 ? cellSize : 16;
     m_tintedIcons = ImageStrip();
@@ -499,6 +501,9 @@ void ControlTheme::drawButton(Surface& s, const IntRect& r, uint32_t state, cons
                            Paint::linearY(0x20FFFFFFu, 0xFFFFFFFFu, glossBottom, r.y1 - 1));
     }
     s.roundedRectangleOutline(r.x0, r.y0, r.x1, r.y1, kButtonRadiusFace, 0, 1, Paint::solid(withAlpha(m_frameBorder, 0xC0)));
+    if ((state & kFocused) && !disabled)
+        s.roundedRectangleOutline(r.x0 + 2, r.y0 + 2, r.x1 - 2, r.y1 - 2, kButtonRadiusFace - 2, 0, 1,
+                                  Paint::solid(0x90203050u));
     // 6. Caption.
     if (!(state & kNoCaption)) {
         uint32_t flags = (state & kCaptionLeft) ? 0u : (state & kCaptionRight) ? uint32_t(TextFlags::kTextRight)

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <memory>
 #include <vector>
 
 namespace tonvane {
@@ -170,6 +172,80 @@ TEST(ControlTheme, TintedIconsFollowTheAccent)
     // Accent C0 D0 E0: ratios 192/224, 208/224, 1.
     EXPECT_EQ(tinted->pixels[0], 0xFFDBEDFFu);
     EXPECT_EQ(tinted->pixels[1] >> 24, 0x80u) << "alpha kept";
+}
+
+// A surface with an opaque backdrop, the drawing, rendered.
+template <typename Draw>
+std::unique_ptr<Surface> rendered(int32_t w, int32_t h, Draw draw)
+{
+    auto s = std::make_unique<Surface>(1);
+    s->setSize(w, h);
+    s->begin();
+    s->fillRectangle(0, 0, w, h, 0xFFE9EDF2u);
+    draw(*s);
+    s->render();
+    return s;
+}
+
+TEST(ControlTheme, HotCloseButtonCheckMarkAndSizeGripPixels)
+{
+    ControlTheme theme;
+    // The hot close button: its hot colour below the gloss, away from its edges and its cross.
+    Surface frame(1);
+    frame.setSize(300, 200);
+    frame.begin();
+    theme.drawFrame(frame, 300, 200, kFrame, true, 1, nullptr, nullptr);
+    frame.render();
+    int32_t closeLeft = 300 - 47, buttonBottom = 200 - 19;
+    EXPECT_EQ(frame.pixel(closeLeft + 5, buttonBottom + 4), palette::kCloseHot);
+    EXPECT_EQ(frame.pixel(closeLeft + 36, buttonBottom + 4), palette::kCloseHot);
+    // Not hot: not that colour.
+    Surface cold(1);
+    cold.setSize(300, 200);
+    cold.begin();
+    theme.drawFrame(cold, 300, 200, kFrame, true, 0, nullptr, nullptr);
+    cold.render();
+    EXPECT_NE(cold.pixel(closeLeft + 5, buttonBottom + 4), palette::kCloseHot);
+
+    // The check mark appears only when ticked: green pixels inside the box.
+    auto greenPixels = [](const Surface& s) {
+        int n = 0;
+        for (int y = 0; y < s.height(); ++y)
+            for (int x = 0; x < s.width(); ++x) {
+                uint32_t p = s.pixel(x, y);
+                n += ((p >> 8) & 0xFF) > ((p >> 16) & 0xFF) + 60;
+            }
+        return n;
+    };
+    auto ticked = rendered(30, 30, [&](Surface& s) { theme.drawCheckBox(s, {5, 4, 21, 26}, kTicked); });
+    auto plain = rendered(30, 30, [&](Surface& s) { theme.drawCheckBox(s, {5, 4, 21, 26}, 0); });
+    EXPECT_GT(greenPixels(*ticked), 8);
+    EXPECT_EQ(greenPixels(*plain), 0);
+
+    // The size grip: rings around the bottom-right corner, nothing beyond the largest.
+    auto grip = rendered(60, 30, [&](Surface& s) { theme.drawStatusBar(s, {0, 0, 60, 30}, true); });
+    auto bare = rendered(60, 30, [&](Surface& s) { theme.drawStatusBar(s, {0, 0, 60, 30}, false); });
+    int changedNearRings = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 60; ++x) {
+            double distance = std::hypot(60 - (x + 0.5), y + 0.5);
+            bool changed = grip->pixel(x, y) != bare->pixel(x, y);
+            if (distance > 18.5) {
+                EXPECT_FALSE(changed) << x << "," << y;
+            }
+            for (double radius : {4.0, 8.0, 12.0, 16.0})
+                changedNearRings += changed && std::fabs(distance - radius) < 0.5;
+        }
+    EXPECT_GT(changedNearRings, 12);
+    // Along the bottom row the grey rings darken the bar and the white rings lighten it.
+    int darker = 0, lighter = 0;
+    for (int x = 40; x < 60; ++x) {
+        uint32_t g = grip->pixel(x, 0) & 0xFF, b = bare->pixel(x, 0) & 0xFF;
+        darker += g < b;
+        lighter += g > b;
+    }
+    EXPECT_GE(darker, 4);
+    EXPECT_GE(lighter, 4);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // per family (frames, buttons, check boxes, progress bars, menus, lists and bars), headless, so
 // the whole look can be seen at once.
 #include "controls/theme/ControlTheme.h"
+#include "controls/list/ItemList.h"
 #include "controls/theme/StyleBits.h"
 #include "graphics/image/PngEncoder.h"
 #include "graphics/surface/Surface.h"
@@ -69,7 +70,7 @@ void buttons(Surface& s, const ControlTheme& theme)
         const char16_t* name;
     };
     const Case cases[] = {{0, u"Normal"}, {kHot, u"Hot"}, {kHot | kPressed, u"Pressed"}, {kPressed, u"Space-pressed"},
-                          {kThemeDisabled, u"Disabled"}, {kDarkFace, u"Focused (dark)"}, {kCaptionLeft, u"Left"},
+                          {kThemeDisabled, u"Disabled"}, {kFocused, u"Focused"}, {kCaptionLeft, u"Left"},
                           {kCaptionRight, u"Right"}};
     for (int i = 0; i < 8; ++i) {
         double x = 10 + (i % 4) * 130, y = 80 - (i / 4) * 40;
@@ -149,6 +150,37 @@ void lists(Surface& s, const ControlTheme& theme)
     theme.drawStatusBar(s, {0, 40, 470, 66}, false);
 }
 
+// Item lists without bars, with the vertical bar (hot) and with both, rows drawn by the owner.
+void itemLists(Surface& s, const ControlTheme& theme)
+{
+    struct Case {
+        int32_t items;
+        int32_t contentWidth;
+        double vertical;
+    };
+    const Case cases[] = {{3, 0, 1}, {20, 0, 0.4}, {20, 300, 0}};
+    for (int i = 0; i < 3; ++i) {
+        ItemList list(nullptr);
+        list.create(0, 0, 200, 120, kVisible);
+        list.setCellSize(200, 22);
+        list.setContentWidth(cases[i].contentWidth);
+        list.setItemCount(cases[i].items);
+        list.setPositions(0.1, cases[i].vertical);
+        ItemList::Routines routines;
+        routines.drawItem = [&](Surface& surface, int32_t index, const IntRect& rect) {
+            std::u16string text = u"Track " + std::u16string(1, char16_t(u'A' + index));
+            theme.drawDropListRow(surface, rect, index == 2 ? kSelected : 0, text.c_str(), -1);
+        };
+        list.setRoutines(routines);
+        double x = 10 + i * 215;
+        s.setOrigin(x, 10);
+        s.setClip(0, 0, 200, 120);
+        list.paint(s);
+        s.setOrigin(-x, -10);
+        s.setClip(0, 0, 660, 140);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -161,6 +193,7 @@ int main(int argc, char** argv)
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     ControlTheme theme;
+    setControlTheme(&theme);
     ImageStrip icons;
     icons.load(256);
     theme.setIconImage(&icons, 16);
@@ -168,7 +201,7 @@ int main(int argc, char** argv)
     theme.setCaptionIcon(logo.get());
     const Sheet sheets[] = {{"frames.png", 1210, 350, frames},      {"buttons.png", 540, 160, buttons},
                             {"checkboxes.png", 400, 80, checkBoxes}, {"progress.png", 380, 130, progress},
-                            {"menus.png", 420, 250, menus},          {"lists.png", 470, 232, lists}};
+                            {"menus.png", 420, 250, menus},          {"lists.png", 470, 232, lists},          {"itemlists.png", 660, 140, itemLists}};
     int failures = 0;
     for (const Sheet& sheet : sheets) {
         Surface surface(1);

@@ -1,0 +1,466 @@
+#include "app/window/DiscPage.h"
+
+#include "app/cli/DiscLookup.h"
+#include "app/cli/MusicFolder.h"
+#include "cdrom/rip/DeviceRipDrive.h"
+#include "cdrom/rip/DiscLoader.h"
+#include "cdrom/rip/RipThread.h"
+#include "controls/theme/ControlTheme.h"
+#include "controls/theme/StyleBits.h"
+#include "controls/widget/WidgetWindow.h"
+#include "core/ProductConfig.h"
+#include "core/disc/EncoderSettings.h"
+#include "core/settings/SettingsDefaults.h"
+#include "core/settings/SettingsStore.h"
+#include "encoders/framework/JobEncoderStarter.h"
+#include "encoders/framework/QualityTable.h"
+#include "graphics/surface/Surface.h"
+#include "graphics/text/Font.h"
+#include "graphics/text/TextLayout.h"
+#include "windowing/loop/UiThread.h"
+#include "windowing/message/KeyCodes.h"
+#include "windowing/window/LayeredWindow.h"
+
+#include <cmath>
+
+namespace tonvane {
+
+namespace {
+
+constexpr uint32_t kMenuIcons = 256; // resource ids
+constexpr uint32_t kEncoderLogos = 131;
+constexpr uint32_t kBusyGlobe = 132;
+constexpr int32_t kConvertIcon = 1;
+constexpr int32_t kGlobeIcon = 12;
+constexpr int32_t kCommandConvert = 3;
+constexpr int32_t kCommandLookup = 4;
+constexpr uint32_t kPageButtonStyle = 0x2000E;
+constexpr uint32_t kShown = 14;
+constexpr int32_t kAlbumListHeight = 192; // [pixels]
+constexpr uint32_t kSeparator = 0xFFC0C0C0;
+constexpr uint32_t kProgressRunning = 0xFF2040C0;
+constexpr uint32_t kProgressDone = 0xFF20C040;
+constexpr int kCursorArrow = 1;
+constexpr int kCursorHand = 3;
+const char16_t* const kFormatLabels[] = {u"MP3:", u"OGG Vorbis:", u"Flac:", u"Wav:"};
+
+// Row zones, relative to the row's bottom-left corner.
+constexpr IntRect kCheckZone{72, 30, 88, 46};
+constexpr IntRect kLogoZone{8, 8, 56, 56};
+
+bool inZone(const IntRect& zone, int32_t x, int32_t y)
+{
+    return x >= zone.x0 && x < zone.x1 && y >= zone.y0 && y < zone.y1;
+}
+
+// "mm:ss" of a track: sector count x 2352 / 176400 seconds, truncated.
+std::u16string playTime(const TrackEntry& entry)
+{
+    uint64_t seconds = entry.byteSize() / kPcmBytesPerSecond;
+    auto two = [](uint64_t v) {
+        std::u16string t;
+        if (v < 10)
+            t.push_back(u'0');
+        for (char c : std::to_string(v))
+            t.push_back(char16_t(c));
+        return t;
+    };
+    return two(seconds / 60) + u":" + two(seconds % 60);
+}
+
+// Draws one line of text with its base line at y, from x; answers its width.
+double drawLine(Surface& s, Font* font, std::u16string_view text, double x, double baseline, double right,
+                uint32_t flags = 0)
+{
+    if (font == nullptr || text.empty())
+        return 0;
+    s.font = font;
+    drawText(s, text.data(), int32_t(text.size()), flags, x, baseline - font->descender, right,
+             baseline + font->ascender);
+    return measureLine(*font, text.data(), uint32_t(text.size()), 1e6).width;
+}
+
+} // namespace
+
+DiscPage::DiscPage(Widget* parent, Host host)
+    : Widget(parent), m_host(std::move(host)), m_bold(getFont(u"Tahoma", 8, true, false)),
+      m_normal(getFont(u"Tahoma", 8, false, false)), m_alive(std::make_shared<DiscPage*>(this))
+{
+    m_menuIcons.load(kMenuIcons);
+    m_logos.load(kEncoderLogos);
+    m_globe.load(kBusyGlobe);
+
+    m_convert.setCaption(Caption::text(kTextConvert));
+    m_convert.setIcon(&m_menuIcons, kConvertIcon);
+    m_convert.setOnClick([this] { m_host.onCommand(kCommandConvert); });
+    m_convert.create(0, 0, 144, 24, kPageButtonStyle);
+    m_lookup.setCaption(Caption::text(kTextConsultFreeDb));
+    m_lookup.setIcon(&m_menuIcons, kGlobeIcon);
+    m_lookup.setOnClick([this] { m_host.onCommand(kCommandLookup); });
+    m_lookup.create(0, 0, 144, 24, kPageButtonStyle);
+
+    m_albumLabel.setCaption(Caption::text(kTextAlbumLabel));
+    m_albumLabel.setFlags(kTextVerticalCentre);
+    m_albumLabel.create(0, 0, 56, 16, kShown);
+    m_album.setListHeight(kAlbumListHeight);
+    m_album.setRowText([this](int32_t row) {
+        return row >= 0 && row < matchCount() ? m_matchTitles[size_t(row)] : std::u16string();
+    });
+    m_album.setOnChoose([this](int32_t row) { applyMatch(row); });
+    m_album.create(0, 0, 100, metrics::kControlHeight, kShown | style::kDisabled);
+
+    ItemList::Routines routines;
+    routines.drawItem = [this](Surface& s, int32_t index, const IntRect& r) { drawRow(s, index, r); };
+    routines.onItemClick = [this](int32_t i, uint32_t keys, int32_t x, int32_t y) { rowClick(i, keys, x, y); };
+    routines.onItemHover = [this](int32_t i, uint32_t keys, int32_t x, int32_t y) { rowHover(i, keys, x, y); };
+    m_list.setRoutines(routines);
+    m_list.setListFlags(ItemList::kNoSelection);
+    m_list.setLineStep(kRowHeight);
+    m_list.create(0, 0, 100, 100, kShown);
+    m_list.setCellSize(100, kRowHeight);
+}
+
+DiscPage::~DiscPage()
+{
+    closeStop();
+    m_alive.reset();
+}
+
+void DiscPage::layout()
+{
+    int32_t w = width(), h = height();
+    m_convert.setRect(w / 2 - 152, h - 36, 144, 24);
+    m_lookup.setRect(w / 2 + 8, h - 36, 144, 24);
+    int32_t labelHeight = m_bold ? static_cast<int32_t>(std::ceil(m_bold->line_height)) : 16;
+    m_albumLabel.setRect(8, h - 70, 56, labelHeight);
+    // The closed box on the label's line; its open list 192 pixels high.
+    m_album.setRect(72, h - 70 - (metrics::kControlHeight - labelHeight) / 2, std::max(0, w - 144),
+                    metrics::kControlHeight);
+    m_list.setRect(0, 0, w, std::max(0, h - 80));
+}
+
+void DiscPage::onWindowThread(std::function<void()> work)
+{
+    if (m_host.ui == nullptr)
+        return;
+    std::weak_ptr<DiscPage*> alive = m_alive;
+    m_host.ui->post(m_host.window, [alive, work = std::move(work)] {
+        if (alive.lock())
+            work();
+    });
+}
+
+bool DiscPage::loadFrom(const std::string& drivePath)
+{
+    closeStop();
+    m_matchTitles.clear();
+    m_album.setRowCount(0);
+    m_album.setEnabled(false);
+    DiscLoadResult result = loadDisc(m_job, drivePath);
+    (void)result;
+    if (m_job.count == 0)
+        return false;
+    m_drivePath = drivePath;
+    m_hoveredRow = -1;
+    m_list.setItemCount(m_job.count);
+    m_list.setPositions(0, 1);
+    m_list.requestRepaint();
+    // With "Auto" set, the lookup starts at once; a missing value is stored as 1 and skipped once.
+    uint32_t autoLookup = 0;
+    if (!settings::readDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, autoLookup)) {
+        settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, settings::kDefaultAuto);
+    } else if (autoLookup != 0) {
+        startLookup();
+    }
+    return true;
+}
+
+void DiscPage::setControlsEnabled(bool enabled)
+{
+    m_convert.setEnabled(enabled);
+    m_lookup.setEnabled(enabled);
+    m_album.setEnabled(enabled && matchCount() >= 2);
+}
+
+void DiscPage::startLookup()
+{
+    m_host.enableCommand(kCommandConvert, false);
+    m_host.enableCommand(kCommandLookup, false);
+    if (converting())
+        return;
+    setControlsEnabled(false);
+    m_album.setEnabled(false);
+    m_matchTitles.clear();
+    m_album.setRowCount(0);
+    std::optional<DiscToc> toc = cli::readDiscToc(m_drivePath);
+    if (!m_cddb)
+        m_cddb = std::make_unique<CddbClient>(static_cast<CddbObserver&>(*this));
+    m_lookupRunning = true;
+    if (m_host.status != nullptr)
+        m_host.status->setIcons(&m_globe);
+    if (m_host.ui != nullptr && !m_spinner.running())
+        m_spinner.start(*this, m_host.ui->clock());
+    bool started = toc && (m_host.server.empty() ? m_cddb->lookup(*toc) : m_cddb->lookup(*toc, m_host.server));
+    if (!started)
+        onLookupEvent(7);
+}
+
+void DiscPage::onCddbEvent(int code)
+{
+    onWindowThread([this, code] { onLookupEvent(code); });
+}
+
+void DiscPage::onLookupEvent(int kind)
+{
+    StatusBar* status = m_host.status;
+    auto say = [&](TextId text) {
+        if (status != nullptr)
+            status->setStatus(0, text);
+    };
+    auto finished = [&] {
+        m_lookupRunning = false;
+        m_spinner.stop();
+        setControlsEnabled(true);
+        m_host.enableCommand(kCommandConvert, true);
+        m_host.enableCommand(kCommandLookup, true);
+    };
+    switch (kind) {
+    case 1:
+        say(kTextConnecting);
+        break;
+    case 2:
+        say(kTextConnected);
+        break;
+    case 3:
+        finished();
+        break;
+    case 4:
+        say(kTextSendingRequest);
+        break;
+    case 5:
+        say(kTextReceiving);
+        break;
+    case 6:
+        say(kTextDownloadComplete);
+        m_matchTitles.clear();
+        for (size_t i = 0; m_cddb && i < m_cddb->matches().size(); ++i)
+            m_matchTitles.emplace_back(m_cddb->matchTitle(i).view());
+        m_album.setRowCount(matchCount());
+        m_album.setChosen(matchCount() > 0 ? 0 : -1);
+        applyMatch(0);
+        setControlsEnabled(true);
+        m_host.enableCommand(kCommandConvert, true);
+        m_host.enableCommand(kCommandLookup, true);
+        break;
+    case 7:
+        say(kTextConnectError);
+        finished();
+        break;
+    default:
+        break;
+    }
+}
+
+void DiscPage::applyMatch(int32_t r)
+{
+    if (!m_cddb || m_cddb->matches().empty() || m_job.count == 0)
+        return;
+    size_t match = std::min<size_t>(r < 0 ? 0 : size_t(r), m_cddb->matches().size() - 1);
+    m_cddb->apply(match, std::span<TrackEntry>(m_job.tracks.get(), size_t(m_job.count)));
+    m_list.requestRepaint();
+}
+
+bool DiscPage::startConversion()
+{
+    if (converting() || m_job.count == 0 || m_job.selectedCount() == 0)
+        return false;
+    std::string folder = m_host.outputFolder ? m_host.outputFolder() : cli::musicFolder();
+    std::string error;
+    if (!cli::prepareOutputFolder(folder, error)) {
+        if (m_host.status != nullptr)
+            m_host.status->setStatusText(0, std::u16string(WideString::fromUtf8(error).view()));
+        return false;
+    }
+    static DeviceRipDrive ripDrive; // outlive every rip thread of the run
+    static JobEncoderStarter encoders;
+    RipEnvironment environment{&ripDrive, &encoders, {}};
+    m_progress.conversionStarting();
+    if (!tonvane::startConversion(m_job, WideString::fromUtf8(folder + "/"), m_progress, environment))
+        return false;
+    setControlsEnabled(false);
+    m_album.setEnabled(false);
+    m_host.enableCommand(kCommandConvert, false);
+    m_host.enableCommand(kCommandLookup, false);
+    m_list.requestRepaint();
+    return true;
+}
+
+void DiscPage::closeStop()
+{
+    tonvane::closeStop(m_job);
+    if (m_cddb)
+        m_cddb->close();
+    m_spinner.stop();
+    if (m_spinner.running())
+        m_spinner.join();
+}
+
+// ConversionView: called on the rip and encoder threads.
+void DiscPage::redrawTrackList()
+{
+    onWindowThread([this] { m_list.requestRepaint(); });
+}
+
+void DiscPage::showElapsedTime(const WideString& text)
+{
+    std::u16string elapsed(text.view());
+    onWindowThread([this, elapsed] {
+        if (m_host.status != nullptr)
+            m_host.status->setStatusText(1, elapsed);
+    });
+}
+
+void DiscPage::scrollToTrack(int32_t index)
+{
+    onWindowThread([this, index] { m_list.scrollToLine(m_list.rows() - index - 1); });
+}
+
+void DiscPage::conversionEnded()
+{
+    onWindowThread([this] {
+        setControlsEnabled(true);
+        m_host.enableCommand(kCommandConvert, true);
+        m_host.enableCommand(kCommandLookup, true);
+        m_list.requestRepaint();
+    });
+}
+
+// SpinnerTarget: the spinner's thread.
+void DiscPage::setFrame(int frame)
+{
+    if (m_host.status != nullptr)
+        m_host.status->setIconFrame(frame);
+}
+
+void DiscPage::repaint()
+{
+    onWindowThread([this] {
+        if (m_host.status != nullptr)
+            m_host.status->requestRepaint();
+    });
+}
+
+void DiscPage::clearText()
+{
+    onWindowThread([this] {
+        if (m_host.status != nullptr)
+            m_host.status->setStatusText(0, u"");
+    });
+}
+
+void DiscPage::drawRow(Surface& s, int32_t index, const IntRect& r)
+{
+    if (index < 0 || index >= m_job.count)
+        return;
+    TrackEntry& entry = m_job.tracks[size_t(index)];
+    ControlTheme* theme = controlTheme();
+    Font* bold = m_bold.get();
+    Font* normal = m_normal.get();
+    int32_t x0 = r.x0, y0 = r.y0, x1 = r.x1;
+    drawFrame(s, m_logos, entry.format, x0 + 8, y0 + 8, 1);
+    s.fillRectangle(x0 + 8, y0, x1 - 8, y0 + 1, kSeparator);
+    s.fillRectangle(x0 + 64, y0 + 8, x0 + 65, r.y1 - 8, kSeparator);
+    double fraction = entry.progress.load();
+    if (theme != nullptr) {
+        theme->drawProgress(s, {x0 + 72, y0 + 8, x1 - 8, y0 + 24}, fraction, fraction >= 1 ? kProgressDone : kProgressRunning);
+        theme->drawCheckBox(s, {x0 + 72, y0 + 30, x0 + 88, y0 + 46}, entry.selected ? style::kTicked : 0);
+    }
+    if (bold == nullptr || normal == nullptr)
+        return;
+    s.text_colour = palette::kText;
+    // Title line.
+    double baseline = y0 + 28;
+    double labelWidth = drawLine(s, bold, uiText(kTextTitleLabel).view(), x0 + 96, baseline, x1 - 250);
+    std::u16string title(entry.title.view());
+    if (title.empty())
+        title = std::u16string(uiText(kTextTrack).view()) + u" "
+            + std::u16string(WideString::fromUtf8(std::to_string(index + 1)).view());
+    drawLine(s, normal, title, x0 + 96 + labelWidth + 4, baseline, x1 - 250);
+    drawLine(s, bold, uiText(kTextPlayTime).view(), x1 - 250, baseline, x1 - 50, kTextRight);
+    drawLine(s, normal, playTime(entry), x1 - 50 + normal->line_height, baseline, x1);
+    // Encoder link.
+    double linkBaseline = baseline + bold->line_height;
+    int32_t format = entry.format >= 0 && entry.format < 4 ? entry.format : 0;
+    double formatWidth = drawLine(s, bold, kFormatLabels[format], x0 + 96, linkBaseline, x1 - 8);
+    std::u16string setting(qualityLabel(format, entry.quality).view());
+    double settingWidth = drawLine(s, normal, setting, x0 + 96 + formatWidth + 4, linkBaseline, x1 - 8);
+    double linkRight = x0 + 96 + formatWidth + 4 + settingWidth;
+    entry.link = {96, int32_t(linkBaseline - y0), int32_t(linkRight - x0), int32_t(linkBaseline - y0 + bold->line_height),
+                  true};
+    if (index == m_hoveredRow)
+        s.fillRectangle(x0 + 96, linkBaseline - 2, linkRight, linkBaseline - 1, palette::kLink);
+}
+
+void DiscPage::rowHover(int32_t index, uint32_t, int32_t x, int32_t y)
+{
+    WidgetWindow* host = window();
+    LayeredWindow* w = host != nullptr ? host->window() : nullptr;
+    int32_t hovered = -1;
+    bool hand = false;
+    if (index >= 0 && index < m_job.count && !converting()) {
+        IntRect r = m_list.itemRect(index);
+        int32_t rx = x - r.x0, ry = y - r.y0;
+        const LinkRect& link = m_job.tracks[size_t(index)].link;
+        bool overLink = link.set && rx >= link.left && rx < link.right && ry >= link.bottom && ry < link.top;
+        hand = inZone(kCheckZone, rx, ry) || inZone(kLogoZone, rx, ry) || overLink;
+        if (overLink)
+            hovered = index;
+    }
+    if (w != nullptr)
+        w->setCursor(hand ? kCursorHand : kCursorArrow);
+    if (hovered != m_hoveredRow && m_list.drag() == ItemList::Drag::None) {
+        int32_t old = m_hoveredRow;
+        m_hoveredRow = hovered;
+        m_list.redrawItem(old);
+        m_list.redrawItem(hovered);
+    }
+}
+
+void DiscPage::rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y)
+{
+    if (converting() || index < 0 || index >= m_job.count)
+        return;
+    IntRect r = m_list.itemRect(index);
+    int32_t rx = x - r.x0, ry = y - r.y0;
+    bool ctrl = (keys & mod::kCtrl) != 0;
+    TrackEntry& entry = m_job.tracks[size_t(index)];
+    if (inZone(kCheckZone, rx, ry)) {
+        uint8_t selected = entry.selected ? 0 : 1;
+        if (ctrl)
+            for (int32_t i = 0; i < m_job.count; ++i)
+                m_job.tracks[size_t(i)].selected = selected;
+        else
+            entry.selected = selected;
+        ctrl ? m_list.requestRepaint() : m_list.redrawItem(index);
+        return;
+    }
+    if (inZone(kLogoZone, rx, ry)) {
+        int32_t format = (entry.format + 1) % 4; // MP3, Vorbis, FLAC, WAV, MP3
+        uint32_t quality = storedQuality(format);
+        if (ctrl) {
+            for (int32_t i = 0; i < m_job.count; ++i) {
+                m_job.tracks[size_t(i)].format = format;
+                m_job.tracks[size_t(i)].quality = quality;
+            }
+            settings::writeDword(product::kProductKey, settings::kEncodersKey, settings::kValueDefaultFormat,
+                                 static_cast<uint32_t>(format));
+            m_list.requestRepaint();
+        } else {
+            entry.format = format;
+            entry.quality = quality;
+            m_list.redrawItem(index);
+        }
+    }
+}
+
+} // namespace tonvane

@@ -1,0 +1,114 @@
+#pragma once
+#include "app/window/StatusBar.h"
+#include "controls/button/PushButton.h"
+#include "controls/dropdown/DropDownBox.h"
+#include "controls/label/Label.h"
+#include "controls/list/ItemList.h"
+#include "controls/widget/Widget.h"
+#include "core/disc/ConversionJob.h"
+#include "core/disc/ConversionProgress.h"
+#include "graphics/image/ImageStrip.h"
+#include "graphics/text/FontList.h"
+#include "net/cddb/CddbClient.h"
+#include "windowing/animation/BusySpinner.h"
+#include "windowing/message/Message.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tonvane {
+
+class UiThread;
+
+// The page of a loaded disc: Convert and Consult FreeDB, the album chooser of FreeDB matches and
+// the track list with one 64-pixel row per audio track (logo, progress, check box, title, play
+// time, encoder link). It owns the conversion job and runs the lookups and conversions; their
+// threads reach it through the window's thread.
+class DiscPage : public Widget, private ConversionView, public CddbObserver, private SpinnerTarget {
+public:
+    static constexpr int32_t kRowHeight = 64; // [pixels]
+
+    struct Host {
+        UiThread* ui = nullptr;
+        WindowId window = kNoWindow;
+        StatusBar* status = nullptr;
+        std::function<void(int32_t command)> onCommand; // the two buttons
+        std::function<void(int32_t command, bool enabled)> enableCommand; // menu items 3 and 4
+        std::function<std::string()> outputFolder; // UTF-8, without the final '/'
+        std::string server; // CDDB server; empty: the stored one
+    };
+
+    DiscPage(Widget* parent, Host host);
+    ~DiscPage() override;
+
+    // Builds the disc from the drive (audio tracks only); false when it holds none.
+    bool loadFrom(const std::string& drivePath);
+    const std::string& drivePath() const { return m_drivePath; }
+    ConversionJob& job() { return m_job; }
+    bool converting() const { return m_job.running.load() != 0; }
+    bool lookingUp() const { return m_lookupRunning; }
+
+    // Command 4: a FreeDB lookup. Command 3: a conversion into the host's folder.
+    void startLookup();
+    bool startConversion();
+    // The close stop: a running conversion is cancelled and waited for; a lookup ended.
+    void closeStop();
+
+    // Match r into the titles (also when the user picks it in the album box).
+    void applyMatch(int32_t r);
+    int32_t matchCount() const { return static_cast<int32_t>(m_matchTitles.size()); }
+    DropDownBox& albumBox() { return m_album; }
+    ItemList& trackList() { return m_list; }
+    PushButton& convertButton() { return m_convert; }
+    PushButton& lookupButton() { return m_lookup; }
+    int32_t hoveredRow() const { return m_hoveredRow; }
+
+    void layout() override;
+
+private:
+    void drawRow(Surface& surface, int32_t index, const IntRect& r);
+    void rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y);
+    void rowHover(int32_t index, uint32_t keys, int32_t x, int32_t y);
+    void setControlsEnabled(bool enabled);
+    void onLookupEvent(int kind);
+    // Runs on the window's thread, whatever thread asks.
+    void onWindowThread(std::function<void()> work);
+
+    // ConversionView (rip and encoder threads)
+    void redrawTrackList() override;
+    void showElapsedTime(const WideString& text) override;
+    void scrollToTrack(int32_t index) override;
+    void conversionEnded() override;
+    // CddbObserver (the connection's event thread)
+    void onCddbEvent(int code) override;
+    // SpinnerTarget (the spinner's thread)
+    void setFrame(int frame) override;
+    void repaint() override;
+    void clearText() override;
+
+    Host m_host;
+    PushButton m_convert{this};
+    PushButton m_lookup{this};
+    Label m_albumLabel{this};
+    DropDownBox m_album{this};
+    ItemList m_list{this};
+    ImageStrip m_menuIcons;
+    ImageStrip m_logos;
+    ImageStrip m_globe;
+    FontRef m_bold;
+    FontRef m_normal;
+
+    ConversionJob m_job;
+    ConversionProgress m_progress{m_job, *this};
+    std::string m_drivePath;
+    std::vector<std::u16string> m_matchTitles;
+    std::unique_ptr<CddbClient> m_cddb;
+    BusySpinner m_spinner;
+    bool m_lookupRunning = false;
+    int32_t m_hoveredRow = -1;
+    std::shared_ptr<DiscPage*> m_alive;
+};
+
+} // namespace tonvane

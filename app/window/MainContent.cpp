@@ -1,0 +1,278 @@
+#include "app/window/MainContent.h"
+
+#include "cdrom/device/DevicePath.h"
+#include "cdrom/drives/DiscCheck.h"
+#include "controls/theme/ControlTheme.h"
+#include "controls/theme/StyleBits.h"
+#include "core/ProductConfig.h"
+#include "core/settings/SettingsDefaults.h"
+#include "core/settings/SettingsStore.h"
+#include "graphics/surface/Surface.h"
+#include "resources/skins/SkinResources.h"
+#include "windowing/loop/UiThread.h"
+#include "windowing/window/LayeredWindow.h"
+
+#include <sys/stat.h>
+
+namespace tonvane {
+
+namespace {
+
+constexpr uint32_t kHidden = 10;
+constexpr uint32_t kShown = 14;
+constexpr int32_t kCommandConvert = 3;
+constexpr int32_t kCommandLookup = 4;
+constexpr int32_t kCommandExit = 5;
+constexpr int32_t kInitialPageSide = 200; // [pixels] until the first layout
+constexpr uint32_t kContentBackground = 0xF0F4F6F8;
+
+// An image drive holds its disc while its CUE sheet exists (so a sheet that appears is an
+// arrival and one that is deleted a removal); other drives are asked as usual.
+DriveMediaStatus probeWithImages(const std::string& path)
+{
+    if (isImageDrivePath(path)) {
+        struct stat info{};
+        std::string sheet(path.substr(kImageDrivePrefix.size()));
+        return ::stat(sheet.c_str(), &info) == 0 ? DriveMediaStatus::DiscPresent : DriveMediaStatus::NoDisc;
+    }
+    return probeDriveMedia(path);
+}
+
+} // namespace
+
+MainContent::MainContent(Options options)
+    : m_options(std::move(options)), m_logo(loadImageFromMemory(productLogoPng())),
+      m_alive(std::make_shared<MainContent*>(this))
+{
+}
+
+uint32_t MainContent::frameStyle() const
+{
+    bool maximised = window() != nullptr && (window()->state() & LayeredWindow::kMaximised) != 0;
+    return kFrameStyle | (maximised ? style::kMaximised : 0);
+}
+
+// The frame answers where no widget does: caption, caption buttons, sizing borders.
+int32_t MainContent::hitTest(int32_t x, int32_t y)
+{
+    ControlTheme* theme = controlTheme();
+    if (theme == nullptr || window() == nullptr)
+        return 0;
+    return theme->frameHitTest(toContentX(x), toContentY(y), window()->width(), window()->height(), frameStyle());
+}
+
+MainContent::~MainContent()
+{
+    stopWorkers();
+}
+
+void MainContent::start(LayeredWindow& window)
+{
+    attach(window);
+    m_menu.setCommandRoutine([this](int32_t command) { onCommand(command); });
+    m_menu.create(0, 0, 0, 0, kShown);
+    m_status.create(0, 0, 0, StatusBar::kHeight, kShown);
+    m_pages.create(0, 0, 0, 0, kShown);
+
+    // The pages; the first run (no stored language) starts on the language chooser.
+    uint32_t stored = 0;
+    bool firstRun = !settings::readDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, stored);
+    m_languagePage = std::make_unique<LanguagePage>(&m_pages, [this](LanguageId id) { chooseLanguage(id); });
+    m_languagePage->create(0, 0, kInitialPageSide, kInitialPageSide, firstRun ? kShown : kHidden);
+    m_insertPage = std::make_unique<InsertDiscPage>(&m_pages);
+    m_insertPage->create(0, 0, kInitialPageSide, kInitialPageSide, firstRun ? kHidden : kShown);
+    DiscPage::Host host;
+    host.ui = &window.ui();
+    host.window = window.id();
+    host.status = &m_status;
+    host.onCommand = [this](int32_t command) { onCommand(command); };
+    host.enableCommand = [this](int32_t command, bool enabled) { enableCommand(command, enabled); };
+    host.server = m_options.server;
+    if (!m_options.outputFolder.empty()) {
+        std::string folder = m_options.outputFolder;
+        host.outputFolder = [folder] { return folder; };
+    }
+    m_discPage = std::make_unique<DiscPage>(&m_pages, host);
+    m_discPage->create(0, 0, kInitialPageSide, kInitialPageSide, kHidden);
+    if (!firstRun && languageSlot(static_cast<LanguageId>(stored)))
+        setLanguage(static_cast<LanguageId>(stored), this);
+
+    layout(window.width(), window.height());
+    if (!firstRun)
+        scanDrives();
+    if (m_options.watchMedia) {
+        MediaWatcher::Options watch;
+        watch.drives = listDrives(m_options.drives);
+        watch.probe = probeWithImages;
+        UiThread* ui = &window.ui();
+        WindowId id = window.id();
+        std::weak_ptr<MainContent*> alive = m_alive;
+        m_watcher.start(watch, [ui, id, alive](const MediaEvent& event) {
+            ui->post(id, [alive, event] {
+                if (auto self = alive.lock()) {
+                    if (event.kind == MediaEventKind::Arrival)
+                        (*self)->onMediaArrived(event.devicePath);
+                    else
+                        (*self)->onMediaRemoved(event.devicePath);
+                }
+            });
+        });
+    }
+}
+
+MainContent::Page MainContent::page() const
+{
+    if (m_languagePage && (m_languagePage->style() & style::kVisible))
+        return Page::Language;
+    if (m_discPage && (m_discPage->style() & style::kVisible))
+        return Page::Disc;
+    return Page::InsertDisc;
+}
+
+void MainContent::showPage(Page page)
+{
+    m_languagePage->setStyle(style::kVisible, page == Page::Language ? style::kVisible : 0);
+    m_insertPage->setStyle(style::kVisible, page == Page::InsertDisc ? style::kVisible : 0);
+    m_discPage->setStyle(style::kVisible, page == Page::Disc ? style::kVisible : 0);
+    if (page == Page::InsertDisc && window() != nullptr)
+        m_insertPage->startAnimation(window()->ui(), window()->id());
+    else
+        m_insertPage->stopAnimation();
+}
+
+void MainContent::chooseLanguage(LanguageId id)
+{
+    setLanguage(kLanguageNone, this);
+    setLanguage(id, this);
+    showPage(Page::InsertDisc);
+    scanDrives();
+}
+
+void MainContent::scanDrives()
+{
+    showPage(Page::InsertDisc);
+    std::optional<std::string> drive = findDriveWithAudioDisc(m_options.drives);
+    if (drive)
+        loadDisc(*drive);
+}
+
+void MainContent::loadDisc(const std::string& path)
+{
+    m_insertPage->stopAnimation();
+    if (!m_discPage->loadFrom(path)) {
+        showPage(Page::InsertDisc);
+        return;
+    }
+    showPage(Page::Disc);
+    enableCommand(kCommandConvert, true);
+    if (!m_discPage->lookingUp())
+        enableCommand(kCommandLookup, true);
+}
+
+void MainContent::onMediaArrived(const std::string& path)
+{
+    if (page() == Page::Language)
+        return; // no drive is touched before a language is chosen
+    if (hasAudioDisc(path, true))
+        loadDisc(path);
+}
+
+void MainContent::onMediaRemoved(const std::string& path)
+{
+    if (page() != Page::Disc || path != m_discPage->drivePath())
+        return;
+    showPage(Page::InsertDisc);
+    enableCommand(kCommandConvert, false);
+}
+
+void MainContent::enableCommand(int32_t command, bool enabled)
+{
+    setMenuItemEnabled(m_menu.tree(), command, enabled);
+}
+
+void MainContent::onCommand(int32_t command)
+{
+    switch (command) {
+    case kCommandConvert:
+        if (page() == Page::Disc)
+            m_discPage->startConversion();
+        return;
+    case kCommandLookup:
+        if (page() == Page::Disc)
+            m_discPage->startLookup();
+        return;
+    case kCommandExit:
+        if (window() != nullptr)
+            window()->ui().postMessage(Message{window()->id(), msg::WM_CLOSE});
+        return;
+    default:
+        if (command >= kTextSpanishName && command <= kTextJapaneseName) {
+            static const LanguageId kByRow[] = {kSpanish, kEnglish, kRussian, kGerman,
+                                                kFrench,  kPortuguese, kItalian, kJapanese};
+            setLanguage(kByRow[command - kTextSpanishName], this);
+        }
+        return;
+    }
+}
+
+void MainContent::setLanguageEntryEnabled(LanguageId id, bool enabled)
+{
+    if (id >= kEnglish && id <= kSpanish)
+        setMenuItemEnabled(m_menu.tree(), languageNameText(id), enabled);
+}
+
+void MainContent::languageChanged()
+{
+    root().requestRepaint();
+}
+
+// Inside the frame: the menu bar at the top, the status bar at the bottom, the pages between.
+void MainContent::layout(int32_t width, int32_t height)
+{
+    WidgetWindow::layout(width, height);
+    ControlTheme* theme = controlTheme();
+    IntRect inner = theme != nullptr ? theme->contentRect(width, height, frameStyle()) : IntRect{0, 0, width, height};
+    int32_t innerWidth = std::max(0, inner.x1 - inner.x0);
+    int32_t menuHeight = m_menu.barHeight();
+    m_menu.setRect(inner.x0, inner.y1 - menuHeight, innerWidth, menuHeight);
+    m_status.setRect(inner.x0, inner.y0, innerWidth, StatusBar::kHeight);
+    int32_t top = inner.y1 - menuHeight - metrics::kMenuGap;
+    int32_t bottom = inner.y0 + StatusBar::kHeight;
+    int32_t pageHeight = std::max(0, top - bottom);
+    m_pages.setRect(inner.x0, bottom, innerWidth, pageHeight);
+    for (Widget* page : m_pages.children())
+        page->setRect(0, 0, innerWidth, pageHeight);
+    if (window() != nullptr)
+        m_status.setMaximised((window()->state() & LayeredWindow::kMaximised) != 0);
+}
+
+void MainContent::paint(Surface& surface)
+{
+    ControlTheme* theme = controlTheme();
+    LayeredWindow* w = window();
+    if (theme != nullptr && w != nullptr) {
+        uint32_t hot = static_cast<uint32_t>(w->hotButton());
+        theme->drawFrame(surface, w->width(), w->height(), frameStyle(), true, hot, m_logo.get(), u"Tonvane 0.2.7");
+        IntRect inner = theme->contentRect(w->width(), w->height(), frameStyle());
+        surface.fillRectangle(inner.x0, inner.y0, inner.x1, inner.y1, kContentBackground);
+    }
+    WidgetWindow::paint(surface);
+}
+
+void MainContent::stopWork()
+{
+    if (m_discPage)
+        m_discPage->closeStop();
+}
+
+void MainContent::stopWorkers()
+{
+    m_watcher.stop();
+    if (m_insertPage)
+        m_insertPage->stopAnimation();
+    if (m_discPage)
+        m_discPage->closeStop();
+    WidgetWindow::stopWorkers();
+}
+
+} // namespace tonvane

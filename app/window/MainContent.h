@@ -1,0 +1,81 @@
+#pragma once
+#include "app/window/DiscPage.h"
+#include "app/window/InsertDiscPage.h"
+#include "app/window/LanguagePage.h"
+#include "app/window/MenuBar.h"
+#include "app/window/StatusBar.h"
+#include "cdrom/drives/DriveEnumerator.h"
+#include "cdrom/drives/MediaWatcher.h"
+#include "controls/widget/WidgetWindow.h"
+#include "core/language/Language.h"
+#include "graphics/image/Image.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tonvane {
+
+// The main window's widget tree and its controller: the menu bar at the top, the two-pane status
+// bar at the bottom, and one of the three pages between them (the language chooser on the first
+// run, the insert-disc page, the disc page). It scans the drives, follows media arrival and
+// removal, and dispatches the commands of the menus and buttons.
+class MainContent final : public WidgetWindow, private LanguageMenu {
+public:
+    struct Options {
+        DriveSources drives;
+        std::string server; // CDDB server; empty: the stored one
+        std::string outputFolder; // empty: the music folder
+        bool watchMedia = true;
+    };
+
+    explicit MainContent(Options options);
+    ~MainContent() override;
+
+    // The start-up of the content, once the window exists: pages, language, drive scan.
+    void start(LayeredWindow& window);
+    void onCommand(int32_t command);
+    void onMediaArrived(const std::string& path);
+    void onMediaRemoved(const std::string& path);
+    void scanDrives();
+
+    enum class Page { Language, InsertDisc, Disc };
+    Page page() const;
+    MenuBar& menuBar() { return m_menu; }
+    StatusBar& statusBar() { return m_status; }
+    LanguagePage& languagePage() { return *m_languagePage; }
+    InsertDiscPage& insertDiscPage() { return *m_insertPage; }
+    DiscPage& discPage() { return *m_discPage; }
+
+    // The frame's style: caption, sizing borders, close, maximise and minimise buttons.
+    static constexpr uint32_t kFrameStyle = 0x90670;
+    uint32_t frameStyle() const;
+
+    int32_t hitTest(int32_t x, int32_t y) override;
+    void layout(int32_t width, int32_t height) override;
+    void paint(Surface& surface) override;
+    void stopWork() override;
+    void stopWorkers() override;
+
+private:
+    void chooseLanguage(LanguageId id);
+    void loadDisc(const std::string& path);
+    void showPage(Page page);
+    void enableCommand(int32_t command, bool enabled);
+    // LanguageMenu
+    void setLanguageEntryEnabled(LanguageId id, bool enabled) override;
+    void languageChanged() override;
+
+    Options m_options;
+    MenuBar m_menu{&root()};
+    StatusBar m_status{&root()};
+    Widget m_pages{&root()};
+    std::unique_ptr<LanguagePage> m_languagePage;
+    std::unique_ptr<InsertDiscPage> m_insertPage;
+    std::unique_ptr<DiscPage> m_discPage;
+    MediaWatcher m_watcher;
+    ImagePtr m_logo;
+    std::shared_ptr<MainContent*> m_alive;
+};
+
+} // namespace tonvane

@@ -1,0 +1,57 @@
+#include "app/window/StatusBar.h"
+
+#include "controls/theme/ControlTheme.h"
+#include "graphics/image/ImageStrip.h"
+#include "graphics/surface/Surface.h"
+
+namespace tonvane {
+
+void StatusBar::setStatus(int32_t pane, TextId text)
+{
+    if (pane < 0 || pane > 1)
+        return;
+    {
+        std::lock_guard guard(m_lock);
+        m_panes[pane] = Caption::text(text);
+    }
+    requestRepaint();
+}
+
+void StatusBar::setStatusText(int32_t pane, std::u16string text)
+{
+    if (pane < 0 || pane > 1)
+        return;
+    {
+        std::lock_guard guard(m_lock);
+        m_panes[pane] = Caption::of(std::move(text));
+    }
+    requestRepaint();
+}
+
+std::u16string StatusBar::paneText(int32_t pane) const
+{
+    if (pane < 0 || pane > 1)
+        return {};
+    std::lock_guard guard(m_lock);
+    return std::u16string(m_panes[pane].view());
+}
+
+void StatusBar::paint(Surface& surface)
+{
+    ControlTheme* theme = controlTheme();
+    if (theme == nullptr)
+        return;
+    theme->drawStatusBar(surface, {0, 0, width(), height()}, !m_maximised);
+    int32_t usable = width() - (m_maximised ? 0 : kGripWidth);
+    int32_t leftWidth = std::max(0, usable - kRightPaneWidth);
+    // The theme reads the icon strip it was last given.
+    if (m_icons != nullptr)
+        theme->setIconImage(m_icons, 16);
+    std::u16string left = paneText(0), right = paneText(1);
+    theme->drawStatusPane(surface, {2, 2, leftWidth - 3, height() - 3}, left.c_str(), int32_t(left.size()),
+                          m_icons != nullptr ? m_iconFrame.load() : -1);
+    theme->drawStatusPane(surface, {leftWidth, 2, leftWidth + kRightPaneWidth - 3, height() - 3}, right.c_str(),
+                          int32_t(right.size()), -1);
+}
+
+} // namespace tonvane

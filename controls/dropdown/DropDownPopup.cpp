@@ -1,0 +1,157 @@
+#include "controls/dropdown/DropDownPopup.h"
+
+#include "controls/theme/ControlTheme.h"
+#include "controls/theme/StyleBits.h"
+#include "graphics/surface/Surface.h"
+#include "windowing/loop/UiThread.h"
+#include "windowing/message/KeyCodes.h"
+
+namespace tonvane {
+
+namespace {
+constexpr uint32_t kRowState = 0x1; // how the theme is asked for an ordinary row
+constexpr uint32_t kHotRowState = 0x9; // and for the hot one (selected)
+} // namespace
+
+LayeredWindow::Config DropDownPopup::popupConfig(WindowId owner)
+{
+    LayeredWindow::Config config;
+    config.kind = WindowKind::Popup;
+    config.title = "";
+    config.owner = owner;
+    config.minTrackWidth = 0;
+    config.minTrackHeight = 0;
+    config.frame.captionHeight = 0;
+    config.frame.buttons = 0;
+    config.frame.border = 0;
+    config.cornerRadius = 3;
+    return config;
+}
+
+DropDownPopup::DropDownPopup(UiThread& ui, WindowId owner, int32_t rows, int32_t chosen,
+                             std::function<std::u16string(int32_t)> rowText)
+    : m_ui(ui), m_rowText(std::move(rowText)), m_rows(rows), m_hot(chosen), m_window(ui, *this, popupConfig(owner))
+{
+    attach(m_window);
+    ItemList::Routines routines;
+    routines.drawItem = [this](Surface& surface, int32_t row, const IntRect& rect) {
+        if (m_rowPainter) {
+            m_rowPainter(surface, row, rect, row == m_hot);
+            return;
+        }
+        ControlTheme* theme = controlTheme();
+        if (theme == nullptr)
+            return;
+        std::u16string text = m_rowText ? m_rowText(row) : std::u16string();
+        theme->drawDropListRow(surface, rect, row == m_hot ? kHotRowState : kRowState, text.c_str(),
+                               int32_t(text.size()));
+    };
+    routines.onItemHover = [this](int32_t row, uint32_t, int32_t, int32_t) {
+        setHot(row >= 0 && m_rowEnabled && !m_rowEnabled(row) ? -1 : row);
+    };
+    routines.onItemClick = [this](int32_t row, uint32_t, int32_t x, int32_t y) {
+        bool insideList = x >= 0 && y >= 0 && x < m_list.width() && y < m_list.height();
+        if (row >= 0 && m_rowEnabled && !m_rowEnabled(row))
+            return; // a disabled row or a separator
+        if (row >= 0) {
+            setHot(row);
+            m_chosen = true;
+        } else if (!insideList) {
+            setHot(-1); // a press outside the popup closes it without a change
+        } else {
+            return; // between rows or on a bar: stays open
+        }
+        close();
+    };
+    m_list.setRoutines(routines);
+    m_list.setListFlags(ItemList::kSingleSelection | ItemList::kNoSelection);
+    m_list.create(0, 0, 0, 0, style::kVisible);
+}
+
+DropDownPopup::~DropDownPopup()
+{
+    m_window.destroy();
+}
+
+int32_t DropDownPopup::run(int32_t left, int32_t bottom, int32_t right, int32_t top)
+{
+    if (!m_window.create(left, bottom, right, top))
+        return -1;
+    m_list.setCellSize(right - left, metrics::kControlHeight);
+    m_list.setLineStep(metrics::kControlHeight);
+    m_list.setItemCount(m_rows);
+    // The chosen row in view, and the popup sees every press (outside ones too) while open.
+    if (m_hot >= 0)
+        m_list.scrollToLine(m_hot);
+    m_list.takeFocus();
+    m_list.takeCapture(true);
+    m_window.repaint();
+    m_ui.runModal(m_window);
+    m_list.releaseCapture();
+    return m_hot;
+}
+
+void DropDownPopup::layout(int32_t width, int32_t height)
+{
+    WidgetWindow::layout(width, height);
+    m_list.setRect(0, 0, width, height);
+}
+
+void DropDownPopup::paint(Surface& surface)
+{
+    ControlTheme* theme = controlTheme();
+    IntRect clip = surface.getClip();
+    // Nearly opaque: what lies under an open list or menu must not show through its rows.
+    surface.fillRectangle(clip.x0, clip.y0, clip.x1, clip.y1, (palette::kPanelFill & 0x00FFFFFFu) | 0xF8000000u);
+    WidgetWindow::paint(surface);
+    if (theme != nullptr)
+        surface.roundedRectangleOutline(clip.x0 + 0.5, clip.y0 + 0.5, clip.x1 - 0.5, clip.y1 - 0.5, 3, 0, 1,
+                                        Paint::solid(theme->frameBorder()));
+}
+
+void DropDownPopup::keyDown(uint32_t key)
+{
+    switch (key) {
+    case vk::VK_ESCAPE:
+        setHot(-1);
+        close();
+        return;
+    case vk::VK_RETURN:
+        m_chosen = m_hot >= 0 && (!m_rowEnabled || m_rowEnabled(m_hot));
+        if (!m_chosen)
+            setHot(-1);
+        close();
+        return;
+    case vk::VK_UP:
+        setHot(m_hot > 0 ? m_hot - 1 : 0);
+        m_list.scrollToLine(m_hot);
+        return;
+    case vk::VK_DOWN:
+        setHot(m_hot + 1 < m_rows ? m_hot + 1 : m_rows - 1);
+        m_list.scrollToLine(m_hot);
+        return;
+    default:
+        WidgetWindow::keyDown(key);
+        return;
+    }
+}
+
+void DropDownPopup::setHot(int32_t row)
+{
+    if (row == m_hot)
+        return;
+    int32_t old = m_hot;
+    m_hot = row;
+    m_list.redrawItem(old);
+    m_list.redrawItem(row);
+}
+
+void DropDownPopup::close()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    m_ui.postMessage(Message{m_window.id(), msg::WM_CLOSE});
+}
+
+} // namespace tonvane

@@ -1,0 +1,269 @@
+#include "controls/widget/Widget.h"
+
+#include "controls/theme/StyleBits.h"
+#include "controls/widget/WidgetWindow.h"
+#include "windowing/loop/UiThread.h"
+#include "windowing/window/LayeredWindow.h"
+
+#include <algorithm>
+
+namespace tonvane {
+
+namespace {
+
+// Process-wide, touched on the user-interface thread only.
+Widget* g_focused = nullptr;
+Widget* g_pendingFocus = nullptr;
+
+} // namespace
+
+Widget* focusedWidget()
+{
+    return g_focused;
+}
+
+Widget* pendingFocusWidget()
+{
+    return g_pendingFocus;
+}
+
+Widget::Widget(Widget* parent) : m_parent(parent)
+{
+    if (m_parent != nullptr)
+        m_parent->addChild(this);
+}
+
+Widget::~Widget()
+{
+    if (g_focused == this)
+        g_focused = nullptr;
+    if (g_pendingFocus == this)
+        g_pendingFocus = nullptr;
+    if (hasCapture())
+        releaseCapture();
+    for (Widget* child : m_children)
+        child->m_parent = nullptr;
+    if (m_parent != nullptr)
+        m_parent->removeChild(this);
+}
+
+void Widget::addChild(Widget* child)
+{
+    m_children.push_back(child);
+}
+
+void Widget::removeChild(Widget* child)
+{
+    m_children.erase(std::remove(m_children.begin(), m_children.end(), child), m_children.end());
+}
+
+void Widget::create(int32_t left, int32_t bottom, int32_t width, int32_t height, uint32_t style)
+{
+    m_left = left;
+    m_bottom = bottom;
+    m_width = width;
+    m_height = height;
+    m_style = style & ~style::kVisible;
+    if (width > 0 && height > 0)
+        layout();
+    if (style & style::kVisible)
+        show();
+    if (g_pendingFocus == this)
+        takeFocus();
+}
+
+bool Widget::setStyle(uint32_t clear, uint32_t set)
+{
+    uint32_t updated = (m_style & ~clear) | set;
+    if (updated == m_style)
+        return false;
+    bool wasVisible = (m_style & style::kVisible) != 0;
+    bool wasEnabled = (m_style & style::kDisabled) == 0;
+    m_style = updated;
+    bool visible = (m_style & style::kVisible) != 0;
+    if (visible && !wasVisible) {
+        requestRepaint();
+        if (g_pendingFocus == this && isInteractive())
+            takeFocus();
+    } else if (!visible && wasVisible) {
+        if (m_parent != nullptr && !(m_parent->m_style & style::kNoRepaint))
+            m_parent->requestRepaint({m_left, m_bottom, m_left + m_width, m_bottom + m_height});
+        else if (m_parent == nullptr)
+            requestRepaint();
+    } else {
+        requestRepaint();
+    }
+    bool enabled = (m_style & style::kDisabled) == 0;
+    if (enabled && !wasEnabled && g_pendingFocus == this && isInteractive())
+        takeFocus();
+    return true;
+}
+
+bool Widget::show()
+{
+    return setStyle(0, style::kVisible);
+}
+
+bool Widget::hide()
+{
+    return setStyle(style::kVisible, 0);
+}
+
+bool Widget::setEnabled(bool enabled)
+{
+    return enabled ? setStyle(style::kDisabled, 0) : setStyle(0, style::kDisabled);
+}
+
+bool Widget::moveTo(int32_t x, int32_t y)
+{
+    if (x == m_left && y == m_bottom)
+        return false;
+    bool visible = (m_style & style::kVisible) != 0;
+    if (visible && m_parent != nullptr)
+        m_parent->requestRepaint({m_left, m_bottom, m_left + m_width, m_bottom + m_height});
+    m_left = x;
+    m_bottom = y;
+    requestRepaint();
+    return true;
+}
+
+void Widget::setRect(int32_t left, int32_t bottom, int32_t width, int32_t height)
+{
+    bool sizeChanged = width != m_width || height != m_height;
+    bool moved = left != m_left || bottom != m_bottom;
+    if (moved && !sizeChanged) {
+        moveTo(left, bottom);
+        return;
+    }
+    m_left = left;
+    m_bottom = bottom;
+    m_width = width;
+    m_height = height;
+    if (sizeChanged) {
+        layout();
+        requestRepaint();
+    }
+}
+
+bool Widget::visibleInWindow() const
+{
+    for (const Widget* w = this; w != nullptr; w = w->m_parent)
+        if (!(w->m_style & style::kVisible))
+            return false;
+    return true;
+}
+
+void Widget::requestRepaint()
+{
+    requestRepaint({0, 0, m_width, m_height});
+}
+
+void Widget::requestRepaint(const IntRect&)
+{
+    // The window repaints whole: the rectangle only decides whether anything is shown there.
+    for (const Widget* w = this; w != nullptr; w = w->m_parent)
+        if (!(w->m_style & style::kVisible) || (w->m_style & style::kNoRepaint))
+            return;
+    if (WidgetWindow* host = window())
+        host->repaint();
+}
+
+bool Widget::isInteractive() const
+{
+    return (m_style & style::kVisible) && !(m_style & style::kDisabled);
+}
+
+bool Widget::hasFocus() const
+{
+    return g_focused == this;
+}
+
+Widget* Widget::takeFocus()
+{
+    if (!isInteractive()) {
+        g_pendingFocus = this;
+        return nullptr;
+    }
+    if (g_focused == this)
+        return nullptr;
+    Widget* previous = g_focused;
+    g_focused = this;
+    if (g_pendingFocus == this)
+        g_pendingFocus = nullptr;
+    if (previous != nullptr)
+        previous->focusChanged(false);
+    focusChanged(true);
+    return previous;
+}
+
+IntRect Widget::windowRect() const
+{
+    int32_t x = 0, y = 0;
+    for (const Widget* w = this; w != nullptr; w = w->m_parent) {
+        x += w->m_left;
+        y += w->m_bottom;
+    }
+    return {x, y, x + m_width, y + m_height};
+}
+
+WidgetWindow* Widget::window() const
+{
+    const Widget* w = this;
+    while (w->m_parent != nullptr)
+        w = w->m_parent;
+    return w->m_rootWindow;
+}
+
+bool Widget::takeCapture(bool evenFromOthers)
+{
+    WidgetWindow* host = window();
+    if (host == nullptr || host->ui() == nullptr || host->window() == nullptr)
+        return false;
+    CaptureRoute& route = host->ui()->captureRoute();
+    if (route.owner() != nullptr && route.owner() != this && !evenFromOthers)
+        return false;
+    route.setOwner(this, host->window()->id());
+    return true;
+}
+
+void Widget::releaseCapture()
+{
+    WidgetWindow* host = window();
+    if (host == nullptr || host->ui() == nullptr)
+        return;
+    CaptureRoute& route = host->ui()->captureRoute();
+    if (route.owner() == this)
+        route.clear();
+}
+
+bool Widget::hasCapture() const
+{
+    WidgetWindow* host = window();
+    return host != nullptr && host->ui() != nullptr && host->ui()->captureRoute().owner() == this;
+}
+
+bool Widget::captureHeldByAnyone(const Widget& any)
+{
+    WidgetWindow* host = any.window();
+    return host != nullptr && host->ui() != nullptr && host->ui()->captureRoute().owner() != nullptr;
+}
+
+void Widget::mouse(MouseAction action, int32_t x, int32_t y)
+{
+    WidgetWindow* host = window();
+    if (host == nullptr)
+        return;
+    IntRect r = windowRect();
+    onMouse(action, host->toContentX(x) - r.x0, host->toContentY(y) - r.y0);
+}
+
+void Widget::wheel(int32_t x, int32_t y, int32_t delta, uint32_t keys)
+{
+    WidgetWindow* host = window();
+    if (host == nullptr)
+        return;
+    IntRect r = windowRect();
+    onWheel(host->toContentX(x) - r.x0, host->toContentY(y) - r.y0, delta, keys);
+}
+
+} // namespace tonvane

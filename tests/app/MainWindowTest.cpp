@@ -1,0 +1,142 @@
+// The window program's main window on the headless backend: the first-run language page, the
+// drive scan that finds the demo disc, the track rows' check boxes and logos, media removal.
+#include "app/window/MainContent.h"
+#include "controls/theme/ControlTheme.h"
+#include "core/ProductConfig.h"
+#include "core/settings/SettingsDefaults.h"
+#include "core/settings/SettingsStore.h"
+#include "support/TempDir.h"
+#include "windowing/headless/HeadlessBackend.h"
+#include "windowing/loop/UiThread.h"
+#include "windowing/message/KeyCodes.h"
+#include "windowing/window/LayeredWindow.h"
+
+#include <gtest/gtest.h>
+
+namespace tonvane {
+namespace {
+
+struct MainWindow : ::testing::Test {
+    test::TempDir config;
+    test::TempDir noDrives; // an empty /sys/block: no real drives
+    test::ScopedEnv configHome{"XDG_CONFIG_HOME", config.path().c_str()};
+    HeadlessBackend backend;
+    UiThread ui{backend};
+    ControlTheme theme;
+    std::unique_ptr<MainContent> content;
+    std::unique_ptr<LayeredWindow> window;
+
+    void SetUp() override
+    {
+        backend.setWorkArea({0, 0, 1280, 1000});
+        setControlTheme(&theme);
+    }
+    void TearDown() override
+    {
+        if (content)
+            content->stopWorkers();
+        window.reset();
+        content.reset();
+        setControlTheme(nullptr);
+    }
+    void open()
+    {
+        MainContent::Options options;
+        options.drives.sysfsRoot = noDrives.path();
+        options.drives.imageDrives = {"demo:"};
+        options.watchMedia = false;
+        options.server = "127.0.0.1:9"; // never the internet: a refused port
+        content = std::make_unique<MainContent>(options);
+        LayeredWindow::Config c;
+        c.renderBands = 1;
+        window = std::make_unique<LayeredWindow>(ui, *content, c);
+        ASSERT_TRUE(window->create(100, 100, 750, 550));
+        content->start(*window);
+        window->repaint();
+    }
+    // A left click at a content point of a widget (x from its left, y up from its bottom).
+    void click(const Widget& widget, int32_t x, int32_t y, uint32_t keys = 0)
+    {
+        IntRect r = widget.windowRect();
+        for (uint32_t message : {msg::WM_MOUSEMOVE, msg::WM_LBUTTONDOWN, msg::WM_LBUTTONUP}) {
+            Message event{window->id(), message, keys};
+            event.x = window->marginLeft() + r.x0 + x;
+            event.y = window->marginTop() + window->height() - (r.y0 + y);
+            ui.dispatch(event);
+        }
+    }
+};
+
+TEST_F(MainWindow, FirstRunChoosesALanguageThenFindsTheDisc)
+{
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    EXPECT_EQ(content->page(), MainContent::Page::Language);
+    EXPECT_EQ(content->discPage().job().count, 0) << "no drive is touched before a language is chosen";
+    ASSERT_EQ(content->languagePage().buttons().size(), 8u);
+    // "English" is the second button of the top row.
+    click(*content->languagePage().buttons()[1], 80, 24);
+    EXPECT_EQ(currentLanguage(), kEnglish);
+    uint32_t stored = 0;
+    EXPECT_TRUE(settings::readDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, stored));
+    EXPECT_EQ(stored, uint32_t(kEnglish));
+    EXPECT_EQ(content->page(), MainContent::Page::Disc);
+    EXPECT_EQ(content->discPage().job().count, 4);
+    EXPECT_EQ(content->discPage().trackList().itemCount(), 4);
+    // Loading the disc enabled Convert and Consult FreeDB in the menus.
+    EXPECT_TRUE(findMenuEntry(content->menuBar().tree(), kTextConvert)->enabled);
+    EXPECT_TRUE(findMenuEntry(content->menuBar().tree(), kTextConsultFreeDb)->enabled);
+    EXPECT_FALSE(findMenuEntry(content->menuBar().tree(), kTextOptions)->enabled);
+}
+
+TEST_F(MainWindow, RowCheckBoxesLogosAndMediaRemoval)
+{
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    ASSERT_EQ(content->page(), MainContent::Page::Disc);
+    DiscPage& page = content->discPage();
+    ItemList& list = page.trackList();
+    ConversionJob& job = page.job();
+    // Row 0's check box, then Ctrl on row 2's: every row takes the clicked row's new state.
+    IntRect row0 = list.itemRect(0);
+    click(list, row0.x0 + 80, row0.y0 + 38);
+    EXPECT_EQ(job.tracks[0].selected, 0);
+    EXPECT_EQ(job.tracks[1].selected, 1);
+    IntRect row2 = list.itemRect(2);
+    click(list, row2.x0 + 80, row2.y0 + 38, 0);
+    EXPECT_EQ(job.tracks[2].selected, 0);
+    backend.setModifiers(mod::kCtrl);
+    click(list, row2.x0 + 80, row2.y0 + 38, 0);
+    for (int32_t i = 0; i < job.count; ++i)
+        EXPECT_EQ(job.tracks[size_t(i)].selected, 1) << i;
+    // A logo click advances the format; with Ctrl every row and the stored default follow.
+    backend.setModifiers(0);
+    int32_t before = job.tracks[1].format;
+    IntRect row1 = list.itemRect(1);
+    click(list, row1.x0 + 30, row1.y0 + 30);
+    EXPECT_EQ(job.tracks[1].format, (before + 1) % 4);
+    EXPECT_EQ(job.tracks[0].format, before);
+    backend.setModifiers(mod::kCtrl);
+    click(list, row1.x0 + 30, row1.y0 + 30);
+    for (int32_t i = 0; i < job.count; ++i)
+        EXPECT_EQ(job.tracks[size_t(i)].format, (before + 2) % 4) << i;
+    uint32_t stored = 99;
+    EXPECT_TRUE(settings::readDword(product::kProductKey, settings::kEncodersKey, settings::kValueDefaultFormat, stored));
+    EXPECT_EQ(stored, uint32_t((before + 2) % 4));
+    backend.setModifiers(0);
+
+    // Removal of another drive changes nothing; of the loaded one, back to the insert page.
+    content->onMediaRemoved("image:/elsewhere.cue");
+    EXPECT_EQ(content->page(), MainContent::Page::Disc);
+    content->onMediaRemoved("demo:");
+    EXPECT_EQ(content->page(), MainContent::Page::InsertDisc);
+    EXPECT_TRUE(content->insertDiscPage().animating());
+    EXPECT_FALSE(findMenuEntry(content->menuBar().tree(), kTextConvert)->enabled);
+    content->onMediaArrived("demo:");
+    EXPECT_EQ(content->page(), MainContent::Page::Disc);
+    EXPECT_FALSE(content->insertDiscPage().animating());
+}
+
+} // namespace
+} // namespace tonvane

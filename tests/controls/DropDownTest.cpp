@@ -1,0 +1,115 @@
+// The drop-down box: its popup below the box, run modally; choosing by click and by keys,
+// closing without a change by a press outside and by Esc.
+#include "ControlsFixture.h"
+
+#include "controls/dropdown/DropDownBox.h"
+#include "controls/dropdown/DropDownPopup.h"
+#include "controls/theme/StyleBits.h"
+#include "windowing/message/KeyCodes.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tonvane {
+namespace {
+
+using namespace style;
+using testing::ControlsFixture;
+
+struct DropDowns : ControlsFixture {
+    DropDownBox box{&content.root()};
+    std::vector<int32_t> chosen;
+
+    void SetUp() override
+    {
+        ControlsFixture::SetUp();
+        content.layout(kWidth, kHeight);
+        box.create(50, 200, 180, 22, kVisible);
+        box.setRowCount(5);
+        box.setListHeight(5 * 22);
+        box.setRowText([](int32_t row) { return u"Match " + std::u16string(1, char16_t(u'1' + row)); });
+        box.setOnChoose([this](int32_t row) { chosen.push_back(row); });
+    }
+
+    // Runs `inside` on the window's thread once the popup is open (the modal loop runs it).
+    void whileOpen(std::function<void(DropDownPopup&)> inside)
+    {
+        ui.post(window.id(), [this, inside] {
+            ASSERT_NE(box.popup(), nullptr);
+            inside(*box.popup());
+        });
+    }
+    // A pointer message at a point of the popup's content (y up).
+    void popupPointer(DropDownPopup& popup, uint32_t message, int32_t x, int32_t y)
+    {
+        LayeredWindow& w = popup.popupWindow();
+        Message event{w.id(), message};
+        event.x = w.marginLeft() + x;
+        event.y = w.marginTop() + w.height() - y;
+        backend.inject(event);
+    }
+};
+
+TEST_F(DropDowns, ClickingARowChoosesItAndTheSameRowCallsNothing)
+{
+    IntRect placed;
+    whileOpen([&](DropDownPopup& popup) {
+        LayeredWindow& w = popup.popupWindow();
+        placed = {w.left(), w.bottom(), w.left() + w.width(), w.bottom() + w.height()};
+        EXPECT_TRUE(box.isOpen());
+        popupPointer(popup, msg::WM_MOUSEMOVE, 20, 110 - 22 * 2 - 5); // row 2
+        popupPointer(popup, msg::WM_LBUTTONDOWN, 20, 110 - 22 * 2 - 5);
+    });
+    pointer(msg::WM_LBUTTONDOWN, 60, 210);
+    EXPECT_EQ(chosen, (std::vector<int32_t>{2}));
+    EXPECT_EQ(box.chosen(), 2);
+    EXPECT_FALSE(box.isOpen());
+    // Below the box, as wide as it, its top 4 pixels under the box.
+    int32_t boxBottom = kBottom + 200;
+    EXPECT_EQ(placed, (IntRect{kLeft + 50, boxBottom - 4 - 110, kLeft + 230, boxBottom - 4}));
+
+    whileOpen([&](DropDownPopup& popup) {
+        EXPECT_EQ(popup.hot(), 2) << "the hot row starts at the chosen one";
+        popupPointer(popup, msg::WM_LBUTTONDOWN, 20, 110 - 22 * 2 - 5);
+    });
+    pointer(msg::WM_LBUTTONDOWN, 60, 210);
+    EXPECT_EQ(chosen.size(), 1u) << "choosing the chosen row calls nothing";
+}
+
+TEST_F(DropDowns, LeavingAndPressingOutsideOrEscChangesNothing)
+{
+    box.setChosen(1);
+    whileOpen([&](DropDownPopup& popup) {
+        popupPointer(popup, msg::WM_MOUSEMOVE, 20, 30); // over row 3
+        popupPointer(popup, msg::WM_MOUSEMOVE, 20, 300); // out of the popup
+        popupPointer(popup, msg::WM_LBUTTONDOWN, 20, 300);
+    });
+    pointer(msg::WM_LBUTTONDOWN, 60, 210);
+    EXPECT_TRUE(chosen.empty());
+    EXPECT_EQ(box.chosen(), 1);
+
+    // Down opens it from the keyboard; Down moves the hot row, Esc closes without a change.
+    box.takeFocus();
+    whileOpen([&](DropDownPopup& popup) {
+        backend.inject(Message{popup.popupWindow().id(), msg::WM_KEYDOWN, vk::VK_DOWN});
+        backend.inject(Message{popup.popupWindow().id(), msg::WM_KEYDOWN, vk::VK_ESCAPE});
+    });
+    key(msg::WM_KEYDOWN, vk::VK_DOWN);
+    EXPECT_TRUE(chosen.empty());
+    // F4 and Enter choose the row below.
+    whileOpen([&](DropDownPopup& popup) {
+        backend.inject(Message{popup.popupWindow().id(), msg::WM_KEYDOWN, vk::VK_DOWN});
+        backend.inject(Message{popup.popupWindow().id(), msg::WM_KEYDOWN, vk::VK_RETURN});
+    });
+    key(msg::WM_KEYDOWN, vk::VK_F1 + 3);
+    EXPECT_EQ(chosen, (std::vector<int32_t>{2}));
+
+    // No rows: nothing opens.
+    box.setRowCount(0);
+    pointer(msg::WM_LBUTTONDOWN, 60, 210);
+    EXPECT_FALSE(box.isOpen());
+}
+
+} // namespace
+} // namespace tonvane
