@@ -21,6 +21,7 @@
 #include "windowing/message/KeyCodes.h"
 #include "windowing/window/LayeredWindow.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace tonvane {
@@ -193,14 +194,27 @@ void DiscPage::startLookup()
     m_matchTitles.clear();
     m_album.setRowCount(0);
     std::optional<DiscToc> toc = cli::readDiscToc(m_drivePath);
-    if (!m_cddb)
-        m_cddb = std::make_unique<CddbClient>(static_cast<CddbObserver&>(*this));
+    // The server as "host" or "host:port".
+    std::string host = m_host.server;
+    CddbClientOptions options;
+    if (size_t colon = host.rfind(':'); colon != std::string::npos) {
+        uint32_t port = 0;
+        std::string digits = host.substr(colon + 1);
+        auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
+        if (error == std::errc() && end == digits.data() + digits.size() && port > 0 && port <= 65535) {
+            options.port = static_cast<uint16_t>(port);
+            host.resize(colon);
+        }
+    }
+    if (m_cddb)
+        m_cddb->close();
+    m_cddb = std::make_unique<CddbClient>(static_cast<CddbObserver&>(*this), options);
     m_lookupRunning = true;
     if (m_host.status != nullptr)
         m_host.status->setIcons(&m_globe);
     if (m_host.ui != nullptr && !m_spinner.running())
         m_spinner.start(*this, m_host.ui->clock());
-    bool started = toc && (m_host.server.empty() ? m_cddb->lookup(*toc) : m_cddb->lookup(*toc, m_host.server));
+    bool started = toc && (host.empty() ? m_cddb->lookup(*toc) : m_cddb->lookup(*toc, host));
     if (!started)
         onLookupEvent(7);
 }

@@ -5,6 +5,7 @@
 #include "core/ProductConfig.h"
 #include "core/settings/SettingsDefaults.h"
 #include "core/settings/SettingsStore.h"
+#include "FakeCddbServer.h"
 #include "support/TempDir.h"
 #include "windowing/headless/HeadlessBackend.h"
 #include "windowing/loop/UiThread.h"
@@ -12,6 +13,9 @@
 #include "windowing/window/LayeredWindow.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 namespace tonvane {
 namespace {
@@ -39,13 +43,15 @@ struct MainWindow : ::testing::Test {
         content.reset();
         setControlTheme(nullptr);
     }
+    std::string server = "127.0.0.1:9"; // never the internet: a refused port
+
     void open()
     {
         MainContent::Options options;
         options.drives.sysfsRoot = noDrives.path();
         options.drives.imageDrives = {"demo:"};
         options.watchMedia = false;
-        options.server = "127.0.0.1:9"; // never the internet: a refused port
+        options.server = server;
         content = std::make_unique<MainContent>(options);
         LayeredWindow::Config c;
         c.renderBands = 1;
@@ -136,6 +142,56 @@ TEST_F(MainWindow, RowCheckBoxesLogosAndMediaRemoval)
     content->onMediaArrived("demo:");
     EXPECT_EQ(content->page(), MainContent::Page::Disc);
     EXPECT_FALSE(content->insertDiscPage().animating());
+}
+
+// Runs the window's messages until done() or five seconds.
+template <typename Done>
+bool pumpUntil(UiThread& ui, Done done)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        Message message;
+        if (ui.peekMessage(message))
+            ui.dispatch(message);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+}
+
+TEST_F(MainWindow, ConsultFreeDbFillsTheTitlesAndReportsEachStep)
+{
+    test::FakeCddbServer cddb({"Alpha", "Beta", "Gamma", "Delta"});
+    server = "127.0.0.1:" + std::to_string(cddb.port());
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    ASSERT_EQ(content->page(), MainContent::Page::Disc);
+    DiscPage& page = content->discPage();
+    click(page.lookupButton(), 70, 12);
+    EXPECT_FALSE(findMenuEntry(content->menuBar().tree(), kTextConvert)->enabled) << "off while looking up";
+    EXPECT_FALSE(page.lookupButton().isInteractive());
+    ASSERT_TRUE(pumpUntil(ui, [&] { return !page.lookingUp(); }));
+    EXPECT_EQ(cddb.lookups(), 1);
+    EXPECT_EQ(page.job().tracks[0].title.view(), u"Alpha");
+    EXPECT_EQ(page.job().tracks[3].title.view(), u"Delta");
+    EXPECT_EQ(content->statusBar().paneText(0), uiText(kTextDownloadComplete).view());
+    EXPECT_EQ(page.matchCount(), 1);
+    EXPECT_FALSE(page.albumBox().isInteractive()) << "one match keeps the album box disabled";
+    EXPECT_TRUE(page.lookupButton().isInteractive());
+    EXPECT_TRUE(findMenuEntry(content->menuBar().tree(), kTextConvert)->enabled);
+
+    // A server that refuses: "Error connecting to FreeDB", the buttons back, the titles kept.
+    server = "127.0.0.1:9";
+    content->stopWorkers();
+    window.reset();
+    content.reset();
+    open();
+    DiscPage& again = content->discPage();
+    click(again.lookupButton(), 70, 12);
+    ASSERT_TRUE(pumpUntil(ui, [&] { return !again.lookingUp(); }));
+    EXPECT_EQ(content->statusBar().paneText(0), uiText(kTextConnectError).view());
+    EXPECT_TRUE(again.lookupButton().isInteractive());
 }
 
 } // namespace
