@@ -14,10 +14,15 @@ build: deps
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
 	cmake --build build -j$(JOBS)
 
-# The program's main job: rip the disc in the first drive holding one (else the built-in demo
-# disc) into ./rips as FLAC. The window program will take over when a display is present.
+# The program's main job: the window program when a display answers (the demo disc is offered
+# after the real drives, so a machine without an audio CD still shows one); without a display,
+# the command-line rip of the first drive holding a disc (else the demo disc) into ./rips as FLAC.
 run: build
-	./build/app/tonvane rip --format flac --out ./rips
+	@if [ -n "$$DISPLAY" ] && xdpyinfo >/dev/null 2>&1; then \
+		./build/app/tonvane --drive demo:; \
+	else \
+		./build/app/tonvane rip --format flac --out ./rips; \
+	fi
 
 test: build
 	cd build && ctest --output-on-failure -j$(JOBS) --timeout 600

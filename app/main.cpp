@@ -20,7 +20,7 @@ int main(int argc, char** argv)
     // The stored language wins over the locale once the user has chosen one.
     uint32_t stored;
     if (settings::readDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, stored) &&
-        languageSlot(static_cast<LanguageId>(stored)))
+        stored >= uint32_t(kEnglish) && stored <= uint32_t(kSpanish))
         setCurrentLanguage(static_cast<LanguageId>(stored));
 
     std::vector<std::string> arguments(argv + 1, argv + argc);

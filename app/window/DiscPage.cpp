@@ -346,6 +346,8 @@ void DiscPage::conversionEnded()
         m_host.enableCommand(kCommandConvert, true);
         m_host.enableCommand(kCommandLookup, true);
         m_list.requestRepaint();
+        if (m_host.conversionFinished)
+            m_host.conversionFinished();
     });
 }
 

@@ -37,6 +37,7 @@ public:
         std::function<void(int32_t command)> onCommand; // the two buttons
         std::function<void(int32_t command, bool enabled)> enableCommand; // menu items 3 and 4
         std::function<std::string()> outputFolder; // UTF-8, without the final '/'
+        std::function<void()> conversionFinished; // on the window's thread
         std::string server; // CDDB server; empty: the stored one
     };
 

@@ -14,6 +14,8 @@
 
 #include <sys/stat.h>
 
+#include <utility>
+
 namespace tonvane {
 
 namespace {
@@ -76,7 +78,9 @@ void MainContent::start(LayeredWindow& window)
 
     // The pages; the first run (no stored language) starts on the language chooser.
     uint32_t stored = 0;
-    bool firstRun = !settings::readDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, stored);
+    // An id outside the eight languages counts as absent.
+    bool firstRun = !settings::readDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, stored)
+        || stored < uint32_t(kEnglish) || stored > uint32_t(kSpanish);
     m_languagePage = std::make_unique<LanguagePage>(&m_pages, [this](LanguageId id) { chooseLanguage(id); });
     m_languagePage->create(0, 0, kInitialPageSide, kInitialPageSide, firstRun ? kShown : kHidden);
     m_insertPage = std::make_unique<InsertDiscPage>(&m_pages);
@@ -87,6 +91,11 @@ void MainContent::start(LayeredWindow& window)
     host.status = &m_status;
     host.onCommand = [this](int32_t command) { onCommand(command); };
     host.enableCommand = [this](int32_t command, bool enabled) { enableCommand(command, enabled); };
+    host.conversionFinished = [this] {
+        std::string path = std::exchange(m_arrivalDuringConversion, std::string());
+        if (!path.empty())
+            onMediaArrived(path);
+    };
     host.server = m_options.server;
     if (!m_options.outputFolder.empty()) {
         std::string folder = m_options.outputFolder;
@@ -94,7 +103,7 @@ void MainContent::start(LayeredWindow& window)
     }
     m_discPage = std::make_unique<DiscPage>(&m_pages, host);
     m_discPage->create(0, 0, kInitialPageSide, kInitialPageSide, kHidden);
-    if (!firstRun && languageSlot(static_cast<LanguageId>(stored)))
+    if (!firstRun)
         setLanguage(static_cast<LanguageId>(stored), this);
 
     layout(window.width(), window.height());
@@ -173,14 +182,22 @@ void MainContent::onMediaArrived(const std::string& path)
 {
     if (page() == Page::Language)
         return; // no drive is touched before a language is chosen
+    // The rip and encoder threads use the track array: a new disc waits for the conversion.
+    if (m_discPage->converting()) {
+        m_arrivalDuringConversion = path;
+        return;
+    }
     if (hasAudioDisc(path, true))
         loadDisc(path);
 }
 
 void MainContent::onMediaRemoved(const std::string& path)
 {
+    if (path == m_arrivalDuringConversion)
+        m_arrivalDuringConversion.clear();
     if (page() != Page::Disc || path != m_discPage->drivePath())
         return;
+    m_discPage->closeStop(); // a conversion of the vanished disc is cancelled first
     showPage(Page::InsertDisc);
     enableCommand(kCommandConvert, false);
 }

@@ -75,6 +75,7 @@ private:
     std::unique_ptr<DiscPage> m_discPage;
     MediaWatcher m_watcher;
     ImagePtr m_logo;
+    std::string m_arrivalDuringConversion; // loaded once the conversion ends
     std::shared_ptr<MainContent*> m_alive;
 };
 

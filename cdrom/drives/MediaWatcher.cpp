@@ -97,6 +97,10 @@ void MediaWatcher::loop()
         events.clear();
         for (size_t i = 0; i < drives.size(); ++i) {
             DriveMediaStatus now = m_options.probe(drives[i]);
+            // A drive that cannot be asked just now (held by another program, EBUSY) keeps its
+            // last known state: a passing error is neither a removal nor, after it, an arrival.
+            if (now == DriveMediaStatus::Unknown)
+                continue;
             bool had = previous[i] == DriveMediaStatus::DiscPresent;
             bool has = now == DriveMediaStatus::DiscPresent;
             if (had != has)

@@ -100,6 +100,11 @@ LanguageId languageFromLocale()
 
 void setLanguage(LanguageId id, LanguageMenu* menu)
 {
+    // Only the eight languages are applied and stored; 0 is the transient "none" of the first
+    // run (applied so that choosing the locale's own language still counts as a change, never
+    // stored: an interrupted first run must not leave every text as "Bad String").
+    if (id != kLanguageNone && (id < kEnglish || id > kSpanish))
+        return;
     LanguageId previous = currentLanguage();
     if (id == previous) {
         if (menu)
@@ -113,7 +118,8 @@ void setLanguage(LanguageId id, LanguageMenu* menu)
     setCurrentLanguage(id);
     if (menu)
         menu->languageChanged();
-    settings::writeDword(product::kProductKey, u"\\Main", u"Lang", static_cast<uint32_t>(id));
+    if (id != kLanguageNone)
+        settings::writeDword(product::kProductKey, u"\\Main", u"Lang", static_cast<uint32_t>(id));
 }
 
 } // namespace tonvane

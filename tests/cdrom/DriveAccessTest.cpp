@@ -238,6 +238,65 @@ TEST(MediaWatcher, ReportsArrivalAndRemovalInDriveOrder)
     EXPECT_FALSE(watcher.isRunning());
 }
 
+TEST(MediaWatcher, ADriveThatCannotBeAskedKeepsItsLastState)
+{
+    // A drive held by another program answers "unknown" for a while: no removal and no
+    // arrival after it; a real removal still comes through.
+    std::mutex mutex;
+    DriveMediaStatus state = DriveMediaStatus::DiscPresent;
+    int probes = 0;
+    std::vector<MediaEventKind> events;
+    Event got;
+    MediaWatcher watcher;
+    MediaWatcher::Options options;
+    options.drives = {"/dev/sr0"};
+    options.pollIntervalMs = 10;
+    options.probe = [&](const std::string&) {
+        std::lock_guard lock(mutex);
+        ++probes;
+        return state;
+    };
+    ASSERT_TRUE(watcher.start(options, [&](const MediaEvent& event) {
+        std::lock_guard lock(mutex);
+        events.push_back(event.kind);
+        got.set();
+    }));
+    auto waitForProbes = [&](int more) {
+        int target;
+        {
+            std::lock_guard lock(mutex);
+            target = probes + more;
+        }
+        for (int i = 0; i < 500; ++i) {
+            {
+                std::lock_guard lock(mutex);
+                if (probes >= target)
+                    return;
+            }
+            sleepMs(5);
+        }
+    };
+    waitForProbes(2);
+    {
+        std::lock_guard lock(mutex);
+        state = DriveMediaStatus::Unknown;
+    }
+    waitForProbes(3);
+    {
+        std::lock_guard lock(mutex);
+        state = DriveMediaStatus::DiscPresent;
+    }
+    waitForProbes(3);
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_TRUE(events.empty());
+        state = DriveMediaStatus::NoDisc;
+    }
+    ASSERT_TRUE(got.waitFor(std::chrono::seconds(5)));
+    watcher.stop();
+    EXPECT_EQ(events, (std::vector<MediaEventKind>{MediaEventKind::Removal}));
+}
+
 TEST(MediaWatcher, StopsPromptlyAndSeesEmulatedRemoval)
 {
     auto drive = test::makeDrive(test::audioDisc({750}));

@@ -172,9 +172,19 @@ TEST_F(Languages, ChoosingTheCurrentLanguageWritesNothingButFirstRunPanelDoes)
     ASSERT_EQ(menu.entries.size(), 1u);
     EXPECT_EQ(menu.entries[0], std::make_pair(kEnglish, false));
 
-    // The first-run panel goes through language 0 so that "Lang" is written anyway.
+    // The first-run panel goes through language 0 so that "Lang" is written anyway; the 0
+    // itself is never stored (an interrupted first run would leave "Bad String" everywhere).
     setLanguage(kLanguageNone, nullptr);
+    EXPECT_FALSE(storedLanguage(stored));
     setLanguage(kEnglish, nullptr);
     ASSERT_TRUE(storedLanguage(stored));
     EXPECT_EQ(stored, 1u);
+
+    // Ids outside the eight languages are neither applied nor stored.
+    for (LanguageId bad : {9, 42, -1}) {
+        setLanguage(bad, &menu);
+        EXPECT_EQ(currentLanguage(), kEnglish) << bad;
+        ASSERT_TRUE(storedLanguage(stored));
+        EXPECT_EQ(stored, 1u) << bad;
+    }
 }
