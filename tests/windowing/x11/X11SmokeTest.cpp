@@ -15,6 +15,7 @@
 #include "windowing/window/PositionStore.h"
 #include "windowing/window/ShadowObject.h"
 #include "windowing/x11/X11Backend.h"
+#include "windowing/x11/XvfbScreen.h" // X headers: after ours, which use None
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -30,10 +31,11 @@
 namespace tonvane {
 namespace {
 
-constexpr char kXvfb[] = "/usr/bin/Xvfb";
-constexpr char kOpenbox[] = "/usr/bin/openbox";
-constexpr char kCompositor[] = "/usr/bin/xcompmgr";
-constexpr char kXdotool[] = "/usr/bin/xdotool";
+using test::kCompositor;
+using test::kOpenbox;
+using test::kXdotool;
+using test::kXvfb;
+using test::Screen;
 
 class Content final : public WindowContent {
 public:
@@ -43,123 +45,6 @@ public:
         surface.fillRectangle(clip.x0, clip.y0, clip.x1, clip.y1, 0xFF3060C0u);
         surface.fillRectangle(clip.x0 + 20, clip.y0 + 20, clip.x0 + 80, clip.y0 + 60, 0x80FFFFFFu);
     }
-};
-
-// Our own server on the first free display number, with a window manager and a compositor.
-class Screen {
-public:
-    bool start(bool compositor, bool manager = true)
-    {
-        // The server picks a free display number itself and writes it to our pipe: tests that
-        // run at the same time never race for one.
-        m_server = std::make_unique<test::RunningProcess>(
-            kXvfb, std::vector<std::string>{"-displayfd", "1", "-screen", "0", "1024x768x24", "-br", "-nolisten", "tcp"});
-        for (int i = 0; i < 250 && m_server->outSoFar().find('\n') == std::string::npos; ++i)
-            sleepMs(20);
-        const std::string& announced = m_server->outSoFar();
-        if (announced.empty() || announced.find('\n') == std::string::npos)
-            return false;
-        m_display = ":" + announced.substr(0, announced.find('\n'));
-        for (int i = 0; i < 100 && m_connection == nullptr; ++i) {
-            sleepMs(50);
-            m_connection = XOpenDisplay(m_display.c_str());
-        }
-        if (m_connection == nullptr)
-            return false;
-        if (!manager)
-            return true;
-        std::vector<std::string> env{"DISPLAY=" + m_display};
-        m_manager = std::make_unique<test::RunningProcess>(kOpenbox, std::vector<std::string>{"--sm-disable"},
-                                                           env);
-        if (!waitFor([this] { return rootProperty("_NET_SUPPORTING_WM_CHECK"); }))
-            return false;
-        sleepMs(500); // the manager announces itself before it has finished starting
-        if (compositor)
-            return startCompositor();
-        return true;
-    }
-
-    bool startCompositor()
-    {
-        m_compositor = std::make_unique<test::RunningProcess>(kCompositor, std::vector<std::string>{},
-                                                              std::vector<std::string>{"DISPLAY=" + m_display});
-        return waitFor([this] { return XGetSelectionOwner(m_connection, XInternAtom(m_connection, "_NET_WM_CM_S0", False)) != None; });
-    }
-
-    void stopCompositor()
-    {
-        m_compositor.reset();
-        waitFor([this] { return XGetSelectionOwner(m_connection, XInternAtom(m_connection, "_NET_WM_CM_S0", False)) == None; });
-    }
-
-    ~Screen()
-    {
-        if (m_connection != nullptr)
-            XCloseDisplay(m_connection);
-        m_compositor.reset();
-        m_manager.reset();
-        m_server.reset();
-    }
-
-    // The server goes away (our own connection to it closed first).
-    void killServer()
-    {
-        XCloseDisplay(m_connection);
-        m_connection = nullptr;
-        m_server.reset();
-    }
-
-    const std::string& display() const { return m_display; }
-    Display* connection() const { return m_connection; }
-
-    // Top-down 0xAARRGGBB words of a rectangle of the root window (alpha forced to 0xFF), or of
-    // one window: without a compositor the root's image of a 32-bit child is undefined.
-    std::vector<uint32_t> grab(const ScreenRect& rect, Window window = 0)
-    {
-        XSync(m_connection, False);
-        XImage* image = XGetImage(m_connection, window != 0 ? window : DefaultRootWindow(m_connection), rect.x, rect.y,
-                                  static_cast<unsigned>(rect.width), static_cast<unsigned>(rect.height), AllPlanes, ZPixmap);
-        std::vector<uint32_t> pixels;
-        if (image == nullptr)
-            return pixels;
-        for (int y = 0; y < rect.height; ++y)
-            for (int x = 0; x < rect.width; ++x)
-                pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) | 0xFF000000u);
-        XDestroyImage(image);
-        return pixels;
-    }
-
-    bool rootProperty(const char* name)
-    {
-        Atom type = 0;
-        int format = 0;
-        unsigned long items = 0;
-        unsigned long after = 0;
-        unsigned char* data = nullptr;
-        XGetWindowProperty(m_connection, DefaultRootWindow(m_connection), XInternAtom(m_connection, name, False), 0, 1,
-                           False, AnyPropertyType, &type, &format, &items, &after, &data);
-        if (data != nullptr)
-            XFree(data);
-        return items > 0;
-    }
-
-    template <typename Condition>
-    static bool waitFor(Condition condition, int timeoutMs = 5000)
-    {
-        for (int waited = 0; waited < timeoutMs; waited += 20) {
-            if (condition())
-                return true;
-            sleepMs(20);
-        }
-        return condition();
-    }
-
-private:
-    std::string m_display;
-    std::unique_ptr<test::RunningProcess> m_server;
-    std::unique_ptr<test::RunningProcess> m_manager;
-    std::unique_ptr<test::RunningProcess> m_compositor;
-    Display* m_connection = nullptr;
 };
 
 struct X11Smoke : ::testing::Test {

@@ -1,0 +1,88 @@
+// The window program end to end on its own X server (Xvfb, openbox, xcompmgr), driven as a
+// person would with xdotool: a fresh settings folder, the language page, English, the demo
+// disc's page, Convert, the files written, Alt+F4 closing the program cleanly.
+#include <gtest/gtest.h> // before the X headers: they define None
+
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
+#include "windowing/x11/XvfbScreen.h"
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+namespace tonvane {
+namespace {
+
+const std::string kProgram = std::string(TONVANE_BINARY_DIR) + "/app/tonvane";
+constexpr int32_t kShadowLeft = 9; // [pixels] the window's margin left of and above its content
+constexpr int32_t kShadowTop = 9;
+
+// Content points (from the content's top-left, y down) of a 650 x 450 main window with the
+// default fonts: the English button of the language page and the disc page's Convert button.
+constexpr int32_t kEnglishX = 421, kEnglishY = 120;
+constexpr int32_t kConvertX = 245, kConvertY = 82;
+
+size_t filesIn(const std::string& folder, const std::string& extension)
+{
+    size_t count = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        count += entry.path().extension() == extension && entry.file_size() > 1000;
+    return count;
+}
+
+TEST(WindowProgram, ChooseEnglishConvertTheDemoDiscAndClose)
+{
+    for (const char* tool : {test::kXvfb, test::kOpenbox, test::kCompositor, test::kXdotool})
+        if (!std::filesystem::exists(tool))
+            GTEST_SKIP() << tool << " is not installed (tools/install-deps.sh installs it)";
+    if (!std::filesystem::exists(kProgram))
+        GTEST_SKIP() << kProgram << " is not built";
+    test::Screen screen;
+    ASSERT_TRUE(screen.start(true)) << "Xvfb, openbox or xcompmgr did not come up";
+    test::TempDir config, music;
+    std::vector<std::string> environment{"DISPLAY=" + screen.display(), "XDG_CONFIG_HOME=" + config.path(),
+                                         "XDG_MUSIC_DIR=" + music.path()};
+    test::RunningProcess program(kProgram, {"--drive", "demo:"}, environment);
+
+    std::vector<std::string> display{"DISPLAY=" + screen.display()};
+    test::ProcessResult found
+        = test::runProcess(test::kXdotool, {"search", "--sync", "--name", "^Tonvane 0\\.2\\.7$"}, display, 15000);
+    ASSERT_EQ(found.exitCode, 0) << "no main window: " << found.err;
+    std::string window = found.out.substr(0, found.out.find('\n'));
+    test::ProcessResult geometry
+        = test::runProcess(test::kXdotool, {"getwindowgeometry", "--shell", window}, display, 5000);
+    int32_t x = 0, y = 0;
+    std::istringstream lines(geometry.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("X=", 0) == 0)
+            x = std::stoi(line.substr(2));
+        if (line.rfind("Y=", 0) == 0)
+            y = std::stoi(line.substr(2));
+    }
+    auto click = [&](int32_t cx, int32_t cy) {
+        std::string px = std::to_string(x + kShadowLeft + cx), py = std::to_string(y + kShadowTop + cy);
+        return test::runProcess(test::kXdotool, {"mousemove", "--sync", px, py, "click", "1"}, display, 5000).exitCode;
+    };
+    test::Screen::waitFor([] { return false; }, 1500); // the show animation
+
+    EXPECT_EQ(click(kEnglishX, kEnglishY), 0);
+    test::Screen::waitFor([] { return false; }, 1500); // the drive scan and the disc page
+    EXPECT_EQ(click(kConvertX, kConvertY), 0);
+    EXPECT_TRUE(test::Screen::waitFor([&] { return filesIn(music.path(), ".ogg") == 4; }, 30000))
+        << filesIn(music.path(), ".ogg") << " files in " << music.path();
+
+    // Alt+F4 through the window manager: the program ends cleanly and kept its settings.
+    test::runProcess(test::kXdotool, {"windowactivate", "--sync", window, "key", "alt+F4"}, display, 5000);
+    test::ProcessResult ended = program.wait(15000);
+    EXPECT_FALSE(ended.timedOut) << "the program did not end after Alt+F4";
+    EXPECT_EQ(ended.exitCode, 0) << ended.err;
+    std::string settings = config.path() + "/tonvane/settings.reg";
+    ASSERT_TRUE(std::filesystem::exists(settings));
+    test::ProcessResult grep = test::runProcess("/bin/grep", {"-c", "\"Lang\"=dword:00000001", settings}, {}, 5000);
+    EXPECT_EQ(grep.out, "1\n") << "English is stored";
+}
+
+} // namespace
+} // namespace tonvane
