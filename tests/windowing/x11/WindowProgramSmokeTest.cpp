@@ -22,6 +22,10 @@ constexpr int32_t kShadowTop = 9;
 // default fonts: the English button of the language page and the disc page's Convert button.
 constexpr int32_t kEnglishX = 421, kEnglishY = 120;
 constexpr int32_t kConvertX = 245, kConvertY = 82;
+// The View menu's title, its Language row, and Deutsch in the submenu that opens beside it.
+constexpr int32_t kViewX = 79, kViewY = 40;
+constexpr int32_t kLanguageRowX = 93, kLanguageRowY = 111;
+constexpr int32_t kGermanX = 313, kGermanY = 178;
 
 size_t filesIn(const std::string& folder, const std::string& extension)
 {
@@ -73,6 +77,14 @@ TEST(WindowProgram, ChooseEnglishConvertTheDemoDiscAndClose)
     EXPECT_TRUE(test::Screen::waitFor([&] { return filesIn(music.path(), ".ogg") == 4; }, 30000))
         << filesIn(music.path(), ".ogg") << " files in " << music.path();
 
+    // Menus are popup windows of their own, run modally: View, Language, Deutsch.
+    EXPECT_EQ(click(kViewX, kViewY), 0);
+    test::Screen::waitFor([] { return false; }, 500);
+    EXPECT_EQ(click(kLanguageRowX, kLanguageRowY), 0);
+    test::Screen::waitFor([] { return false; }, 500);
+    EXPECT_EQ(click(kGermanX, kGermanY), 0);
+    test::Screen::waitFor([] { return false; }, 500);
+
     // Alt+F4 through the window manager: the program ends cleanly and kept its settings.
     test::runProcess(test::kXdotool, {"windowactivate", "--sync", window, "key", "alt+F4"}, display, 5000);
     test::ProcessResult ended = program.wait(15000);
@@ -80,8 +92,8 @@ TEST(WindowProgram, ChooseEnglishConvertTheDemoDiscAndClose)
     EXPECT_EQ(ended.exitCode, 0) << ended.err;
     std::string settings = config.path() + "/tonvane/settings.reg";
     ASSERT_TRUE(std::filesystem::exists(settings));
-    test::ProcessResult grep = test::runProcess("/bin/grep", {"-c", "\"Lang\"=dword:00000001", settings}, {}, 5000);
-    EXPECT_EQ(grep.out, "1\n") << "English is stored";
+    test::ProcessResult grep = test::runProcess("/bin/grep", {"-c", "\"Lang\"=dword:00000003", settings}, {}, 5000);
+    EXPECT_EQ(grep.out, "1\n") << "German, chosen in the menu, is stored";
 }
 
 } // namespace
