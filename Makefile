@@ -35,7 +35,7 @@ test-asan: deps
 		ctest --output-on-failure -j$(JOBS) --timeout 900
 
 # Threaded suites under ThreadSanitizer. setarch -R: TSan needs the classic memory layout.
-TSAN_LABELS ?= core|cdrom|encoders|net|graphics|windowing|x11
+TSAN_LABELS ?= core|cdrom|encoders|net|graphics|windowing|x11|controls|app
 test-tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTONVANE_SANITIZE=thread -DTONVANE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-tsan -j$(JOBS)
