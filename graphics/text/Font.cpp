@@ -7,6 +7,8 @@
 #include FT_BITMAP_H
 
 #include <algorithm>
+#include <map>
+#include <tuple>
 #include <cmath>
 #include <mutex>
 
@@ -274,9 +276,26 @@ GlyphPage* Font::loadPage(char32_t c)
 
 FT_Face Font::fallbackFace(const char* family, char32_t c)
 {
+    // fontconfig's sorted search takes milliseconds: the face found for a block of codes is
+    // remembered for every font (the text lock guards it) and tried first next time.
+    struct Key {
+        std::string family;
+        bool bold, italic;
+        char32_t block;
+        bool operator<(const Key& o) const
+        {
+            return std::tie(family, bold, italic, block) < std::tie(o.family, o.bold, o.italic, o.block);
+        }
+    };
+    static std::map<Key, FontFile> found;
+    Key key{family, bold, italic, c / kPageCodes};
+    if (auto known = found.find(key); known != found.end())
+        if (FT_Face face = openFace(known->second); face != nullptr && FT_Get_Char_Index(face, c) != 0)
+            return face;
     FontFile file;
     if (!findFontFile(family, bold, italic, c, file))
         return nullptr;
+    found[key] = file;
     return openFace(file);
 }
 

@@ -104,7 +104,8 @@ bool bestMatchWith(FcPattern* pattern, char32_t c, FontFile& out)
         FcCharSetDestroy(wanted);
     }
     FcResult result = FcResultNoMatch;
-    FcFontSet* sorted = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result);
+    // Trimmed: fonts that add no characters to the better ones before them are left out.
+    FcFontSet* sorted = FcFontSort(nullptr, pattern, FcTrue, nullptr, &result);
     if (sorted == nullptr)
         return false;
     bool found = false;
