@@ -77,13 +77,14 @@ TEST(WindowProgram, ChooseEnglishConvertTheDemoDiscAndClose)
     EXPECT_TRUE(test::Screen::waitFor([&] { return filesIn(music.path(), ".ogg") == 4; }, 30000))
         << filesIn(music.path(), ".ogg") << " files in " << music.path();
 
-    // Menus are popup windows of their own, run modally: View, Language, Deutsch.
+    // Menus are popup windows of their own, run modally: View, Language, Deutsch. The pauses
+    // leave each popup time to show (generously: the sanitizer builds run this too).
     EXPECT_EQ(click(kViewX, kViewY), 0);
-    test::Screen::waitFor([] { return false; }, 500);
+    test::Screen::waitFor([] { return false; }, 1500);
     EXPECT_EQ(click(kLanguageRowX, kLanguageRowY), 0);
-    test::Screen::waitFor([] { return false; }, 500);
+    test::Screen::waitFor([] { return false; }, 1500);
     EXPECT_EQ(click(kGermanX, kGermanY), 0);
-    test::Screen::waitFor([] { return false; }, 500);
+    test::Screen::waitFor([] { return false; }, 1000);
 
     // Alt+F4 through the window manager: the program ends cleanly and kept its settings.
     test::runProcess(test::kXdotool, {"windowactivate", "--sync", window, "key", "alt+F4"}, display, 5000);
