@@ -2,6 +2,7 @@
 
 #include "app/cli/DiscLookup.h"
 #include "app/cli/MusicFolder.h"
+#include "app/window/EncoderPropertiesDialog.h"
 #include "cdrom/rip/DeviceRipDrive.h"
 #include "cdrom/rip/DiscLoader.h"
 #include "cdrom/rip/RipThread.h"
@@ -458,6 +459,28 @@ void DiscPage::rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y)
         else
             entry.selected = selected;
         ctrl ? m_list.requestRepaint() : m_list.redrawItem(index);
+        return;
+    }
+    const LinkRect& link = entry.link;
+    if (link.set && rx >= link.left && rx < link.right && ry >= link.bottom && ry < link.top) {
+        WidgetWindow* host = window();
+        if (host == nullptr || host->window() == nullptr)
+            return;
+        EncoderPropertiesDialog dialog(*host->window(), entry.format, static_cast<int32_t>(entry.quality));
+        dialog.run();
+        if (dialog.result != EncoderPropertiesDialog::kOk)
+            return;
+        if (dialog.applyToAll()) {
+            for (int32_t i = 0; i < m_job.count; ++i) {
+                m_job.tracks[size_t(i)].format = dialog.format();
+                m_job.tracks[size_t(i)].quality = dialog.quality();
+            }
+            m_list.requestRepaint();
+        } else {
+            entry.format = dialog.format();
+            entry.quality = dialog.quality();
+            m_list.redrawItem(index);
+        }
         return;
     }
     if (inZone(kLogoZone, rx, ry)) {

@@ -1,5 +1,7 @@
 #include "app/window/MainContent.h"
 
+#include "app/window/EncoderPropertiesDialog.h"
+
 #include "cdrom/device/DevicePath.h"
 #include "cdrom/drives/DiscCheck.h"
 #include "controls/theme/ControlTheme.h"
@@ -217,6 +219,12 @@ void MainContent::onCommand(int32_t command)
     case kCommandLookup:
         if (page() == Page::Disc)
             m_discPage->startLookup();
+        return;
+    case kTextAbout:
+        if (window() != nullptr) {
+            AboutBox about(*window());
+            about.run();
+        }
         return;
     case kCommandExit:
         if (window() != nullptr)

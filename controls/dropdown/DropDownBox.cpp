@@ -24,6 +24,16 @@ void DropDownBox::setChosen(int32_t row)
     requestRepaint();
 }
 
+void DropDownBox::choose(int32_t row)
+{
+    if (row < 0 || row >= m_rows || row == m_chosen)
+        return;
+    m_chosen = row;
+    if (m_onChoose)
+        m_onChoose(row);
+    requestRepaint();
+}
+
 void DropDownBox::open(bool byKeyboard)
 {
     WidgetWindow* host = window();
@@ -52,11 +62,8 @@ void DropDownBox::open(bool byKeyboard)
     m_flags &= ~kOpenBit;
     if (focused)
         takeFocus(); // the popup's list had the keyboard while open
-    if (hot != m_chosen && hot != -1) {
-        m_chosen = hot;
-        if (m_onChoose)
-            m_onChoose(hot);
-    }
+    if (hot != -1)
+        choose(hot);
     // Opened by the keyboard with the pointer over the box: it stays hot.
     ScreenPoint pointer = ui.backend().cursorPosition();
     int32_t px = host->toContentX(pointer.x) - box.x0;

@@ -25,6 +25,8 @@ public:
     void setOnChoose(std::function<void(int32_t)> onChoose) { m_onChoose = std::move(onChoose); }
     bool isOpen() const { return (m_flags & kOpenBit) != 0; }
     bool hovered() const { return m_hovered; }
+    // A row chosen as from the open list: stored and onChoose called, unless it is the chosen one.
+    void choose(int32_t row);
     // Opens the popup and returns once it closed.
     void open(bool byKeyboard);
     // The open popup, while open() runs.

@@ -1,5 +1,6 @@
 // The window program's main window on the headless backend: the first-run language page, the
 // drive scan that finds the demo disc, the track rows' check boxes and logos, media removal.
+#include "app/window/EncoderPropertiesDialog.h"
 #include "app/window/MainContent.h"
 #include "controls/theme/ControlTheme.h"
 #include "core/ProductConfig.h"
@@ -192,6 +193,43 @@ TEST_F(MainWindow, ConsultFreeDbFillsTheTitlesAndReportsEachStep)
     ASSERT_TRUE(pumpUntil(ui, [&] { return !again.lookingUp(); }));
     EXPECT_EQ(content->statusBar().paneText(0), uiText(kTextConnectError).view());
     EXPECT_TRUE(again.lookupButton().isInteractive());
+}
+
+TEST_F(MainWindow, PropertiesDialogStoresChoicesAsTheyAreMadeAndCancelChangesNoTrack)
+{
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    settings::writeDword(product::kProductKey, settings::kEncodersKey, settings::kValueFlacQuality, 5);
+    open();
+    EncoderPropertiesDialog dialog(*window, 1, -1);
+    EXPECT_EQ(dialog.qualityBox().rowCount(), 12) << "Vorbis";
+    uint32_t value = 0;
+    EXPECT_TRUE(settings::readDword(product::kProductKey, settings::kEncodersKey, settings::kValueApplyAll, value));
+    EXPECT_EQ(value, 1u) << "missing ApplyAll is written as 1";
+    EXPECT_TRUE(dialog.applyToAll());
+
+    // FLAC: eight rows with its stored quality; WAV: one disabled row, no quality stored.
+    dialog.formatBox().choose(2);
+    EXPECT_EQ(dialog.qualityBox().rowCount(), 8);
+    EXPECT_EQ(dialog.qualityBox().chosen(), 5);
+    dialog.formatBox().choose(3);
+    EXPECT_EQ(dialog.qualityBox().rowCount(), 1);
+    EXPECT_FALSE(dialog.qualityBox().isInteractive());
+    EXPECT_TRUE(settings::readDword(product::kProductKey, settings::kEncodersKey, settings::kValueDefaultFormat, value));
+    EXPECT_EQ(value, 3u);
+    dialog.qualityBox().choose(0);
+    EXPECT_TRUE(settings::readDword(product::kProductKey, settings::kEncodersKey, settings::kValueFlacQuality, value));
+    EXPECT_EQ(value, 5u) << "WAV stores no quality";
+
+    // ApplyAll toggled is stored at once; Cancel then sets result 1.
+    dialog.applyAllBox().onMouse(MouseAction::LeftDown, 4, 4);
+    EXPECT_TRUE(settings::readDword(product::kProductKey, settings::kEncodersKey, settings::kValueApplyAll, value));
+    EXPECT_EQ(value, 0u);
+    dialog.cancelButton().onMouse(MouseAction::LeftDown, 10, 10);
+    dialog.cancelButton().onMouse(MouseAction::LeftUp, 10, 10);
+    EXPECT_EQ(dialog.result, EncoderPropertiesDialog::kCancel);
+    for (int32_t i = 0; i < content->discPage().job().count; ++i)
+        EXPECT_EQ(content->discPage().job().tracks[size_t(i)].format, 1) << "no track changed";
 }
 
 } // namespace

@@ -1,0 +1,137 @@
+#include "app/window/EncoderPropertiesDialog.h"
+
+#include "controls/label/Label.h"
+#include "controls/theme/ControlTheme.h"
+#include "controls/theme/StyleBits.h"
+#include "core/ProductConfig.h"
+#include "core/disc/EncoderSettings.h"
+#include "core/settings/SettingsDefaults.h"
+#include "core/settings/SettingsStore.h"
+#include "encoders/framework/QualityTable.h"
+#include "graphics/text/TextLayout.h"
+
+namespace tonvane {
+
+namespace {
+
+constexpr uint32_t kShown = style::kVisible;
+constexpr int32_t kFormats = 4;
+constexpr int32_t kWav = 3;
+const char16_t* const kFormatNames[kFormats] = {u"MP3", u"OGG Vorbis", u"Flac", u"Wav"};
+constexpr int32_t kListRoom = 250 - metrics::kControlHeight; // [pixels] below the closed box
+
+const char16_t* qualityValueName(int32_t format)
+{
+    switch (format) {
+    case 0:
+        return settings::kValueMp3Quality;
+    case 1:
+        return settings::kValueVorbisQuality;
+    case 2:
+        return settings::kValueFlacQuality;
+    default:
+        return nullptr; // WAV stores nothing
+    }
+}
+
+void storeEncoders(const char16_t* name, uint32_t value)
+{
+    settings::writeDword(product::kProductKey, settings::kEncodersKey, name, value);
+}
+
+} // namespace
+
+EncoderPropertiesDialog::EncoderPropertiesDialog(LayeredWindow& owner, int32_t format, int32_t quality)
+    : DialogWindow(owner, std::u16string(uiText(kTextProperties).view())),
+      m_format(format >= 0 && format < kFormats ? format : 0)
+{
+    m_ok.setCaption(Caption::text(kTextOk));
+    m_ok.setOnClick([this] {
+        result = kOk;
+        close();
+    });
+    m_ok.create(0, 0, 100, 25, kShown);
+    m_cancel.setCaption(Caption::text(kTextCancel));
+    m_cancel.setOnClick([this] {
+        result = kCancel;
+        close();
+    });
+    m_cancel.create(0, 0, 100, 25, kShown);
+
+    m_formatBox.setRowCount(kFormats);
+    m_formatBox.setRowText([](int32_t row) { return std::u16string(kFormatNames[row]); });
+    m_formatBox.setListHeight(kFormats * metrics::kControlHeight);
+    m_formatBox.setChosen(m_format);
+    m_formatBox.setOnChoose([this](int32_t row) { chooseFormat(row); });
+    m_formatBox.create(0, 0, 160, metrics::kControlHeight, kShown);
+
+    m_qualityBox.setRowText([this](int32_t row) { return std::u16string(qualityLabel(m_format, uint32_t(row)).view()); });
+    m_qualityBox.setOnChoose([this](int32_t row) { chooseQuality(row); });
+    m_qualityBox.create(0, 0, 160, metrics::kControlHeight, kShown);
+    fillQualities(quality);
+
+    // The stored "ApplyAll"; written as 1 (and ticked) when missing.
+    uint32_t applyAll = settings::kDefaultApplyAll;
+    if (!settings::readDword(product::kProductKey, settings::kEncodersKey, settings::kValueApplyAll, applyAll))
+        storeEncoders(settings::kValueApplyAll, settings::kDefaultApplyAll);
+    m_applyAll.setCaption(Caption::text(kTextApplyAll));
+    m_applyAll.setTicked(applyAll != 0);
+    m_applyAll.setOnToggle([](bool on) { storeEncoders(settings::kValueApplyAll, on ? 1 : 0); });
+    m_applyAll.create(0, 0, 230, 16, kShown);
+}
+
+// MP3 14 rows, Vorbis 12, FLAC 8, all enabled; WAV one row in a disabled box.
+void EncoderPropertiesDialog::fillQualities(int32_t quality)
+{
+    uint32_t rows = qualityCount(m_format);
+    m_quality = quality < 0 ? storedQuality(m_format) : static_cast<uint32_t>(quality);
+    if (m_quality >= rows)
+        m_quality = rows > 0 ? rows - 1 : 0;
+    m_qualityBox.setRowCount(static_cast<int32_t>(rows));
+    m_qualityBox.setListHeight(std::min<int32_t>(kListRoom, static_cast<int32_t>(rows) * metrics::kControlHeight));
+    m_qualityBox.setChosen(static_cast<int32_t>(m_quality));
+    m_qualityBox.setEnabled(m_format != kWav);
+}
+
+void EncoderPropertiesDialog::chooseFormat(int32_t format)
+{
+    m_format = format;
+    storeEncoders(settings::kValueDefaultFormat, static_cast<uint32_t>(format));
+    fillQualities(-1);
+}
+
+void EncoderPropertiesDialog::chooseQuality(int32_t row)
+{
+    m_quality = static_cast<uint32_t>(row);
+    if (const char16_t* name = qualityValueName(m_format))
+        storeEncoders(name, m_quality);
+}
+
+void EncoderPropertiesDialog::placeWidgets(int32_t w, int32_t h)
+{
+    m_ok.setRect(w / 2 - 116, 20, 100, 25);
+    m_cancel.setRect(w / 2 + 16, 20, 100, 25);
+    // The closed boxes are the top 22 pixels of their 160 x 250 areas (H - 274 + 250 - 22).
+    m_formatBox.setRect(w / 2 - 168, h - 24 - metrics::kControlHeight, 160, metrics::kControlHeight);
+    m_qualityBox.setRect(w / 2 + 8, h - 24 - metrics::kControlHeight, 160, metrics::kControlHeight);
+    m_applyAll.setRect(16, 73, 230, 16);
+}
+
+AboutBox::AboutBox(LayeredWindow& owner) : DialogWindow(owner, std::u16string(uiText(kTextAbout).view()), kHeight)
+{
+    m_ok.setCaption(Caption::text(kTextOk));
+    m_ok.setOnClick([this] { close(); });
+    m_ok.create(0, 0, 100, 25, kShown);
+    m_label = std::make_unique<Label>(&panel());
+    m_label->setCaption(Caption::text(kTextAboutBody));
+    m_label->create(0, 0, 340, 100, kShown);
+    m_text = m_label.get();
+}
+
+void AboutBox::placeWidgets(int32_t w, int32_t h)
+{
+    m_ok.setRect(w / 2 - 50, 20, 100, 25);
+    m_text->setRect((w - 340) / 2, 69, 340, std::max(0, h - 73));
+}
+
+} // namespace tonvane

@@ -1,0 +1,64 @@
+#pragma once
+#include "app/window/DialogWindow.h"
+#include "controls/button/CheckBox.h"
+#include "controls/button/PushButton.h"
+#include "controls/dropdown/DropDownBox.h"
+
+namespace tonvane {
+
+// Format and quality of one track (or of all, with the apply-to-all box). Choices are stored as
+// they are made: the format as "Default", the quality under the format's own name, the box as
+// "ApplyAll"; the caller applies format and quality to tracks only after OK (result 0).
+class EncoderPropertiesDialog final : public DialogWindow {
+public:
+    static constexpr int32_t kOk = 0;
+    static constexpr int32_t kCancel = 1;
+
+    // quality -1: the format's stored default.
+    EncoderPropertiesDialog(LayeredWindow& owner, int32_t format, int32_t quality);
+
+    int32_t result = kOk; // closing by the caption's button counts as OK
+    int32_t format() const { return m_format; }
+    uint32_t quality() const { return m_quality; }
+    bool applyToAll() const { return m_applyAll.ticked(); }
+
+    DropDownBox& formatBox() { return m_formatBox; }
+    DropDownBox& qualityBox() { return m_qualityBox; }
+    CheckBox& applyAllBox() { return m_applyAll; }
+    PushButton& okButton() { return m_ok; }
+    PushButton& cancelButton() { return m_cancel; }
+
+protected:
+    void placeWidgets(int32_t width, int32_t height) override;
+
+private:
+    void fillQualities(int32_t quality);
+    void chooseFormat(int32_t format);
+    void chooseQuality(int32_t row);
+
+    int32_t m_format;
+    uint32_t m_quality = 0;
+    PushButton m_ok{&panel()};
+    PushButton m_cancel{&panel()};
+    DropDownBox m_formatBox{&panel()};
+    DropDownBox m_qualityBox{&panel()};
+    CheckBox m_applyAll{&panel()};
+};
+
+// The About box: the About text wrapped in the box, and OK.
+class AboutBox final : public DialogWindow {
+public:
+    static constexpr int32_t kHeight = 250; // [pixels]
+
+    explicit AboutBox(LayeredWindow& owner);
+
+protected:
+    void placeWidgets(int32_t width, int32_t height) override;
+
+private:
+    PushButton m_ok{&panel()};
+    class Label* m_text;
+    std::unique_ptr<class Label> m_label;
+};
+
+} // namespace tonvane
