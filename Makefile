@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps build run test test-asan test-tsan fuzz bench skins clean
+.PHONY: all deps build install run test test-asan test-tsan fuzz bench skins clean
 
 all: build
 
@@ -23,6 +23,11 @@ run: build
 	else \
 		./build/app/tonvane rip --format flac --out ./rips; \
 	fi
+
+# Installs below PREFIX (default /usr/local): binary, man page, desktop entry, metainfo, icons.
+PREFIX ?= /usr/local
+install: build
+	cmake --install build --prefix $(PREFIX)
 
 test: build
 	cd build && ctest --output-on-failure -j$(JOBS) --timeout 600
