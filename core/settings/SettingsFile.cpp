@@ -180,8 +180,14 @@ std::optional<SettingsFile> SettingsFile::parse(std::string_view text)
             return std::nullopt; // every line, the end line included, ends with a newline
         std::string_view line = text.substr(0, newline);
         text.remove_prefix(newline + 1);
+        // A file edited by hand: CRLF line ends, blank lines and ';' comment lines are fine.
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        bool comment = line.empty() || (line.front() == ';' && line != kEndLine);
+        if (sawHeader && comment)
+            continue;
         if (sawEnd)
-            return std::nullopt; // nothing may follow the end line
+            return std::nullopt; // nothing but blank and comment lines may follow the end line
         if (!sawHeader) {
             if (line != kHeaderLine)
                 return std::nullopt;

@@ -1,5 +1,9 @@
 #include "core/settings/SettingsStore.h"
 
+#include <atomic>
+#include <cstdio>
+#include <sys/stat.h>
+
 #include "core/settings/SettingsDefaults.h"
 #include "core/settings/SettingsFile.h"
 #include "core/ProductConfig.h"
@@ -86,10 +90,22 @@ FileState loadFile(const std::string& path, SettingsFile& file)
     return FileState::Valid;
 }
 
+// Moves a file that cannot be read aside as settings.reg.bad, or .bad.1, .bad.2 ... when an
+// earlier one is still there (never overwritten), and says so on standard error once per run.
 void keepCorruptFileAside(const std::string& path)
 {
+    constexpr int kMaxKept = 100;
     std::string bad = path + kBadSuffix;
-    ::rename(path.c_str(), bad.c_str());
+    struct stat info{};
+    for (int n = 1; n <= kMaxKept && ::lstat(bad.c_str(), &info) == 0; ++n)
+        bad = path + kBadSuffix + "." + std::to_string(n);
+    if (::rename(path.c_str(), bad.c_str()) != 0)
+        return;
+    static std::atomic<bool> said{false};
+    if (!said.exchange(true))
+        std::fprintf(stderr, "tonvane: the settings file %s could not be read; it was kept as %s and the defaults "
+                             "apply\n",
+                     path.c_str(), bad.c_str());
 }
 
 bool writeAll(int fd, const std::string& text)

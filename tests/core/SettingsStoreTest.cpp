@@ -185,6 +185,41 @@ TEST_F(Settings, CorruptOrTruncatedFilesReadAsMissingAndAreKeptAside)
     }
 }
 
+TEST_F(Settings, HandEditedFilesWithCrlfBlankLinesAndCommentsStillRead)
+{
+    // A user who stored FLAC and then opened the file in a Windows editor keeps FLAC.
+    ASSERT_TRUE(writeDword(kProduct, u"\\Encoders", u"Default", 2));
+    std::string lines = test::readFile(file()), edited;
+    for (size_t at = 0; at < lines.size();) {
+        size_t end = lines.find('\n', at);
+        std::string line = lines.substr(at, end - at);
+        if (line.rfind("; end", 0) == 0)
+            edited += "\r\n; a note of my own\r\n";
+        edited += line + "\r\n";
+        at = end + 1;
+    }
+    edited += "\r\n";
+    test::writeFile(file(), edited);
+    uint32_t format = 0;
+    EXPECT_TRUE(readDword(kProduct, u"\\Encoders", u"Default", format));
+    EXPECT_EQ(format, 2u);
+    EXPECT_FALSE(test::fileExists(bad()));
+}
+
+TEST_F(Settings, DamagedFilesAreKeptAsNumberedBadFilesNeverOverwritten)
+{
+    const std::string first = "garbage one\n", second = "garbage two\n";
+    ASSERT_TRUE(writeDword(kProduct, u"\\Main", u"x", 1)); // the folder exists
+    test::writeFile(file(), first);
+    uint32_t value = 0;
+    EXPECT_FALSE(readDword(kProduct, u"\\Main", u"Lang", value));
+    test::writeFile(file(), second);
+    EXPECT_FALSE(readDword(kProduct, u"\\Main", u"Lang", value));
+    EXPECT_EQ(test::readFile(bad()), first);
+    ASSERT_TRUE(test::fileExists(bad() + ".1"));
+    EXPECT_EQ(test::readFile(bad() + ".1"), second);
+}
+
 TEST(SettingsUnwritable, FolderThatCannotBeCreatedGivesFalseAndDefaults)
 {
     // Nobody, root included, can create a folder inside /proc.
