@@ -4,7 +4,10 @@
 
 #include "cdrom/device/DevicePath.h"
 #include "cdrom/drives/DiscCheck.h"
+#include "controls/label/Label.h"
 #include "controls/theme/ControlTheme.h"
+#include "core/foundation/Utf.h"
+#include "net/update/UpdateDownload.h"
 #include "controls/theme/StyleBits.h"
 #include "core/ProductConfig.h"
 #include "core/settings/SettingsDefaults.h"
@@ -14,7 +17,10 @@
 #include "windowing/loop/UiThread.h"
 #include "windowing/window/LayeredWindow.h"
 
+#include <climits>
+#include <cstdlib>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <utility>
 
@@ -109,6 +115,7 @@ void MainContent::start(LayeredWindow& window)
         setLanguage(static_cast<LanguageId>(stored), this);
 
     layout(window.width(), window.height());
+    cleanUpAfterUpdate();
     if (!firstRun)
         scanDrives();
     if (m_options.watchMedia) {
@@ -180,6 +187,29 @@ void MainContent::loadDisc(const std::string& path)
         enableCommand(kCommandLookup, true);
 }
 
+// After an update: the installer named by "DeleteUpdateFile" is deleted, but only when it lies
+// in our own download folder (the value is never a licence to delete any path); the value is
+// removed either way, and the product page opens.
+void MainContent::cleanUpAfterUpdate()
+{
+    WideString named;
+    if (!settings::readString(product::kProductKey, u"", settings::kValueDeleteUpdateFile, named))
+        return;
+    std::string folder = updateCacheDirectory();
+    char folderReal[PATH_MAX], fileReal[PATH_MAX];
+    std::string path = named.toUtf8();
+    if (!folder.empty() && ::realpath(folder.c_str(), folderReal) != nullptr
+        && ::realpath(path.c_str(), fileReal) != nullptr) {
+        std::string file(fileReal), inside = std::string(folderReal) + "/";
+        struct stat info{};
+        if (file.compare(0, inside.size(), inside) == 0 && file.find('/', inside.size()) == std::string::npos
+            && ::lstat(fileReal, &info) == 0 && S_ISREG(info.st_mode))
+            ::unlink(fileReal);
+    }
+    settings::deleteUpdateFileValue(product::kProductKey);
+    onCommand(kTextWeb);
+}
+
 void MainContent::onMediaArrived(const std::string& path)
 {
     if (page() == Page::Language)
@@ -219,6 +249,12 @@ void MainContent::onCommand(int32_t command)
     case kCommandLookup:
         if (page() == Page::Disc)
             m_discPage->startLookup();
+        return;
+    case kTextWeb: // the product's web page, in Spanish for a Spanish interface
+        openAddress(utf16ToUtf8(currentLanguage() == kSpanish ? product::kWebPageSpanish : product::kWebPage));
+        return;
+    case kTextHelpPage:
+        openAddress(utf16ToUtf8(uiText(kTextTutorialsAddress).view()));
         return;
     case kTextAbout:
         if (window() != nullptr) {

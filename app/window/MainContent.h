@@ -59,6 +59,7 @@ public:
 
 private:
     void chooseLanguage(LanguageId id);
+    void cleanUpAfterUpdate();
     void loadDisc(const std::string& path);
     void showPage(Page page);
     void enableCommand(int32_t command, bool enabled);

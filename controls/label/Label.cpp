@@ -17,6 +17,12 @@ void setAddressOpener(std::function<void(const std::string&)> opener)
     g_addressOpener = std::move(opener);
 }
 
+void openAddress(const std::string& address)
+{
+    if (g_addressOpener)
+        g_addressOpener(address);
+}
+
 void Label::setCaption(Caption caption)
 {
     m_caption = std::move(caption);
@@ -76,8 +82,8 @@ void Label::onMouse(MouseAction action, int32_t x, int32_t y)
         }
         return;
     }
-    if (action == MouseAction::LeftDown && inside && m_address >= 0 && m_address < kTextCount && g_addressOpener)
-        g_addressOpener(utf16ToUtf8(uiText(m_address).view()));
+    if (action == MouseAction::LeftDown && inside && m_address >= 0 && m_address < kTextCount)
+        openAddress(utf16ToUtf8(uiText(m_address).view()));
 }
 
 } // namespace tonvane

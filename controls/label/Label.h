@@ -49,5 +49,7 @@ private:
 
 // Opens web addresses for link labels (the application sets it: xdg-open); UTF-8.
 void setAddressOpener(std::function<void(const std::string&)> opener);
+// Opens an address through the opener (nothing when none is set).
+void openAddress(const std::string& address);
 
 } // namespace tonvane

@@ -2,6 +2,7 @@
 // drive scan that finds the demo disc, the track rows' check boxes and logos, media removal.
 #include "app/window/EncoderPropertiesDialog.h"
 #include "app/window/MainContent.h"
+#include "controls/label/Label.h"
 #include "controls/theme/ControlTheme.h"
 #include "core/ProductConfig.h"
 #include "core/settings/SettingsDefaults.h"
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 namespace tonvane {
@@ -230,6 +232,32 @@ TEST_F(MainWindow, PropertiesDialogStoresChoicesAsTheyAreMadeAndCancelChangesNoT
     EXPECT_EQ(dialog.result, EncoderPropertiesDialog::kCancel);
     for (int32_t i = 0; i < content->discPage().job().count; ++i)
         EXPECT_EQ(content->discPage().job().tracks[size_t(i)].format, 1) << "no track changed";
+}
+
+TEST_F(MainWindow, AfterAnUpdateOnlyOurOwnDownloadIsDeletedAndTheValueGoesEitherWay)
+{
+    test::TempDir cache;
+    test::ScopedEnv cacheHome("XDG_CACHE_HOME", cache.path().c_str());
+    std::filesystem::create_directories(cache.path() + "/tonvane");
+    std::string installer = cache.path() + "/tonvane/tonvane-setup.run";
+    std::string elsewhere = config.path() + "/precious.txt";
+    std::vector<std::string> opened;
+    setAddressOpener([&](const std::string& address) { opened.push_back(address); });
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    for (const std::string& path : {installer, elsewhere}) {
+        test::writeFile(path, "bytes");
+        ASSERT_TRUE(settings::writeUpdateFileValue(product::kProductKey, WideString::fromUtf8(path).view()));
+        open();
+        WideString left;
+        EXPECT_FALSE(settings::readString(product::kProductKey, u"", settings::kValueDeleteUpdateFile, left));
+        EXPECT_EQ(std::filesystem::exists(path), path == elsewhere) << path;
+        content->stopWorkers();
+        window.reset();
+        content.reset();
+    }
+    EXPECT_EQ(opened, (std::vector<std::string>{"https://tonvane.org/", "https://tonvane.org/"}));
+    setAddressOpener(nullptr);
 }
 
 } // namespace
