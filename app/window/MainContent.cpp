@@ -113,8 +113,12 @@ void MainContent::start(LayeredWindow& window)
     m_discPage->create(0, 0, kInitialPageSide, kInitialPageSide, kHidden);
     if (!firstRun)
         setLanguage(static_cast<LanguageId>(stored), this);
+    m_balloon = std::make_unique<TutorialsBalloon>(&m_pages);
+    m_balloon->create(0, 0, TutorialsBalloon::kWidth, TutorialsBalloon::kHeight, kHidden);
 
     layout(window.width(), window.height());
+    if (m_options.tutorialsBalloon)
+        m_balloon->start(window.ui(), window.id());
     cleanUpAfterUpdate();
     if (!firstRun)
         scanDrives();
@@ -301,8 +305,10 @@ void MainContent::layout(int32_t width, int32_t height)
     int32_t bottom = inner.y0 + StatusBar::kHeight;
     int32_t pageHeight = std::max(0, top - bottom);
     m_pages.setRect(inner.x0, bottom, innerWidth, pageHeight);
-    for (Widget* page : m_pages.children())
-        page->setRect(0, 0, innerWidth, pageHeight);
+    for (Widget* page : {static_cast<Widget*>(m_languagePage.get()), static_cast<Widget*>(m_insertPage.get()),
+                         static_cast<Widget*>(m_discPage.get())})
+        if (page != nullptr)
+            page->setRect(0, 0, innerWidth, pageHeight);
     if (window() != nullptr)
         m_status.setMaximised((window()->state() & LayeredWindow::kMaximised) != 0);
 }
@@ -331,6 +337,8 @@ void MainContent::stopWorkers()
     m_watcher.stop();
     if (m_insertPage)
         m_insertPage->stopAnimation();
+    if (m_balloon)
+        m_balloon->stop();
     if (m_discPage)
         m_discPage->closeStop();
     WidgetWindow::stopWorkers();

@@ -4,6 +4,7 @@
 #include "app/window/LanguagePage.h"
 #include "app/window/MenuBar.h"
 #include "app/window/StatusBar.h"
+#include "app/window/TutorialsBalloon.h"
 #include "cdrom/drives/DriveEnumerator.h"
 #include "cdrom/drives/MediaWatcher.h"
 #include "controls/widget/WidgetWindow.h"
@@ -27,6 +28,7 @@ public:
         std::string server; // CDDB server; empty: the stored one
         std::string outputFolder; // empty: the music folder
         bool watchMedia = true;
+        bool tutorialsBalloon = true;
     };
 
     explicit MainContent(Options options);
@@ -46,6 +48,7 @@ public:
     LanguagePage& languagePage() { return *m_languagePage; }
     InsertDiscPage& insertDiscPage() { return *m_insertPage; }
     DiscPage& discPage() { return *m_discPage; }
+    TutorialsBalloon& balloon() { return *m_balloon; }
 
     // The frame's style: caption, sizing borders, close, maximise and minimise buttons.
     static constexpr uint32_t kFrameStyle = 0x90670;
@@ -74,6 +77,7 @@ private:
     std::unique_ptr<LanguagePage> m_languagePage;
     std::unique_ptr<InsertDiscPage> m_insertPage;
     std::unique_ptr<DiscPage> m_discPage;
+    std::unique_ptr<TutorialsBalloon> m_balloon;
     MediaWatcher m_watcher;
     ImagePtr m_logo;
     std::string m_arrivalDuringConversion; // loaded once the conversion ends

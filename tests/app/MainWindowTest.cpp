@@ -54,6 +54,7 @@ struct MainWindow : ::testing::Test {
         options.drives.sysfsRoot = noDrives.path();
         options.drives.imageDrives = {"demo:"};
         options.watchMedia = false;
+        options.tutorialsBalloon = false;
         options.server = server;
         content = std::make_unique<MainContent>(options);
         LayeredWindow::Config c;
@@ -258,6 +259,31 @@ TEST_F(MainWindow, AfterAnUpdateOnlyOurOwnDownloadIsDeletedAndTheValueGoesEither
     }
     EXPECT_EQ(opened, (std::vector<std::string>{"https://tonvane.org/", "https://tonvane.org/"}));
     setAddressOpener(nullptr);
+}
+
+TEST_F(MainWindow, TheTutorialsBalloonRisesHoldsAndSinks)
+{
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    TutorialsBalloon& balloon = content->balloon();
+    balloon.start(ui, window->id());
+    balloon.stop(); // the steps below stand in for the 40 ms ticks
+    EXPECT_EQ(balloon.bottom(), -TutorialsBalloon::kHeight) << "starts just below the page area";
+    EXPECT_TRUE(balloon.style() & 0x4);
+    for (int i = 0; i < 25; ++i)
+        balloon.step();
+    EXPECT_EQ(balloon.bottom(), 16);
+    EXPECT_NEAR(balloon.opacity(), 1.0, 1e-9);
+    EXPECT_EQ(balloon.left(), balloon.parent()->width() - TutorialsBalloon::kWidth - 16);
+    for (int i = 0; i < 500; ++i) // 20 s held
+        balloon.step();
+    EXPECT_EQ(balloon.bottom(), 16);
+    for (int i = 0; i < 24; ++i)
+        balloon.step();
+    EXPECT_NEAR(balloon.opacity(), 0.04, 1e-9);
+    balloon.step();
+    EXPECT_FALSE(balloon.style() & 0x4) << "hidden after sinking";
 }
 
 } // namespace
