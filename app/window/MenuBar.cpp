@@ -7,6 +7,7 @@
 #include "graphics/surface/Surface.h"
 #include "graphics/text/Font.h"
 #include "graphics/text/TextLayout.h"
+#include "windowing/message/KeyCodes.h"
 #include "windowing/window/LayeredWindow.h"
 
 #include <algorithm>
@@ -155,12 +156,24 @@ void MenuBar::openMenu(int32_t index)
         return;
     releaseCapture();
     measureTitles();
-    m_open = index;
-    requestRepaint();
     IntRect own = windowRect();
     LayeredWindow& w = *host->window();
-    int32_t command = runPopup(m_tree[size_t(index)].children, w.left() + own.x0 + m_titles[size_t(index)].x0,
-                               w.bottom() + own.y0 - metrics::kMenuGap);
+    int32_t command = -1;
+    int32_t count = static_cast<int32_t>(m_tree.size());
+    // Left and Right leave a menu for its neighbour (the last after the first, and back).
+    for (;;) {
+        m_open = index;
+        requestRepaint();
+        uint32_t exitKey = 0;
+        command = runPopup(m_tree[size_t(index)].children, w.left() + own.x0 + m_titles[size_t(index)].x0,
+                           w.bottom() + own.y0 - metrics::kMenuGap, exitKey);
+        if (exitKey == vk::VK_LEFT)
+            index = (index + count - 1) % count;
+        else if (exitKey == vk::VK_RIGHT)
+            index = (index + 1) % count;
+        else
+            break;
+    }
     m_open = -1;
     m_hot = -1;
     requestRepaint();
@@ -168,7 +181,7 @@ void MenuBar::openMenu(int32_t index)
         m_onCommand(command);
 }
 
-int32_t MenuBar::runPopup(const std::vector<MenuEntry>& entries, int32_t left, int32_t top)
+int32_t MenuBar::runPopup(const std::vector<MenuEntry>& entries, int32_t left, int32_t top, uint32_t& exitKey)
 {
     WidgetWindow* host = window();
     LayeredWindow& w = *host->window();
@@ -195,13 +208,15 @@ int32_t MenuBar::runPopup(const std::vector<MenuEntry>& entries, int32_t left, i
         theme->drawMenuItem(s, rect, state, text.c_str(), int32_t(text.size()), e.icon);
     });
     popup.run(left, top - rows * kItemHeight, left + kPopupWidth, top);
+    exitKey = popup.exitKey();
     if (!popup.chosen() || popup.hot() < 0)
         return -1;
     const MenuEntry& picked = entries[size_t(popup.hot())];
     if (picked.kind == MenuEntry::Kind::Submenu) {
         // The submenu opens beside the row it hangs from.
         int32_t rowTop = top - popup.hot() * kItemHeight;
-        return runPopup(picked.children, left + kPopupWidth - 4, rowTop);
+        uint32_t ignored = 0;
+        return runPopup(picked.children, left + kPopupWidth - 4, rowTop, ignored);
     }
     return picked.key;
 }

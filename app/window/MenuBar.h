@@ -48,7 +48,7 @@ private:
     int32_t titleAt(int32_t x, int32_t y) const;
     // Runs a popup listing entries at the given top-left (y-up screen pixels); the chosen
     // command, or -1.
-    int32_t runPopup(const std::vector<MenuEntry>& entries, int32_t left, int32_t top);
+    int32_t runPopup(const std::vector<MenuEntry>& entries, int32_t left, int32_t top, uint32_t& exitKey);
     void measureTitles();
 
     std::vector<MenuEntry> m_tree;

@@ -6,6 +6,8 @@
 #include "windowing/loop/UiThread.h"
 #include "windowing/message/KeyCodes.h"
 
+#include <algorithm>
+
 namespace tonvane {
 
 namespace {
@@ -123,16 +125,43 @@ void DropDownPopup::keyDown(uint32_t key)
         close();
         return;
     case vk::VK_UP:
-        setHot(m_hot > 0 ? m_hot - 1 : 0);
-        m_list.scrollToLine(m_hot);
-        return;
     case vk::VK_DOWN:
-        setHot(m_hot + 1 < m_rows ? m_hot + 1 : m_rows - 1);
-        m_list.scrollToLine(m_hot);
+        moveHot(key == vk::VK_DOWN ? 1 : -1);
+        return;
+    case vk::VK_LEFT:
+    case vk::VK_RIGHT:
+        if (!m_rowEnabled)
+            break; // a plain list: no neighbours
+        m_exitKey = key; // a menu: its bar opens the neighbouring menu
+        setHot(-1);
+        close();
         return;
     default:
         WidgetWindow::keyDown(key);
         return;
+    }
+}
+
+// A list stops at its ends; a menu (rows that can be disabled) skips separators and disabled
+// rows and wraps around.
+void DropDownPopup::moveHot(int32_t direction)
+{
+    if (m_rows <= 0)
+        return;
+    if (!m_rowEnabled) {
+        int32_t row = m_hot < 0 ? (direction > 0 ? 0 : m_rows - 1) : m_hot + direction;
+        setHot(std::clamp(row, 0, m_rows - 1));
+        m_list.scrollToLine(m_hot);
+        return;
+    }
+    int32_t row = m_hot < 0 ? (direction > 0 ? -1 : m_rows) : m_hot;
+    for (int32_t tried = 0; tried < m_rows; ++tried) {
+        row = (row + direction + m_rows) % m_rows;
+        if (m_rowEnabled(row)) {
+            setHot(row);
+            m_list.scrollToLine(row);
+            return;
+        }
     }
 }
 

@@ -31,6 +31,10 @@ public:
     void setRowEnabled(std::function<bool(int32_t row)> enabled) { m_rowEnabled = std::move(enabled); }
 
     int32_t hot() const { return m_hot; }
+    // Up and Down as the keyboard moves them (public for tests).
+    void moveHot(int32_t direction);
+    // VK_LEFT or VK_RIGHT when a menu was left sideways, else 0.
+    uint32_t exitKey() const { return m_exitKey; }
     bool chosen() const { return m_chosen; }
     ItemList& list() { return m_list; }
     LayeredWindow& popupWindow() { return m_window; }
@@ -53,6 +57,7 @@ private:
     int32_t m_hot;
     bool m_chosen = false;
     bool m_closing = false;
+    uint32_t m_exitKey = 0;
     ItemList m_list{&root()};
     LayeredWindow m_window;
 };
