@@ -287,9 +287,13 @@ void DiscPage::applyMatch(int32_t r)
 
 bool DiscPage::startConversion()
 {
+    return startConversionIn(m_host.outputFolder ? m_host.outputFolder() : cli::musicFolder());
+}
+
+bool DiscPage::startConversionIn(const std::string& folder)
+{
     if (converting() || m_job.count == 0 || m_job.selectedCount() == 0)
         return false;
-    std::string folder = m_host.outputFolder ? m_host.outputFolder() : cli::musicFolder();
     std::string error;
     if (!cli::prepareOutputFolder(folder, error)) {
         if (m_host.status != nullptr)

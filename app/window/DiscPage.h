@@ -54,6 +54,8 @@ public:
     // Command 4: a FreeDB lookup. Command 3: a conversion into the host's folder.
     void startLookup();
     bool startConversion();
+    // A conversion into folder (UTF-8, without the final '/').
+    bool startConversionIn(const std::string& folder);
     // The close stop: a running conversion is cancelled and waited for; a lookup ended.
     void closeStop();
 

@@ -1,6 +1,8 @@
 #include "app/window/MainContent.h"
 
+#include "app/cli/MusicFolder.h"
 #include "app/window/EncoderPropertiesDialog.h"
+#include "app/window/FolderDialog.h"
 
 #include "cdrom/device/DevicePath.h"
 #include "cdrom/drives/DiscCheck.h"
@@ -191,6 +193,28 @@ void MainContent::loadDisc(const std::string& path)
         enableCommand(kCommandLookup, true);
 }
 
+// Command 3: the folder (the stored "Path", else --out, else the music folder, offered in the
+// chooser); the choice is stored as "Path" with a trailing '/' and the conversion starts in it.
+void MainContent::convert()
+{
+    WideString stored;
+    std::string start = m_options.outputFolder;
+    if (settings::readString(product::kProductKey, settings::kEncodersKey, settings::kValuePath, stored) && !stored.empty())
+        start = stored.toUtf8();
+    if (start.empty())
+        start = cli::musicFolder();
+    std::optional<std::string> chosen = m_options.chooseFolder ? m_options.chooseFolder(start)
+                                                               : chooseOutputFolder(*window(), start);
+    if (!chosen)
+        return; // cancelled: nothing starts
+    std::string folder = *chosen;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    settings::writeString(product::kProductKey, settings::kEncodersKey, settings::kValuePath,
+                          WideString::fromUtf8(folder + "/").view());
+    m_discPage->startConversionIn(folder);
+}
+
 // After an update: the installer named by "DeleteUpdateFile" is deleted, but only when it lies
 // in our own download folder (the value is never a licence to delete any path); the value is
 // removed either way, and the product page opens.
@@ -247,8 +271,8 @@ void MainContent::onCommand(int32_t command)
 {
     switch (command) {
     case kCommandConvert:
-        if (page() == Page::Disc)
-            m_discPage->startConversion();
+        if (page() == Page::Disc && !m_discPage->converting())
+            convert();
         return;
     case kCommandLookup:
         if (page() == Page::Disc)
@@ -257,8 +281,9 @@ void MainContent::onCommand(int32_t command)
     case kTextWeb: // the product's web page, in Spanish for a Spanish interface
         openAddress(utf16ToUtf8(currentLanguage() == kSpanish ? product::kWebPageSpanish : product::kWebPage));
         return;
-    case kTextHelpPage:
-        openAddress(utf16ToUtf8(uiText(kTextTutorialsAddress).view()));
+    case kTextHelpPage: // the manual for a Spanish interface, else the product page
+        openAddress(utf16ToUtf8(currentLanguage() == kSpanish ? uiText(kTextTutorialsAddress).view()
+                                                                : std::u16string_view(product::kWebPage)));
         return;
     case kTextAbout:
         if (window() != nullptr) {

@@ -11,7 +11,9 @@
 #include "core/language/Language.h"
 #include "graphics/image/Image.h"
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,8 @@ public:
         std::string outputFolder; // empty: the music folder
         bool watchMedia = true;
         bool tutorialsBalloon = true;
+        // Asks for the output folder (tests answer it); empty: the desktop's chooser or ours.
+        std::function<std::optional<std::string>(const std::string& start)> chooseFolder;
     };
 
     explicit MainContent(Options options);
@@ -63,6 +67,7 @@ public:
 private:
     void chooseLanguage(LanguageId id);
     void cleanUpAfterUpdate();
+    void convert();
     void loadDisc(const std::string& path);
     void showPage(Page page);
     void enableCommand(int32_t command, bool enabled);

@@ -110,7 +110,7 @@ void TutorialsBalloon::paint(Surface& surface)
 void TutorialsBalloon::onMouse(MouseAction action, int32_t x, int32_t y)
 {
     if (action == MouseAction::LeftDown && x >= 0 && y >= 0 && x < width() && y < height())
-        openAddress(utf16ToUtf8(uiText(kTextTutorialsAddress).view()));
+        openAddress(utf16ToUtf8(uiText(kTextWebAddress).view())); // row 44: the product's web address
 }
 
 } // namespace tonvane

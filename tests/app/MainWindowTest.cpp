@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 namespace tonvane {
@@ -47,6 +48,8 @@ struct MainWindow : ::testing::Test {
         setControlTheme(nullptr);
     }
     std::string server = "127.0.0.1:9"; // never the internet: a refused port
+    std::optional<std::string> folderAnswer; // what the folder chooser answers
+    std::string offeredFolder;
 
     void open()
     {
@@ -55,6 +58,10 @@ struct MainWindow : ::testing::Test {
         options.drives.imageDrives = {"demo:"};
         options.watchMedia = false;
         options.tutorialsBalloon = false;
+        options.chooseFolder = [this](const std::string& start) {
+            offeredFolder = start;
+            return folderAnswer;
+        };
         options.server = server;
         content = std::make_unique<MainContent>(options);
         LayeredWindow::Config c;
@@ -148,11 +155,11 @@ TEST_F(MainWindow, RowCheckBoxesLogosAndMediaRemoval)
     EXPECT_FALSE(content->insertDiscPage().animating());
 }
 
-// Runs the window's messages until done() or five seconds.
+// Runs the window's messages until done() or the time is up.
 template <typename Done>
-bool pumpUntil(UiThread& ui, Done done)
+bool pumpUntil(UiThread& ui, Done done, int seconds = 10)
 {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (!done() && std::chrono::steady_clock::now() < deadline) {
         Message message;
         if (ui.peekMessage(message))
@@ -284,6 +291,33 @@ TEST_F(MainWindow, TheTutorialsBalloonRisesHoldsAndSinks)
     EXPECT_NEAR(balloon.opacity(), 0.04, 1e-9);
     balloon.step();
     EXPECT_FALSE(balloon.style() & 0x4) << "hidden after sinking";
+}
+
+TEST_F(MainWindow, ConvertAsksForTheFolderStoresItAndCancelStartsNothing)
+{
+    test::TempDir music;
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    test::ScopedEnv musicDir("XDG_MUSIC_DIR", music.path().c_str());
+    open();
+    content->onCommand(3); // cancelled
+    EXPECT_EQ(offeredFolder, music.path()) << "no Path stored: the music folder is offered";
+    EXPECT_FALSE(content->discPage().converting());
+    WideString stored;
+    EXPECT_FALSE(settings::readString(product::kProductKey, settings::kEncodersKey, settings::kValuePath, stored));
+
+    folderAnswer = music.path() + "/rips";
+    content->onCommand(3);
+    EXPECT_TRUE(settings::readString(product::kProductKey, settings::kEncodersKey, settings::kValuePath, stored));
+    EXPECT_EQ(stored.toUtf8(), music.path() + "/rips/");
+    ASSERT_TRUE(pumpUntil(ui, [&] { return !content->discPage().converting(); }, 120));
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(music.path() + "/rips"))
+        files += entry.path().extension() == ".ogg";
+    EXPECT_EQ(files, 4u);
+    content->onCommand(3);
+    EXPECT_EQ(offeredFolder, music.path() + "/rips/") << "the stored Path is offered next time";
+    pumpUntil(ui, [&] { return !content->discPage().converting(); }, 120);
 }
 
 } // namespace

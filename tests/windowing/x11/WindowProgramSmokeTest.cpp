@@ -1,6 +1,7 @@
 // The window program end to end on its own X server (Xvfb, openbox, xcompmgr), driven as a
 // person would with xdotool: a fresh settings folder, the language page, English, the demo
-// disc's page, Convert, the files written, Alt+F4 closing the program cleanly.
+// disc's page, Convert, the folder chooser accepted, the files written, the menus, Alt+F4
+// closing the program cleanly.
 #include <gtest/gtest.h> // before the X headers: they define None
 
 #include "support/ChildProcess.h"
@@ -74,6 +75,9 @@ TEST(WindowProgram, ChooseEnglishConvertTheDemoDiscAndClose)
     EXPECT_EQ(click(kEnglishX, kEnglishY), 0);
     test::Screen::waitFor([] { return false; }, 1500); // the drive scan and the disc page
     EXPECT_EQ(click(kConvertX, kConvertY), 0);
+    // The folder chooser opens on the music folder; Return accepts it.
+    test::Screen::waitFor([] { return false; }, 1500);
+    test::runProcess(test::kXdotool, {"key", "Return"}, display, 5000);
     EXPECT_TRUE(test::Screen::waitFor([&] { return filesIn(music.path(), ".ogg") == 4; }, 30000))
         << filesIn(music.path(), ".ogg") << " files in " << music.path();
 
