@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps build install run test test-asan test-tsan fuzz bench skins clean
+.PHONY: all deps build install package run test test-asan test-tsan fuzz bench skins clean
 
 all: build
 
@@ -28,6 +28,10 @@ run: build
 PREFIX ?= /usr/local
 install: build
 	cmake --install build --prefix $(PREFIX)
+
+# A Debian package (build/tonvane_VERSION_ARCH.deb), installable with apt install ./build/tonvane_*.deb.
+package: build
+	cd build && cpack -G DEB
 
 test: build
 	cd build && ctest --output-on-failure -j$(JOBS) --timeout 600

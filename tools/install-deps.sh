@@ -14,7 +14,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   flac lame vorbis-tools sox libcdio-utils
   python3 python3-mutagen python3-libdiscid libdiscid-dev
-  nginx-light libcairo2-dev xvfb x11-utils xdotool openbox xcompmgr desktop-file-utils appstream
+  nginx-light libcairo2-dev xvfb x11-utils xdotool openbox xcompmgr desktop-file-utils appstream dpkg-dev
 )
 
 missing=()
