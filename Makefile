@@ -1,16 +1,23 @@
-# Front door: both README commands go through here. Every target installs what it needs first.
+# Front door: both README commands go through here. Every target installs what it needs first:
+# building and running only the program's packages, the tests theirs, the benchmarks all.
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps build install package run test test-asan test-tsan fuzz bench skins clean
+.PHONY: all deps deps-build deps-test build install package run test test-asan test-tsan fuzz bench skins clean
 
 all: build
 
 deps:
-	@bash tools/install-deps.sh
+	@bash tools/install-deps.sh all
 
-build: deps
+deps-build:
+	@bash tools/install-deps.sh build
+
+deps-test:
+	@bash tools/install-deps.sh test
+
+build: deps-build
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
 	cmake --build build -j$(JOBS)
 
@@ -33,10 +40,10 @@ install: build
 package: build
 	cd build && cpack -G DEB
 
-test: build
+test: deps-test build
 	cd build && ctest --output-on-failure -j$(JOBS) --timeout 600
 
-test-asan: deps
+test-asan: deps-test
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTONVANE_SANITIZE=address,undefined -DTONVANE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-asan -j$(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -45,13 +52,13 @@ test-asan: deps
 
 # Threaded suites under ThreadSanitizer. setarch -R: TSan needs the classic memory layout.
 TSAN_LABELS ?= core|cdrom|encoders|net|graphics|windowing|x11|controls|app
-test-tsan: deps
+test-tsan: deps-test
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTONVANE_SANITIZE=thread -DTONVANE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-tsan -j$(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 		setarch $$(uname -m) -R ctest --output-on-failure -j$(JOBS) --timeout 900 -L '$(TSAN_LABELS)'
 
-fuzz: deps
+fuzz: deps-test
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVANE_BUILD_FUZZ=ON \
 		-DTONVANE_BUILD_BENCH=OFF -DTONVANE_BUILD_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build build-fuzz -j$(JOBS) --target fuzz-all
@@ -59,7 +66,7 @@ fuzz: deps
 
 # Every benchmark; each prints its ratios against the targets. The pipeline benchmark builds a
 # ten-minute disc of real music first (installing a Debian music package).
-bench: build
+bench: deps build
 	./build/tools/bench/rip/bench-rip
 	./build/tools/bench/encoders/bench-encoders
 	./build/tools/bench/render/bench-render

@@ -1,21 +1,42 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the benchmarks need.
-# Idempotent: when everything is present it changes nothing and runs no apt-get at all.
+# Installs the Debian packages a goal needs:
+#   install-deps.sh build   building and running the program (make run, build, install, package)
+#   install-deps.sh test    that, and what the tests need (make test, test-asan, test-tsan, fuzz)
+#   install-deps.sh all     that, and what the benchmarks need (make bench); the default
+# Idempotent: when everything is present it changes nothing and runs no apt-get at all. Package
+# installs start no system service (nginx-light would otherwise serve port 80): the tests start
+# their own servers on loopback ports.
 set -euo pipefail
 
-packages=(
+goal=${1:-all}
+
+build_packages=(
   # toolchain
-  build-essential cmake pkg-config clang libclang-rt-14-dev ccache
+  build-essential cmake pkg-config ccache
   # libraries linked into the program
   libmp3lame-dev libvorbis-dev libogg-dev libflac-dev libsodium-dev libcurl4-openssl-dev nlohmann-json3-dev
   libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev libx11-dev libxext-dev libxrender-dev
+  # fonts the program draws with: Latin, Arial metrics, Japanese, Chinese
   fonts-dejavu-core fonts-liberation2 fonts-ipafont-gothic fonts-wqy-microhei
-  # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  # the window program's check for a display (make run)
+  x11-utils
+)
+test_packages=(
+  clang libclang-rt-14-dev libgtest-dev libgmock-dev
   flac lame vorbis-tools sox libcdio-utils
   python3 python3-mutagen python3-libdiscid libdiscid-dev
-  nginx-light libcairo2-dev xvfb x11-utils xdotool openbox xcompmgr desktop-file-utils appstream dpkg-dev
+  nginx-light xvfb xdotool openbox xcompmgr desktop-file-utils appstream dpkg-dev
 )
+bench_packages=(
+  libcairo2-dev libbenchmark-dev
+)
+
+case "$goal" in
+  build) packages=("${build_packages[@]}") ;;
+  test) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
+  all) packages=("${build_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
+  *) echo "usage: install-deps.sh [build|test|all]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -34,5 +55,12 @@ else
 fi
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# Debian asks /usr/sbin/policy-rc.d whether a package may start its service; 101 says no.
+policy=/usr/sbin/policy-rc.d
+if [[ ! -e "$policy" ]]; then
+  printf '#!/bin/sh\nexit 101\n' | "${sudo_cmd[@]}" tee "$policy" > /dev/null
+  "${sudo_cmd[@]}" chmod 755 "$policy"
+  trap '"${sudo_cmd[@]}" rm -f "$policy"' EXIT
+fi
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
