@@ -148,6 +148,7 @@ bool sendCommand(CdDevice& device, const uint8_t* cdb, size_t cdbLength, void* d
 
     result.status = reply.status & kScsiStatusMask;
     result.error = reply.error;
+    result.residual = std::min(reply.residual, dataLength);
     if (result.status != kScsiStatusGood) {
         result.senseData = reply.sense;
         parseSense(result, reply.sense.data(), std::min(reply.senseLength, reply.sense.size()));

@@ -186,7 +186,14 @@ bool readCd(CdDevice& device, uint32_t lba, uint32_t sectors, uint8_t* buffer)
     writeBe32(&cdb[2], lba);
     writeBe24(&cdb[6], sectors);
     cdb[9] = kUserDataOnly;
-    return sendCommand(device, cdb, sizeof cdb, buffer, size_t{sectors} * kCdDaSectorBytes, DataDirection::In);
+    if (!sendCommand(device, cdb, sizeof cdb, buffer, size_t{sectors} * kCdDaSectorBytes, DataDirection::In))
+        return false;
+    if (device.result.residual != 0) {
+        // A short transfer leaves the buffer's tail from an earlier read: never audio to keep.
+        device.result.error = errorFromSystem(EIO);
+        return false;
+    }
+    return true;
 }
 
 } // namespace tonvane
