@@ -2,6 +2,7 @@
 
 #include "cdrom/rip/DrainSignal.h"
 #include "cdrom/rip/RipDrive.h"
+#include "cdrom/rip/RipObserver.h"
 #include "cdrom/rip/RipSlot.h"
 #include "cdrom/rip/TrackEncoderStarter.h"
 #include "core/foundation/Clock.h"
@@ -26,7 +27,8 @@ struct RipThreadParams {
 class RipRun {
 public:
     RipRun(ConversionJob& job, const RipEnvironment& environment)
-        : m_job(job), m_drive(*environment.drive), m_encoders(*environment.encoders), m_options(environment.options)
+        : m_job(job), m_drive(*environment.drive), m_encoders(*environment.encoders),
+          m_observer(environment.observer), m_options(environment.options)
     {
     }
 
@@ -42,6 +44,7 @@ public:
         // One lane gains nothing from another order and would only make the drive seek.
         m_order = ripTrackOrder(m_job, m_laneCount > 1 ? m_options.order : TrackOrder::DiscOrder);
         m_lanes = std::make_unique<RipSlot[]>(static_cast<size_t>(m_laneCount));
+        m_damaged.assign(static_cast<size_t>(m_job.count), false);
 
         bool opened = m_drive.open(m_job.drivePath.view());
         if (opened)
@@ -123,13 +126,13 @@ private:
         lane.stream.wake();
     }
 
-    bool readWithRetries(int32_t lba, int32_t sectors)
+    bool readWithRetries(int32_t lba, int32_t sectors, uint8_t* into)
     {
         uint32_t backoff = m_options.firstBackoffMs;
         for (int32_t attempt = 1; attempt <= m_options.readAttempts; ++attempt) {
-            if (m_drive.readCd(lba, sectors, m_buffer))
+            if (m_drive.readCd(lba, sectors, into))
                 return true;
-            if (attempt == m_options.readAttempts || cancelled())
+            if (attempt == m_options.readAttempts || cancelled() || m_drive.lastFailureIsFinal())
                 break;
             // Back off in short steps so that a cancel ends the waiting at once.
             for (uint32_t waited = 0; waited < backoff && !cancelled(); waited += 5)
@@ -137,6 +140,26 @@ private:
             backoff *= 2;
         }
         return false;
+    }
+
+    // The chunk failed as a whole: read it one sector at a time, so that one bad sector costs
+    // that sector (written as silence and reported) instead of the rest of the track. False
+    // when no sector of it could be read, or on cancel.
+    bool readSectorBySector(const RipSlot& lane, int32_t lba, int32_t sectors)
+    {
+        int32_t readable = 0;
+        for (int32_t i = 0; i < sectors && !cancelled() && !m_drive.lastFailureIsFinal(); ++i) {
+            uint8_t* sector = m_buffer + static_cast<size_t>(i) * kSectorBytes;
+            if (readWithRetries(lba + i, 1, sector)) {
+                ++readable;
+                continue;
+            }
+            std::fill(sector, sector + kSectorBytes, uint8_t{0});
+            m_damaged[static_cast<size_t>(lane.trackIndex)] = true;
+            if (m_observer)
+                m_observer->onUnreadableSector(lane.trackIndex, lba + i);
+        }
+        return readable > 0 && !cancelled() && !m_drive.lastFailureIsFinal();
     }
 
     // Reads into the current lane while its stream has room.
@@ -149,11 +172,15 @@ private:
                 track(lane.trackIndex).waiting.store(1);
                 return;
             }
-            if (!readWithRetries(lane.nextSector, chunkLimit)) {
+            if (!readWithRetries(lane.nextSector, chunkLimit, m_buffer) &&
+                !readSectorBySector(lane, lane.nextSector, chunkLimit)) {
+                // Not one sector of the chunk reads: the drive or the disc is gone.
                 if (!cancelled())
                     failTrack(lane);
                 return;
             }
+            if (m_observer)
+                m_observer->onAudio(lane.trackIndex, lane.nextSector - track(lane.trackIndex).start, m_buffer, bytes);
             while (!lane.stream.write(m_buffer, bytes))
                 yieldProcessor();
             lane.nextSector += chunkLimit;
@@ -182,7 +209,9 @@ private:
             lane.stream.wake();
             lane.encoder.join();
         } else if (lane.encoder.joinable()) {
-            // It has read its last byte and is only finishing its file.
+            // It has read its last byte and is only finishing its file. Those that have ended
+            // are joined now: a long job must not keep every exited thread until its end.
+            std::erase_if(lane.finishing, [](Thread& thread) { return thread.tryJoin(); });
             lane.finishing.push_back(std::move(lane.encoder));
         }
         startTrack(lane, m_next);
@@ -238,6 +267,11 @@ private:
                 thread.join();
             lane.finishing.clear();
         }
+        // Every encoder has set its track's status by now; a file with silence in place of an
+        // unreadable sector is whole but not the disc's audio.
+        for (int32_t t = 0; t < m_job.count; ++t)
+            if (m_damaged[static_cast<size_t>(t)] && track(t).status.load() == TrackStatus::Done)
+                track(t).status.store(TrackStatus::Failed);
     }
 
     void finishJob()
@@ -250,10 +284,12 @@ private:
     ConversionJob& m_job;
     RipDrive& m_drive;
     TrackEncoderStarter& m_encoders;
+    RipObserver* m_observer;
     RipOptions m_options;
     int32_t m_laneCount = 0;
     DrainSignal m_drains; // declared before the lanes: their streams point at it
     std::unique_ptr<RipSlot[]> m_lanes;
+    std::vector<bool> m_damaged; // by track index: a sector of it was written as silence
     std::vector<int32_t> m_order; // the selected tracks in the order lanes take them
     size_t m_orderPosition = 0; // of m_next in m_order
     int32_t m_next = -1; // next track to hand to a free lane, -1 when none is left

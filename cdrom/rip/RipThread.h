@@ -7,6 +7,7 @@
 namespace tonvane {
 
 class RipDrive;
+class RipObserver;
 class TrackEncoderStarter;
 
 // Which free lane takes which track. Disc order is what the window program shows; longest first
@@ -17,7 +18,7 @@ enum class TrackOrder : uint8_t { DiscOrder, LongestFirst };
 
 struct RipOptions {
     int32_t laneOverride = 0; // lanes to use instead of the processor count (tests, --jobs); 0 = auto
-    int32_t readAttempts = 8; // READ CD tries per chunk before the track is given up
+    int32_t readAttempts = 8; // READ CD tries per chunk, then per sector of a chunk that fails
     uint32_t firstBackoffMs = 5; // [ms] wait after the first failed try, doubled after each one
     TrackOrder order = TrackOrder::DiscOrder; // ties among equal lengths keep disc order
 };
@@ -25,6 +26,7 @@ struct RipOptions {
 struct RipEnvironment {
     RipDrive* drive = nullptr; // must outlive the rip thread
     TrackEncoderStarter* encoders = nullptr; // must outlive the rip thread
+    RipObserver* observer = nullptr; // optional; must outlive the rip thread
     RipOptions options;
 };
 
