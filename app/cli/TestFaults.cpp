@@ -39,7 +39,7 @@ void applyTestFaults()
             parseNumber(values, faults.sectorsPerSecond);
         }
     }
-    demoDrive()->setFaults(faults);
+    setDemoFaults(faults);
 }
 
 } // namespace tonvane::cli

@@ -22,9 +22,9 @@ uint32_t cddbDiscIdOf(std::span<const DiscIdTrack> tracks, uint32_t leadOut)
         return 0;
     uint32_t checksum = 0;
     for (const DiscIdTrack& track : tracks)
-        checksum += digitSum((track.start + kAccurateRipLeadInSectors) / kSectorsPerSecond);
-    uint32_t seconds = (leadOut + kAccurateRipLeadInSectors) / kSectorsPerSecond -
-        (tracks.front().start + kAccurateRipLeadInSectors) / kSectorsPerSecond;
+        checksum += digitSum((track.start + kAccurateRipLeadInSectors) / kAccurateRipSectorsPerSecond);
+    uint32_t seconds = (leadOut + kAccurateRipLeadInSectors) / kAccurateRipSectorsPerSecond -
+        (tracks.front().start + kAccurateRipLeadInSectors) / kAccurateRipSectorsPerSecond;
     return (checksum % 255) << 24 | seconds << 8 | static_cast<uint32_t>(tracks.size());
 }
 

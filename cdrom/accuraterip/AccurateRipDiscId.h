@@ -7,7 +7,7 @@
 namespace tonvane {
 
 inline constexpr uint32_t kAccurateRipLeadInSectors = 150; // [sectors] MSF 00:02:00 is LBA 0
-inline constexpr uint32_t kSectorsPerSecond = 75;
+inline constexpr uint32_t kAccurateRipSectorsPerSecond = 75;
 
 // One track of the table of contents as the disc ids want it.
 struct DiscIdTrack {

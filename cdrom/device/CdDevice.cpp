@@ -68,14 +68,16 @@ std::unique_ptr<ScsiTransport> openTransport(const std::string& path, ErrorCode&
     if (auto installed = findEmulatedDrive(path))
         return connectEmulated(installed);
     if (isDemoDrivePath(path))
-        return connectEmulated(demoDrive());
+        return connectEmulated(demoDrive(path));
     if (isImageDrivePath(path)) {
         CueLoadResult loaded = loadCueSheet(imageFileOfPath(path));
         if (!loaded.ok()) {
             error = errorFromSystem(ENOENT);
             return nullptr;
         }
-        auto drive = std::make_shared<EmulatedDrive>(loaded.disc);
+        EmulatedDriveConfig config;
+        config.readOffset = loaded.driveOffset;
+        auto drive = std::make_shared<EmulatedDrive>(loaded.disc, config);
         return drive->connect();
     }
     std::unique_ptr<SgTransport> transport = SgTransport::open(path, error);

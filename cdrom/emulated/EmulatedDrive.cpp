@@ -138,6 +138,32 @@ void lbaToMsf(uint32_t lba, uint8_t* out)
     out[3] = static_cast<uint8_t>(frames % 75);
 }
 
+// What a drive with read offset +n delivers for sectors [lba, lba + count): the disc's bytes
+// from lba x 2352 - 4n on. Disc sectors without audio (before LBA 0, data, past the lead-out)
+// read as zeros.
+bool readWithOffset(const EmulatedDisc& disc, uint32_t lba, uint32_t count, int32_t offset, uint8_t* out)
+{
+    if (offset == 0)
+        return disc.readSectors(lba, count, out);
+    constexpr int64_t kSector = kEmulatedSectorBytes;
+    int64_t start = int64_t{lba} * kSector - int64_t{offset} * 4;
+    int64_t first = start >= 0 ? start / kSector : -((-start + kSector - 1) / kSector);
+    size_t within = static_cast<size_t>(start - first * kSector);
+    uint32_t sectors = count + (within != 0 ? 1 : 0);
+    std::vector<uint8_t> raw(size_t{sectors} * kEmulatedSectorBytes);
+    for (uint32_t i = 0; i < sectors; ++i) {
+        int64_t sector = first + i;
+        uint8_t* at = raw.data() + size_t{i} * kEmulatedSectorBytes;
+        const EmulatedTrack* track = sector >= 0 && sector < disc.leadOut() ? disc.trackAt(static_cast<uint32_t>(sector)) : nullptr;
+        if (track == nullptr || track->kind == TrackKind::Data)
+            std::memset(at, 0, kEmulatedSectorBytes);
+        else if (!disc.readSectors(static_cast<uint32_t>(sector), 1, at))
+            return false;
+    }
+    std::memcpy(out, raw.data() + within, size_t{count} * kEmulatedSectorBytes);
+    return true;
+}
+
 } // namespace
 
 EmulatedDrive::EmulatedDrive(std::shared_ptr<const EmulatedDisc> disc, EmulatedDriveConfig config)
@@ -460,8 +486,9 @@ void EmulatedDrive::execute(const ScsiRequest& request, ScsiReply& reply)
             s.busyUntilNs = start + uint64_t{count} * 1000000000ull / faults.sectorsPerSecond;
             readyAtNs = s.busyUntilNs;
         }
+        int32_t offset = s.config.readOffset;
         lock.unlock();
-        if (!reading->readSectors(lba, count, request.data)) {
+        if (!readWithOffset(*reading, lba, count, offset, request.data)) {
             answer.fail(kUnrecoveredReadError);
             return;
         }

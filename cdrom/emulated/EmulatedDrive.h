@@ -43,6 +43,9 @@ struct EmulatedDriveConfig {
     bool realTimeStreamingCurrent = true; // its current bit
     uint32_t maxReadKbPerSecond = 7056; // [kB/s] GET PERFORMANCE end performance (40x)
     bool recordCommands = false; // keep every command for inspection (tests)
+    // [samples] read offset: sample d of what the drive delivers is the disc's sample d - n
+    // (zeros where that lies before the disc or beyond its audio), as on a real drive with +n
+    int32_t readOffset = 0;
     EmulatedFaults faults;
 };
 

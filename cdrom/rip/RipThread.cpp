@@ -1,6 +1,7 @@
 #include "cdrom/rip/RipThread.h"
 
 #include "cdrom/rip/DrainSignal.h"
+#include "cdrom/rip/OffsetRipDrive.h"
 #include "cdrom/rip/RipDrive.h"
 #include "cdrom/rip/RipObserver.h"
 #include "cdrom/rip/RipSlot.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace tonvane {
 
@@ -27,7 +29,7 @@ struct RipThreadParams {
 class RipRun {
 public:
     RipRun(ConversionJob& job, const RipEnvironment& environment)
-        : m_job(job), m_drive(*environment.drive), m_encoders(*environment.encoders),
+        : m_job(job), m_device(*environment.drive), m_drive(&m_device), m_encoders(*environment.encoders),
           m_observer(environment.observer), m_options(environment.options)
     {
     }
@@ -45,10 +47,23 @@ public:
         m_order = ripTrackOrder(m_job, m_laneCount > 1 ? m_options.order : TrackOrder::DiscOrder);
         m_lanes = std::make_unique<RipSlot[]>(static_cast<size_t>(m_laneCount));
         m_damaged.assign(static_cast<size_t>(m_job.count), false);
+        std::optional<OffsetRipDrive> corrected;
+        if (m_options.readOffset != 0) {
+            // The drive can deliver the audio tracks' sectors only: what the shift takes
+            // beyond them is silence.
+            int32_t readableStart = m_job.tracks[0].start, readableEnd = 0;
+            for (int32_t t = 0; t < m_job.count; ++t) {
+                readableStart = std::min(readableStart, m_job.tracks[t].start);
+                readableEnd = std::max(readableEnd, m_job.tracks[t].start + m_job.tracks[t].length);
+            }
+            int32_t offset = std::clamp(m_options.readOffset, -kMaxReadOffset, kMaxReadOffset);
+            corrected.emplace(m_device, offset, readableStart, readableEnd);
+            m_drive = &*corrected;
+        }
 
-        bool opened = m_drive.open(m_job.drivePath.view());
+        bool opened = m_drive->open(m_job.drivePath.view());
         if (opened)
-            m_drive.prepare();
+            m_drive->prepare();
 
         fillLanes();
         if (!cancelled())
@@ -56,8 +71,8 @@ public:
 
         waitForEncoders();
         if (opened) {
-            m_drive.finish();
-            m_drive.close();
+            m_drive->finish();
+            m_drive->close();
         }
         finishJob();
         m_lanes.reset(); // releases the streams after every encoder is gone
@@ -130,9 +145,9 @@ private:
     {
         uint32_t backoff = m_options.firstBackoffMs;
         for (int32_t attempt = 1; attempt <= m_options.readAttempts; ++attempt) {
-            if (m_drive.readCd(lba, sectors, into))
+            if (m_drive->readCd(lba, sectors, into))
                 return true;
-            if (attempt == m_options.readAttempts || cancelled() || m_drive.lastFailureIsFinal())
+            if (attempt == m_options.readAttempts || cancelled() || m_drive->lastFailureIsFinal())
                 break;
             // Back off in short steps so that a cancel ends the waiting at once.
             for (uint32_t waited = 0; waited < backoff && !cancelled(); waited += 5)
@@ -148,7 +163,7 @@ private:
     bool readSectorBySector(const RipSlot& lane, int32_t lba, int32_t sectors)
     {
         int32_t readable = 0;
-        for (int32_t i = 0; i < sectors && !cancelled() && !m_drive.lastFailureIsFinal(); ++i) {
+        for (int32_t i = 0; i < sectors && !cancelled() && !m_drive->lastFailureIsFinal(); ++i) {
             uint8_t* sector = m_buffer + static_cast<size_t>(i) * kSectorBytes;
             if (readWithRetries(lba + i, 1, sector)) {
                 ++readable;
@@ -159,7 +174,7 @@ private:
             if (m_observer)
                 m_observer->onUnreadableSector(lane.trackIndex, lba + i);
         }
-        return readable > 0 && !cancelled() && !m_drive.lastFailureIsFinal();
+        return readable > 0 && !cancelled() && !m_drive->lastFailureIsFinal();
     }
 
     // Reads into the current lane while its stream has room.
@@ -282,7 +297,8 @@ private:
     }
 
     ConversionJob& m_job;
-    RipDrive& m_drive;
+    RipDrive& m_device;
+    RipDrive* m_drive; // the device, or its offset correction
     TrackEncoderStarter& m_encoders;
     RipObserver* m_observer;
     RipOptions m_options;

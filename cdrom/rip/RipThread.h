@@ -21,6 +21,8 @@ struct RipOptions {
     int32_t readAttempts = 8; // READ CD tries per chunk, then per sector of a chunk that fails
     uint32_t firstBackoffMs = 5; // [ms] wait after the first failed try, doubled after each one
     TrackOrder order = TrackOrder::DiscOrder; // ties among equal lengths keep disc order
+    // [samples] the drive's read offset to correct (-2939..+2939); 0 reads the sectors as they are
+    int32_t readOffset = 0;
 };
 
 struct RipEnvironment {

@@ -38,12 +38,14 @@ protected:
         fillLanguageSlots();
         setCurrentLanguage(kEnglish); // untitled tracks are named "Track N"
     }
-    void install(const DiscDescription& description, EmulatedFaults faults = {})
+    void install(const DiscDescription& description, EmulatedFaults faults = {}, int32_t driveOffset = 0)
     {
         m_disc = buildDisc(description);
         ASSERT_TRUE(m_disc);
         EmulatedDriveConfig config;
         config.faults = faults;
+        config.readOffset = driveOffset;
+        config.recordCommands = true;
         m_drive = std::make_shared<EmulatedDrive>(m_disc, config);
         installEmulatedDrive(kDrivePath, m_drive);
     }
@@ -62,7 +64,7 @@ protected:
         return file.size() >= 44 ? file.substr(44) : std::string();
     }
 
-    void rip(ConversionJob& job, int32_t lanes)
+    void rip(ConversionJob& job, int32_t lanes, int32_t offsetCorrection = 0)
     {
         for (int32_t i = 0; i < job.count; ++i)
             job.tracks[i].format = kFormatWav;
@@ -71,6 +73,7 @@ protected:
         JobEncoderStarter starter;
         RipEnvironment environment{&drive, &starter, {}};
         environment.options.laneOverride = lanes;
+        environment.options.readOffset = offsetCorrection;
         ASSERT_TRUE(startConversion(job, WideString::fromUtf8(m_dir.path() + "/"), sink, environment));
         waitForConversion(job);
         EXPECT_EQ(sink.finished.load(), 1);
@@ -195,4 +198,34 @@ TEST_F(EmulatedRip, MediumRemovedMidRipEndsTheJob)
     rip(job, 1);
     EXPECT_EQ(job.tracks[0].status.load(), TrackStatus::Done);
     EXPECT_EQ(job.tracks[1].status.load(), TrackStatus::Failed);
+}
+
+TEST_F(EmulatedRip, OffsetCorrectionGivesTheDiscSamplesBackExceptBeyondTheDisc)
+{
+    // Three tracks with pregaps, so track boundaries are not chunk boundaries.
+    DiscDescription description = audioDisc({300, 123, 250});
+    description.tracks[1].pregapSectors = 37;
+    constexpr int32_t kOffset = 667; // [samples]
+    for (int32_t offset : {kOffset, -kOffset}) {
+        install(description, {}, offset);
+        ConversionJob job;
+        ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+        rip(job, 2, offset);
+        std::string disc = sectors(0, m_disc->leadOut());
+        size_t shift = static_cast<size_t>(kOffset) * 4;
+        if (offset > 0) // the drive cannot read past the lead-out: the last samples are silence
+            std::fill(disc.end() - static_cast<std::ptrdiff_t>(shift), disc.end(), '\0');
+        else // nor before the disc's start
+            std::fill(disc.begin(), disc.begin() + static_cast<std::ptrdiff_t>(shift), '\0');
+        for (int32_t t = 0; t < job.count; ++t) {
+            size_t from = static_cast<size_t>(job.tracks[t].start) * 2352;
+            size_t bytes = static_cast<size_t>(job.tracks[t].length) * 2352;
+            EXPECT_EQ(job.tracks[t].status.load(), TrackStatus::Done) << offset;
+            EXPECT_TRUE(wavData(t) == disc.substr(from, bytes)) << "offset " << offset << ", track " << t + 1;
+        }
+        // A sequential read keeps its last sector for the next chunk: still 16-sector commands.
+        for (const RecordedCommand& command : m_drive->recordedCommands())
+            EXPECT_TRUE(command.cdb[0] != 0xBE || command.cdb[8] <= 16);
+        uninstallEmulatedDrive(kDrivePath);
+    }
 }
