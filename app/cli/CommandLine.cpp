@@ -9,6 +9,9 @@ namespace tonvane::cli {
 
 namespace {
 
+constexpr int64_t kMaxOffsetOption = 2939; // [samples]
+constexpr int64_t kMaxDriveCacheMiB = 1024;
+
 std::optional<int64_t> parseNumber(const std::string& text)
 {
     int64_t value = 0;
@@ -62,8 +65,17 @@ const char* usageText()
            "  --server HOST[:PORT] CDDB server (default: the stored server, gnudb.gnudb.org:8880)\n"
            "  --match N            rip: which CDDB match to use, 0 = the first (default: 0)\n"
            "  --jobs N             rip: tracks converted at once (default: the number of processors)\n"
+           "  --offset N           rip: the drive's read offset in samples, -2939..2939, kept for this\n"
+           "                       drive model from then on (default: the stored one, else 0)\n"
+           "  --no-accuraterip     rip: do not check the tracks against AccurateRip\n"
+           "  --accuraterip-server HOST[:PORT]\n"
+           "                       rip: AccurateRip server (default: www.accuraterip.com)\n"
+           "  --secure             rip: read a second time every track AccurateRip does not confirm;\n"
+           "                       chunks whose reads differ are read again until two reads agree\n"
+           "  --test-and-copy      rip: like --secure, but read every track twice\n"
+           "  --drive-cache MIB    rip: the drive cache secure re-reads read past (default: 4)\n"
            "\n"
-           "Exit status: 0 every selected track written, 1 some track failed, 2 bad usage,\n"
+           "Exit status: 0 every selected track written, 1 some track failed or is suspicious, 2 bad usage,\n"
            "3 no drive or no audio disc, 130 interrupted.\n";
 }
 
@@ -181,6 +193,40 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 return result;
             }
             options.jobs = static_cast<int32_t>(*number);
+        } else if (option == "--offset") {
+            if (!ripOnly(option) || !takeValue(option, value))
+                return result;
+            auto number = parseNumber(value.size() > 1 && value[0] == '+' ? value.substr(1) : value);
+            if (!number || *number < -kMaxOffsetOption || *number > kMaxOffsetOption) {
+                result.error = "--offset wants samples from -2939 to 2939, not '" + value + "'";
+                return result;
+            }
+            options.readOffset = static_cast<int32_t>(*number);
+        } else if (option == "--no-accuraterip") {
+            if (!ripOnly(option))
+                return result;
+            options.accurateRip = false;
+        } else if (option == "--accuraterip-server") {
+            if (!ripOnly(option) || !takeValue(option, value))
+                return result;
+            if (value.empty()) {
+                result.error = "--accuraterip-server needs a host name";
+                return result;
+            }
+            options.accurateRipServer = value;
+        } else if (option == "--secure" || option == "--test-and-copy") {
+            if (!ripOnly(option))
+                return result;
+            options.mode = option == "--secure" ? RipMode::Secure : RipMode::TestAndCopy;
+        } else if (option == "--drive-cache") {
+            if (!ripOnly(option) || !takeValue(option, value))
+                return result;
+            auto number = parseNumber(value);
+            if (!number || *number < 0 || *number > kMaxDriveCacheMiB) {
+                result.error = "--drive-cache wants MiB from 0 to 1024, not '" + value + "'";
+                return result;
+            }
+            options.cacheMiB = static_cast<uint32_t>(*number);
         } else {
             result.error = "unknown option '" + option + "'";
             return result;

@@ -14,6 +14,9 @@ inline constexpr int kExitNoDisc = 3; // no drive or no audio disc
 inline constexpr int kExitInterrupted = 130; // Ctrl-C: stopped, files closed
 
 enum class Command { Help, Version, Drives, Info, Rip };
+// Normal: one read, today's retry rules. Secure: a track AccurateRip does not confirm is read a
+// second time and differing chunks re-read until two reads agree. TestAndCopy: always read twice.
+enum class RipMode { Normal, Secure, TestAndCopy };
 enum class LookupChoice { Auto, Lookup, NoLookup }; // Auto: the stored "Auto" setting decides
 
 struct Options {
@@ -27,6 +30,11 @@ struct Options {
     std::string server; // --server HOST[:PORT]
     std::optional<int32_t> match; // --match N (0-based)
     std::optional<int32_t> jobs; // --jobs N (lanes)
+    std::optional<int32_t> readOffset; // --offset N [samples], -2939..2939
+    bool accurateRip = true; // --no-accuraterip clears it
+    std::string accurateRipServer; // --accuraterip-server HOST[:PORT]; empty = the database's host
+    RipMode mode = RipMode::Normal; // --secure, --test-and-copy
+    std::optional<uint32_t> cacheMiB; // --drive-cache MiB: the drive cache a secure re-read defeats
 };
 
 struct ParseResult {

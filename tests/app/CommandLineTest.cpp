@@ -21,6 +21,18 @@ TEST(CommandLine, RipOptionsAreParsed)
     EXPECT_EQ(o.server, "h:1");
     EXPECT_EQ(o.match, 2);
     EXPECT_EQ(o.jobs, 4);
+    EXPECT_TRUE(o.accurateRip);
+    EXPECT_EQ(o.mode, RipMode::Normal);
+
+    auto accurate = parseCommandLine({"rip", "--offset", "-667", "--no-accuraterip", "--accuraterip-server",
+                                      "127.0.0.1:8", "--test-and-copy", "--drive-cache", "8"});
+    ASSERT_TRUE(accurate.options) << accurate.error;
+    EXPECT_EQ(accurate.options->readOffset, -667);
+    EXPECT_FALSE(accurate.options->accurateRip);
+    EXPECT_EQ(accurate.options->accurateRipServer, "127.0.0.1:8");
+    EXPECT_EQ(accurate.options->mode, RipMode::TestAndCopy);
+    EXPECT_EQ(accurate.options->cacheMiB, 8u);
+    EXPECT_EQ(parseCommandLine({"rip", "--offset", "+2939"}).options->readOffset, 2939);
 }
 
 TEST(CommandLine, BadUsageNamesTheProblem)
@@ -37,6 +49,10 @@ TEST(CommandLine, BadUsageNamesTheProblem)
         {{"rip", "--drive"}, "--drive"},
         {{"info", "--format", "flac"}, "--format"},
         {{"rip", "--match", "-1"}, "--match"},
+        {{"rip", "--offset", "2940"}, "--offset"},
+        {{"rip", "--offset", "six"}, "--offset"},
+        {{"info", "--secure"}, "--secure"},
+        {{"rip", "--drive-cache", "-1"}, "--drive-cache"},
     };
     for (const Case& c : cases) {
         auto parsed = parseCommandLine(c.arguments);
@@ -67,7 +83,9 @@ TEST(CommandLine, HelpListsEveryOptionWithItsDefault)
 {
     std::string help = usageText();
     for (const char* option : {"--drive", "--format", "--quality", "--tracks", "--out", "--lookup", "--no-lookup",
-                               "--server", "--match", "--jobs", "drives", "info", "rip"})
+                               "--server", "--match", "--jobs", "--offset", "--no-accuraterip",
+                               "--accuraterip-server", "--secure", "--test-and-copy", "--drive-cache", "drives",
+                               "info", "rip"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_NE(help.find("gnudb.gnudb.org:8880"), std::string::npos);
     EXPECT_NE(help.find("default"), std::string::npos);
@@ -84,7 +102,8 @@ TEST(CommandLine, ManPageListsEveryOptionOfTheHelp)
     std::string text = page.str();
     ASSERT_FALSE(text.empty());
     for (const char* option : {"drive", "format", "quality", "tracks", "out", "lookup", "no\\-lookup", "server",
-                               "match", "jobs", "help", "version"})
+                               "match", "jobs", "offset", "no\\-accuraterip", "accuraterip\\-server", "secure",
+                               "test\\-and\\-copy", "drive\\-cache", "help", "version"})
         EXPECT_NE(text.find(std::string("\\-\\-") + option), std::string::npos) << option;
     for (const char* exitCode : {".B 0", ".B 1", ".B 2", ".B 3", ".B 130"})
         EXPECT_NE(text.find(exitCode), std::string::npos) << exitCode;

@@ -179,3 +179,18 @@ TEST(AccurateRipResponse, DataTrackFirstShiftsEntriesAndLacksTheLastAudioTrack)
 
 } // namespace
 } // namespace tonvane
+
+#include "cdrom/accuraterip/Crc32.h"
+
+namespace tonvane {
+namespace {
+TEST(Crc32, KnownValuesAndPieces)
+{
+    const char* text = "123456789";
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text);
+    EXPECT_EQ(crc32Update(0, bytes, 9), 0xCBF43926u); // the standard check value
+    EXPECT_EQ(crc32Update(crc32Update(0, bytes, 4), bytes + 4, 5), 0xCBF43926u);
+    EXPECT_EQ(crc32Update(0, bytes, 0), 0u);
+}
+} // namespace
+} // namespace tonvane
