@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,7 +33,8 @@ bool readWholeFile(const std::string& path, std::string& bytes)
 // Temp file, fsync, rename: a reader never sees half a record.
 void writeCacheFile(const std::string& folder, const std::string& name, const std::string& bytes)
 {
-    ::mkdir(folder.c_str(), 0700); // may exist already
+    std::error_code ignored; // a folder that cannot be made fails the open below
+    std::filesystem::create_directories(folder, ignored);
     std::string path = folder + "/" + name;
     std::string temporary = path + ".tmp" + std::to_string(::getpid());
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);

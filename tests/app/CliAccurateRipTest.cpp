@@ -1,0 +1,137 @@
+// AccurateRip verification and read-offset correction of whole command-line rips, against a
+// database record built here from the demo disc's original audio and served on 127.0.0.1.
+#include "CliFixture.h"
+#include "FakeHttpServer.h"
+#include "cdrom/accuraterip/AccurateRipChecksum.h"
+#include "cdrom/accuraterip/AccurateRipDiscId.h"
+#include "cdrom/emulated/DemoDisc.h"
+
+#include <memory>
+
+using namespace tonvane;
+using namespace tonvane::test;
+
+namespace {
+
+constexpr int32_t kOffset = 667; // [samples] a common drive's read offset
+
+std::string discPcm(uint32_t lba, uint32_t sectors)
+{
+    std::string bytes(size_t{sectors} * 2352, '\0');
+    demoDrive()->disc()->readSectors(lba, sectors, reinterpret_cast<uint8_t*>(bytes.data()));
+    return bytes;
+}
+
+AccurateRipDiscId demoId()
+{
+    std::vector<DiscIdTrack> tracks;
+    for (const EmulatedTrack& track : demoDrive()->disc()->tracks())
+        tracks.push_back({track.start, track.kind == TrackKind::Audio});
+    return *accurateRipDiscId(tracks, demoDrive()->disc()->leadOut());
+}
+
+void putLe32(std::string& bytes, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes.push_back(static_cast<char>(value >> (8 * i)));
+}
+
+// Two pressings: one that matches the original audio with confidence 5, one that does not.
+std::string demoRecord(const AccurateRipDiscId& id)
+{
+    const auto& tracks = demoDrive()->disc()->tracks();
+    std::string matching, other;
+    for (std::string* block : {&matching, &other}) {
+        block->push_back(static_cast<char>(id.audioTracks));
+        putLe32(*block, id.id1);
+        putLe32(*block, id.id2);
+        putLe32(*block, id.id3);
+    }
+    for (size_t t = 0; t < tracks.size(); ++t) {
+        std::string pcm = discPcm(tracks[t].start, tracks[t].length);
+        AccurateRipChecksum checksum(pcm.size() / 4, t == 0, t + 1 == tracks.size());
+        checksum.feed(reinterpret_cast<const uint8_t*>(pcm.data()), pcm.size());
+        matching.push_back(5);
+        putLe32(matching, checksum.v1());
+        putLe32(matching, 0);
+        other.push_back(2);
+        putLe32(other, checksum.v1() ^ 0x5A5A5A5A);
+        putLe32(other, 0);
+    }
+    return other + matching;
+}
+
+size_t count(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+class CliAccurateRip : public CliRun {
+protected:
+    ProcessResult rip(const std::string& drive, std::vector<std::string> extra, const std::string& folder)
+    {
+        std::vector<std::string> arguments = {"rip", "--drive", drive, "--no-lookup", "--format", "wav",
+                                              "--out", out(folder)};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return tonvane(arguments);
+    }
+    std::string wavData(const std::string& folder, size_t track)
+    {
+        std::string file = readFile(out(folder + "/Track " + std::to_string(track + 1) + ".Wav"));
+        return file.size() >= 44 ? file.substr(44) : std::string();
+    }
+};
+
+} // namespace
+
+TEST_F(CliAccurateRip, OffsetDrivesRipSampleExactAndEveryTrackIsAccurate)
+{
+    const AccurateRipDiscId id = demoId();
+    auto server = std::make_unique<FakeHttpServer>(accurateRipPath(id), demoRecord(id));
+    const auto& tracks = demoDrive()->disc()->tracks();
+    const std::string disc = discPcm(0, demoDrive()->disc()->leadOut());
+    const size_t shift = size_t{kOffset} * 4; // [bytes]
+
+    for (int32_t offset : {-kOffset, kOffset}) {
+        std::string drive = "demo:offset=" + std::to_string(offset);
+        std::string folder = "offset" + std::to_string(offset);
+        ProcessResult result =
+            rip(drive, {"--offset", std::to_string(offset), "--accuraterip-server", server->address()}, folder);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(count(result.out, "accurate (confidence 5)"), tracks.size()) << result.out;
+        // What a drive cannot deliver is silence: after the lead-out for +667, before the
+        // disc's start for -667. Everything else is the disc's own samples.
+        std::string expected = disc;
+        if (offset > 0)
+            std::fill(expected.end() - static_cast<std::ptrdiff_t>(shift), expected.end(), '\0');
+        else
+            std::fill(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(shift), '\0');
+        // Files hold [INDEX 01, next INDEX 01): gaps go with the track before them.
+        for (size_t t = 0; t < tracks.size(); ++t) {
+            size_t from = size_t{tracks[t].start} * 2352;
+            size_t end = t + 1 < tracks.size() ? size_t{tracks[t + 1].start} * 2352 : disc.size();
+            EXPECT_TRUE(wavData(folder, t) == expected.substr(from, end - from)) << "offset " << offset << " track " << t + 1;
+        }
+        char discId[12];
+        std::snprintf(discId, sizeof discId, "%08x", id.id3);
+        std::string log = readFile(out(folder + "/" + discId + ".log"));
+        EXPECT_NE(log.find("Read offset: " + std::to_string(offset) + " samples"), std::string::npos) << log;
+        EXPECT_EQ(count(log, "AccurateRip: accurate (confidence 5)"), tracks.size()) << log;
+    }
+    EXPECT_EQ(server->paths(), std::vector<std::string>{accurateRipPath(id)}) << "the second rip used the cache";
+
+    // No server now: the record comes from the cache, the offset from the drive model's setting.
+    server.reset();
+    ProcessResult stored = rip("demo:offset=" + std::to_string(kOffset), {}, "stored");
+    ASSERT_EQ(stored.exitCode, 0) << stored.err;
+    EXPECT_NE(stored.err.find("from the cache"), std::string::npos) << stored.err;
+    EXPECT_EQ(count(stored.out, "accurate (confidence 5)"), tracks.size()) << stored.out;
+
+    // The same drive read without correction: every track's samples are shifted.
+    ProcessResult uncorrected = rip("demo:offset=" + std::to_string(kOffset), {"--offset", "0"}, "uncorrected");
+    EXPECT_EQ(uncorrected.exitCode, 0) << uncorrected.err;
+    EXPECT_EQ(count(uncorrected.out, "not accurate"), tracks.size()) << uncorrected.out;
+}
