@@ -26,7 +26,7 @@ public:
     void close() override { m_inner.close(); }
 
     // Drops the drive sector kept from the last read, so the next read asks the drive for all.
-    void forgetKept() { m_keptLba = kNothingKept; }
+    void dropKeptSectors() override { m_keptLba = kNothingKept; }
 
 private:
     static constexpr int64_t kNothingKept = INT64_MIN;

@@ -1,5 +1,6 @@
 #include "cdrom/rip/RipThread.h"
 
+#include "cdrom/rip/ChunkReader.h"
 #include "cdrom/rip/DrainSignal.h"
 #include "cdrom/rip/OffsetRipDrive.h"
 #include "cdrom/rip/RipDrive.h"
@@ -9,6 +10,7 @@
 #include "core/foundation/Clock.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -47,18 +49,26 @@ public:
         m_order = ripTrackOrder(m_job, m_laneCount > 1 ? m_options.order : TrackOrder::DiscOrder);
         m_lanes = std::make_unique<RipSlot[]>(static_cast<size_t>(m_laneCount));
         m_damaged.assign(static_cast<size_t>(m_job.count), false);
+        // The drive can deliver the audio tracks' sectors only: what an offset shift takes
+        // beyond them is silence, and the cache-emptying reads stay among them.
+        int32_t readableStart = m_job.tracks[0].start, readableEnd = 0;
+        for (int32_t t = 0; t < m_job.count; ++t) {
+            readableStart = std::min(readableStart, m_job.tracks[t].start);
+            readableEnd = std::max(readableEnd, m_job.tracks[t].start + m_job.tracks[t].length);
+        }
         std::optional<OffsetRipDrive> corrected;
         if (m_options.readOffset != 0) {
-            // The drive can deliver the audio tracks' sectors only: what the shift takes
-            // beyond them is silence.
-            int32_t readableStart = m_job.tracks[0].start, readableEnd = 0;
-            for (int32_t t = 0; t < m_job.count; ++t) {
-                readableStart = std::min(readableStart, m_job.tracks[t].start);
-                readableEnd = std::max(readableEnd, m_job.tracks[t].start + m_job.tracks[t].length);
-            }
             int32_t offset = std::clamp(m_options.readOffset, -kMaxReadOffset, kMaxReadOffset);
             corrected.emplace(m_device, offset, readableStart, readableEnd);
             m_drive = &*corrected;
+        }
+        ChunkReader reader(m_drive, m_job.cancel, m_options.readAttempts, m_options.firstBackoffMs);
+        m_reader = &reader;
+        std::optional<SecureReader> secure;
+        if (m_options.mode != ReadMode::Single) {
+            SecureOptions secureOptions{m_options.mode, m_options.driveCacheBytes};
+            secure.emplace(reader, m_observer, secureOptions, readableStart, readableEnd);
+            m_secure = &*secure;
         }
 
         bool opened = m_drive->open(m_job.drivePath.view());
@@ -117,6 +127,9 @@ private:
         TrackEntry& entry = track(index);
         lane.trackIndex = index;
         lane.trackFailed = false;
+        lane.checked = false;
+        lane.checkedPcm.clear();
+        lane.checkedPcm.shrink_to_fit();
         lane.nextSector = entry.start;
         lane.endSector = entry.start + entry.length;
         entry.status.store(TrackStatus::Converting);
@@ -141,40 +154,38 @@ private:
         lane.stream.wake();
     }
 
-    bool readWithRetries(int32_t lba, int32_t sectors, uint8_t* into)
+    void noteUnreadable(int32_t trackIndex, const std::vector<int32_t>& sectors)
     {
-        uint32_t backoff = m_options.firstBackoffMs;
-        for (int32_t attempt = 1; attempt <= m_options.readAttempts; ++attempt) {
-            if (m_drive->readCd(lba, sectors, into))
-                return true;
-            if (attempt == m_options.readAttempts || cancelled() || m_drive->lastFailureIsFinal())
-                break;
-            // Back off in short steps so that a cancel ends the waiting at once.
-            for (uint32_t waited = 0; waited < backoff && !cancelled(); waited += 5)
-                sleepMs(5);
-            backoff *= 2;
-        }
-        return false;
+        if (sectors.empty())
+            return;
+        m_damaged[static_cast<size_t>(trackIndex)] = true;
+        if (m_observer)
+            for (int32_t lba : sectors)
+                m_observer->onUnreadableSector(trackIndex, lba);
     }
 
-    // The chunk failed as a whole: read it one sector at a time, so that one bad sector costs
-    // that sector (written as silence and reported) instead of the rest of the track. False
-    // when no sector of it could be read, or on cancel.
-    bool readSectorBySector(const RipSlot& lane, int32_t lba, int32_t sectors)
+    // The lane's next chunk into m_buffer: from the drive, or in secure reading from the track
+    // read and checked as a whole when the lane first needs it.
+    bool nextChunk(RipSlot& lane, int32_t sectors)
     {
-        int32_t readable = 0;
-        for (int32_t i = 0; i < sectors && !cancelled() && !m_drive->lastFailureIsFinal(); ++i) {
-            uint8_t* sector = m_buffer + static_cast<size_t>(i) * kSectorBytes;
-            if (readWithRetries(lba + i, 1, sector)) {
-                ++readable;
-                continue;
-            }
-            std::fill(sector, sector + kSectorBytes, uint8_t{0});
-            m_damaged[static_cast<size_t>(lane.trackIndex)] = true;
-            if (m_observer)
-                m_observer->onUnreadableSector(lane.trackIndex, lba + i);
+        if (m_options.mode == ReadMode::Single) {
+            std::vector<int32_t> unreadable;
+            bool read = m_reader->read(lane.nextSector, sectors, m_buffer, unreadable);
+            noteUnreadable(lane.trackIndex, unreadable);
+            return read;
         }
-        return readable > 0 && !cancelled() && !m_drive->lastFailureIsFinal();
+        const TrackEntry& entry = track(lane.trackIndex);
+        if (!lane.checked) {
+            std::vector<int32_t> unreadable;
+            bool read = m_secure->readTrack(lane.trackIndex, entry.start, entry.length, lane.checkedPcm, unreadable);
+            noteUnreadable(lane.trackIndex, unreadable);
+            if (!read)
+                return false;
+            lane.checked = true;
+        }
+        size_t at = static_cast<size_t>(lane.nextSector - entry.start) * kSectorBytes;
+        std::memcpy(m_buffer, lane.checkedPcm.data() + at, static_cast<size_t>(sectors) * kSectorBytes);
+        return true;
     }
 
     // Reads into the current lane while its stream has room.
@@ -187,8 +198,7 @@ private:
                 track(lane.trackIndex).waiting.store(1);
                 return;
             }
-            if (!readWithRetries(lane.nextSector, chunkLimit, m_buffer) &&
-                !readSectorBySector(lane, lane.nextSector, chunkLimit)) {
+            if (!nextChunk(lane, chunkLimit)) {
                 // Not one sector of the chunk reads: the drive or the disc is gone.
                 if (!cancelled())
                     failTrack(lane);
@@ -299,6 +309,8 @@ private:
     ConversionJob& m_job;
     RipDrive& m_device;
     RipDrive* m_drive; // the device, or its offset correction
+    ChunkReader* m_reader = nullptr; // READ CD with the retry rules, for this run
+    SecureReader* m_secure = nullptr; // secure reading, for this run
     TrackEncoderStarter& m_encoders;
     RipObserver* m_observer;
     RipOptions m_options;

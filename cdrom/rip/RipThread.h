@@ -1,4 +1,5 @@
 #pragma once
+#include "cdrom/rip/SecureReader.h"
 #include "core/disc/ConversionJob.h"
 
 #include <cstdint>
@@ -23,6 +24,8 @@ struct RipOptions {
     TrackOrder order = TrackOrder::DiscOrder; // ties among equal lengths keep disc order
     // [samples] the drive's read offset to correct (-2939..+2939); 0 reads the sectors as they are
     int32_t readOffset = 0;
+    ReadMode mode = ReadMode::Single;
+    uint32_t driveCacheBytes = kDefaultDriveCacheBytes; // [bytes] secure re-reads read past it
 };
 
 struct RipEnvironment {
