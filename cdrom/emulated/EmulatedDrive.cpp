@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <thread>
 
@@ -80,6 +81,10 @@ struct EmulatedDrive::State {
     uint64_t mediumSinceMs = 0;
     std::map<uint32_t, uint32_t> failuresSoFar; // by faulty LBA
     uint64_t sectorsRead = 0;
+    uint64_t sectorsFromCache = 0;
+    std::map<uint32_t, uint32_t> corruptReadsSoFar; // by damaged LBA
+    std::map<uint32_t, std::vector<uint8_t>> cache; // by LBA: bytes as delivered
+    std::deque<uint32_t> cacheOrder; // oldest first
     bool preventRemoval = false;
     const void* lockOwner = nullptr;
     uint16_t lastSpeed = 0;
@@ -475,6 +480,16 @@ void EmulatedDrive::execute(const ScsiRequest& request, ScsiReply& reply)
                 return;
             }
         }
+        if (faults.cacheSectors != 0 || !faults.corruptions.empty()) {
+            uint64_t readyAtNs = 0;
+            bool read = readThroughCache(s, lba, count, request.data, readyAtNs);
+            lock.unlock();
+            if (!read)
+                answer.fail(kUnrecoveredReadError);
+            if (uint64_t now = monotonicNs(); readyAtNs > now)
+                std::this_thread::sleep_for(std::chrono::nanoseconds(readyAtNs - now));
+            return;
+        }
         std::shared_ptr<const EmulatedDisc> reading = s.disc; // immutable: read without the lock
         s.sectorsRead += count;
         if (faults.removeAfterSectors != 0 && s.sectorsRead >= faults.removeAfterSectors)
@@ -504,6 +519,53 @@ void EmulatedDrive::execute(const ScsiRequest& request, ScsiReply& reply)
         answer.fail(kInvalidOpcode);
         return;
     }
+}
+
+// The cache and damage faults, under the drive's lock (tests only, so simplicity over speed).
+bool EmulatedDrive::readThroughCache(State& s, uint32_t lba, uint32_t count, uint8_t* out, uint64_t& readyAtNs)
+{
+    const EmulatedFaults& faults = s.config.faults;
+    s.sectorsRead += count;
+    bool allCached = faults.cacheSectors != 0;
+    for (uint32_t i = 0; i < count && allCached; ++i)
+        allCached = s.cache.count(lba + i) != 0;
+    if (allCached) {
+        for (uint32_t i = 0; i < count; ++i)
+            std::memcpy(out + size_t{i} * kEmulatedSectorBytes, s.cache[lba + i].data(), kEmulatedSectorBytes);
+        s.sectorsFromCache += count;
+        return true;
+    }
+    if (!readWithOffset(*s.disc, lba, count, s.config.readOffset, out))
+        return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint8_t* sector = out + size_t{i} * kEmulatedSectorBytes;
+        for (const CorruptFault& fault : faults.corruptions) {
+            if (fault.lba != lba + i)
+                continue;
+            uint32_t& reads = s.corruptReadsSoFar[fault.lba];
+            ++reads;
+            if (fault.reads != kForever && reads > fault.reads)
+                continue;
+            // A different wrong value on every read: the read number is part of the damage.
+            for (size_t k = 0; k < kEmulatedSectorBytes; k += 97)
+                sector[k] ^= static_cast<uint8_t>(0x5A + reads * 31 + k);
+        }
+        if (faults.cacheSectors == 0)
+            continue;
+        if (s.cache.count(lba + i) == 0)
+            s.cacheOrder.push_back(lba + i);
+        s.cache[lba + i].assign(sector, sector + kEmulatedSectorBytes);
+        while (s.cacheOrder.size() > faults.cacheSectors) {
+            s.cache.erase(s.cacheOrder.front());
+            s.cacheOrder.pop_front();
+        }
+    }
+    if (faults.sectorsPerSecond != 0) {
+        uint64_t start = std::max(monotonicNs(), s.busyUntilNs);
+        s.busyUntilNs = start + uint64_t{count} * 1000000000ull / faults.sectorsPerSecond;
+        readyAtNs = s.busyUntilNs;
+    }
+    return true;
 }
 
 ErrorCode EmulatedDrive::lockVolume() { return tryLockVolume(this) ? kSuccess : errorFromSystem(EWOULDBLOCK); }
@@ -603,6 +665,9 @@ void EmulatedDrive::setFaults(const EmulatedFaults& faults)
         m_state->disc = m_state->lastDisc;
     m_state->mediumSinceMs = tickCountMs();
     m_state->failuresSoFar.clear();
+    m_state->corruptReadsSoFar.clear();
+    m_state->cache.clear();
+    m_state->cacheOrder.clear();
 }
 
 void EmulatedDrive::setProfile(uint16_t profile)
@@ -621,6 +686,12 @@ void EmulatedDrive::clearRecordedCommands()
 {
     std::lock_guard lock(m_mutex);
     m_state->recorded.clear();
+}
+
+uint64_t EmulatedDrive::sectorsFromCache() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_state->sectorsFromCache;
 }
 
 uint64_t EmulatedDrive::sectorsRead() const
