@@ -393,6 +393,32 @@ void fetchAccurateRip(RipSession& session)
     std::fprintf(session.errors, "AccurateRip: %s\n", terminalText(session.accurateRip.note).c_str());
 }
 
+ReadMode readModeOf(RipMode mode)
+{
+    switch (mode) {
+    case RipMode::Secure:
+        return ReadMode::Secure;
+    case RipMode::TestAndCopy:
+        return ReadMode::TestAndCopy;
+    case RipMode::Normal:
+        break;
+    }
+    return ReadMode::Single;
+}
+
+const char* modeText(RipMode mode)
+{
+    switch (mode) {
+    case RipMode::Secure:
+        return "secure (AccurateRip first, then test and copy)";
+    case RipMode::TestAndCopy:
+        return "test and copy";
+    case RipMode::Normal:
+        break;
+    }
+    return "normal";
+}
+
 // Runs the conversion with a Ctrl-C handler; false when it could not start.
 bool convert(RipSession& session, RipChecks& checks)
 {
@@ -402,6 +428,9 @@ bool convert(RipSession& session, RipChecks& checks)
     RipEnvironment environment{&ripDrive, &encoders, &checks, {}};
     environment.options.laneOverride = session.options.jobs.value_or(0);
     environment.options.readOffset = session.readOffset;
+    environment.options.mode = readModeOf(session.options.mode);
+    if (session.options.cacheMiB)
+        environment.options.driveCacheBytes = *session.options.cacheMiB << 20;
     // Nobody watches a list here, so the lanes take the longest tracks first and end together.
     environment.options.order = TrackOrder::LongestFirst;
     CliSink sink(job);
@@ -441,7 +470,7 @@ int reportRip(RipSession& session, const RipChecks& checks)
     report.drive = session.drive;
     report.driveModel = session.model;
     report.readOffset = session.readOffset;
-    report.mode = "normal";
+    report.mode = modeText(session.options.mode);
     report.discId = session.discId;
     report.toc = session.toc;
     report.accurateRipNote = session.accurateRip.note;
@@ -473,8 +502,16 @@ int reportRip(RipSession& session, const RipChecks& checks)
             ++checked;
             accurate += result.status == AccurateRipStatus::Accurate ? 1 : 0;
         }
-        std::fprintf(session.out, "%5d  %-9s  %-10s  %-25s  %s\n", entry.trackNumber, statusText(status),
+        // Whole, but with sectors whose reads never agreed: the file may not be the disc's audio.
+        bool suspicious = status == TrackStatus::Done && !check.suspicious.empty();
+        const char* shown = suspicious ? "suspicious" : statusText(status);
+        std::fprintf(session.out, "%5d  %-10s %-10s  %-25s  %s\n", entry.trackNumber, shown,
                      humanSize(size).c_str(), verdict.c_str(), path.c_str());
+        if (suspicious) {
+            ++failed;
+            std::fprintf(session.errors, "tonvane: track %d is suspicious: %zu sector(s) never read the same twice\n",
+                         entry.trackNumber, check.suspicious.size());
+        }
         if (status != TrackStatus::Done) {
             ++failed;
             if (!check.unreadable.empty())
@@ -490,9 +527,15 @@ int reportRip(RipSession& session, const RipChecks& checks)
         line.start = static_cast<uint32_t>(entry.start);
         line.length = static_cast<uint32_t>(entry.length);
         line.copyCrc = check.copyCrc;
+        line.testCrc = check.testCrc;
         line.accurateRip = verdict;
         line.suspicious = check.unreadable;
-        line.status = statusText(status);
+        line.suspicious.insert(line.suspicious.end(), check.suspicious.begin(), check.suspicious.end());
+        line.notes = check.rereads;
+        if (check.testCrc)
+            line.notes.push_back(*check.testCrc == check.copyCrc ? "Test and copy CRCs agree"
+                                                                 : "Re-reads settled what the test read disagreed on");
+        line.status = shown;
         report.tracks.push_back(std::move(line));
     }
     int ripped = static_cast<int>(report.tracks.size());
@@ -523,7 +566,7 @@ int runRip(const Options& options, std::FILE* out, std::FILE* errors)
     chooseReadOffset(session);
     fetchAccurateRip(session);
 
-    RipChecks checks(session.job);
+    RipChecks checks(session.job, &session.accurateRip, session.toc ? &session.toc->id : nullptr);
     if (!convert(session, checks))
         return kExitTrackFailed;
     int failed = reportRip(session, checks);

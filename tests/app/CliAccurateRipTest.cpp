@@ -135,3 +135,45 @@ TEST_F(CliAccurateRip, OffsetDrivesRipSampleExactAndEveryTrackIsAccurate)
     EXPECT_EQ(uncorrected.exitCode, 0) << uncorrected.err;
     EXPECT_EQ(count(uncorrected.out, "not accurate"), tracks.size()) << uncorrected.out;
 }
+
+TEST_F(CliAccurateRip, SecureRipRereadsPastTheDriveCacheOrNamesTheSuspiciousSector)
+{
+    const AccurateRipDiscId id = demoId();
+    FakeHttpServer server(accurateRipPath(id), demoRecord(id));
+    const auto& tracks = demoDrive()->disc()->tracks();
+    const uint32_t damaged = tracks[1].start + 300; // 4 s into track 2
+    char discId[12];
+    std::snprintf(discId, sizeof discId, "%08x", id.id3);
+    const std::string at = "LBA " + std::to_string(damaged);
+
+    // Damaged on its first two reads (copy and test), behind a drive cache of 64 sectors.
+    ProcessResult healed = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "wav", "--out", out("healed"),
+                                    "--secure", "--accuraterip-server", server.address()},
+                                   {"TONVANE_TEST_FAULTS=cache:64;corrupt:" + std::to_string(damaged) + "x2"});
+    ASSERT_EQ(healed.exitCode, 0) << healed.err << healed.out;
+    for (size_t t = 0; t < tracks.size(); ++t) {
+        uint32_t end = t + 1 < tracks.size() ? tracks[t + 1].start : demoDrive()->disc()->leadOut();
+        EXPECT_TRUE(wavData("healed", t) == discPcm(tracks[t].start, end - tracks[t].start)) << "track " << t + 1;
+    }
+    EXPECT_EQ(count(healed.out, "accurate (confidence 5)"), tracks.size()) << healed.out;
+    std::string log = readFile(out("healed/" + std::string(discId) + ".log"));
+    uint32_t chunk = tracks[1].start + (damaged - tracks[1].start) / 16 * 16;
+    EXPECT_NE(log.find("Re-read LBA " + std::to_string(chunk) + "-" + std::to_string(chunk + 15) +
+                       ": 4 reads, two agreed"),
+              std::string::npos)
+        << log;
+    // Only the track AccurateRip did not confirm was read twice.
+    EXPECT_EQ(count(log, "Test CRC32"), 1u) << log;
+    EXPECT_NE(log.find("Mode: secure"), std::string::npos);
+
+    // Never the same twice: the track is suspicious, exit 1, and the log names the place.
+    ProcessResult broken = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "wav", "--out",
+                                    out("broken"), "--test-and-copy", "--accuraterip-server", server.address()},
+                                   {"TONVANE_TEST_FAULTS=cache:64;corrupt:" + std::to_string(damaged)});
+    EXPECT_EQ(broken.exitCode, 1) << broken.err;
+    EXPECT_NE(broken.err.find("track 2 is suspicious"), std::string::npos) << broken.err;
+    EXPECT_NE(broken.out.find("suspicious"), std::string::npos) << broken.out;
+    std::string brokenLog = readFile(out("broken/" + std::string(discId) + ".log"));
+    EXPECT_NE(brokenLog.find("Suspicious positions: 00:04:00 (" + at + ")"), std::string::npos) << brokenLog;
+    EXPECT_EQ(count(brokenLog, "Test CRC32"), tracks.size()) << brokenLog;
+}
