@@ -12,7 +12,7 @@ packages=(
   fonts-dejavu-core
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  flac lame vorbis-tools sox libcdio-utils
+  flac lame vorbis-tools sox libcdio-utils cuetools
   python3 python3-mutagen python3-libdiscid
   nginx-light libcairo2-dev xvfb x11-utils xdotool
 )

@@ -15,6 +15,7 @@
 #include "cdrom/drives/DriveEnumerator.h"
 #include "cdrom/rip/DeviceRipDrive.h"
 #include "cdrom/rip/DiscLoader.h"
+#include "cdrom/rip/GapDetection.h"
 #include "cdrom/rip/OffsetRipDrive.h"
 #include "cdrom/rip/RipThread.h"
 #include "core/ProductConfig.h"
@@ -264,6 +265,7 @@ struct RipSession {
     std::string model; // of the drive, for its stored read offset and the log
     int32_t readOffset = 0; // [samples]
     std::optional<TocSnapshot> toc;
+    std::vector<uint32_t> gaps; // [sectors] INDEX 00 to INDEX 01 per job track; empty: unknown
     AccurateRipRecord accurateRip;
     std::string discId;
 };
@@ -419,6 +421,18 @@ const char* modeText(RipMode mode)
     return "normal";
 }
 
+// The pregaps from the Q sub-channel, for the CUE sheet and the log.
+void detectGaps(RipSession& session)
+{
+    std::vector<GapTrack> tracks;
+    for (int32_t i = 0; i < session.job.count; ++i)
+        tracks.push_back({session.job.tracks[i].trackNumber, static_cast<uint32_t>(session.job.tracks[i].start)});
+    if (std::optional<std::vector<uint32_t>> gaps = detectPregaps(session.drive, tracks))
+        session.gaps = std::move(*gaps);
+    else
+        std::fprintf(session.errors, "Gaps: the drive gives no Q sub-channel positions; none are listed\n");
+}
+
 // Runs the conversion with a Ctrl-C handler; false when it could not start.
 bool convert(RipSession& session, RipChecks& checks)
 {
@@ -526,6 +540,7 @@ int reportRip(RipSession& session, const RipChecks& checks)
         line.fileName = fileNameOf(path);
         line.start = static_cast<uint32_t>(entry.start);
         line.length = static_cast<uint32_t>(entry.length);
+        line.gap = static_cast<size_t>(i) < session.gaps.size() ? session.gaps[static_cast<size_t>(i)] : 0;
         line.copyCrc = check.copyCrc;
         line.testCrc = check.testCrc;
         line.accurateRip = verdict;
@@ -565,6 +580,7 @@ int runRip(const Options& options, std::FILE* out, std::FILE* errors)
             return code;
     chooseReadOffset(session);
     fetchAccurateRip(session);
+    detectGaps(session);
 
     RipChecks checks(session.job, &session.accurateRip, session.toc ? &session.toc->id : nullptr);
     if (!convert(session, checks))

@@ -63,6 +63,8 @@ constexpr size_t kPerformanceHeaderLength = 8;
 constexpr size_t kPerformanceDescriptorLength = 16;
 constexpr uint8_t kCdDaExpected = 1; // READ CD expected sector type
 constexpr uint8_t kUserDataOnly = 0x10;
+constexpr uint8_t kSubChannelQFormatted = 0x02; // READ CD byte 10
+constexpr size_t kQBytes = 16; // [bytes] per sector
 
 std::vector<uint16_t> profileListFor(uint16_t current)
 {
@@ -141,6 +143,48 @@ void lbaToMsf(uint32_t lba, uint8_t* out)
     out[1] = static_cast<uint8_t>(frames / (60 * 75));
     out[2] = static_cast<uint8_t>(frames / 75 % 60);
     out[3] = static_cast<uint8_t>(frames % 75);
+}
+
+uint8_t toBcd(uint32_t value) { return static_cast<uint8_t>((value / 10) << 4 | value % 10); }
+
+void putBcdMsf(uint32_t frames, uint8_t* out)
+{
+    out[0] = toBcd(frames / (60 * 75));
+    out[1] = toBcd(frames / 75 % 60);
+    out[2] = toBcd(frames % 75);
+}
+
+// The formatted Q sub-channel of each sector: ADR 1 with the track, the index (0 inside the
+// pregap before INDEX 01) and the relative and absolute times, as the CUE's INDEX entries say.
+void answerQ(const EmulatedDisc& disc, uint32_t lba, uint32_t count, Answer& answer)
+{
+    if (count == 0 || uint64_t{lba} + count > disc.leadOut() || answer.request.dataLength < count * kQBytes) {
+        answer.fail(count == 0 ? kInvalidFieldInCdb : kLbaOutOfRange);
+        return;
+    }
+    std::vector<uint8_t> out(count * kQBytes, 0);
+    for (uint32_t i = 0; i < count; ++i) {
+        // A pregap is inside the previous track's length: look for it first.
+        const EmulatedTrack* track = nullptr;
+        for (const EmulatedTrack& candidate : disc.tracks())
+            if (lba + i < candidate.start && lba + i + candidate.pregap >= candidate.start)
+                track = &candidate;
+        if (track == nullptr)
+            track = disc.trackAt(lba + i);
+        if (track == nullptr) {
+            answer.fail(kLbaOutOfRange);
+            return;
+        }
+        uint8_t* q = out.data() + i * kQBytes;
+        bool pregap = lba + i < track->start;
+        q[0] = static_cast<uint8_t>((track->kind == TrackKind::Data ? kControlData : 0) << 4 | 0x01);
+        q[1] = toBcd(track->number);
+        q[2] = pregap ? 0 : 1;
+        // Relative time counts down to INDEX 01 in the pregap and up from it after.
+        putBcdMsf(pregap ? track->start - (lba + i) : lba + i - track->start, q + 3);
+        putBcdMsf(lba + i + kMsfOffset, q + 7);
+    }
+    answer.send(out.data(), out.size(), out.size());
 }
 
 // What a drive with read offset +n delivers for sectors [lba, lba + count): the disc's bytes
@@ -448,6 +492,10 @@ void EmulatedDrive::execute(const ScsiRequest& request, ScsiReply& reply)
         uint8_t expected = (cdb[1] >> 2) & 0x07;
         uint32_t lba = readBe32(&cdb[2]);
         uint32_t count = (uint32_t{cdb[6]} << 16) | (uint32_t{cdb[7]} << 8) | cdb[8];
+        if (cdb[9] == 0 && cdb[10] == kSubChannelQFormatted) {
+            answerQ(*disc, lba, count, answer);
+            return;
+        }
         if ((expected != 0 && expected != kCdDaExpected) || cdb[9] != kUserDataOnly || cdb[10] != 0 ||
             request.dataLength < uint64_t{count} * kEmulatedSectorBytes) {
             answer.fail(kInvalidFieldInCdb);

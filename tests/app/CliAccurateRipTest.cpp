@@ -177,3 +177,36 @@ TEST_F(CliAccurateRip, SecureRipRereadsPastTheDriveCacheOrNamesTheSuspiciousSect
     EXPECT_NE(brokenLog.find("Suspicious positions: 00:04:00 (" + at + ")"), std::string::npos) << brokenLog;
     EXPECT_EQ(count(brokenLog, "Test CRC32"), tracks.size()) << brokenLog;
 }
+
+TEST_F(CliAccurateRip, CueSheetPutsEachPregapAtTheEndOfThePreviousFile)
+{
+    ProcessResult result = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "wav", "--out",
+                                    out("cue"), "--no-accuraterip"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto& tracks = demoDrive()->disc()->tracks();
+    char discId[12];
+    std::snprintf(discId, sizeof discId, "%08x", demoId().id3);
+    std::string cuePath = out("cue/" + std::string(discId) + ".cue");
+    std::string cue = readFile(cuePath);
+    // Track 2's 150-sector pregap (2 s) is the last 2 s of the file of track 1, which runs to
+    // track 2's INDEX 01.
+    uint32_t file1 = tracks[1].start - tracks[0].start;
+    ASSERT_EQ(tracks[1].pregap, 150u);
+    char index00[32];
+    std::snprintf(index00, sizeof index00, "INDEX 00 %02u:%02u:%02u", (file1 - 150) / 4500, (file1 - 150) / 75 % 60,
+                  (file1 - 150) % 75);
+    EXPECT_NE(cue.find("FILE \"Track 1.Wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    " +
+                       std::string(index00) + "\nFILE \"Track 2.Wav\" WAVE\n    INDEX 01 00:00:00\n"),
+              std::string::npos)
+        << cue;
+    std::string log = readFile(out("cue/" + std::string(discId) + ".log"));
+    EXPECT_EQ(count(log, "Gap: 00:02:00"), 3u) << log;
+
+    // cuetools reads it back: track 2 begins (with its pregap) in the first file at that time.
+    if (::access("/usr/bin/cueconvert", X_OK) != 0)
+        GTEST_SKIP() << "cuetools is not installed";
+    ProcessResult converted = runProcess("/usr/bin/cueconvert", {"-i", "cue", "-o", "toc", cuePath});
+    ASSERT_EQ(converted.exitCode, 0) << converted.err;
+    EXPECT_NE(converted.out.find("FILE \"Track 1.Wav\" " + std::string(index00 + 9)), std::string::npos)
+        << converted.out;
+}
