@@ -46,6 +46,8 @@ fuzz: deps
 # ten-minute disc of real music first (installing a Debian music package).
 bench: build
 	./build/tools/bench/rip/bench-rip
+	bash tools/bench/pipeline/make-music-disc.sh build/bench-music >/dev/null
+	./build/tools/bench/rip/bench-secure build/bench-music/disc.cue
 	./build/tools/bench/encoders/bench-encoders
 	./build/tools/bench/render/bench-render
 	./build/tools/bench/pipeline/bench-pipeline

@@ -60,7 +60,10 @@ bool SecureReader::readTrack(int32_t trackIndex, int32_t start, int32_t length, 
         return true;
 
     std::vector<uint8_t> test(bytes);
-    emptyDriveCache(start);
+    // A FIFO cache of C sectors holds the copy read's last C sectors; a test read of a track of
+    // 2C sectors or more has pushed them out by the time it gets there.
+    if (uint64_t{static_cast<uint32_t>(length)} * kSectorBytes < 2ull * m_options.cacheBytes)
+        emptyDriveCache(start);
     std::vector<int32_t> testUnreadable;
     if (!readPass(start, length, test.data(), testUnreadable))
         return false;
