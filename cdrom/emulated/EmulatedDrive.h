@@ -60,6 +60,8 @@ struct EmulatedDriveConfig {
     EmulatedFaults faults;
 };
 
+struct EmulatedDriveState; // the medium, faults and bookkeeping behind the drive's mutex
+
 // One command as the emulated drive received it.
 struct RecordedCommand {
     std::array<uint8_t, 16> cdb{};
@@ -109,11 +111,7 @@ public:
     void unlockVolume(const void* owner);
 
 private:
-    struct State;
-    // The cache and damage faults of a READ CD, under the lock; false: unrecovered read error.
-    // readyAtNs: when a speed-limited drive would have delivered (0: at once).
-    bool readThroughCache(State& s, uint32_t lba, uint32_t count, uint8_t* out, uint64_t& readyAtNs);
-    std::unique_ptr<State> m_state;
+    std::unique_ptr<EmulatedDriveState> m_state;
     mutable std::mutex m_mutex;
 };
 
