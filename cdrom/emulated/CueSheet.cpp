@@ -158,16 +158,16 @@ bool parseCueSheet(std::string_view text, CueSheet& sheet, CueError& error)
                 if (number != session)
                     track = nullptr;
                 session = number;
-            } else if (words.size() >= 4 && upper(words[1]) == "TONVANE" && upper(words[2]) == "OFFSET") {
+            } else if (words.size() >= 3 && upper(words[1]) == "TONVANE" && upper(words[2]) == "OFFSET") {
                 // The read offset the emulated drive shows, in samples.
-                std::string_view value = words[3];
+                std::string_view value = words.size() > 3 ? std::string_view(words[3]) : std::string_view();
                 if (!value.empty() && value[0] == '+')
                     value.remove_prefix(1);
                 int32_t offset = 0;
                 auto [end, problem] = std::from_chars(value.data(), value.data() + value.size(), offset);
                 if (value.empty() || problem != std::errc() || end != value.data() + value.size() ||
                     offset < -kMaxEmulatedReadOffset || offset > kMaxEmulatedReadOffset)
-                    return fail(error, lineNumber, "bad read offset \"" + words[3] + "\" (-2939 to 2939 samples)");
+                    return fail(error, lineNumber, "bad read offset \"" + std::string(value) + "\" (-2939 to 2939 samples)");
                 sheet.driveOffset = offset;
             }
             continue;
