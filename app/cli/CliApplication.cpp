@@ -1,6 +1,8 @@
 #include "app/cli/CliApplication.h"
 
 #include "app/cli/AccurateRipLookup.h"
+#include "cdrom/accuraterip/OffsetSearch.h"
+#include "cdrom/mmc/MmcCommands.h"
 #include "app/cli/DiscLookup.h"
 #include "app/cli/DriveChoice.h"
 #include "app/cli/MusicFolder.h"
@@ -28,7 +30,10 @@
 #include "encoders/framework/QualityTable.h"
 #include "net/update/UpdateDownload.h"
 
+#include <algorithm>
 #include <atomic>
+#include <map>
+#include <set>
 #include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -591,6 +596,67 @@ int runRip(const Options& options, std::FILE* out, std::FILE* errors)
     return failed == 0 ? kExitOk : kExitTrackFailed;
 }
 
+// Tries every read offset against the record's sector-450 checksums of each track the database
+// knows; the offset most tracks agree on is the drive's.
+int runOffset(const Options& options, std::FILE* out, std::FILE* errors)
+{
+    ConversionJob job;
+    std::string drive;
+    DiscLoadResult loaded;
+    if (int code = loadChosenDisc(options, job, drive, errors, loaded); code != kExitOk)
+        return code;
+    std::optional<TocSnapshot> toc = readTocSnapshot(drive);
+    if (!toc) {
+        std::fprintf(errors, "tonvane: the table of contents of %s could not be read\n", drive.c_str());
+        return kExitNoDisc;
+    }
+    AccurateRipRecord record = fetchAccurateRipRecord(toc->id, options.accurateRipServer, updateCacheDirectory());
+    std::fprintf(errors, "AccurateRip: %s\n", terminalText(record.note).c_str());
+    if (record.state != AccurateRipRecord::State::Found) {
+        std::fprintf(errors, "tonvane: AccurateRip has no record of this disc; try a disc it knows\n");
+        return kExitTrackFailed;
+    }
+    CdDevice device;
+    if (!openDevice(device, drive)) {
+        std::fprintf(errors, "tonvane: %s cannot be opened\n", drive.c_str());
+        return kExitNoDisc;
+    }
+    std::map<int32_t, int> votes; // offset -> tracks that agree
+    std::vector<uint8_t> window(size_t{kOffsetWindowSectors} * kSectorBytes);
+    size_t entryShift = toc->id.dataTrackFirst ? 1 : 0;
+    for (int32_t i = 0; i < job.count; ++i) {
+        const TrackEntry& entry = job.tracks[i];
+        if (entry.length < static_cast<int32_t>(kOffsetFindingSector + kOffsetWindowSectors))
+            continue;
+        uint32_t first = static_cast<uint32_t>(entry.start) + kOffsetFindingSector - kOffsetWindowBefore;
+        if (!readCd(device, first, kOffsetWindowSectors, window.data()))
+            continue;
+        std::set<int32_t> found;
+        for (const AccurateRipBlock& block : record.blocks) {
+            size_t at = static_cast<size_t>(i) + entryShift;
+            if (at < block.size() && block[at].confidence != 0)
+                for (int32_t offset : offsetsMatching(window.data(), block[at].frame450Crc))
+                    found.insert(offset);
+        }
+        for (int32_t offset : found)
+            ++votes[offset];
+        std::fprintf(out, "Track %2d: %zu matching offset(s)", entry.trackNumber, found.size());
+        for (int32_t offset : found)
+            std::fprintf(out, " %+d", offset);
+        std::fprintf(out, "\n");
+    }
+    closeDevice(device);
+    auto best = std::max_element(votes.begin(), votes.end(),
+                                 [](const auto& a, const auto& b) { return a.second < b.second; });
+    if (best == votes.end()) {
+        std::fprintf(errors, "tonvane: no read offset from -2939 to 2939 matches this disc\n");
+        return kExitTrackFailed;
+    }
+    std::fprintf(out, "Read offset: %+d samples (%d track(s) agree); rip with --offset %d\n", best->first,
+                 best->second, best->first);
+    return kExitOk;
+}
+
 } // namespace
 
 int runCommandLine(const Options& options, std::FILE* out, std::FILE* errors)
@@ -609,6 +675,8 @@ int runCommandLine(const Options& options, std::FILE* out, std::FILE* errors)
         return runInfo(options, out, errors);
     case Command::Rip:
         return runRip(options, out, errors);
+    case Command::Offset:
+        return runOffset(options, out, errors);
     }
     return kExitUsage;
 }

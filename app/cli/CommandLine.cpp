@@ -45,6 +45,7 @@ const char* usageText()
            "  drives               list the drives, whether each holds an audio disc, and its model\n"
            "  info                 show the disc's audio tracks, its CDDB disc ID and query line\n"
            "  rip                  convert the disc's tracks into audio files\n"
+           "  offset               find the drive's read offset with a disc AccurateRip knows\n"
            "  --help, -h           show this text\n"
            "  --version            show the version\n"
            "\n"
@@ -69,7 +70,7 @@ const char* usageText()
            "                       drive model from then on (default: the stored one, else 0)\n"
            "  --no-accuraterip     rip: do not check the tracks against AccurateRip\n"
            "  --accuraterip-server HOST[:PORT]\n"
-           "                       rip: AccurateRip server (default: www.accuraterip.com)\n"
+           "                       rip, offset: AccurateRip server (default: www.accuraterip.com)\n"
            "  --secure             rip: read a second time every track AccurateRip does not confirm;\n"
            "                       chunks whose reads differ are read again until two reads agree\n"
            "  --test-and-copy      rip: like --secure, but read every track twice\n"
@@ -99,6 +100,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
         options.command = Command::Info;
     else if (command == "rip")
         options.command = Command::Rip;
+    else if (command == "offset")
+        options.command = Command::Offset;
     else {
         result.error = "unknown command '" + command + "'";
         return result;
@@ -207,7 +210,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 return result;
             options.accurateRip = false;
         } else if (option == "--accuraterip-server") {
-            if (!ripOnly(option) || !takeValue(option, value))
+            if ((options.command != Command::Offset && !ripOnly(option)) || !takeValue(option, value))
                 return result;
             if (value.empty()) {
                 result.error = "--accuraterip-server needs a host name";

@@ -13,7 +13,7 @@ inline constexpr int kExitUsage = 2; // bad usage
 inline constexpr int kExitNoDisc = 3; // no drive or no audio disc
 inline constexpr int kExitInterrupted = 130; // Ctrl-C: stopped, files closed
 
-enum class Command { Help, Version, Drives, Info, Rip };
+enum class Command { Help, Version, Drives, Info, Rip, Offset };
 // Normal: one read, today's retry rules. Secure: a track AccurateRip does not confirm is read a
 // second time and differing chunks re-read until two reads agree. TestAndCopy: always read twice.
 enum class RipMode { Normal, Secure, TestAndCopy };

@@ -29,4 +29,11 @@ void AccurateRipChecksum::feed(const uint8_t* pcm, size_t bytes)
     m_position += words;
 }
 
+uint32_t sectorChecksum(const uint8_t* pcm)
+{
+    AccurateRipChecksum checksum(kWordsPerSector, false, false);
+    checksum.feed(pcm, size_t{kWordsPerSector} * 4);
+    return checksum.v1();
+}
+
 } // namespace tonvane

@@ -32,4 +32,10 @@ private:
     uint64_t m_high = 0;
 };
 
+inline constexpr uint32_t kOffsetFindingSector = 450; // 0-based sector of a track in the record
+
+// The record's offset-finding checksum: the 588 words of one sector (pcm: 2352 bytes) times
+// their 1-based position, low 32 bits summed.
+uint32_t sectorChecksum(const uint8_t* pcm);
+
 } // namespace tonvane

@@ -6,6 +6,7 @@
 #include "cdrom/accuraterip/AccurateRipDiscId.h"
 #include "cdrom/emulated/DemoDisc.h"
 
+#include <filesystem>
 #include <memory>
 
 using namespace tonvane;
@@ -53,7 +54,7 @@ std::string demoRecord(const AccurateRipDiscId& id)
         checksum.feed(reinterpret_cast<const uint8_t*>(pcm.data()), pcm.size());
         matching.push_back(5);
         putLe32(matching, checksum.v1());
-        putLe32(matching, 0);
+        putLe32(matching, sectorChecksum(reinterpret_cast<const uint8_t*>(pcm.data()) + 450 * 2352));
         other.push_back(2);
         putLe32(other, checksum.v1() ^ 0x5A5A5A5A);
         putLe32(other, 0);
@@ -209,4 +210,23 @@ TEST_F(CliAccurateRip, CueSheetPutsEachPregapAtTheEndOfThePreviousFile)
     ASSERT_EQ(converted.exitCode, 0) << converted.err;
     EXPECT_NE(converted.out.find("FILE \"Track 1.Wav\" " + std::string(index00 + 9)), std::string::npos)
         << converted.out;
+}
+
+TEST_F(CliAccurateRip, OffsetCommandFindsTheDrivesOffset)
+{
+    const AccurateRipDiscId id = demoId();
+    FakeHttpServer server(accurateRipPath(id), demoRecord(id));
+    for (int32_t offset : {kOffset, -48, 0}) {
+        ProcessResult found = tonvane({"offset", "--drive", "demo:offset=" + std::to_string(offset),
+                                       "--accuraterip-server", server.address()});
+        ASSERT_EQ(found.exitCode, 0) << found.err << found.out;
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "Read offset: %+d samples (4 track(s) agree)", offset);
+        EXPECT_NE(found.out.find(expected), std::string::npos) << found.out;
+    }
+    FakeHttpServer empty("/nothing", "");
+    std::filesystem::remove_all(m_config.path() + "/cache"); // forget the record
+    ProcessResult unknown = tonvane({"offset", "--drive", "demo:", "--accuraterip-server", empty.address()});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_NE(unknown.err.find("no record of this disc"), std::string::npos) << unknown.err;
 }

@@ -194,3 +194,34 @@ TEST(Crc32, KnownValuesAndPieces)
 }
 } // namespace
 } // namespace tonvane
+
+#include "cdrom/accuraterip/OffsetSearch.h"
+
+namespace tonvane {
+namespace {
+TEST(OffsetSearch, FindsTheShiftThatGivesBackSector450)
+{
+    // A track's sectors 445-455 as the disc holds them, with room for shifts either way.
+    std::mt19937 random(450);
+    std::vector<uint8_t> disc((kOffsetWindowSectors + 12) * 2352);
+    for (uint8_t& byte : disc)
+        byte = static_cast<uint8_t>(random());
+    const size_t windowStart = 6 * 2352; // disc byte of the track's sector 445
+    uint32_t crc = sectorChecksum(disc.data() + windowStart + 5 * 2352);
+    // The plain definition: words of sector 450 times 1..588, low 32 bits.
+    uint32_t plain = 0;
+    for (uint32_t k = 1; k <= 588; ++k) {
+        const uint8_t* w = disc.data() + windowStart + 5 * 2352 + (k - 1) * 4;
+        plain += static_cast<uint32_t>((w[0] | w[1] << 8 | w[2] << 16 | uint64_t{w[3]} << 24) * k);
+    }
+    EXPECT_EQ(crc, plain);
+    for (int32_t offset : {0, 667, -667, 2939, -2939, 1}) {
+        // A drive with offset n delivers at position d the disc's sample d - n.
+        std::vector<uint8_t> window(kOffsetWindowSectors * 2352);
+        for (size_t b = 0; b < window.size(); ++b)
+            window[b] = disc[windowStart + b - static_cast<ptrdiff_t>(offset) * 4];
+        EXPECT_EQ(offsetsMatching(window.data(), crc), std::vector<int32_t>{offset}) << offset;
+    }
+}
+} // namespace
+} // namespace tonvane
