@@ -9,6 +9,7 @@
 #include "app/cli/ProgressDisplay.h"
 #include "app/cli/RipChecks.h"
 #include "app/cli/RipReport.h"
+#include "app/cli/RipVerification.h"
 #include "app/cli/TerminalText.h"
 #include "app/cli/TestFaults.h"
 #include "cdrom/device/CdDevice.h"
@@ -677,6 +678,8 @@ int runCommandLine(const Options& options, std::FILE* out, std::FILE* errors)
         return runRip(options, out, errors);
     case Command::Offset:
         return runOffset(options, out, errors);
+    case Command::Verify:
+        return runVerify(options, out, errors);
     }
     return kExitUsage;
 }

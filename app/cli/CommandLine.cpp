@@ -46,6 +46,7 @@ const char* usageText()
            "  info                 show the disc's audio tracks, its CDDB disc ID and query line\n"
            "  rip                  convert the disc's tracks into audio files\n"
            "  offset               find the drive's read offset with a disc AccurateRip knows\n"
+           "  verify FOLDER        check the WAV or FLAC files of a rip (its CUE sheet) against AccurateRip\n"
            "  --help, -h           show this text\n"
            "  --version            show the version\n"
            "\n"
@@ -70,7 +71,7 @@ const char* usageText()
            "                       drive model from then on (default: the stored one, else 0)\n"
            "  --no-accuraterip     rip: do not check the tracks against AccurateRip\n"
            "  --accuraterip-server HOST[:PORT]\n"
-           "                       rip, offset: AccurateRip server (default: www.accuraterip.com)\n"
+           "                       rip, offset, verify: AccurateRip server (default: www.accuraterip.com)\n"
            "  --secure             rip: read a second time every track AccurateRip does not confirm;\n"
            "                       chunks whose reads differ are read again until two reads agree\n"
            "  --test-and-copy      rip: like --secure, but read every track twice\n"
@@ -102,6 +103,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
         options.command = Command::Rip;
     else if (command == "offset")
         options.command = Command::Offset;
+    else if (command == "verify")
+        options.command = Command::Verify;
     else {
         result.error = "unknown command '" + command + "'";
         return result;
@@ -210,7 +213,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 return result;
             options.accurateRip = false;
         } else if (option == "--accuraterip-server") {
-            if ((options.command != Command::Offset && !ripOnly(option)) || !takeValue(option, value))
+            if ((options.command != Command::Offset && options.command != Command::Verify && !ripOnly(option)) ||
+                !takeValue(option, value))
                 return result;
             if (value.empty()) {
                 result.error = "--accuraterip-server needs a host name";
@@ -230,10 +234,17 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 return result;
             }
             options.cacheMiB = static_cast<uint32_t>(*number);
+        } else if (options.command == Command::Verify && options.verifyFolder.empty() && !option.empty() &&
+                   option[0] != '-') {
+            options.verifyFolder = option;
         } else {
             result.error = "unknown option '" + option + "'";
             return result;
         }
+    }
+    if (options.command == Command::Verify && options.verifyFolder.empty()) {
+        result.error = "verify needs the folder of a rip";
+        return result;
     }
     result.options = options;
     return result;

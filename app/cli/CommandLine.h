@@ -13,7 +13,7 @@ inline constexpr int kExitUsage = 2; // bad usage
 inline constexpr int kExitNoDisc = 3; // no drive or no audio disc
 inline constexpr int kExitInterrupted = 130; // Ctrl-C: stopped, files closed
 
-enum class Command { Help, Version, Drives, Info, Rip, Offset };
+enum class Command { Help, Version, Drives, Info, Rip, Offset, Verify };
 // Normal: one read, today's retry rules. Secure: a track AccurateRip does not confirm is read a
 // second time and differing chunks re-read until two reads agree. TestAndCopy: always read twice.
 enum class RipMode { Normal, Secure, TestAndCopy };
@@ -35,6 +35,7 @@ struct Options {
     std::string accurateRipServer; // --accuraterip-server HOST[:PORT]; empty = the database's host
     RipMode mode = RipMode::Normal; // --secure, --test-and-copy
     std::optional<uint32_t> cacheMiB; // --drive-cache MiB: the drive cache a secure re-read defeats
+    std::string verifyFolder; // verify FOLDER
 };
 
 struct ParseResult {

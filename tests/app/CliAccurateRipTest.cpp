@@ -230,3 +230,31 @@ TEST_F(CliAccurateRip, OffsetCommandFindsTheDrivesOffset)
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_NE(unknown.err.find("no record of this disc"), std::string::npos) << unknown.err;
 }
+
+TEST_F(CliAccurateRip, VerifyChecksAnEarlierRipsFilesAndFindsADamagedOne)
+{
+    const AccurateRipDiscId id = demoId();
+    FakeHttpServer server(accurateRipPath(id), demoRecord(id));
+    for (const char* format : {"flac", "wav"}) {
+        std::string folder = out(format);
+        ProcessResult ripped = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", format, "--out", folder,
+                                        "--accuraterip-server", server.address()});
+        ASSERT_EQ(ripped.exitCode, 0) << ripped.err;
+        ProcessResult verified = tonvane({"verify", folder, "--accuraterip-server", server.address()});
+        EXPECT_EQ(verified.exitCode, 0) << verified.err << verified.out;
+        EXPECT_EQ(count(verified.out, "accurate (confidence 5)"), 4u) << format << "\n" << verified.out;
+    }
+    // One sample of track 2 changed: that track, and only that one, is not accurate.
+    std::string path = out("wav/Track 2.Wav");
+    std::string file = readFile(path);
+    file[44 + 2352 * 700] ^= 0x01;
+    writeFile(path, file);
+    ProcessResult damaged = tonvane({"verify", out("wav"), "--accuraterip-server", server.address()});
+    EXPECT_EQ(damaged.exitCode, 1) << damaged.err;
+    EXPECT_EQ(count(damaged.out, "accurate (confidence 5)"), 3u) << damaged.out;
+    EXPECT_NE(damaged.out.find("    2  not accurate"), std::string::npos) << damaged.out;
+
+    ProcessResult nothing = tonvane({"verify", out("nowhere")});
+    EXPECT_EQ(nothing.exitCode, 2);
+    EXPECT_NE(nothing.err.find("nowhere"), std::string::npos) << nothing.err;
+}
