@@ -14,8 +14,9 @@ build: deps
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
 	cmake --build build -j$(JOBS)
 
-# The program's main job: rip the disc in the first drive holding one (else the built-in demo
-# disc) into ./rips as FLAC. The window program will take over when a display is present.
+# The program's main job: rip the disc in the first drive holding one (on a machine without a CD
+# drive, the built-in demo disc) into ./rips as FLAC. The window program will take over when a
+# display is present.
 run: build
 	./build/app/tonvane rip --format flac --out ./rips
 

@@ -25,7 +25,7 @@ bool SecureReader::readPass(int32_t start, int32_t length, uint8_t* into, std::v
 {
     for (int32_t done = 0; done < length;) {
         int32_t sectors = std::min(kChunkSectors, length - done);
-        if (!m_reader.read(start + done, sectors, into + size_t(done) * kSectorBytes, unreadable))
+        if (m_reader.cancelled() || !m_reader.read(start + done, sectors, into + size_t(done) * kSectorBytes, unreadable))
             return false;
         done += sectors;
     }
