@@ -11,6 +11,7 @@ namespace tonvane::cli {
 namespace {
 
 constexpr uint32_t kFramesPerSecond = 75; // CUE times are mm:ss:ff with 75 frames a second
+constexpr size_t kMaxBaseNameBytes = 200; // [bytes] leaves room for the extension in 255
 
 std::string cueTime(uint32_t sectors)
 {
@@ -48,12 +49,19 @@ std::string reportBaseName(const RipReport& report)
     }
     while (!name.empty() && (name.back() == ' ' || name.back() == '.'))
         name.pop_back();
-    if (name.size() > 200)
-        name.resize(200); // leaves room for the extension; UTF-8 is cut at a boundary below
-    while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0) == 0x80)
-        name.pop_back();
-    if (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0) == 0xC0)
-        name.pop_back();
+    if (name.size() > kMaxBaseNameBytes) {
+        // Cut at a character boundary: drop a last character the cut left incomplete.
+        name.resize(kMaxBaseNameBytes);
+        size_t lead = name.size();
+        while (lead > 0 && (static_cast<unsigned char>(name[lead - 1]) & 0xC0) == 0x80)
+            --lead;
+        if (lead > 0) {
+            auto first = static_cast<unsigned char>(name[lead - 1]);
+            size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+            if (name.size() - (lead - 1) < length)
+                name.resize(lead - 1);
+        }
+    }
     return name.empty() ? report.discId : name;
 }
 
