@@ -189,22 +189,27 @@ int main(int argc, char** argv)
     report("secure, disc not known", secureUnknown, normalTime, 2.2);
     report("test and copy", testAndCopy, normalTime, 2.2);
 
-    // The checksum pass alone over the whole disc, as the rip makes it: AccurateRip and CRC-32.
+    // The checksum pass alone over the whole disc, as the rip makes it: AccurateRip, then the
+    // log's CRC-32.
     std::vector<uint8_t> pcm(size_t{disc->leadOut()} * 2352);
     disc->readSectors(0, disc->leadOut(), pcm.data());
+    constexpr size_t kChunk = 16 * 2352; // [bytes] as the rip thread hands them over
     double before = threadCpuSeconds();
     AccurateRipChecksum checksum(pcm.size() / 4, true, true);
+    for (size_t at = 0; at < pcm.size(); at += kChunk)
+        checksum.feed(pcm.data() + at, std::min(kChunk, pcm.size() - at));
+    double accurateRipCpu = threadCpuSeconds() - before;
+    before = threadCpuSeconds();
     uint32_t crc = 0;
-    for (size_t at = 0; at < pcm.size(); at += 16 * 2352) {
-        size_t n = std::min<size_t>(16 * 2352, pcm.size() - at);
-        checksum.feed(pcm.data() + at, n);
-        crc = crc32Update(crc, pcm.data() + at, n);
-    }
-    double checksumCpu = threadCpuSeconds() - before;
-    double share = 100.0 * checksumCpu / median(normalCpu);
-    std::printf("checksums (AccurateRip + CRC-32, %08x %08x): %.3f CPU s = %.2f%% of the normal rip's %.2f CPU s; "
-                "target under 1%%: %s\n",
-                checksum.v1(), crc, checksumCpu, share, median(normalCpu), share < 1.0 ? "met" : "NOT met");
+    for (size_t at = 0; at < pcm.size(); at += kChunk)
+        crc = crc32Update(crc, pcm.data() + at, std::min(kChunk, pcm.size() - at));
+    double crcCpu = threadCpuSeconds() - before;
+    double ripCpu = median(normalCpu);
+    double share = 100.0 * accurateRipCpu / ripCpu;
+    std::printf("AccurateRip checksums (%08x): %.3f CPU s = %.2f%% of the normal rip's %.2f CPU s; target under 1%%: "
+                "%s\n",
+                checksum.v1(), accurateRipCpu, share, ripCpu, share < 1.0 ? "met" : "NOT met");
+    std::printf("the log's CRC-32 (%08x): %.3f CPU s = %.2f%% more\n", crc, crcCpu, 100.0 * crcCpu / ripCpu);
     std::filesystem::remove_all(folder);
     return 0;
 }
