@@ -129,7 +129,8 @@ int loadChosenDisc(const Options& options, ConversionJob& job, std::string& driv
         return kExitNoDisc;
     }
     if (!hasAudioDisc(drive, true)) {
-        std::fprintf(errors, "tonvane: no audio disc in %s\n", drive.c_str());
+        std::string problem = isEmulatedDrivePath(drive) ? std::string() : openProblem(drive);
+        std::fprintf(errors, "tonvane: %s\n", problem.empty() ? ("no audio disc in " + drive).c_str() : problem.c_str());
         return kExitNoDisc;
     }
     loaded = loadDisc(job, drive);

@@ -12,9 +12,6 @@
 
 namespace tonvane::cli {
 
-namespace {
-
-// Why a real drive cannot be opened, as a user can act on it; empty when it opens.
 std::string openProblem(const std::string& path)
 {
     ErrorCode error = kSuccess;
@@ -27,8 +24,6 @@ std::string openProblem(const std::string& path)
         reason += " (is this user in the cdrom group?)";
     return "cannot open " + path + ": " + reason;
 }
-
-} // namespace
 
 DriveSources realDriveSources()
 {

@@ -22,6 +22,10 @@ DriveChoice chooseDefaultDrive(const DriveSources& sources, std::FILE* errors);
 // TONVANE_SYSFS_ROOT and TONVANE_DEV_ROOT.
 DriveSources realDriveSources();
 
+// Why a drive cannot be opened, as a user can act on it ("cannot open /dev/sr0: Permission
+// denied (is this user in the cdrom group?)"); empty when it opens.
+std::string openProblem(const std::string& path);
+
 // For an image drive: the sheet's own error ("disc.cue: line 4: ..."), empty when it loads or
 // the path is not an image drive.
 std::string imageProblem(const std::string& drivePath);

@@ -30,6 +30,11 @@ TEST_F(CliDrives, WithoutDriveOptionOnlyAMachineWithoutDrivesGetsTheDemoDisc)
     EXPECT_NE(unusable.err.find("no audio disc in " + path("dev/sr1")), std::string::npos) << unusable.err;
     EXPECT_FALSE(std::filesystem::exists(out("Track 1.Wav"))) << "the demo disc must not stand in";
 
+    // Named with --drive: the same reason.
+    ProcessResult named = tonvane({"info", "--drive", path("dev/sr0")}, machine);
+    EXPECT_EQ(named.exitCode, 3);
+    EXPECT_NE(named.err.find("cannot open " + path("dev/sr0") + ": Is a directory"), std::string::npos) << named.err;
+
     std::filesystem::remove_all(path("sys"));
     std::filesystem::create_directories(path("sys"));
     ProcessResult none = tonvane({"info"}, machine);
