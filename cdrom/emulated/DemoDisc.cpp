@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <map>
+#include <string>
 #include <mutex>
 #include <optional>
 
@@ -80,7 +81,8 @@ std::shared_ptr<EmulatedDrive> demoDrive(const std::string& path)
     std::shared_ptr<EmulatedDrive>& drive = shared.drives[path];
     if (!drive) {
         EmulatedDriveConfig config;
-        config.product = "DEMO DISC";
+        // A model of its own, so that an offset stored for it stays with this drive.
+        config.product = "DEMO DISC " + std::string(offset > 0 ? "+" : "") + std::to_string(offset);
         config.readOffset = offset;
         if (shared.faults)
             config.faults = *shared.faults;
