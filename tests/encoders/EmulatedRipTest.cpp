@@ -213,11 +213,22 @@ TEST_F(EmulatedRip, OffsetCorrectionGivesTheDiscSamplesBackExceptBeyondTheDisc)
     DiscDescription description = audioDisc({300, 123, 250});
     description.tracks[1].pregapSectors = 37;
     constexpr int32_t kOffset = 667; // [samples]
-    for (int32_t offset : {kOffset, -kOffset}) {
-        install(description, {}, offset);
+    struct Case {
+        int32_t offset;
+        ReadMode mode; // test and copy: the re-reads go through the correction too
+    } cases[] = {{kOffset, ReadMode::Single}, {-kOffset, ReadMode::Single}, {kOffset, ReadMode::TestAndCopy}};
+    for (auto [offset, mode] : cases) {
+        EmulatedFaults faults;
+        if (mode != ReadMode::Single)
+            faults.corruptions.push_back({350, 2}); // track 2, read wrong by the copy and the test
+        install(description, faults, offset);
         ConversionJob job;
         ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
-        rip(job, 2, offset);
+        RipOptions options;
+        options.laneOverride = 2;
+        options.readOffset = offset;
+        options.mode = mode;
+        ripWith(job, options, nullptr);
         std::string disc = sectors(0, m_disc->leadOut());
         size_t shift = static_cast<size_t>(kOffset) * 4;
         if (offset > 0) // the drive cannot read past the lead-out: the last samples are silence
