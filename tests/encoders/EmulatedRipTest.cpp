@@ -65,11 +65,10 @@ protected:
         return file.size() >= 44 ? file.substr(44) : std::string();
     }
 
-    void rip(ConversionJob& job, int32_t lanes, int32_t offsetCorrection = 0)
+    void rip(ConversionJob& job, int32_t lanes)
     {
         RipOptions options;
         options.laneOverride = lanes;
-        options.readOffset = offsetCorrection;
         ripWith(job, options, nullptr);
     }
 
