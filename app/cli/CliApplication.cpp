@@ -446,7 +446,7 @@ bool convert(RipSession& session, RipChecks& checks)
     ConversionJob& job = session.job;
     DeviceRipDrive ripDrive;
     JobEncoderStarter encoders;
-    RipEnvironment environment{&ripDrive, &encoders, &checks, {}};
+    RipEnvironment environment{&ripDrive, &encoders, {}, &checks};
     environment.options.laneOverride = session.options.jobs.value_or(0);
     environment.options.readOffset = session.readOffset;
     environment.options.mode = readModeOf(session.options.mode);

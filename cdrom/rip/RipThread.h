@@ -31,8 +31,8 @@ struct RipOptions {
 struct RipEnvironment {
     RipDrive* drive = nullptr; // must outlive the rip thread
     TrackEncoderStarter* encoders = nullptr; // must outlive the rip thread
-    RipObserver* observer = nullptr; // optional; must outlive the rip thread
     RipOptions options;
+    RipObserver* observer = nullptr; // optional; must outlive the rip thread
 };
 
 inline constexpr int32_t kSectorsPerRead = 16; // READ CD chunk of the rip thread

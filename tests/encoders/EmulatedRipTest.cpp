@@ -79,7 +79,7 @@ protected:
         SinkForJob sink(job);
         DeviceRipDrive drive;
         JobEncoderStarter starter;
-        RipEnvironment environment{&drive, &starter, observer, options};
+        RipEnvironment environment{&drive, &starter, options, observer};
         ASSERT_TRUE(startConversion(job, WideString::fromUtf8(m_dir.path() + "/"), sink, environment));
         waitForConversion(job);
         EXPECT_EQ(sink.finished.load(), 1);

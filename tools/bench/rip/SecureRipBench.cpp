@@ -113,7 +113,7 @@ Run rip(const std::shared_ptr<const EmulatedDisc>& disc, ReadMode mode, const Ac
     DeviceRipDrive drive;
     JobEncoderStarter starter;
     RipChecks checks(job, record, &id);
-    RipEnvironment environment{&drive, &starter, &checks, {}};
+    RipEnvironment environment{&drive, &starter, {}, &checks};
     environment.options.laneOverride = kLanes;
     environment.options.order = TrackOrder::LongestFirst;
     environment.options.mode = mode;
