@@ -68,6 +68,8 @@ fuzz: deps-test
 # ten-minute disc of real music first (installing a Debian music package).
 bench: deps build
 	./build/tools/bench/rip/bench-rip
+	bash tools/bench/pipeline/make-music-disc.sh build/bench-music >/dev/null
+	./build/tools/bench/rip/bench-secure build/bench-music/disc.cue
 	./build/tools/bench/encoders/bench-encoders
 	./build/tools/bench/render/bench-render
 	./build/tools/bench/text/bench-text

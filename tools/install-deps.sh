@@ -23,7 +23,7 @@ build_packages=(
 )
 test_packages=(
   clang libclang-rt-14-dev libgtest-dev libgmock-dev
-  flac lame vorbis-tools sox libcdio-utils
+  flac lame vorbis-tools sox libcdio-utils cuetools
   python3 python3-mutagen python3-libdiscid libdiscid-dev
   nginx-light xvfb xdotool openbox xcompmgr desktop-file-utils appstream dpkg-dev
 )

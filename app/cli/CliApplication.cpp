@@ -1,9 +1,16 @@
 #include "app/cli/CliApplication.h"
 
+#include "app/cli/AccurateRipLookup.h"
+#include "cdrom/accuraterip/OffsetSearch.h"
+#include "cdrom/mmc/MmcCommands.h"
 #include "app/cli/DiscLookup.h"
+#include "app/cli/DriveChoice.h"
 #include "app/cli/MatchList.h"
 #include "app/cli/MusicFolder.h"
 #include "app/cli/ProgressDisplay.h"
+#include "app/cli/RipChecks.h"
+#include "app/cli/RipReport.h"
+#include "app/cli/RipVerification.h"
 #include "app/cli/TerminalText.h"
 #include "app/cli/TestFaults.h"
 #include "cdrom/device/CdDevice.h"
@@ -12,6 +19,8 @@
 #include "cdrom/drives/DriveEnumerator.h"
 #include "cdrom/rip/DeviceRipDrive.h"
 #include "cdrom/rip/DiscLoader.h"
+#include "cdrom/rip/GapDetection.h"
+#include "cdrom/rip/OffsetRipDrive.h"
 #include "cdrom/rip/RipThread.h"
 #include "core/ProductConfig.h"
 #include "core/disc/EncoderSettings.h"
@@ -21,8 +30,12 @@
 #include "core/settings/SettingsStore.h"
 #include "encoders/framework/JobEncoderStarter.h"
 #include "encoders/framework/QualityTable.h"
+#include "net/update/UpdateDownload.h"
 
+#include <algorithm>
 #include <atomic>
+#include <map>
+#include <set>
 #include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +47,16 @@ namespace {
 constexpr uint32_t kDisplayIntervalMs = 200; // [ms] between progress redraws
 constexpr size_t kInquiryLength = 36; // [bytes] standard INQUIRY data
 constexpr uint8_t kOpInquiryCode = 0x12;
+constexpr char16_t kValueReadOffset[] = u"ReadOffset"; // DWORD, two's complement [samples]
+constexpr char16_t kAccurateRipKey[] = u"\\AccurateRip";
+constexpr char16_t kValueServer[] = u"Server"; // HOST[:PORT] of the AccurateRip database
+
+std::string hexId(uint32_t value)
+{
+    char text[12];
+    std::snprintf(text, sizeof text, "%08x", value);
+    return text;
+}
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
@@ -69,7 +92,7 @@ std::string driveModel(const std::string& path)
 
 DriveSources sourcesFor(const Options& options)
 {
-    DriveSources sources;
+    DriveSources sources = realDriveSources();
     for (const std::string& drive : options.drives)
         if (isEmulatedDrivePath(drive))
             sources.imageDrives.push_back(drive);
@@ -79,22 +102,6 @@ DriveSources sourcesFor(const Options& options)
     if (!demoListed)
         sources.imageDrives.push_back(std::string(kDemoDrivePath));
     return sources;
-}
-
-// The drive of info and rip: --drive, else the first real drive with an audio disc, else demo:.
-std::string chooseDrive(const Options& options, std::FILE* errors)
-{
-    if (!options.drives.empty())
-        return options.drives.front();
-    DriveSources sources;
-    for (const std::string& path : listDrives(sources)) {
-        if (hasAudioDisc(path, false)) {
-            std::fprintf(errors, "Using drive %s\n", path.c_str());
-            return path;
-        }
-    }
-    std::fprintf(errors, "No audio CD in a real drive; using the built-in demo disc (demo:)\n");
-    return std::string(kDemoDrivePath);
 }
 
 std::string minutesSeconds(double seconds)
@@ -108,9 +115,23 @@ std::string minutesSeconds(double seconds)
 int loadChosenDisc(const Options& options, ConversionJob& job, std::string& drive, std::FILE* errors,
                    DiscLoadResult& loaded)
 {
-    drive = chooseDrive(options, errors);
+    if (!options.drives.empty()) {
+        drive = options.drives.front();
+    } else {
+        DriveChoice choice = chooseDefaultDrive(realDriveSources(), errors);
+        if (choice.path.empty()) {
+            std::fprintf(errors, "tonvane: %s\n", choice.problem.c_str());
+            return kExitNoDisc;
+        }
+        drive = choice.path;
+    }
+    if (std::string problem = imageProblem(drive); !problem.empty()) {
+        std::fprintf(errors, "tonvane: %s\n", problem.c_str());
+        return kExitNoDisc;
+    }
     if (!hasAudioDisc(drive, true)) {
-        std::fprintf(errors, "tonvane: no audio disc in %s\n", drive.c_str());
+        std::string problem = isEmulatedDrivePath(drive) ? std::string() : openProblem(drive);
+        std::fprintf(errors, "tonvane: %s\n", problem.empty() ? ("no audio disc in " + drive).c_str() : problem.c_str());
         return kExitNoDisc;
     }
     loaded = loadDisc(job, drive);
@@ -226,65 +247,82 @@ std::string humanSize(uint64_t bytes)
     return text;
 }
 
-int printSummary(const ConversionJob& job, std::FILE* out, std::FILE* errors)
-{
-    std::fprintf(out, "\nTrack  Status     Size        File\n");
-    int failed = 0;
-    for (int32_t i = 0; i < job.count; ++i) {
-        const TrackEntry& entry = job.tracks[i];
-        if (!entry.selected)
-            continue;
-        std::string path = job.outputPath(i).toUtf8();
-        struct stat info;
-        uint64_t size = ::stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
-        TrackStatus status = entry.status.load();
-        std::fprintf(out, "%5d  %-9s  %-10s  %s\n", entry.trackNumber, statusText(status), humanSize(size).c_str(),
-                     path.c_str());
-        if (status != TrackStatus::Done) {
-            ++failed;
-            if (status == TrackStatus::Failed)
-                std::fprintf(errors, "tonvane: track %d failed: %s is incomplete\n", entry.trackNumber,
-                             path.c_str());
-        }
+// Restores the previous SIGINT handler on every way out of a conversion.
+class InterruptGuard {
+public:
+    InterruptGuard()
+    {
+        struct sigaction action{};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        g_interrupted = 0;
+        ::sigaction(SIGINT, &action, &m_previous);
     }
-    return failed;
-}
+    ~InterruptGuard() { ::sigaction(SIGINT, &m_previous, nullptr); }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
 
-int runRip(const Options& options, std::FILE* out, std::FILE* errors)
-{
+private:
+    struct sigaction m_previous{};
+};
+
+// Everything one `tonvane rip` decides and learns, phase by phase.
+struct RipSession {
+    const Options& options;
+    std::FILE* out;
+    std::FILE* errors;
     ConversionJob job;
     std::string drive;
     DiscLoadResult loaded;
-    if (int code = loadChosenDisc(options, job, drive, errors, loaded); code != kExitOk)
-        return code;
+    std::string folder;
+    std::string model; // of the drive, for its stored read offset and the log
+    int32_t readOffset = 0; // [samples]
+    std::optional<TocSnapshot> toc;
+    std::vector<uint32_t> gaps; // [sectors] INDEX 00 to INDEX 01 per job track; empty: unknown
+    AccurateRipRecord accurateRip;
+    std::string discId;
+};
 
+int applyFormatChoice(RipSession& session)
+{
+    const Options& options = session.options;
+    ConversionJob& job = session.job;
     // Format and quality for this run only; the stored settings stay as they are.
-    if (options.format || options.quality) {
-        int32_t format = options.format.value_or(job.tracks[0].format);
-        uint32_t quality = options.quality.value_or(storedQuality(format));
-        if (quality >= qualityCount(format)) {
-            std::fprintf(errors, "tonvane: --quality %u is outside 0-%u for this format\n", quality,
-                         qualityCount(format) - 1);
-            return kExitUsage;
-        }
-        for (int32_t i = 0; i < job.count; ++i) {
-            job.tracks[i].format = format;
-            job.tracks[i].quality = quality;
-        }
+    if (!options.format && !options.quality)
+        return kExitOk;
+    int32_t format = options.format.value_or(job.tracks[0].format);
+    uint32_t quality = options.quality.value_or(storedQuality(format));
+    if (quality >= qualityCount(format)) {
+        std::fprintf(session.errors, "tonvane: --quality %u is outside 0-%u for this format\n", quality,
+                     qualityCount(format) - 1);
+        return kExitUsage;
     }
+    for (int32_t i = 0; i < job.count; ++i) {
+        job.tracks[i].format = format;
+        job.tracks[i].quality = quality;
+    }
+    return kExitOk;
+}
 
+int applyTrackSelection(RipSession& session)
+{
+    ConversionJob& job = session.job;
     std::string error;
-    auto selection = parseTrackSelection(options.tracks, job.count, error);
+    auto selection = parseTrackSelection(session.options.tracks, job.count, error);
     if (!selection) {
-        std::fprintf(errors, "tonvane: %s\n", error.c_str());
+        std::fprintf(session.errors, "tonvane: %s\n", error.c_str());
         return kExitUsage;
     }
     for (int32_t i = 0; i < job.count; ++i)
         job.tracks[i].selected = 0;
     for (int32_t number : *selection)
         job.tracks[number - 1].selected = 1;
+    return kExitOk;
+}
 
-    std::string folder = options.outputFolder;
+int chooseOutputFolder(RipSession& session)
+{
+    std::string folder = session.options.outputFolder;
     if (folder.empty()) {
         WideString stored;
         folder = settings::readString(product::kProductKey, settings::kEncodersKey, settings::kValuePath, stored)
@@ -293,70 +331,345 @@ int runRip(const Options& options, std::FILE* out, std::FILE* errors)
     }
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
+    std::string error;
     if (!prepareOutputFolder(folder, error)) {
-        std::fprintf(errors, "tonvane: %s\n", error.c_str());
+        std::fprintf(session.errors, "tonvane: %s\n", error.c_str());
         return kExitUsage;
     }
+    session.folder = folder;
+    return kExitOk;
+}
 
-    if (wantLookup(options, drive)) {
-        // The servers answer while the drive spins up for the first track.
-        BackgroundMatchLookup lookup(drive, options, job);
-        if (int32_t first = job.firstSelected(); first >= 0)
-            spinUpDrive(drive, static_cast<uint32_t>(job.tracks[first].start));
-        MatchList list = lookup.finish();
-        for (const std::string& failure : list.failures)
-            std::fprintf(errors, "tonvane: %s\n", failure.c_str());
-        if (list.entries.empty())
-            std::fprintf(errors, "%sThe tracks keep their default names\n",
-                         list.anySourceAnswered ? "No match for this disc. " : "");
-        size_t match = static_cast<size_t>(options.match.value_or(0));
-        if (options.match && match >= list.entries.size()) {
-            std::fprintf(errors, "tonvane: --match %zu, but there are %zu match(es)\n", match, list.entries.size());
-            return kExitUsage;
-        }
-        if (match < list.entries.size()) {
-            applyListedMatch(list, match, options, job, errors);
-            std::fprintf(errors, "Match %zu: %s\n", match, describeMatch(list, match).c_str());
-            saveCover(job, folder, errors);
-        }
+int lookUpTitles(RipSession& session)
+{
+    const Options& options = session.options;
+    ConversionJob& job = session.job;
+    const std::string& drive = session.drive;
+    std::FILE* errors = session.errors;
+    if (!wantLookup(options, drive))
+        return kExitOk;
+    // The servers answer while the drive spins up for the first track.
+    BackgroundMatchLookup lookup(drive, options, job);
+    if (int32_t first = job.firstSelected(); first >= 0)
+        spinUpDrive(drive, static_cast<uint32_t>(job.tracks[first].start));
+    MatchList list = lookup.finish();
+    for (const std::string& failure : list.failures)
+        std::fprintf(errors, "tonvane: %s\n", failure.c_str());
+    if (list.entries.empty())
+        std::fprintf(errors, "%sThe tracks keep their default names\n",
+                     list.anySourceAnswered ? "No match for this disc. " : "");
+    size_t match = static_cast<size_t>(options.match.value_or(0));
+    if (options.match && match >= list.entries.size()) {
+        std::fprintf(errors, "tonvane: --match %zu, but there are %zu match(es)\n", match, list.entries.size());
+        return kExitUsage;
     }
+    if (match < list.entries.size()) {
+        applyListedMatch(list, match, options, job, errors);
+        std::fprintf(errors, "Match %zu: %s\n", match, describeMatch(list, match).c_str());
+        saveCover(job, session.folder, errors);
+    }
+    return kExitOk;
+}
 
+// --offset is kept per drive model; without it the model's stored offset applies.
+void chooseReadOffset(RipSession& session)
+{
+    session.model = driveModel(session.drive);
+    std::u16string key = u"\\Drives\\";
+    for (char c : session.model.empty() ? std::string("unknown drive") : session.model)
+        key.push_back(c == '\\' ? u' ' : static_cast<char16_t>(static_cast<unsigned char>(c)));
+    if (session.options.readOffset) {
+        session.readOffset = *session.options.readOffset;
+        settings::writeDword(product::kProductKey, key, kValueReadOffset, static_cast<uint32_t>(session.readOffset));
+        return;
+    }
+    uint32_t stored = 0;
+    if (settings::readDword(product::kProductKey, key, kValueReadOffset, stored)) {
+        int32_t offset = static_cast<int32_t>(stored);
+        if (offset >= -kMaxReadOffset && offset <= kMaxReadOffset)
+            session.readOffset = offset;
+    }
+}
+
+// The disc's AccurateRip ids from its table of contents and the database's record of them.
+void fetchAccurateRip(RipSession& session)
+{
+    session.toc = readTocSnapshot(session.drive);
+    if (session.toc)
+        session.discId = hexId(session.toc->id.id3);
+    if (!session.options.accurateRip) {
+        session.accurateRip.note = "not checked (--no-accuraterip)";
+        return;
+    }
+    if (!session.toc) {
+        session.accurateRip.note = "not checked: the table of contents could not be read";
+        return;
+    }
+    std::string server = session.options.accurateRipServer;
+    if (server.empty()) {
+        WideString stored;
+        if (settings::readString(product::kProductKey, kAccurateRipKey, kValueServer, stored))
+            server = stored.toUtf8();
+    }
+    session.accurateRip = fetchAccurateRipRecord(session.toc->id, server, updateCacheDirectory());
+    std::fprintf(session.errors, "AccurateRip: %s\n", terminalText(session.accurateRip.note).c_str());
+}
+
+ReadMode readModeOf(RipMode mode)
+{
+    switch (mode) {
+    case RipMode::Secure:
+        return ReadMode::Secure;
+    case RipMode::TestAndCopy:
+        return ReadMode::TestAndCopy;
+    case RipMode::Normal:
+        break;
+    }
+    return ReadMode::Single;
+}
+
+const char* modeText(RipMode mode)
+{
+    switch (mode) {
+    case RipMode::Secure:
+        return "secure (AccurateRip first, then test and copy)";
+    case RipMode::TestAndCopy:
+        return "test and copy";
+    case RipMode::Normal:
+        break;
+    }
+    return "normal";
+}
+
+// The pregaps from the Q sub-channel, for the CUE sheet and the log.
+void detectGaps(RipSession& session)
+{
+    std::vector<GapTrack> tracks;
+    for (int32_t i = 0; i < session.job.count; ++i)
+        tracks.push_back({session.job.tracks[i].trackNumber, static_cast<uint32_t>(session.job.tracks[i].start)});
+    if (std::optional<std::vector<uint32_t>> gaps = detectPregaps(session.drive, tracks))
+        session.gaps = std::move(*gaps);
+    else
+        std::fprintf(session.errors, "Gaps: the drive gives no Q sub-channel positions; none are listed\n");
+}
+
+// Runs the conversion with a Ctrl-C handler; false when it could not start.
+bool convert(RipSession& session, RipChecks& checks)
+{
+    ConversionJob& job = session.job;
     DeviceRipDrive ripDrive;
     JobEncoderStarter encoders;
-    RipEnvironment environment{&ripDrive, &encoders, {}};
-    environment.options.laneOverride = options.jobs.value_or(0);
+    RipEnvironment environment{&ripDrive, &encoders, {}, &checks};
+    environment.options.laneOverride = session.options.jobs.value_or(0);
+    environment.options.readOffset = session.readOffset;
+    environment.options.mode = readModeOf(session.options.mode);
+    if (session.options.cacheMiB)
+        environment.options.driveCacheBytes = *session.options.cacheMiB << 20;
     // Nobody watches a list here, so the lanes take the longest tracks first and end together.
     environment.options.order = TrackOrder::LongestFirst;
     CliSink sink(job);
-    ProgressDisplay display(job, out, ::isatty(::fileno(out)) == 1);
+    ProgressDisplay display(job, session.out, ::isatty(::fileno(session.out)) == 1);
+    InterruptGuard interrupts;
 
-    struct sigaction action{}, previous{};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    g_interrupted = 0;
-    ::sigaction(SIGINT, &action, &previous);
-
-    std::fprintf(out, "Ripping %d track(s) from %s into %s\n", job.selectedCount(), drive.c_str(), folder.c_str());
-    if (!startConversion(job, WideString::fromUtf8(folder + "/"), sink, environment)) {
-        ::sigaction(SIGINT, &previous, nullptr);
-        std::fprintf(errors, "tonvane: the conversion could not be started\n");
-        return kExitTrackFailed;
+    std::fprintf(session.out, "Ripping %d track(s) from %s into %s\n", job.selectedCount(), session.drive.c_str(),
+                 session.folder.c_str());
+    if (!startConversion(job, WideString::fromUtf8(session.folder + "/"), sink, environment)) {
+        std::fprintf(session.errors, "tonvane: the conversion could not be started\n");
+        return false;
     }
     while (!sink.waitFinished(kDisplayIntervalMs)) {
         display.update();
         if (g_interrupted && !job.cancel.load()) {
-            std::fprintf(errors, "\nInterrupted: stopping and closing the files...\n");
+            std::fprintf(session.errors, "\nInterrupted: stopping and closing the files...\n");
             closeStop(job); // cancel, wait for the rip thread and its encoders
         }
     }
     waitForConversion(job);
-    ::sigaction(SIGINT, &previous, nullptr);
     display.finish();
+    return true;
+}
 
-    int failed = printSummary(job, out, errors);
+std::string fileNameOf(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The summary table, the log and the CUE sheet. Answers the number of tracks not whole.
+int reportRip(RipSession& session, const RipChecks& checks)
+{
+    const ConversionJob& job = session.job;
+    RipReport report;
+    report.version = std::string("Tonvane ") + product::kVersion;
+    report.drive = session.drive;
+    report.driveModel = session.model;
+    report.readOffset = session.readOffset;
+    report.mode = modeText(session.options.mode);
+    report.discId = session.discId;
+    report.toc = session.toc;
+    report.accurateRipNote = session.accurateRip.note;
+    for (int32_t i = 0; i < job.count; ++i) {
+        if (job.tracks[i].selected && report.album.empty()) {
+            report.album = job.tracks[i].tags.album.toUtf8();
+            report.artist = job.tracks[i].tags.artist.toUtf8();
+        }
+    }
+
+    std::fprintf(session.out, "\nTrack  Status     Size        AccurateRip                File\n");
+    int failed = 0, accurate = 0, checked = 0;
+    for (int32_t i = 0; i < job.count; ++i) {
+        const TrackEntry& entry = job.tracks[i];
+        if (!entry.selected)
+            continue;
+        std::string path = job.outputPath(i).toUtf8();
+        struct stat info;
+        uint64_t size = ::stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+        TrackStatus status = entry.status.load();
+        const TrackCheck& check = checks.track(i);
+        std::string verdict = "not checked";
+        bool whole = status == TrackStatus::Done && check.accurateRip.wordsSeen() == uint64_t(entry.length) * kWordsPerSector;
+        if (whole && session.accurateRip.state != AccurateRipRecord::State::NotChecked && session.toc) {
+            AccurateRipVerdict result = accurateRipVerdict(session.accurateRip.blocks, session.toc->id,
+                                                           static_cast<uint32_t>(i), check.accurateRip.v1(),
+                                                           check.accurateRip.v2());
+            verdict = result.text();
+            ++checked;
+            accurate += result.status == AccurateRipStatus::Accurate ? 1 : 0;
+        }
+        // Whole, but with sectors whose reads never agreed: the file may not be the disc's audio.
+        bool suspicious = status == TrackStatus::Done && !check.suspicious.empty();
+        const char* shown = suspicious ? "suspicious" : statusText(status);
+        std::fprintf(session.out, "%5d  %-10s %-10s  %-25s  %s\n", entry.trackNumber, shown,
+                     humanSize(size).c_str(), verdict.c_str(), path.c_str());
+        if (suspicious) {
+            ++failed;
+            std::fprintf(session.errors, "tonvane: track %d is suspicious: %zu sector(s) never read the same twice\n",
+                         entry.trackNumber, check.suspicious.size());
+        }
+        if (status != TrackStatus::Done) {
+            ++failed;
+            if (!check.unreadable.empty())
+                std::fprintf(session.errors, "tonvane: track %d: %zu unreadable sector(s) written as silence in %s\n",
+                             entry.trackNumber, check.unreadable.size(), path.c_str());
+            else if (status == TrackStatus::Failed)
+                std::fprintf(session.errors, "tonvane: track %d failed: %s is incomplete\n", entry.trackNumber,
+                             path.c_str());
+        }
+        ReportTrack line;
+        line.number = entry.trackNumber;
+        line.fileName = fileNameOf(path);
+        line.start = static_cast<uint32_t>(entry.start);
+        line.length = static_cast<uint32_t>(entry.length);
+        line.gap = static_cast<size_t>(i) < session.gaps.size() ? session.gaps[static_cast<size_t>(i)] : 0;
+        line.copyCrc = check.copyCrc;
+        line.testCrc = check.testCrc;
+        line.accurateRip = verdict;
+        line.suspicious = check.unreadable;
+        line.suspicious.insert(line.suspicious.end(), check.suspicious.begin(), check.suspicious.end());
+        line.notes = check.rereads;
+        if (check.testCrc)
+            line.notes.push_back(*check.testCrc == check.copyCrc ? "Test and copy CRCs agree"
+                                                                 : "Re-reads settled what the test read disagreed on");
+        line.status = shown;
+        report.tracks.push_back(std::move(line));
+    }
+    int ripped = static_cast<int>(report.tracks.size());
+    report.summary = std::to_string(ripped - failed) + " of " + std::to_string(ripped) + " track(s) ripped whole; " +
+                     std::to_string(accurate) + " of " + std::to_string(checked) + " checked track(s) accurate";
+    if (g_interrupted)
+        report.summary += "; interrupted";
+    std::fprintf(session.out, "%s\n", report.summary.c_str());
+
+    if (session.discId.empty())
+        return failed; // without a table of contents there is nothing to name the files after
+    std::string base = session.folder + "/" + reportBaseName(report);
+    std::string error;
+    if (!writeFileAtomically(base + ".log", buildRipLog(report), error) ||
+        !writeFileAtomically(base + ".cue", buildCueSheet(report), error))
+        std::fprintf(session.errors, "tonvane: %s\n", error.c_str());
+    return failed;
+}
+
+int runRip(const Options& options, std::FILE* out, std::FILE* errors)
+{
+    RipSession session{options, out, errors};
+    if (int code = loadChosenDisc(options, session.job, session.drive, errors, session.loaded); code != kExitOk)
+        return code;
+    for (auto phase : {applyFormatChoice, applyTrackSelection, chooseOutputFolder, lookUpTitles})
+        if (int code = phase(session); code != kExitOk)
+            return code;
+    chooseReadOffset(session);
+    fetchAccurateRip(session);
+    detectGaps(session);
+
+    RipChecks checks(session.job, &session.accurateRip, session.toc ? &session.toc->id : nullptr);
+    if (!convert(session, checks))
+        return kExitTrackFailed;
+    int failed = reportRip(session, checks);
     if (g_interrupted)
         return kExitInterrupted;
     return failed == 0 ? kExitOk : kExitTrackFailed;
+}
+
+// Tries every read offset against the record's sector-450 checksums of each track the database
+// knows; the offset most tracks agree on is the drive's.
+int runOffset(const Options& options, std::FILE* out, std::FILE* errors)
+{
+    ConversionJob job;
+    std::string drive;
+    DiscLoadResult loaded;
+    if (int code = loadChosenDisc(options, job, drive, errors, loaded); code != kExitOk)
+        return code;
+    std::optional<TocSnapshot> toc = readTocSnapshot(drive);
+    if (!toc) {
+        std::fprintf(errors, "tonvane: the table of contents of %s could not be read\n", drive.c_str());
+        return kExitNoDisc;
+    }
+    AccurateRipRecord record = fetchAccurateRipRecord(toc->id, options.accurateRipServer, updateCacheDirectory());
+    std::fprintf(errors, "AccurateRip: %s\n", terminalText(record.note).c_str());
+    if (record.state != AccurateRipRecord::State::Found) {
+        std::fprintf(errors, "tonvane: AccurateRip has no record of this disc; try a disc it knows\n");
+        return kExitTrackFailed;
+    }
+    CdDevice device;
+    if (!openDevice(device, drive)) {
+        std::fprintf(errors, "tonvane: %s cannot be opened\n", drive.c_str());
+        return kExitNoDisc;
+    }
+    std::map<int32_t, int> votes; // offset -> tracks that agree
+    std::vector<uint8_t> window(size_t{kOffsetWindowSectors} * kSectorBytes);
+    size_t entryShift = toc->id.dataTrackFirst ? 1 : 0;
+    for (int32_t i = 0; i < job.count; ++i) {
+        const TrackEntry& entry = job.tracks[i];
+        if (entry.length < static_cast<int32_t>(kOffsetFindingSector + kOffsetWindowSectors))
+            continue;
+        uint32_t first = static_cast<uint32_t>(entry.start) + kOffsetFindingSector - kOffsetWindowBefore;
+        if (!readCd(device, first, kOffsetWindowSectors, window.data()))
+            continue;
+        std::set<int32_t> found;
+        for (const AccurateRipBlock& block : record.blocks) {
+            size_t at = static_cast<size_t>(i) + entryShift;
+            if (at < block.size() && block[at].confidence != 0)
+                for (int32_t offset : offsetsMatching(window.data(), block[at].frame450Crc))
+                    found.insert(offset);
+        }
+        for (int32_t offset : found)
+            ++votes[offset];
+        std::fprintf(out, "Track %2d: %zu matching offset(s)", entry.trackNumber, found.size());
+        for (int32_t offset : found)
+            std::fprintf(out, " %+d", offset);
+        std::fprintf(out, "\n");
+    }
+    closeDevice(device);
+    auto best = std::max_element(votes.begin(), votes.end(),
+                                 [](const auto& a, const auto& b) { return a.second < b.second; });
+    if (best == votes.end()) {
+        std::fprintf(errors, "tonvane: no read offset from -2939 to 2939 matches this disc\n");
+        return kExitTrackFailed;
+    }
+    std::fprintf(out, "Read offset: %+d samples (%d track(s) agree); rip with --offset %d\n", best->first,
+                 best->second, best->first);
+    return kExitOk;
 }
 
 } // namespace
@@ -377,6 +690,10 @@ int runCommandLine(const Options& options, std::FILE* out, std::FILE* errors)
         return runInfo(options, out, errors);
     case Command::Rip:
         return runRip(options, out, errors);
+    case Command::Offset:
+        return runOffset(options, out, errors);
+    case Command::Verify:
+        return runVerify(options, out, errors);
     case Command::Window:
         break; // main() runs the window program
     }

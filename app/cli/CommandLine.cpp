@@ -9,6 +9,9 @@ namespace tonvane::cli {
 
 namespace {
 
+constexpr int64_t kMaxOffsetOption = 2939; // [samples]
+constexpr int64_t kMaxDriveCacheMiB = 1024;
+
 std::optional<int64_t> parseNumber(const std::string& text)
 {
     int64_t value = 0;
@@ -43,6 +46,8 @@ const char* usageText()
            "  drives               list the drives, whether each holds an audio disc, and its model\n"
            "  info                 show the disc's audio tracks, its CDDB disc ID and query line\n"
            "  rip                  convert the disc's tracks into audio files\n"
+           "  offset               find the drive's read offset with a disc AccurateRip knows\n"
+           "  verify FOLDER        check the WAV or FLAC files of a rip (its CUE sheet) against AccurateRip\n"
            "  --help, -h           show this text\n"
            "  --version            show the version\n"
            "\n"
@@ -71,8 +76,17 @@ const char* usageText()
            "  --no-cover           rip: no front cover from a MusicBrainz match (default: the cover\n"
            "                       goes into every file and into cover.jpg or cover.png)\n"
            "  --jobs N             rip: tracks converted at once (default: the number of processors)\n"
+           "  --offset N           rip: the drive's read offset in samples, -2939..2939, kept for this\n"
+           "                       drive model from then on (default: the stored one, else 0)\n"
+           "  --no-accuraterip     rip: do not check the tracks against AccurateRip\n"
+           "  --accuraterip-server HOST[:PORT]\n"
+           "                       rip, offset, verify: AccurateRip server (default: www.accuraterip.com)\n"
+           "  --secure             rip: read a second time every track AccurateRip does not confirm;\n"
+           "                       chunks whose reads differ are read again until two reads agree\n"
+           "  --test-and-copy      rip: like --secure, but read every track twice\n"
+           "  --drive-cache MIB    rip: the drive cache secure re-reads read past (default: 4)\n"
            "\n"
-           "Exit status: 0 every selected track written, 1 some track failed, 2 bad usage,\n"
+           "Exit status: 0 every selected track written, 1 some track failed or is suspicious, 2 bad usage,\n"
            "3 no drive or no audio disc, 130 interrupted.\n";
 }
 
@@ -100,6 +114,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
         options.command = Command::Info;
     else if (command == "rip")
         options.command = Command::Rip;
+    else if (command == "offset")
+        options.command = Command::Offset;
+    else if (command == "verify")
+        options.command = Command::Verify;
     else {
         result.error = "unknown command '" + command + "'";
         return result;
@@ -230,10 +248,52 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 return result;
             }
             options.jobs = static_cast<int32_t>(*number);
+        } else if (option == "--offset") {
+            if (!ripOnly(option) || !takeValue(option, value))
+                return result;
+            auto number = parseNumber(value.size() > 1 && value[0] == '+' ? value.substr(1) : value);
+            if (!number || *number < -kMaxOffsetOption || *number > kMaxOffsetOption) {
+                result.error = "--offset wants samples from -2939 to 2939, not '" + value + "'";
+                return result;
+            }
+            options.readOffset = static_cast<int32_t>(*number);
+        } else if (option == "--no-accuraterip") {
+            if (!ripOnly(option))
+                return result;
+            options.accurateRip = false;
+        } else if (option == "--accuraterip-server") {
+            if ((options.command != Command::Offset && options.command != Command::Verify && !ripOnly(option)) ||
+                !takeValue(option, value))
+                return result;
+            if (value.empty()) {
+                result.error = "--accuraterip-server needs a host name";
+                return result;
+            }
+            options.accurateRipServer = value;
+        } else if (option == "--secure" || option == "--test-and-copy") {
+            if (!ripOnly(option))
+                return result;
+            options.mode = option == "--secure" ? RipMode::Secure : RipMode::TestAndCopy;
+        } else if (option == "--drive-cache") {
+            if (!ripOnly(option) || !takeValue(option, value))
+                return result;
+            auto number = parseNumber(value);
+            if (!number || *number < 0 || *number > kMaxDriveCacheMiB) {
+                result.error = "--drive-cache wants MiB from 0 to 1024, not '" + value + "'";
+                return result;
+            }
+            options.cacheMiB = static_cast<uint32_t>(*number);
+        } else if (options.command == Command::Verify && options.verifyFolder.empty() && !option.empty() &&
+                   option[0] != '-') {
+            options.verifyFolder = option;
         } else {
             result.error = "unknown option '" + option + "'";
             return result;
         }
+    }
+    if (options.command == Command::Verify && options.verifyFolder.empty()) {
+        result.error = "verify needs the folder of a rip";
+        return result;
     }
     result.options = options;
     return result;

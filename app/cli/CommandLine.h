@@ -13,10 +13,13 @@ inline constexpr int kExitUsage = 2; // bad usage
 inline constexpr int kExitNoDisc = 3; // no drive or no audio disc
 inline constexpr int kExitInterrupted = 130; // Ctrl-C: stopped, files closed
 
-enum class Command { Help, Version, Drives, Info, Rip, Window };
+enum class Command { Help, Version, Drives, Info, Rip, Offset, Verify, Window };
 // Auto: look up unless "Auto" is stored as 0; never for the demo disc, which no database knows.
 enum class LookupChoice { Auto, Lookup, NoLookup };
 enum class MetadataSources { Both, MusicBrainz, Cddb }; // --metadata
+// Normal: one read, today's retry rules. Secure: a track AccurateRip does not confirm is read a
+// second time and differing chunks re-read until two reads agree. TestAndCopy: always read twice.
+enum class RipMode { Normal, Secure, TestAndCopy };
 
 struct Options {
     Command command = Command::Window; // no command: the window program
@@ -34,6 +37,12 @@ struct Options {
     std::string coverArtServer = "https://coverartarchive.org"; // --coverart-server URL
     bool cover = true; // --no-cover turns it off
     std::optional<int32_t> jobs; // --jobs N (lanes)
+    std::optional<int32_t> readOffset; // --offset N [samples], -2939..2939
+    bool accurateRip = true; // --no-accuraterip clears it
+    std::string accurateRipServer; // --accuraterip-server HOST[:PORT]; empty = the database's host
+    RipMode mode = RipMode::Normal; // --secure, --test-and-copy
+    std::optional<uint32_t> cacheMiB; // --drive-cache MiB: the drive cache a secure re-read defeats
+    std::string verifyFolder; // verify FOLDER
 };
 
 struct ParseResult {

@@ -37,9 +37,24 @@ void applyTestFaults()
             }
         } else if (item.rfind("speed:", 0) == 0) {
             parseNumber(values, faults.sectorsPerSecond);
+        } else if (item.rfind("corrupt:", 0) == 0) {
+            // LBA or LBAxN: damaged on the first N reads (without N: on every read).
+            while (!values.empty()) {
+                std::string_view entry = values.substr(0, values.find(','));
+                values.remove_prefix(entry.size() < values.size() ? entry.size() + 1 : entry.size());
+                size_t times = entry.find('x');
+                CorruptFault fault;
+                if (!parseNumber(entry.substr(0, times), fault.lba))
+                    continue;
+                if (times != std::string_view::npos && !parseNumber(entry.substr(times + 1), fault.reads))
+                    continue;
+                faults.corruptions.push_back(fault);
+            }
+        } else if (item.rfind("cache:", 0) == 0) {
+            parseNumber(values, faults.cacheSectors);
         }
     }
-    demoDrive()->setFaults(faults);
+    setDemoFaults(faults);
 }
 
 } // namespace tonvane::cli

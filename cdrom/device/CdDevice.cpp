@@ -68,14 +68,16 @@ std::unique_ptr<ScsiTransport> openTransport(const std::string& path, ErrorCode&
     if (auto installed = findEmulatedDrive(path))
         return connectEmulated(installed);
     if (isDemoDrivePath(path))
-        return connectEmulated(demoDrive());
+        return connectEmulated(demoDrive(path));
     if (isImageDrivePath(path)) {
         CueLoadResult loaded = loadCueSheet(imageFileOfPath(path));
         if (!loaded.ok()) {
             error = errorFromSystem(ENOENT);
             return nullptr;
         }
-        auto drive = std::make_shared<EmulatedDrive>(loaded.disc);
+        EmulatedDriveConfig config;
+        config.readOffset = loaded.driveOffset;
+        auto drive = std::make_shared<EmulatedDrive>(loaded.disc, config);
         return drive->connect();
     }
     std::unique_ptr<SgTransport> transport = SgTransport::open(path, error);
@@ -148,6 +150,7 @@ bool sendCommand(CdDevice& device, const uint8_t* cdb, size_t cdbLength, void* d
 
     result.status = reply.status & kScsiStatusMask;
     result.error = reply.error;
+    result.residual = std::min(reply.residual, dataLength);
     if (result.status != kScsiStatusGood) {
         result.senseData = reply.sense;
         parseSense(result, reply.sense.data(), std::min(reply.senseLength, reply.sense.size()));

@@ -32,6 +32,7 @@ struct CommandResult {
     std::array<uint8_t, kMaxCdbBytes> command{}; // copy of the CDB sent, rest zero
     ErrorCode error = kSuccess; // transport failure as 0x8007xxxx, 0 when the command reached the drive
     std::array<uint8_t, kSenseBufferBytes> senseData{}; // raw sense of the last failed command
+    size_t residual = 0; // [bytes] of the data phase not transferred (answers may be shorter)
 
     bool isSuccess() const { return status == kScsiStatusGood && error == kSuccess; }
     void clear() { *this = CommandResult{}; }

@@ -8,7 +8,8 @@ inline constexpr std::string_view kImageDrivePrefix = "image:"; // followed by t
 inline constexpr std::string_view kDemoDrivePath = "demo:";
 
 inline bool isImageDrivePath(std::string_view path) { return path.substr(0, kImageDrivePrefix.size()) == kImageDrivePrefix; }
-inline bool isDemoDrivePath(std::string_view path) { return path == kDemoDrivePath; }
+// "demo:" or a variant of it such as "demo:offset=667" (the demo disc in a drive with a read offset).
+inline bool isDemoDrivePath(std::string_view path) { return path.substr(0, kDemoDrivePath.size()) == kDemoDrivePath; }
 inline bool isEmulatedDrivePath(std::string_view path) { return isImageDrivePath(path) || isDemoDrivePath(path); }
 // "image:/a/b.cue" -> "/a/b.cue"; other paths unchanged.
 inline std::string imageFileOfPath(std::string_view path)

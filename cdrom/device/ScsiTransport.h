@@ -32,6 +32,7 @@ struct ScsiReply {
     ErrorCode error = kSuccess;
     std::array<uint8_t, kSenseBufferBytes> sense{};
     size_t senseLength = 0; // [bytes] valid sense bytes
+    size_t residual = 0; // [bytes] of the data phase the drive did not transfer
 };
 
 // An open connection to one drive. Owned by a CdDevice; used by one thread at a time.

@@ -38,7 +38,7 @@ DriveMediaStatus probeDriveMedia(const std::string& path)
 {
     std::shared_ptr<EmulatedDrive> drive = findEmulatedDrive(path);
     if (!drive && isDemoDrivePath(path))
-        drive = demoDrive();
+        drive = demoDrive(path);
     if (drive)
         return drive->hasMedium() ? DriveMediaStatus::DiscPresent : DriveMediaStatus::NoDisc;
     if (isImageDrivePath(path))

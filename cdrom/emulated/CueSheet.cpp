@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -157,6 +158,17 @@ bool parseCueSheet(std::string_view text, CueSheet& sheet, CueError& error)
                 if (number != session)
                     track = nullptr;
                 session = number;
+            } else if (words.size() >= 3 && upper(words[1]) == "TONVANE" && upper(words[2]) == "OFFSET") {
+                // The read offset the emulated drive shows, in samples.
+                std::string_view value = words.size() > 3 ? std::string_view(words[3]) : std::string_view();
+                if (!value.empty() && value[0] == '+')
+                    value.remove_prefix(1);
+                int32_t offset = 0;
+                auto [end, problem] = std::from_chars(value.data(), value.data() + value.size(), offset);
+                if (value.empty() || problem != std::errc() || end != value.data() + value.size() ||
+                    offset < -kMaxEmulatedReadOffset || offset > kMaxEmulatedReadOffset)
+                    return fail(error, lineNumber, "bad read offset \"" + std::string(value) + "\" (-2939 to 2939 samples)");
+                sheet.driveOffset = offset;
             }
             continue;
         }
@@ -434,6 +446,7 @@ CueLoadResult loadCueSheet(const std::string& path)
     if (!layoutCueSheet(sheet, extents, *disc, result.error))
         return result;
     result.disc = std::move(disc);
+    result.driveOffset = sheet.driveOffset;
     return result;
 }
 

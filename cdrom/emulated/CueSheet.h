@@ -33,8 +33,11 @@ struct CueFile {
     uint32_t line = 0;
     std::vector<CueTrack> tracks;
 };
+inline constexpr int32_t kMaxEmulatedReadOffset = 2939; // [samples]
+
 struct CueSheet {
     std::vector<CueFile> files;
+    int32_t driveOffset = 0; // [samples] REM TONVANE OFFSET n: the emulated drive's read offset
 };
 
 struct CueError {
@@ -63,6 +66,7 @@ bool layoutCueSheet(const CueSheet& sheet, const std::vector<CueFileExtent>& ext
 struct CueLoadResult {
     std::shared_ptr<const EmulatedDisc> disc; // null on failure
     CueError error;
+    int32_t driveOffset = 0; // [samples] for the drive that serves this disc
     bool ok() const { return disc != nullptr; }
 };
 // Reads the sheet at path, opens its files (relative to the sheet's folder; WAV files must be

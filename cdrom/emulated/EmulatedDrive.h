@@ -22,6 +22,13 @@ struct ReadFault {
     uint32_t failures = kPermanentFault;
 };
 
+// A sector whose bytes come back damaged on its first `reads` reads from the medium (kForever:
+// on every read), differently each time, as a scratch read by a drive without error reporting.
+struct CorruptFault {
+    uint32_t lba = 0;
+    uint32_t reads = kForever;
+};
+
 // Faults the emulated drive shows, set per disc.
 struct EmulatedFaults {
     uint32_t openDelayMs = 0; // [ms] each open of the drive blocks this long
@@ -32,6 +39,10 @@ struct EmulatedFaults {
     std::vector<ReadFault> readFaults;
     uint32_t sectorsPerSecond = 0; // read-speed limit (600 = 8x, 3600 = 48x); 0 = memory speed
     uint64_t removeAfterSectors = 0; // medium is removed once this many sectors were read; 0 = never
+    std::vector<CorruptFault> corruptions;
+    // The drive keeps the last this many sectors it read from the medium; a READ CD of sectors
+    // that are all kept returns them as kept, damage included, without touching the medium.
+    uint32_t cacheSectors = 0;
 };
 
 struct EmulatedDriveConfig {
@@ -43,8 +54,13 @@ struct EmulatedDriveConfig {
     bool realTimeStreamingCurrent = true; // its current bit
     uint32_t maxReadKbPerSecond = 7056; // [kB/s] GET PERFORMANCE end performance (40x)
     bool recordCommands = false; // keep every command for inspection (tests)
+    // [samples] read offset: sample d of what the drive delivers is the disc's sample d - n
+    // (zeros where that lies before the disc or beyond its audio), as on a real drive with +n
+    int32_t readOffset = 0;
     EmulatedFaults faults;
 };
+
+struct EmulatedDriveState; // the medium, faults and bookkeeping behind the drive's mutex
 
 // One command as the emulated drive received it.
 struct RecordedCommand {
@@ -84,7 +100,8 @@ public:
     // Inspection for tests.
     std::vector<RecordedCommand> recordedCommands() const;
     void clearRecordedCommands();
-    uint64_t sectorsRead() const;
+    uint64_t sectorsRead() const; // asked for, from the medium or the cache
+    uint64_t sectorsFromCache() const;
     bool mediumRemovalPrevented() const;
     bool volumeLocked() const;
     uint16_t lastSetSpeed() const; // read speed of the last SET CD SPEED [kB/s]
@@ -94,8 +111,7 @@ public:
     void unlockVolume(const void* owner);
 
 private:
-    struct State;
-    std::unique_ptr<State> m_state;
+    std::unique_ptr<EmulatedDriveState> m_state;
     mutable std::mutex m_mutex;
 };
 

@@ -73,6 +73,8 @@ void SgTransport::execute(const ScsiRequest& request, ScsiReply& reply)
     }
     reply.status = header.status;
     reply.senseLength = std::min<size_t>(header.sb_len_wr, reply.sense.size());
+    // The driver's count of bytes it did not move; a negative value is nonsense and counts as all.
+    reply.residual = header.resid < 0 ? request.dataLength : std::min<size_t>(static_cast<size_t>(header.resid), request.dataLength);
     if (header.host_status != kHostOk)
         reply.error = errorFromSystem(header.host_status == kHostTimeOut ? ETIMEDOUT : EIO);
     else if ((header.driver_status & kDriverVerdictMask) != 0)

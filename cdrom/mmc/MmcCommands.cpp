@@ -26,6 +26,17 @@ constexpr uint8_t kRotationCav = 0x01;
 constexpr uint16_t kSpeedMaximum = 0xFFFF;
 constexpr uint8_t kSectorTypeCdDa = 0x04; // READ CD byte 1, expected sector type 1
 constexpr uint8_t kUserDataOnly = 0x10; // READ CD byte 9: no sync, header, C2 or sub-channel
+constexpr uint8_t kNoMainChannel = 0x00; // READ CD byte 9: no main-channel bytes
+constexpr uint8_t kSubChannelQ = 0x02; // READ CD byte 10: formatted Q sub-channel, 16 bytes
+constexpr uint8_t kQAdrPosition = 1; // Q mode 1: the current position
+
+bool fromBcd(uint8_t value, uint8_t& out)
+{
+    if ((value >> 4) > 9 || (value & 0x0F) > 9)
+        return false;
+    out = static_cast<uint8_t>((value >> 4) * 10 + (value & 0x0F));
+    return true;
+}
 constexpr uint32_t kMaxTocAllocation = 0xFFFF;
 } // namespace
 
@@ -186,7 +197,35 @@ bool readCd(CdDevice& device, uint32_t lba, uint32_t sectors, uint8_t* buffer)
     writeBe32(&cdb[2], lba);
     writeBe24(&cdb[6], sectors);
     cdb[9] = kUserDataOnly;
-    return sendCommand(device, cdb, sizeof cdb, buffer, size_t{sectors} * kCdDaSectorBytes, DataDirection::In);
+    if (!sendCommand(device, cdb, sizeof cdb, buffer, size_t{sectors} * kCdDaSectorBytes, DataDirection::In))
+        return false;
+    if (device.result.residual != 0) {
+        // A short transfer leaves the buffer's tail from an earlier read: never audio to keep.
+        device.result.error = errorFromSystem(EIO);
+        return false;
+    }
+    return true;
+}
+
+} // namespace tonvane
+
+namespace tonvane {
+
+bool readQPosition(CdDevice& device, uint32_t lba, QPosition& position)
+{
+    uint8_t cdb[kCdb12] = {kOpReadCd};
+    writeBe32(&cdb[2], lba);
+    writeBe24(&cdb[6], 1);
+    cdb[9] = kNoMainChannel;
+    cdb[10] = kSubChannelQ;
+    uint8_t q[kFormattedQBytes] = {};
+    if (!sendCommand(device, cdb, sizeof cdb, q, sizeof q, DataDirection::In) || device.result.residual != 0)
+        return false;
+    if ((q[0] & 0x0F) != kQAdrPosition)
+        return false;
+    position.control = q[0] >> 4;
+    return fromBcd(q[1], position.track) && fromBcd(q[2], position.index) && position.track >= 1 &&
+           position.track <= 99;
 }
 
 } // namespace tonvane

@@ -60,4 +60,16 @@ void finishRipping(CdDevice& device);
 // sectors x 2352 bytes. Other counts fail with an invalid-argument error and send nothing.
 bool readCd(CdDevice& device, uint32_t lba, uint32_t sectors, uint8_t* buffer);
 
+inline constexpr size_t kFormattedQBytes = 16; // [bytes] READ CD sub-channel selection 010b
+
+// The Q sub-channel of one sector (mode 1, position), as READ CD with the formatted Q data and
+// no main channel gives it.
+struct QPosition {
+    uint8_t control = 0; // high 4 bits of byte 0
+    uint8_t track = 0; // 1..99
+    uint8_t index = 0; // 0: pregap, 1..99
+};
+// False when the drive refuses, or the answer is not a position (ADR 1) in valid BCD.
+bool readQPosition(CdDevice& device, uint32_t lba, QPosition& position);
+
 } // namespace tonvane

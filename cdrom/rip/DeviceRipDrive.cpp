@@ -3,6 +3,8 @@
 #include "cdrom/mmc/MmcCommands.h"
 #include "core/foundation/Utf.h"
 
+#include <cerrno>
+
 namespace tonvane {
 
 bool DeviceRipDrive::open(std::u16string_view devicePath)
@@ -23,6 +25,15 @@ bool DeviceRipDrive::readCd(int32_t lba, int32_t sectors, uint8_t* buffer)
     if (lba < 0 || sectors <= 0)
         return false;
     return tonvane::readCd(m_device, static_cast<uint32_t>(lba), static_cast<uint32_t>(sectors), buffer);
+}
+
+bool DeviceRipDrive::lastFailureIsFinal() const
+{
+    const CommandResult& result = m_device.result;
+    if (result.error == errorFromSystem(ENODEV) || result.error == errorFromSystem(EBADF) ||
+        result.error == errorFromSystem(ENXIO))
+        return true;
+    return result.status == kScsiStatusCheckCondition && result.senseKey == kSenseKeyNotReady;
 }
 
 void DeviceRipDrive::finish()

@@ -10,6 +10,7 @@ public:
     bool open(std::u16string_view devicePath) override;
     void prepare() override;
     bool readCd(int32_t lba, int32_t sectors, uint8_t* buffer) override;
+    bool lastFailureIsFinal() const override; // NOT READY, or the transport lost the drive
     void finish() override;
     void close() override;
 

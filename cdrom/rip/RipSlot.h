@@ -17,6 +17,8 @@ struct RipSlot {
     int32_t trackIndex = -1; // -1: the lane has no track (its stream could not be allocated)
     bool trackFailed = false; // the current track was given up; its encoder must end before reuse
     std::vector<Thread> finishing; // earlier encoders of this lane, joined before the job ends
+    std::vector<uint8_t> checkedPcm; // secure reading: the whole track, read and checked
+    bool checked = false; // checkedPcm holds the current track
 
     bool usable() const { return stream.allocated(); }
 };

@@ -1,13 +1,18 @@
 #include "cdrom/rip/RipThread.h"
 
+#include "cdrom/rip/ChunkReader.h"
 #include "cdrom/rip/DrainSignal.h"
+#include "cdrom/rip/OffsetRipDrive.h"
 #include "cdrom/rip/RipDrive.h"
+#include "cdrom/rip/RipObserver.h"
 #include "cdrom/rip/RipSlot.h"
 #include "cdrom/rip/TrackEncoderStarter.h"
 #include "core/foundation/Clock.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <optional>
 
 namespace tonvane {
 
@@ -26,7 +31,8 @@ struct RipThreadParams {
 class RipRun {
 public:
     RipRun(ConversionJob& job, const RipEnvironment& environment)
-        : m_job(job), m_drive(*environment.drive), m_encoders(*environment.encoders), m_options(environment.options)
+        : m_job(job), m_device(*environment.drive), m_drive(&m_device), m_encoders(*environment.encoders),
+          m_observer(environment.observer), m_options(environment.options)
     {
     }
 
@@ -42,10 +48,32 @@ public:
         // One lane gains nothing from another order and would only make the drive seek.
         m_order = ripTrackOrder(m_job, m_laneCount > 1 ? m_options.order : TrackOrder::DiscOrder);
         m_lanes = std::make_unique<RipSlot[]>(static_cast<size_t>(m_laneCount));
+        m_damaged.assign(static_cast<size_t>(m_job.count), false);
+        // The drive can deliver the audio tracks' sectors only: what an offset shift takes
+        // beyond them is silence, and the cache-emptying reads stay among them.
+        int32_t readableStart = m_job.tracks[0].start, readableEnd = 0;
+        for (int32_t t = 0; t < m_job.count; ++t) {
+            readableStart = std::min(readableStart, m_job.tracks[t].start);
+            readableEnd = std::max(readableEnd, m_job.tracks[t].start + m_job.tracks[t].length);
+        }
+        std::optional<OffsetRipDrive> corrected;
+        if (m_options.readOffset != 0) {
+            int32_t offset = std::clamp(m_options.readOffset, -kMaxReadOffset, kMaxReadOffset);
+            corrected.emplace(m_device, offset, readableStart, readableEnd);
+            m_drive = &*corrected;
+        }
+        ChunkReader reader(m_drive, m_job.cancel, m_options.readAttempts, m_options.firstBackoffMs);
+        m_reader = &reader;
+        std::optional<SecureReader> secure;
+        if (m_options.mode != ReadMode::Single) {
+            SecureOptions secureOptions{m_options.mode, m_options.driveCacheBytes};
+            secure.emplace(reader, m_observer, secureOptions, readableStart, readableEnd);
+            m_secure = &*secure;
+        }
 
-        bool opened = m_drive.open(m_job.drivePath.view());
+        bool opened = m_drive->open(m_job.drivePath.view());
         if (opened)
-            m_drive.prepare();
+            m_drive->prepare();
 
         fillLanes();
         if (!cancelled())
@@ -53,8 +81,8 @@ public:
 
         waitForEncoders();
         if (opened) {
-            m_drive.finish();
-            m_drive.close();
+            m_drive->finish();
+            m_drive->close();
         }
         finishJob();
         m_lanes.reset(); // releases the streams after every encoder is gone
@@ -99,6 +127,9 @@ private:
         TrackEntry& entry = track(index);
         lane.trackIndex = index;
         lane.trackFailed = false;
+        lane.checked = false;
+        lane.checkedPcm.clear();
+        lane.checkedPcm.shrink_to_fit();
         lane.nextSector = entry.start;
         lane.endSector = entry.start + entry.length;
         entry.status.store(TrackStatus::Converting);
@@ -123,20 +154,38 @@ private:
         lane.stream.wake();
     }
 
-    bool readWithRetries(int32_t lba, int32_t sectors)
+    void noteUnreadable(int32_t trackIndex, const std::vector<int32_t>& sectors)
     {
-        uint32_t backoff = m_options.firstBackoffMs;
-        for (int32_t attempt = 1; attempt <= m_options.readAttempts; ++attempt) {
-            if (m_drive.readCd(lba, sectors, m_buffer))
-                return true;
-            if (attempt == m_options.readAttempts || cancelled())
-                break;
-            // Back off in short steps so that a cancel ends the waiting at once.
-            for (uint32_t waited = 0; waited < backoff && !cancelled(); waited += 5)
-                sleepMs(5);
-            backoff *= 2;
+        if (sectors.empty())
+            return;
+        m_damaged[static_cast<size_t>(trackIndex)] = true;
+        if (m_observer)
+            for (int32_t lba : sectors)
+                m_observer->onUnreadableSector(trackIndex, lba);
+    }
+
+    // The lane's next chunk into m_buffer: from the drive, or in secure reading from the track
+    // read and checked as a whole when the lane first needs it.
+    bool nextChunk(RipSlot& lane, int32_t sectors)
+    {
+        if (m_options.mode == ReadMode::Single) {
+            std::vector<int32_t> unreadable;
+            bool read = m_reader->read(lane.nextSector, sectors, m_buffer, unreadable);
+            noteUnreadable(lane.trackIndex, unreadable);
+            return read;
         }
-        return false;
+        const TrackEntry& entry = track(lane.trackIndex);
+        if (!lane.checked) {
+            std::vector<int32_t> unreadable;
+            bool read = m_secure->readTrack(lane.trackIndex, entry.start, entry.length, lane.checkedPcm, unreadable);
+            noteUnreadable(lane.trackIndex, unreadable);
+            if (!read)
+                return false;
+            lane.checked = true;
+        }
+        size_t at = static_cast<size_t>(lane.nextSector - entry.start) * kSectorBytes;
+        std::memcpy(m_buffer, lane.checkedPcm.data() + at, static_cast<size_t>(sectors) * kSectorBytes);
+        return true;
     }
 
     // Reads into the current lane while its stream has room.
@@ -149,11 +198,14 @@ private:
                 track(lane.trackIndex).waiting.store(1);
                 return;
             }
-            if (!readWithRetries(lane.nextSector, chunkLimit)) {
+            if (!nextChunk(lane, chunkLimit)) {
+                // Not one sector of the chunk reads: the drive or the disc is gone.
                 if (!cancelled())
                     failTrack(lane);
                 return;
             }
+            if (m_observer)
+                m_observer->onAudio(lane.trackIndex, lane.nextSector - track(lane.trackIndex).start, m_buffer, bytes);
             while (!lane.stream.write(m_buffer, bytes))
                 yieldProcessor();
             lane.nextSector += chunkLimit;
@@ -182,7 +234,9 @@ private:
             lane.stream.wake();
             lane.encoder.join();
         } else if (lane.encoder.joinable()) {
-            // It has read its last byte and is only finishing its file.
+            // It has read its last byte and is only finishing its file. Those that have ended
+            // are joined now: a long job must not keep every exited thread until its end.
+            std::erase_if(lane.finishing, [](Thread& thread) { return thread.tryJoin(); });
             lane.finishing.push_back(std::move(lane.encoder));
         }
         startTrack(lane, m_next);
@@ -238,6 +292,11 @@ private:
                 thread.join();
             lane.finishing.clear();
         }
+        // Every encoder has set its track's status by now; a file with silence in place of an
+        // unreadable sector is whole but not the disc's audio.
+        for (int32_t t = 0; t < m_job.count; ++t)
+            if (m_damaged[static_cast<size_t>(t)] && track(t).status.load() == TrackStatus::Done)
+                track(t).status.store(TrackStatus::Failed);
     }
 
     void finishJob()
@@ -248,12 +307,17 @@ private:
     }
 
     ConversionJob& m_job;
-    RipDrive& m_drive;
+    RipDrive& m_device;
+    RipDrive* m_drive; // the device, or its offset correction
+    ChunkReader* m_reader = nullptr; // READ CD with the retry rules, for this run
+    SecureReader* m_secure = nullptr; // secure reading, for this run
     TrackEncoderStarter& m_encoders;
+    RipObserver* m_observer;
     RipOptions m_options;
     int32_t m_laneCount = 0;
     DrainSignal m_drains; // declared before the lanes: their streams point at it
     std::unique_ptr<RipSlot[]> m_lanes;
+    std::vector<bool> m_damaged; // by track index: a sector of it was written as silence
     std::vector<int32_t> m_order; // the selected tracks in the order lanes take them
     size_t m_orderPosition = 0; // of m_next in m_order
     int32_t m_next = -1; // next track to hand to a free lane, -1 when none is left

@@ -1,4 +1,5 @@
 #pragma once
+#include "cdrom/rip/SecureReader.h"
 #include "core/disc/ConversionJob.h"
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 namespace tonvane {
 
 class RipDrive;
+class RipObserver;
 class TrackEncoderStarter;
 
 // Which free lane takes which track. Disc order is what the window program shows; longest first
@@ -17,15 +19,20 @@ enum class TrackOrder : uint8_t { DiscOrder, LongestFirst };
 
 struct RipOptions {
     int32_t laneOverride = 0; // lanes to use instead of the processor count (tests, --jobs); 0 = auto
-    int32_t readAttempts = 8; // READ CD tries per chunk before the track is given up
+    int32_t readAttempts = 8; // READ CD tries per chunk, then per sector of a chunk that fails
     uint32_t firstBackoffMs = 5; // [ms] wait after the first failed try, doubled after each one
     TrackOrder order = TrackOrder::DiscOrder; // ties among equal lengths keep disc order
+    // [samples] the drive's read offset to correct (-2939..+2939); 0 reads the sectors as they are
+    int32_t readOffset = 0;
+    ReadMode mode = ReadMode::Single;
+    uint32_t driveCacheBytes = kDefaultDriveCacheBytes; // [bytes] secure re-reads read past it
 };
 
 struct RipEnvironment {
     RipDrive* drive = nullptr; // must outlive the rip thread
     TrackEncoderStarter* encoders = nullptr; // must outlive the rip thread
     RipOptions options;
+    RipObserver* observer = nullptr; // optional; must outlive the rip thread
 };
 
 inline constexpr int32_t kSectorsPerRead = 16; // READ CD chunk of the rip thread

@@ -23,6 +23,13 @@ void Thread::join()
     }
 }
 
+bool Thread::tryJoin()
+{
+    if (m_running && pthread_tryjoin_np(m_handle, nullptr) == 0)
+        m_running = false;
+    return !m_running;
+}
+
 void Thread::detach()
 {
     if (m_running) {

@@ -22,6 +22,8 @@ public:
 
     bool joinable() const { return m_running; }
     void join();
+    // Joins the thread only if it has already ended; true when it is (now) not joinable.
+    bool tryJoin();
     void detach();
 
 private:

@@ -27,6 +27,18 @@ TEST(CommandLine, RipOptionsAreParsed)
     EXPECT_EQ(o.musicBrainzServer, "http://127.0.0.1:5000");
     EXPECT_EQ(o.coverArtServer, "https://coverartarchive.org");
     EXPECT_FALSE(o.cover);
+    EXPECT_TRUE(o.accurateRip);
+    EXPECT_EQ(o.mode, RipMode::Normal);
+
+    auto accurate = parseCommandLine({"rip", "--offset", "-667", "--no-accuraterip", "--accuraterip-server",
+                                      "127.0.0.1:8", "--test-and-copy", "--drive-cache", "8"});
+    ASSERT_TRUE(accurate.options) << accurate.error;
+    EXPECT_EQ(accurate.options->readOffset, -667);
+    EXPECT_FALSE(accurate.options->accurateRip);
+    EXPECT_EQ(accurate.options->accurateRipServer, "127.0.0.1:8");
+    EXPECT_EQ(accurate.options->mode, RipMode::TestAndCopy);
+    EXPECT_EQ(accurate.options->cacheMiB, 8u);
+    EXPECT_EQ(parseCommandLine({"rip", "--offset", "+2939"}).options->readOffset, 2939);
 }
 
 TEST(CommandLine, BadUsageNamesTheProblem)
@@ -47,6 +59,10 @@ TEST(CommandLine, BadUsageNamesTheProblem)
         {{"info", "--cddb-user", "nobody"}, "name@host"},
         {{"info", "--musicbrainz-server", "ftp://x"}, "ftp://x"},
         {{"info", "--no-cover"}, "--no-cover"},
+        {{"rip", "--offset", "2940"}, "--offset"},
+        {{"rip", "--offset", "six"}, "--offset"},
+        {{"info", "--secure"}, "--secure"},
+        {{"rip", "--drive-cache", "-1"}, "--drive-cache"},
     };
     for (const Case& c : cases) {
         auto parsed = parseCommandLine(c.arguments);
@@ -78,7 +94,9 @@ TEST(CommandLine, HelpListsEveryOptionWithItsDefault)
     std::string help = usageText();
     for (const char* option : {"--drive", "--format", "--quality", "--tracks", "--out", "--lookup", "--no-lookup",
                                "--server", "--match", "--jobs", "--cddb-user", "--metadata", "--musicbrainz-server",
-                               "--coverart-server", "--no-cover", "drives", "info", "rip"})
+                               "--coverart-server", "--no-cover", "--offset", "--no-accuraterip",
+                               "--accuraterip-server", "--secure", "--test-and-copy", "--drive-cache", "drives",
+                               "info", "rip"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_NE(help.find("gnudb.gnudb.org:8880"), std::string::npos);
     EXPECT_NE(help.find("default"), std::string::npos);
@@ -96,7 +114,8 @@ TEST(CommandLine, ManPageListsEveryOptionOfTheHelp)
     ASSERT_FALSE(text.empty());
     for (const char* option : {"drive", "format", "quality", "tracks", "out", "lookup", "no\\-lookup", "server",
                                "match", "jobs", "help", "version", "cddb\\-user", "metadata", "musicbrainz\\-server",
-                               "coverart\\-server", "no\\-cover"})
+                               "coverart\\-server", "no\\-cover", "offset", "no\\-accuraterip", "accuraterip\\-server",
+                               "secure", "test\\-and\\-copy", "drive\\-cache"})
         EXPECT_NE(text.find(std::string("\\-\\-") + option), std::string::npos) << option;
     for (const char* exitCode : {".B 0", ".B 1", ".B 2", ".B 3", ".B 130"})
         EXPECT_NE(text.find(exitCode), std::string::npos) << exitCode;

@@ -202,3 +202,32 @@ TEST(CueSheet, ImageDrivePathOpensTheSheet)
 
 } // namespace
 } // namespace tonvane
+
+#include "cdrom/emulated/DemoDisc.h"
+
+namespace tonvane {
+namespace {
+TEST(CueSheet, ReadOffsetOfTheEmulatedDrive)
+{
+    const std::string head = "FILE \"a.bin\" BINARY\n";
+    const std::string track = "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    CueSheet sheet;
+    CueError error;
+    ASSERT_TRUE(parseCueSheet("REM TONVANE OFFSET -667\n" + head + track, sheet, error)) << error.message;
+    EXPECT_EQ(sheet.driveOffset, -667);
+    ASSERT_TRUE(parseCueSheet("REM TONVANE OFFSET +2939\n" + head + track, sheet, error)) << error.message;
+    EXPECT_EQ(sheet.driveOffset, 2939);
+    for (const char* bad : {"2940", "-2940", "six", "", "6x"}) {
+        CueError rejected = parseError(head + "REM TONVANE OFFSET " + bad + " \n" + track);
+        EXPECT_EQ(rejected.line, 2u) << bad;
+    }
+
+    // The demo disc in drives with offsets: one drive per path; other forms are not drives.
+    EXPECT_EQ(demoDrive("demo:"), demoDrive());
+    EXPECT_NE(demoDrive("demo:offset=667"), nullptr);
+    EXPECT_EQ(demoDrive("demo:offset=667"), demoDrive("demo:offset=667"));
+    for (const char* bad : {"demo:offset=", "demo:offset=3000", "demo:speed=8", "demo:offset=1x"})
+        EXPECT_EQ(demoDrive(bad), nullptr) << bad;
+}
+} // namespace
+} // namespace tonvane

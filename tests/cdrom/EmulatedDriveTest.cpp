@@ -289,3 +289,44 @@ TEST(EmulatedDrive, RipThreadAndUiThreadShareTheDrive)
 
 } // namespace
 } // namespace tonvane
+
+#include "cdrom/rip/GapDetection.h"
+
+namespace tonvane {
+namespace {
+TEST(GapDetection, FindsEachPregapFromTheQSubChannel)
+{
+    DiscDescription description;
+    for (uint32_t pregap : {0u, 150u, 0u, 1u, 33u})
+        description.tracks.push_back({TrackKind::Audio, 400, pregap, 7});
+    std::shared_ptr<const EmulatedDisc> disc = buildDisc(description);
+    ASSERT_TRUE(disc);
+    installEmulatedDrive("image:/virtual/gaps.cue", std::make_shared<EmulatedDrive>(disc));
+    std::vector<GapTrack> tracks;
+    for (const EmulatedTrack& track : disc->tracks())
+        tracks.push_back({track.number, track.start});
+    std::optional<std::vector<uint32_t>> gaps = detectPregaps("image:/virtual/gaps.cue", tracks);
+    ASSERT_TRUE(gaps);
+    EXPECT_EQ(*gaps, (std::vector<uint32_t>{0, 150, 0, 1, 33}));
+
+    // The Q data itself: inside the pregap of track 2 the index is 0 and the relative time counts
+    // down to INDEX 01; the absolute time is the MSF address (LBA + 150) in BCD.
+    CdDevice device;
+    ASSERT_TRUE(openDevice(device, "image:/virtual/gaps.cue"));
+    QPosition q;
+    ASSERT_TRUE(readQPosition(device, tracks[1].start - 1, q));
+    EXPECT_EQ(q.track, 2);
+    EXPECT_EQ(q.index, 0);
+    ASSERT_TRUE(readQPosition(device, tracks[1].start, q));
+    EXPECT_EQ(q.index, 1);
+    uint8_t cdb[12] = {0xBE, 0, 0, 0, 0x01, 0x90, 0, 0, 1, 0x00, 0x02, 0}; // LBA 400
+    uint8_t raw[16] = {};
+    ASSERT_TRUE(sendCommand(device, cdb, sizeof cdb, raw, sizeof raw, DataDirection::In));
+    EXPECT_EQ(raw[0], 0x01); // audio, ADR 1
+    EXPECT_EQ(raw[1], 0x02); // track 2 in BCD
+    EXPECT_EQ(raw[3] << 16 | raw[4] << 8 | raw[5], 0x000200); // 150 sectors before INDEX 01: 00:02:00
+    EXPECT_EQ(raw[7] << 16 | raw[8] << 8 | raw[9], 0x000725); // LBA 400 + 150 = 550 = 00:07:25
+    uninstallEmulatedDrive("image:/virtual/gaps.cue");
+}
+} // namespace
+} // namespace tonvane

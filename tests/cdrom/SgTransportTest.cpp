@@ -136,6 +136,35 @@ TEST(SgTransport, FoldsStatusSenseAndFailuresIntoTheResult)
     EXPECT_EQ(device.result.error, 0x80070001u);
 }
 
+// A READ CD that ends GOOD but moves fewer bytes than asked leaves the tail of the previous
+// chunk in the reused buffer; taking it as audio would write that chunk twice.
+TEST(SgTransport, ShortReadCdTransferIsAFailedRead)
+{
+    FakeIoctl fake;
+    CdDevice device;
+    attachTransport(device, std::make_unique<SgTransport>(devNull(), fake.function()));
+    std::vector<uint8_t> audio(16 * kCdDaSectorBytes);
+    struct Case {
+        int resid;
+        bool readOk;
+    } cases[] = {{0, true}, {kCdDaSectorBytes, false}, {1, false}, {-1, false}};
+    for (const Case& c : cases) {
+        fake.answer = [&](sg_io_hdr_t& header) {
+            header.resid = c.resid;
+            return 0;
+        };
+        EXPECT_EQ(readCd(device, 100, 16, audio.data()), c.readOk) << c.resid;
+        EXPECT_EQ(device.result.error, c.readOk ? kSuccess : errorFromSystem(EIO));
+    }
+    // Other answers may be shorter than their allocation length: only READ CD insists.
+    fake.answer = [](sg_io_hdr_t& header) {
+        header.resid = 100;
+        return 0;
+    };
+    uint8_t toc[804] = {};
+    EXPECT_TRUE(readToc(device, toc, sizeof toc));
+}
+
 TEST(SgTransport, VolumeLockIsExclusiveBetweenOpens)
 {
     test::TempDir dir;

@@ -3,6 +3,7 @@
 #include "cdrom/emulated/EmulatedDrive.h"
 #include "cdrom/rip/DeviceRipDrive.h"
 #include "cdrom/rip/DiscLoader.h"
+#include "cdrom/rip/RipObserver.h"
 #include "cdrom/rip/RipThread.h"
 #include "core/ProductConfig.h"
 #include "core/settings/SettingsDefaults.h"
@@ -38,12 +39,14 @@ protected:
         fillLanguageSlots();
         setCurrentLanguage(kEnglish); // untitled tracks are named "Track N"
     }
-    void install(const DiscDescription& description, EmulatedFaults faults = {})
+    void install(const DiscDescription& description, EmulatedFaults faults = {}, int32_t driveOffset = 0)
     {
         m_disc = buildDisc(description);
         ASSERT_TRUE(m_disc);
         EmulatedDriveConfig config;
         config.faults = faults;
+        config.readOffset = driveOffset;
+        config.recordCommands = true;
         m_drive = std::make_shared<EmulatedDrive>(m_disc, config);
         installEmulatedDrive(kDrivePath, m_drive);
     }
@@ -64,13 +67,19 @@ protected:
 
     void rip(ConversionJob& job, int32_t lanes)
     {
+        RipOptions options;
+        options.laneOverride = lanes;
+        ripWith(job, options, nullptr);
+    }
+
+    void ripWith(ConversionJob& job, const RipOptions& options, RipObserver* observer)
+    {
         for (int32_t i = 0; i < job.count; ++i)
             job.tracks[i].format = kFormatWav;
         SinkForJob sink(job);
         DeviceRipDrive drive;
         JobEncoderStarter starter;
-        RipEnvironment environment{&drive, &starter, {}};
-        environment.options.laneOverride = lanes;
+        RipEnvironment environment{&drive, &starter, options, observer};
         ASSERT_TRUE(startConversion(job, WideString::fromUtf8(m_dir.path() + "/"), sink, environment));
         waitForConversion(job);
         EXPECT_EQ(sink.finished.load(), 1);
@@ -178,9 +187,9 @@ TEST_F(EmulatedRip, ReadErrorsHealOrFailExactlyTheirTrack)
     EXPECT_EQ(job.tracks[0].status.load(), TrackStatus::Done);
     EXPECT_TRUE(wavData(0) == sectors(0, 200));
     EXPECT_EQ(job.tracks[1].status.load(), TrackStatus::Failed);
-    std::string partial = wavData(1);
-    EXPECT_EQ(partial.size(), 48u * 2352); // the chunks before LBA 250's chunk, nothing more
-    EXPECT_TRUE(partial == sectors(200, 48));
+    std::string damaged = sectors(200, 200); // whole, with LBA 250 as silence
+    std::fill(damaged.begin() + 50 * 2352, damaged.begin() + 51 * 2352, '\0');
+    EXPECT_TRUE(wavData(1) == damaged);
     EXPECT_EQ(job.tracks[2].status.load(), TrackStatus::Done);
     EXPECT_TRUE(wavData(2) == sectors(400, 200));
 }
@@ -195,4 +204,132 @@ TEST_F(EmulatedRip, MediumRemovedMidRipEndsTheJob)
     rip(job, 1);
     EXPECT_EQ(job.tracks[0].status.load(), TrackStatus::Done);
     EXPECT_EQ(job.tracks[1].status.load(), TrackStatus::Failed);
+}
+
+TEST_F(EmulatedRip, OffsetCorrectionGivesTheDiscSamplesBackExceptBeyondTheDisc)
+{
+    // Three tracks with pregaps, so track boundaries are not chunk boundaries.
+    DiscDescription description = audioDisc({300, 123, 250});
+    description.tracks[1].pregapSectors = 37;
+    constexpr int32_t kOffset = 667; // [samples]
+    struct Case {
+        int32_t offset;
+        ReadMode mode; // test and copy: the re-reads go through the correction too
+    } cases[] = {{kOffset, ReadMode::Single}, {-kOffset, ReadMode::Single}, {kOffset, ReadMode::TestAndCopy}};
+    for (auto [offset, mode] : cases) {
+        EmulatedFaults faults;
+        if (mode != ReadMode::Single)
+            faults.corruptions.push_back({350, 2}); // track 2, read wrong by the copy and the test
+        install(description, faults, offset);
+        ConversionJob job;
+        ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+        RipOptions options;
+        options.laneOverride = 2;
+        options.readOffset = offset;
+        options.mode = mode;
+        ripWith(job, options, nullptr);
+        std::string disc = sectors(0, m_disc->leadOut());
+        size_t shift = static_cast<size_t>(kOffset) * 4;
+        if (offset > 0) // the drive cannot read past the lead-out: the last samples are silence
+            std::fill(disc.end() - static_cast<std::ptrdiff_t>(shift), disc.end(), '\0');
+        else // nor before the disc's start
+            std::fill(disc.begin(), disc.begin() + static_cast<std::ptrdiff_t>(shift), '\0');
+        for (int32_t t = 0; t < job.count; ++t) {
+            size_t from = static_cast<size_t>(job.tracks[t].start) * 2352;
+            size_t bytes = static_cast<size_t>(job.tracks[t].length) * 2352;
+            EXPECT_EQ(job.tracks[t].status.load(), TrackStatus::Done) << offset;
+            EXPECT_TRUE(wavData(t) == disc.substr(from, bytes)) << "offset " << offset << ", track " << t + 1;
+        }
+        // A sequential read keeps its last sector for the next chunk: still 16-sector commands.
+        for (const RecordedCommand& command : m_drive->recordedCommands())
+            EXPECT_TRUE(command.cdb[0] != 0xBE || command.cdb[8] <= 16);
+        uninstallEmulatedDrive(kDrivePath);
+    }
+}
+
+namespace {
+// What secure reading told its observer.
+struct SecureLog : RipObserver {
+    void onAudio(int32_t, int32_t, const uint8_t*, size_t) override {}
+    void onUnreadableSector(int32_t, int32_t lba) override { unreadable.push_back(lba); }
+    bool accurateRipConfirms(int32_t, const uint8_t*, size_t) override { return confirm; }
+    void onTestRead(int32_t, uint32_t) override { ++testReads; }
+    void onReread(int32_t, int32_t lba, int32_t, int32_t reads, bool agreed) override
+    {
+        rereads.push_back({lba, reads, agreed});
+    }
+    void onSuspiciousSector(int32_t, int32_t lba) override { suspicious.push_back(lba); }
+
+    struct Reread {
+        int32_t lba, reads;
+        bool agreed;
+    };
+    bool confirm = false;
+    int testReads = 0;
+    std::vector<Reread> rereads;
+    std::vector<int32_t> unreadable, suspicious;
+};
+} // namespace
+
+TEST_F(EmulatedRip, SecureReadingDefeatsTheCacheAndWritesExactFilesOrNamesTheSector)
+{
+    constexpr uint32_t kCache = 64; // [sectors] the drive's cache
+    constexpr uint32_t kDamaged = 190; // [LBA] near the end of track 1, in the chunk from 176
+    struct Case {
+        const char* name;
+        ReadMode mode;
+        bool confirmed;
+        uint32_t damagedReads;
+        uint32_t cacheBytes; // the cache the rip reads past
+        bool exact;
+        int testReads;
+    } cases[] = {
+        {"AccurateRip confirms: one read", ReadMode::Secure, true, 0, kCache * 2352, true, 0},
+        {"damaged twice, cache emptied", ReadMode::Secure, false, 2, kCache * 2352, true, 2},
+        {"test and copy despite a confirmation", ReadMode::TestAndCopy, true, 2, kCache * 2352, true, 2},
+        // The re-read comes from the cache: it repeats the damaged test read, which then "agrees".
+        {"cache not emptied", ReadMode::Secure, false, 2, 0, false, 2},
+        {"never the same twice", ReadMode::Secure, false, kForever, kCache * 2352, false, 2},
+    };
+    for (const Case& c : cases) {
+        EmulatedFaults faults;
+        faults.cacheSectors = kCache;
+        if (c.damagedReads != 0)
+            faults.corruptions.push_back({kDamaged, c.damagedReads});
+        install(audioDisc({200, 100}), faults);
+        ConversionJob job;
+        ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+        SecureLog log;
+        log.confirm = c.confirmed;
+        RipOptions options;
+        options.laneOverride = 1;
+        options.mode = c.mode;
+        options.driveCacheBytes = c.cacheBytes;
+        ripWith(job, options, &log);
+
+        EXPECT_EQ(wavData(0) == sectors(0, 200), c.exact) << c.name;
+        EXPECT_TRUE(wavData(1) == sectors(200, 100)) << c.name;
+        EXPECT_EQ(log.testReads, c.testReads) << c.name;
+        if (c.mode == ReadMode::Secure && c.confirmed) {
+            EXPECT_EQ(m_drive->sectorsRead(), 300u) << c.name;
+        }
+        if (c.damagedReads == 2 && c.exact) {
+            // Copy and test were both damaged (differently); two clean re-reads agree.
+            ASSERT_EQ(log.rereads.size(), 1u) << c.name;
+            EXPECT_EQ(log.rereads[0].lba, 176);
+            EXPECT_EQ(log.rereads[0].reads, 4);
+            EXPECT_TRUE(log.suspicious.empty());
+        }
+        if (c.damagedReads == kForever) {
+            EXPECT_EQ(log.suspicious, std::vector<int32_t>{kDamaged}) << c.name;
+            ASSERT_EQ(log.rereads.size(), 1u);
+            EXPECT_FALSE(log.rereads[0].agreed);
+            // Every other sector of the chunk settled on the disc's bytes.
+            std::string file = wavData(0), disc = sectors(0, 200);
+            EXPECT_TRUE(file.substr(0, kDamaged * 2352) == disc.substr(0, kDamaged * 2352));
+            EXPECT_TRUE(file.substr((kDamaged + 1) * 2352) == disc.substr((kDamaged + 1) * 2352));
+        }
+        EXPECT_TRUE(log.unreadable.empty()) << c.name;
+        uninstallEmulatedDrive(kDrivePath);
+    }
 }

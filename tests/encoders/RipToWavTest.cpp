@@ -129,7 +129,7 @@ TEST_F(RipToWav, NoSelectedTrackFinishesAtOnceWithoutTouchingTheDrive)
     EXPECT_EQ(job.running.load(), 0);
 }
 
-TEST_F(RipToWav, PermanentReadErrorFailsOnlyThatTrackAndLeavesAValidShorterFile)
+TEST_F(RipToWav, PermanentReadErrorCostsOneSectorAndFailsOnlyThatTrack)
 {
     ConversionJob job;
     describeDisc(job, {100, 100, 100}, kFormatWav);
@@ -140,9 +140,16 @@ TEST_F(RipToWav, PermanentReadErrorFailsOnlyThatTrackAndLeavesAValidShorterFile)
     EXPECT_EQ(job.tracks[0].status.load(), TrackStatus::Done);
     EXPECT_EQ(job.tracks[1].status.load(), TrackStatus::Failed);
     EXPECT_EQ(job.tracks[2].status.load(), TrackStatus::Done);
-    // Track 2 holds exactly the sectors before the failing chunk: nothing skipped or zero-filled.
-    EXPECT_TRUE(wavData(trackFile(1)) == expectedPcm(100, 48));
+    // Track 2 keeps its length: the one unreadable sector is silence, its neighbours are exact.
+    std::string expected = expectedPcm(100, 100);
+    std::fill(expected.begin() + 50 * 2352, expected.begin() + 51 * 2352, '\0');
+    EXPECT_TRUE(wavData(trackFile(1)) == expected);
     EXPECT_TRUE(wavData(trackFile(2)) == expectedPcm(200, 100));
+    // The failing chunk (LBA 148-163) was then read sector by sector.
+    int singleReads = 0;
+    for (auto [lba, sectors] : m_drive.reads)
+        singleReads += sectors == 1 && lba >= 148 && lba < 164 ? 1 : 0;
+    EXPECT_EQ(singleReads, 15 + 8); // 15 good sectors once, the bad one 8 times
 }
 
 TEST_F(RipToWav, TransientReadErrorHealsAndTheFileIsExact)
@@ -331,6 +338,46 @@ TEST_F(RipToWav, LanesNeverOutnumberSelectedTracks)
     ASSERT_TRUE(startConversion(job, m_folder, sink, environment));
     waitForConversion(job);
     EXPECT_EQ(starter.starts, 2); // two lanes, no third encoder
+}
+
+namespace {
+size_t mappingCount()
+{
+    std::string maps = readFile("/proc/self/maps");
+    return static_cast<size_t>(std::count(maps.begin(), maps.end(), '\n'));
+}
+
+// Counts the process's memory mappings at each start: an exited thread that nobody joined keeps
+// its stack (and guard page) mapped.
+class MappingStarter : public TrackEncoderStarter {
+public:
+    bool startEncoder(Thread& thread, ConversionJob& job, int32_t trackIndex, AudioStream& stream) override
+    {
+        mappings.push_back(mappingCount());
+        return m_inner.startEncoder(thread, job, trackIndex, stream);
+    }
+    std::vector<size_t> mappings;
+
+private:
+    JobEncoderStarter m_inner;
+};
+} // namespace
+
+TEST_F(RipToWav, OneLaneJoinsEachFinishedEncoderAsItMovesOn)
+{
+    ConversionJob job;
+    describeDisc(job, std::vector<int32_t>(60, 2), kFormatWav);
+    RecordingSink sink(job);
+    MappingStarter starter;
+    RipEnvironment environment{&m_drive, &starter, {}};
+    environment.options.laneOverride = 1;
+    ASSERT_TRUE(startConversion(job, m_folder, sink, environment));
+    waitForConversion(job);
+    ASSERT_EQ(starter.mappings.size(), 60u);
+    // 58 unjoined threads would add two mappings each; joined ones leave their stacks for reuse.
+    EXPECT_LT(starter.mappings.back(), starter.mappings[2] + 20);
+    for (int32_t t = 0; t < 60; ++t)
+        EXPECT_EQ(job.tracks[t].status.load(), TrackStatus::Done);
 }
 
 TEST_F(RipToWav, OneLaneConvertsTracksStrictlyOneAfterAnother)

@@ -1,0 +1,176 @@
+#include "app/cli/RipReport.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tonvane::cli {
+
+namespace {
+
+constexpr uint32_t kFramesPerSecond = 75; // CUE times are mm:ss:ff with 75 frames a second
+constexpr size_t kMaxBaseNameBytes = 200; // [bytes] leaves room for the extension in 255
+
+std::string cueTime(uint32_t sectors)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", sectors / (60 * kFramesPerSecond),
+                  sectors / kFramesPerSecond % 60, sectors % kFramesPerSecond);
+    return text;
+}
+
+std::string hex8(uint32_t value)
+{
+    char text[12];
+    std::snprintf(text, sizeof text, "%08X", value);
+    return text;
+}
+
+// Text inside a CUE sheet's double quotes cannot hold one.
+std::string cueQuoted(const std::string& text)
+{
+    std::string quoted = "\"";
+    for (char c : text)
+        quoted.push_back(c == '"' ? '\'' : (static_cast<unsigned char>(c) < 0x20 ? ' ' : c));
+    return quoted + "\"";
+}
+
+} // namespace
+
+std::string reportBaseName(const RipReport& report)
+{
+    std::string name;
+    for (char c : report.album) {
+        if (std::strchr("<>:/\\|?*", c) || static_cast<unsigned char>(c) < 0x20)
+            continue;
+        name.push_back(c == '"' ? '\'' : c);
+    }
+    while (!name.empty() && (name.back() == ' ' || name.back() == '.'))
+        name.pop_back();
+    if (name.size() > kMaxBaseNameBytes) {
+        // Cut at a character boundary: drop a last character the cut left incomplete.
+        name.resize(kMaxBaseNameBytes);
+        size_t lead = name.size();
+        while (lead > 0 && (static_cast<unsigned char>(name[lead - 1]) & 0xC0) == 0x80)
+            --lead;
+        if (lead > 0) {
+            auto first = static_cast<unsigned char>(name[lead - 1]);
+            size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+            if (name.size() - (lead - 1) < length)
+                name.resize(lead - 1);
+        }
+    }
+    return name.empty() ? report.discId : name;
+}
+
+std::string buildCueSheet(const RipReport& report)
+{
+    std::string cue;
+    cue += "REM DISCID " + report.discId + "\n";
+    cue += "REM COMMENT \"" + report.version + "\"\n";
+    if (!report.artist.empty())
+        cue += "PERFORMER " + cueQuoted(report.artist) + "\n";
+    if (!report.album.empty())
+        cue += "TITLE " + cueQuoted(report.album) + "\n";
+    const ReportTrack* previous = nullptr;
+    for (const ReportTrack& track : report.tracks) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%02d", track.number);
+        bool gapInPrevious = track.gap > 0 && previous && previous->number + 1 == track.number &&
+                             previous->length >= track.gap;
+        if (gapInPrevious) {
+            cue += "  TRACK " + std::string(number) + " AUDIO\n";
+            cue += "    INDEX 00 " + cueTime(previous->length - track.gap) + "\n";
+            cue += "FILE " + cueQuoted(track.fileName) + " WAVE\n";
+        } else {
+            cue += "FILE " + cueQuoted(track.fileName) + " WAVE\n";
+            cue += "  TRACK " + std::string(number) + " AUDIO\n";
+        }
+        cue += "    INDEX 01 00:00:00\n";
+        previous = &track;
+    }
+    return cue;
+}
+
+std::string buildRipLog(const RipReport& report)
+{
+    std::string log;
+    log += report.version + " rip log\n\n";
+    log += "Drive: " + report.drive + (report.driveModel.empty() ? "" : " (" + report.driveModel + ")") + "\n";
+    log += "Read offset: " + std::to_string(report.readOffset) + " samples\n";
+    log += "Mode: " + report.mode + "\n";
+    log += "Disc ID: " + report.discId + "\n";
+    if (!report.album.empty())
+        log += "Album: " + report.artist + " / " + report.album + "\n";
+    if (report.toc) {
+        const TocSnapshot& toc = *report.toc;
+        log += "\nTable of contents\n  Track  Start    Length   Type\n";
+        for (size_t i = 0; i < toc.tracks.size(); ++i) {
+            uint32_t end = i + 1 < toc.tracks.size() ? toc.tracks[i + 1].start : toc.leadOut;
+            char line[96];
+            std::snprintf(line, sizeof line, "  %5u  %7u  %7u  %s\n", toc.numbers[i], toc.tracks[i].start,
+                          end - toc.tracks[i].start, toc.tracks[i].audio ? "audio" : "data");
+            log += line;
+        }
+        log += "  Lead-out " + std::to_string(toc.leadOut) + "\n";
+        char ids[96];
+        std::snprintf(ids, sizeof ids, "AccurateRip ids: %08x-%08x-%08x\n", toc.id.id1, toc.id.id2, toc.id.id3);
+        log += ids;
+    }
+    log += "AccurateRip: " + report.accurateRipNote + "\n";
+    for (const ReportTrack& track : report.tracks) {
+        log += "\nTrack " + std::to_string(track.number) + "\n";
+        log += "  File: " + track.fileName + "\n";
+        log += "  Start: " + std::to_string(track.start) + ", length " + std::to_string(track.length) + " sectors\n";
+        log += "  Gap: " + cueTime(track.gap) + "\n";
+        if (track.testCrc)
+            log += "  Test CRC32: " + hex8(*track.testCrc) + "\n";
+        log += "  Copy CRC32: " + hex8(track.copyCrc) + "\n";
+        log += "  AccurateRip: " + track.accurateRip + "\n";
+        for (const std::string& note : track.notes)
+            log += "  " + note + "\n";
+        if (!track.suspicious.empty()) {
+            log += "  Suspicious positions:";
+            for (int32_t lba : track.suspicious) {
+                uint32_t into = static_cast<uint32_t>(lba) - track.start;
+                log += " " + cueTime(into) + " (LBA " + std::to_string(lba) + ")";
+            }
+            log += "\n";
+        }
+        log += "  Status: " + track.status + "\n";
+    }
+    log += "\n" + report.summary + "\n";
+    return log;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& text, std::string& error)
+{
+    std::string temporary = path + ".tmp" + std::to_string(::getpid());
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    size_t written = 0;
+    while (written < text.size()) {
+        ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n <= 0)
+            break;
+        written += static_cast<size_t>(n);
+    }
+    int saved = errno;
+    bool ok = written == text.size() && ::fsync(fd) == 0;
+    if (written != text.size() || !ok)
+        saved = saved != 0 ? saved : errno;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = "cannot write " + path + ": " + std::strerror(saved != 0 ? saved : errno);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace tonvane::cli

@@ -1,0 +1,50 @@
+#pragma once
+#include "app/cli/AccurateRipLookup.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tonvane::cli {
+
+// One ripped track as the log and the CUE sheet describe it.
+struct ReportTrack {
+    int32_t number = 0; // on the disc, 1-based
+    std::string fileName; // without folder
+    uint32_t start = 0; // [LBA] INDEX 01
+    uint32_t length = 0; // [sectors] in its file (its successor's gap included)
+    uint32_t gap = 0; // [sectors] INDEX 00 before start, at the end of the previous file
+    std::optional<uint32_t> testCrc; // CRC-32 of the test read, when there was one
+    uint32_t copyCrc = 0; // CRC-32 of the PCM written
+    std::string accurateRip; // the verdict, "not checked" without one
+    std::vector<int32_t> suspicious; // [LBA] sectors whose reads never agreed (or never read)
+    std::vector<std::string> notes; // re-reads and the like, one line each
+    std::string status; // "Done", "Failed", ...
+};
+
+struct RipReport {
+    std::string version;
+    std::string drive; // path
+    std::string driveModel; // INQUIRY vendor and product
+    int32_t readOffset = 0; // [samples]
+    std::string mode; // "normal", "secure", "test and copy"
+    std::string discId; // CDDB, 8 hex digits
+    std::string artist, album; // empty when unknown
+    std::optional<TocSnapshot> toc;
+    std::string accurateRipNote;
+    std::vector<ReportTrack> tracks; // ripped ones, in disc order
+    std::string summary;
+};
+
+// The rip log (UTF-8 text).
+std::string buildRipLog(const RipReport& report);
+// The CUE sheet: one FILE per track, a track's gap as its INDEX 00 at the end of the previous
+// file when that file was ripped too.
+std::string buildCueSheet(const RipReport& report);
+// "Album" with the characters file names cannot hold dropped, else the disc id.
+std::string reportBaseName(const RipReport& report);
+// Temp file, fsync, rename: never half written. False with error set on failure.
+bool writeFileAtomically(const std::string& path, const std::string& text, std::string& error);
+
+} // namespace tonvane::cli

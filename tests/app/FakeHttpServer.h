@@ -1,0 +1,96 @@
+#pragma once
+// An HTTP server on 127.0.0.1 for command-line tests: answers a GET of one path with a fixed
+// body, any other path with 404, and records the paths asked for. One connection at a time, on
+// its own thread; stops when destroyed.
+#include <arpa/inet.h>
+#include <atomic>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace tonvane::test {
+
+class FakeHttpServer {
+public:
+    FakeHttpServer(std::string path, std::string body) : m_path(std::move(path)), m_body(std::move(body))
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        ::listen(m_listener, 4);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~FakeHttpServer()
+    {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_listener);
+    }
+    std::string address() const { return "127.0.0.1:" + std::to_string(m_port); }
+    std::vector<std::string> paths() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_paths;
+    }
+
+private:
+    void serve()
+    {
+        while (!m_stop) {
+            pollfd ready{m_listener, POLLIN, 0};
+            if (::poll(&ready, 1, 50) <= 0)
+                continue;
+            int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0)
+                continue;
+            answer(client);
+            ::close(client);
+        }
+    }
+
+    void answer(int client)
+    {
+        std::string request;
+        for (int rounds = 0; rounds < 100 && request.find("\r\n\r\n") == std::string::npos; ++rounds) {
+            pollfd ready{client, POLLIN, 0};
+            if (::poll(&ready, 1, 100) <= 0)
+                continue;
+            char bytes[4096];
+            ssize_t n = ::recv(client, bytes, sizeof bytes, 0);
+            if (n <= 0)
+                return;
+            request.append(bytes, static_cast<size_t>(n));
+        }
+        size_t space = request.find(' ');
+        std::string path = request.substr(space + 1, request.find(' ', space + 1) - space - 1);
+        {
+            std::lock_guard lock(m_mutex);
+            m_paths.push_back(path);
+        }
+        std::string body = path == m_path ? m_body : "<html>404 Not Found</html>";
+        std::string head = path == m_path ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n";
+        std::string reply = head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+        ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
+    }
+
+    std::string m_path;
+    std::string m_body;
+    int m_listener = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_paths;
+    std::thread m_thread;
+};
+
+} // namespace tonvane::test

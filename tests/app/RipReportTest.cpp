@@ -1,0 +1,73 @@
+#include "app/cli/RipReport.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace tonvane;
+using namespace tonvane::cli;
+
+namespace {
+
+ReportTrack track(int32_t number, uint32_t length, uint32_t gap)
+{
+    ReportTrack t;
+    t.number = number;
+    t.fileName = "Track " + std::to_string(number) + ".flac";
+    t.length = length;
+    t.gap = gap;
+    return t;
+}
+
+} // namespace
+
+TEST(RipReport, CueSheetPlacesAGapOnlyInAFileThatWasRipped)
+{
+    RipReport report;
+    report.discId = "26007204";
+    report.version = "Tonvane 0.2";
+    report.album = "Songs \"Live\"";
+    // Track 3's gap follows track 2, which was not ripped: it cannot go anywhere.
+    report.tracks = {track(1, 4500, 0), track(2, 1000, 150), track(3, 2000, 75)};
+    report.tracks.erase(report.tracks.begin() + 1);
+    std::string cue = buildCueSheet(report);
+    EXPECT_EQ(cue, "REM DISCID 26007204\n"
+                   "REM COMMENT \"Tonvane 0.2\"\n"
+                   "TITLE \"Songs 'Live'\"\n"
+                   "FILE \"Track 1.flac\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                   "FILE \"Track 3.flac\" WAVE\n  TRACK 03 AUDIO\n    INDEX 01 00:00:00\n");
+
+    // A gap of 75 sectors at the end of a 4500-sector file starts at 59 s (00:59:00).
+    report.tracks = {track(1, 4500, 0), track(2, 1000, 75)};
+    cue = buildCueSheet(report);
+    EXPECT_NE(cue.find("  TRACK 02 AUDIO\n    INDEX 00 00:59:00\nFILE \"Track 2.flac\" WAVE\n    INDEX 01 00:00:00\n"),
+              std::string::npos)
+        << cue;
+}
+
+TEST(RipReport, FilesAreNamedAfterTheAlbumOrTheDiscIdAndWrittenWhole)
+{
+    RipReport report;
+    report.discId = "0a0b0c0d";
+    struct Case {
+        const char* album;
+        const char* name;
+    } cases[] = {
+        {"", "0a0b0c0d"},
+        {"A/B: C?", "AB C"},
+        {"...", "0a0b0c0d"},
+        {"\"Quoted\" <x>", "'Quoted' x"},
+    };
+    for (const Case& c : cases) {
+        report.album = c.album;
+        EXPECT_EQ(reportBaseName(report), c.name) << c.album;
+    }
+    report.album = std::string(198, 'a') + "\xc3\xa9\xc3\xa9"; // cut inside a two-byte character
+    EXPECT_EQ(reportBaseName(report), std::string(198, 'a') + "\xc3\xa9");
+
+    test::TempDir dir;
+    std::string error;
+    ASSERT_TRUE(writeFileAtomically(dir.file("x.log"), "whole\n", error)) << error;
+    EXPECT_EQ(test::readFile(dir.file("x.log")), "whole\n");
+    EXPECT_FALSE(writeFileAtomically(dir.file("missing/x.log"), "text", error));
+    EXPECT_NE(error.find("missing/x.log"), std::string::npos) << error;
+}
