@@ -290,9 +290,6 @@ bool startConversion(ConversionJob& job, const WideString& folder, ProgressSink&
     if (job.running.load(std::memory_order_acquire) || !environment.drive || !environment.encoders)
         return false;
     job.ripThread.join(); // a finished conversion's thread is only releasing the drive
-    // A cancel belongs to the conversion it stopped: the window's close stop before a new disc
-    // loads leaves it set, and the next conversion must not inherit it.
-    job.cancel.store(0, std::memory_order_release);
     for (int32_t i = 0; i < job.count; ++i) {
         job.tracks[i].progress.store(0.0);
         job.tracks[i].status.store(TrackStatus::Pending);
