@@ -303,6 +303,9 @@ bool DiscPage::startConversionIn(const std::string& folder)
     static DeviceRipDrive ripDrive; // outlive every rip thread of the run
     static JobEncoderStarter encoders;
     RipEnvironment environment{&ripDrive, &encoders, {}};
+    // A cancel belongs to the conversion it stopped: the close stop before a new disc loads
+    // leaves it set, and a Convert asked for afterwards must not inherit it.
+    m_job.cancel.store(0);
     m_progress.conversionStarting();
     if (!tonvane::startConversion(m_job, WideString::fromUtf8(folder + "/"), m_progress, environment))
         return false;

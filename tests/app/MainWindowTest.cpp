@@ -2,6 +2,8 @@
 // drive scan that finds the demo disc, the track rows' check boxes and logos, media removal.
 #include "app/window/EncoderPropertiesDialog.h"
 #include "app/window/MainContent.h"
+#include "cdrom/emulated/DemoDisc.h"
+#include "cdrom/emulated/EmulatedDrive.h"
 #include "controls/label/Label.h"
 #include "controls/theme/ControlTheme.h"
 #include "core/ProductConfig.h"
@@ -318,6 +320,37 @@ TEST_F(MainWindow, ConvertAsksForTheFolderStoresItAndCancelStartsNothing)
     content->onCommand(3);
     EXPECT_EQ(offeredFolder, music.path() + "/rips/") << "the stored Path is offered next time";
     pumpUntil(ui, [&] { return !content->discPage().converting(); }, 120);
+}
+
+TEST_F(MainWindow, ADiscArrivingDuringAConversionWaitsAndARemovalCancelsIt)
+{
+    test::TempDir music;
+    folderAnswer = music.path();
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    EmulatedFaults slow;
+    slow.sectorsPerSecond = 3000; // about three seconds for the demo disc
+    demoDrive()->setFaults(slow);
+    open();
+    ConversionJob& job = content->discPage().job();
+    content->onCommand(3);
+    ASSERT_TRUE(content->discPage().converting());
+    const TrackEntry* tracksInUse = job.tracks.get();
+    content->onMediaArrived("demo:");
+    EXPECT_EQ(job.tracks.get(), tracksInUse) << "the rip's track array stays while it runs";
+    EXPECT_TRUE(content->discPage().converting());
+    ASSERT_TRUE(pumpUntil(ui, [&] { return !content->discPage().converting(); }, 120));
+    pumpUntil(ui, [&] { return job.tracks.get() != tracksInUse; }, 5);
+    EXPECT_NE(job.tracks.get(), tracksInUse) << "the disc that arrived is loaded at the end";
+    EXPECT_EQ(job.tracks[0].progress.load(), 0.0);
+
+    // A removal of the drive being converted cancels the conversion first.
+    content->onCommand(3);
+    ASSERT_TRUE(content->discPage().converting());
+    content->onMediaRemoved("demo:");
+    EXPECT_FALSE(content->discPage().converting());
+    EXPECT_EQ(content->page(), MainContent::Page::InsertDisc);
+    demoDrive()->setFaults(EmulatedFaults{});
 }
 
 } // namespace
