@@ -28,56 +28,56 @@ uint16_t sampleAt(uint32_t x, uint32_t y, int c, uint32_t range)
     return static_cast<uint16_t>(v >= range ? 1 : (v * 2654435761u >> 7) % range);
 }
 
-PngSpec makeSpec(const Case& k, bool interlaced, uint32_t width = 13, uint32_t height = 11)
+TestPicture makePicture(const Case& k, bool interlaced, uint32_t width = 13, uint32_t height = 11)
 {
-    PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.colourType = k.type;
-    spec.bitDepth = k.depth;
-    spec.interlaced = interlaced;
+    TestPicture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.colourType = k.type;
+    picture.bitDepth = k.depth;
+    picture.interlaced = interlaced;
     uint32_t range = k.depth == 16 ? 65536 : 1u << k.depth;
     if (k.type == Palette) {
         range = std::min<uint32_t>(range, 200);
         for (uint32_t i = 0; i < range; ++i)
-            spec.palette.push_back((i * 0x9E3779B9u) & 0xFFFFFF);
+            picture.palette.push_back((i * 0x9E3779B9u) & 0xFFFFFF);
         if (k.transparency)
             for (uint32_t i = 0; i < range / 2 + 1; ++i)
-                spec.paletteAlpha.push_back(static_cast<uint8_t>(i * 37));
+                picture.paletteAlpha.push_back(static_cast<uint8_t>(i * 37));
     } else if (k.transparency) {
-        spec.greyOrRgbTransparency = true;
-        spec.transparent[0] = spec.transparent[1] = spec.transparent[2] = 1;
+        picture.greyOrRgbTransparency = true;
+        picture.transparent[0] = picture.transparent[1] = picture.transparent[2] = 1;
     }
     int channels = channelsOf(k.type);
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x)
             for (int c = 0; c < channels; ++c)
-                spec.samples.push_back(sampleAt(x, y, c, range));
-    return spec;
+                picture.samples.push_back(sampleAt(x, y, c, range));
+    return picture;
 }
 
 // What the decoder must produce for pixel (x, y), y counted from the top of the picture.
-uint32_t expectedPixel(const PngSpec& spec, uint32_t x, uint32_t y)
+uint32_t expectedPixel(const TestPicture& picture, uint32_t x, uint32_t y)
 {
-    int channels = channelsOf(spec.colourType);
-    const uint16_t* s = &spec.samples[(size_t(y) * spec.width + x) * channels];
+    int channels = channelsOf(picture.colourType);
+    const uint16_t* s = &picture.samples[(size_t(y) * picture.width + x) * channels];
     auto to8 = [&](uint16_t v) -> uint32_t {
-        if (spec.bitDepth == 16)
+        if (picture.bitDepth == 16)
             return v >> 8;
-        if (spec.bitDepth == 8)
+        if (picture.bitDepth == 8)
             return v;
-        return v * 255u / ((1u << spec.bitDepth) - 1); // 1, 2 and 4 bits: bit replication
+        return v * 255u / ((1u << picture.bitDepth) - 1); // 1, 2 and 4 bits: bit replication
     };
     auto keyed = [&](int count) {
-        if (!spec.greyOrRgbTransparency)
+        if (!picture.greyOrRgbTransparency)
             return false;
         for (int i = 0; i < count; ++i)
-            if (s[i] != spec.transparent[i])
+            if (s[i] != picture.transparent[i])
                 return false;
         return true;
     };
     uint32_t a = 255, r = 0, g = 0, b = 0;
-    switch (spec.colourType) {
+    switch (picture.colourType) {
     case Grey:
         r = g = b = to8(s[0]);
         a = keyed(1) ? 0 : 255;
@@ -94,9 +94,9 @@ uint32_t expectedPixel(const PngSpec& spec, uint32_t x, uint32_t y)
         r = to8(s[0]), g = to8(s[1]), b = to8(s[2]), a = to8(s[3]);
         break;
     case Palette: {
-        uint32_t entry = spec.palette[s[0]];
+        uint32_t entry = picture.palette[s[0]];
         r = entry >> 16 & 0xFF, g = entry >> 8 & 0xFF, b = entry & 0xFF;
-        a = s[0] < spec.paletteAlpha.size() ? spec.paletteAlpha[s[0]] : 255;
+        a = s[0] < picture.paletteAlpha.size() ? picture.paletteAlpha[s[0]] : 255;
         break;
     }
     }
@@ -121,19 +121,19 @@ TEST(PngDecoder, EveryColourTypeAndDepthDecodesToTheKnownPixelsBottomUp)
     };
     for (const Case& k : cases) {
         for (bool interlaced : {false, true}) {
-            PngSpec spec = makeSpec(k, interlaced);
-            std::vector<uint8_t> file = writePng(spec);
+            TestPicture picture = makePicture(k, interlaced);
+            std::vector<uint8_t> file = writePng(picture);
             ImagePtr image = loadImageFromMemory(file);
             ASSERT_NE(image, nullptr) << caseName(k, interlaced);
             ASSERT_EQ(image->width, 13);
             ASSERT_EQ(image->height, 11);
             int wrong = 0;
-            for (uint32_t y = 0; y < spec.height; ++y)
-                for (uint32_t x = 0; x < spec.width; ++x) {
-                    uint32_t got = image->pixels[(spec.height - 1 - y) * spec.width + x];
-                    if (got != expectedPixel(spec, x, y) && wrong++ < 3)
+            for (uint32_t y = 0; y < picture.height; ++y)
+                for (uint32_t x = 0; x < picture.width; ++x) {
+                    uint32_t got = image->pixels[(picture.height - 1 - y) * picture.width + x];
+                    if (got != expectedPixel(picture, x, y) && wrong++ < 3)
                         ADD_FAILURE() << caseName(k, interlaced) << " pixel " << x << "," << y << std::hex
-                                      << " got " << got << " want " << expectedPixel(spec, x, y);
+                                      << " got " << got << " want " << expectedPixel(picture, x, y);
                 }
             EXPECT_EQ(wrong, 0) << caseName(k, interlaced);
         }
@@ -144,18 +144,18 @@ TEST(PngDecoder, TinyAndOddSizedInterlacedImagesFillEveryPixel)
 {
     // Sizes where some Adam7 passes are empty.
     for (auto [w, h] : {std::pair{1u, 1u}, {2u, 1u}, {1u, 5u}, {9u, 3u}, {17u, 17u}}) {
-        PngSpec spec = makeSpec({Rgba, 8, false}, true, w, h);
-        ImagePtr image = loadImageFromMemory(writePng(spec));
+        TestPicture picture = makePicture({Rgba, 8, false}, true, w, h);
+        ImagePtr image = loadImageFromMemory(writePng(picture));
         ASSERT_NE(image, nullptr) << w << "x" << h;
         for (uint32_t y = 0; y < h; ++y)
             for (uint32_t x = 0; x < w; ++x)
-                EXPECT_EQ(image->pixels[(h - 1 - y) * w + x], expectedPixel(spec, x, y)) << w << "x" << h;
+                EXPECT_EQ(image->pixels[(h - 1 - y) * w + x], expectedPixel(picture, x, y)) << w << "x" << h;
     }
 }
 
 std::vector<uint8_t> validFile()
 {
-    return writePng(makeSpec({Palette, 4, true}, false));
+    return writePng(makePicture({Palette, 4, true}, false));
 }
 
 TEST(PngDecoder, DamagedFilesGiveNoImage)
@@ -200,12 +200,12 @@ TEST(PngDecoder, HeadersAndChunkOrdersWeRefuse)
     auto fileWith = [](std::vector<uint8_t> ihdr, bool idat, bool swapPaletteAfterData) {
         std::vector<uint8_t> out(kSignature, kSignature + 8);
         putChunk(out, "IHDR", ihdr);
-        PngSpec spec = makeSpec({Palette, 8, false}, false, 4, 4);
-        std::vector<uint8_t> plte(spec.palette.size() * 3, 0x40);
+        TestPicture picture = makePicture({Palette, 8, false}, false, 4, 4);
+        std::vector<uint8_t> plte(picture.palette.size() * 3, 0x40);
         if (!swapPaletteAfterData)
             putChunk(out, "PLTE", plte);
         if (idat)
-            putChunk(out, "IDAT", deflate(rawImageData(spec)));
+            putChunk(out, "IDAT", deflate(rawImageData(picture)));
         if (swapPaletteAfterData)
             putChunk(out, "PLTE", plte);
         putChunk(out, "IEND", {});
@@ -223,7 +223,7 @@ TEST(PngDecoder, HeadersAndChunkOrdersWeRefuse)
         << "depth 3";
 
     // The largest side we take, and one pixel more.
-    PngSpec wide = makeSpec({Grey, 1, false}, false, 16384, 1);
+    TestPicture wide = makePicture({Grey, 1, false}, false, 16384, 1);
     EXPECT_NE(loadImageFromMemory(writePng(wide)), nullptr);
     EXPECT_FALSE(imageSizeAcceptable(16385, 1));
     EXPECT_FALSE(imageSizeAcceptable(1, 0));
@@ -236,18 +236,18 @@ TEST(PngDecoder, HeadersAndChunkOrdersWeRefuse)
 TEST(ImageStrip, FrameCountsViewsAndDrawing)
 {
     // 752 x 16: 47 frames of 16 x 16; each frame's pixels carry their frame number.
-    PngSpec spec;
-    spec.width = 752;
-    spec.height = 16;
-    spec.colourType = Rgba;
-    spec.bitDepth = 8;
+    TestPicture picture;
+    picture.width = 752;
+    picture.height = 16;
+    picture.colourType = Rgba;
+    picture.bitDepth = 8;
     for (uint32_t y = 0; y < 16; ++y)
         for (uint32_t x = 0; x < 752; ++x) {
             uint16_t frame = static_cast<uint16_t>(x / 16);
-            spec.samples.insert(spec.samples.end(), {frame, static_cast<uint16_t>(y), 0, 255});
+            picture.samples.insert(picture.samples.end(), {frame, static_cast<uint16_t>(y), 0, 255});
         }
     ImageStrip spinner;
-    ASSERT_TRUE(spinner.loadFromMemory(writePng(spec)));
+    ASSERT_TRUE(spinner.loadFromMemory(writePng(picture)));
     EXPECT_EQ(spinner.frameWidth(), 16);
     EXPECT_EQ(spinner.frameCount(), 47);
     ImageView last = spinner.frame(46);
@@ -270,7 +270,7 @@ TEST(ImageStrip, FrameCountsViewsAndDrawing)
     EXPECT_EQ(surface.pixel(9, 2), 0u);
 
     // 384 x 32 loads as 32 x 32 frames, 8 once the frame width is 48.
-    PngSpec flags = makeSpec({Rgb, 8, false}, false, 384, 32);
+    TestPicture flags = makePicture({Rgb, 8, false}, false, 384, 32);
     ImageStrip strip;
     ASSERT_TRUE(strip.loadFromMemory(writePng(flags)));
     EXPECT_EQ(strip.frameCount(), 12);

@@ -13,7 +13,7 @@ namespace tonvane::testpng {
 
 enum ColourType : uint8_t { Grey = 0, Rgb = 2, Palette = 3, GreyAlpha = 4, Rgba = 6 };
 
-struct PngSpec {
+struct TestPicture {
     uint32_t width = 0;
     uint32_t height = 0;
     ColourType colourType = Rgb;
@@ -71,23 +71,23 @@ inline std::vector<uint8_t> ihdrData(uint32_t width, uint32_t height, uint8_t de
 }
 
 // Appends one scanline (filter type 0) of the pixels x = x0, x0 + step, ... of row y.
-inline void putScanline(std::vector<uint8_t>& raw, const PngSpec& spec, uint32_t y, uint32_t x0, uint32_t step)
+inline void putScanline(std::vector<uint8_t>& raw, const TestPicture& picture, uint32_t y, uint32_t x0, uint32_t step)
 {
-    int channels = channelsOf(spec.colourType);
+    int channels = channelsOf(picture.colourType);
     raw.push_back(0);
     uint32_t bits = 0;
     int bitCount = 0;
-    for (uint32_t x = x0; x < spec.width; x += step) {
+    for (uint32_t x = x0; x < picture.width; x += step) {
         for (int c = 0; c < channels; ++c) {
-            uint16_t s = spec.samples[(size_t(y) * spec.width + x) * channels + c];
-            if (spec.bitDepth == 16) {
+            uint16_t s = picture.samples[(size_t(y) * picture.width + x) * channels + c];
+            if (picture.bitDepth == 16) {
                 raw.push_back(static_cast<uint8_t>(s >> 8));
                 raw.push_back(static_cast<uint8_t>(s));
-            } else if (spec.bitDepth == 8) {
+            } else if (picture.bitDepth == 8) {
                 raw.push_back(static_cast<uint8_t>(s));
             } else {
-                bits = bits << spec.bitDepth | s;
-                bitCount += spec.bitDepth;
+                bits = bits << picture.bitDepth | s;
+                bitCount += picture.bitDepth;
                 if (bitCount == 8) {
                     raw.push_back(static_cast<uint8_t>(bits));
                     bits = 0;
@@ -100,22 +100,22 @@ inline void putScanline(std::vector<uint8_t>& raw, const PngSpec& spec, uint32_t
         raw.push_back(static_cast<uint8_t>(bits << (8 - bitCount)));
 }
 
-inline std::vector<uint8_t> rawImageData(const PngSpec& spec)
+inline std::vector<uint8_t> rawImageData(const TestPicture& picture)
 {
     std::vector<uint8_t> raw;
-    if (!spec.interlaced) {
-        for (uint32_t y = 0; y < spec.height; ++y)
-            putScanline(raw, spec, y, 0, 1);
+    if (!picture.interlaced) {
+        for (uint32_t y = 0; y < picture.height; ++y)
+            putScanline(raw, picture, y, 0, 1);
         return raw;
     }
     // Adam7: pass origins and steps.
     static const uint32_t passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
                                           {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
     for (const auto& p : passes) {
-        if (p[0] >= spec.width)
+        if (p[0] >= picture.width)
             continue; // an empty pass has no scanlines
-        for (uint32_t y = p[1]; y < spec.height; y += p[3])
-            putScanline(raw, spec, y, p[0], p[2]);
+        for (uint32_t y = p[1]; y < picture.height; y += p[3])
+            putScanline(raw, picture, y, p[0], p[2]);
     }
     return raw;
 }
@@ -131,31 +131,31 @@ inline std::vector<uint8_t> deflate(const std::vector<uint8_t>& raw)
 
 inline const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
-inline std::vector<uint8_t> writePng(const PngSpec& spec)
+inline std::vector<uint8_t> writePng(const TestPicture& picture)
 {
     std::vector<uint8_t> out(kSignature, kSignature + 8);
-    putChunk(out, "IHDR", ihdrData(spec.width, spec.height, spec.bitDepth, spec.colourType, spec.interlaced));
-    if (!spec.palette.empty()) {
+    putChunk(out, "IHDR", ihdrData(picture.width, picture.height, picture.bitDepth, picture.colourType, picture.interlaced));
+    if (!picture.palette.empty()) {
         std::vector<uint8_t> plte;
-        for (uint32_t entry : spec.palette) {
+        for (uint32_t entry : picture.palette) {
             plte.push_back(static_cast<uint8_t>(entry >> 16));
             plte.push_back(static_cast<uint8_t>(entry >> 8));
             plte.push_back(static_cast<uint8_t>(entry));
         }
         putChunk(out, "PLTE", plte);
     }
-    if (!spec.paletteAlpha.empty())
-        putChunk(out, "tRNS", spec.paletteAlpha);
-    if (spec.greyOrRgbTransparency) {
+    if (!picture.paletteAlpha.empty())
+        putChunk(out, "tRNS", picture.paletteAlpha);
+    if (picture.greyOrRgbTransparency) {
         std::vector<uint8_t> trns;
-        int count = spec.colourType == Grey ? 1 : 3;
+        int count = picture.colourType == Grey ? 1 : 3;
         for (int i = 0; i < count; ++i) {
-            trns.push_back(static_cast<uint8_t>(spec.transparent[i] >> 8));
-            trns.push_back(static_cast<uint8_t>(spec.transparent[i]));
+            trns.push_back(static_cast<uint8_t>(picture.transparent[i] >> 8));
+            trns.push_back(static_cast<uint8_t>(picture.transparent[i]));
         }
         putChunk(out, "tRNS", trns);
     }
-    putChunk(out, "IDAT", deflate(rawImageData(spec)));
+    putChunk(out, "IDAT", deflate(rawImageData(picture)));
     putChunk(out, "IEND", {});
     return out;
 }
