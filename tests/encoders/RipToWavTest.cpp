@@ -375,7 +375,11 @@ TEST_F(RipToWav, OneLaneJoinsEachFinishedEncoderAsItMovesOn)
     waitForConversion(job);
     ASSERT_EQ(starter.mappings.size(), 60u);
     // 58 unjoined threads would add two mappings each; joined ones leave their stacks for reuse.
+    // The sanitizers map memory of their own as threads come and go, so only a plain build can
+    // count this way.
+#if !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
     EXPECT_LT(starter.mappings.back(), starter.mappings[2] + 20);
+#endif
     for (int32_t t = 0; t < 60; ++t)
         EXPECT_EQ(job.tracks[t].status.load(), TrackStatus::Done);
 }
