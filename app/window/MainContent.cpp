@@ -17,6 +17,7 @@
 #include "graphics/surface/Surface.h"
 #include "resources/skins/SkinResources.h"
 #include "windowing/loop/UiThread.h"
+#include "windowing/message/KeyCodes.h"
 #include "windowing/window/LayeredWindow.h"
 
 #include <climits>
@@ -314,6 +315,16 @@ void MainContent::setLanguageEntryEnabled(LanguageId id, bool enabled)
 void MainContent::languageChanged()
 {
     root().requestRepaint();
+}
+
+void MainContent::keyDown(uint32_t key)
+{
+    constexpr uint32_t kF10 = vk::VK_F1 + 9;
+    if (key == kF10) {
+        m_menu.openMenu(0);
+        return;
+    }
+    WidgetWindow::keyDown(key);
 }
 
 // Inside the frame: the menu bar at the top, the status bar at the bottom, the pages between.

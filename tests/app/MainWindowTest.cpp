@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -351,6 +352,28 @@ TEST_F(MainWindow, ADiscArrivingDuringAConversionWaitsAndARemovalCancelsIt)
     EXPECT_FALSE(content->discPage().converting());
     EXPECT_EQ(content->page(), MainContent::Page::InsertDisc);
     demoDrive()->setFaults(EmulatedFaults{});
+}
+
+TEST_F(MainWindow, F10OpensTheFirstMenuAndLeftGoesAroundToTheLast)
+{
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    std::vector<int32_t> seen;
+    // Each menu's popup pushes its picture as it opens: note which menu is open then.
+    backend.setPushObserver([&](WindowId, const HeadlessBackend::WindowRecord&) {
+        int32_t open = content->menuBar().openIndex();
+        if (open >= 0 && (seen.empty() || seen.back() != open))
+            seen.push_back(open);
+    });
+    // Keys for the main window go to the open menu while it runs its modal loop: Left leaves
+    // File for the last menu, Esc closes that one.
+    backend.inject(Message{window->id(), msg::WM_KEYDOWN, vk::VK_LEFT});
+    backend.inject(Message{window->id(), msg::WM_KEYDOWN, vk::VK_ESCAPE});
+    ui.dispatch(Message{window->id(), msg::WM_KEYDOWN, vk::VK_F1 + 9});
+    backend.setPushObserver(nullptr);
+    EXPECT_EQ(seen, (std::vector<int32_t>{0, 2})) << "File, then Help after Left";
+    EXPECT_EQ(content->menuBar().openIndex(), -1);
 }
 
 } // namespace
