@@ -56,15 +56,7 @@ std::optional<std::vector<AccurateRipBlock>> parse(const std::string& bytes, con
 
 std::optional<TocSnapshot> readTocSnapshot(const std::string& drive)
 {
-    CdDevice device;
-    if (!openDevice(device, drive))
-        return std::nullopt;
-    std::vector<uint8_t> answer;
-    bool read = readFullToc(device, answer);
-    closeDevice(device);
-    if (!read)
-        return std::nullopt;
-    std::optional<Toc> toc = parseToc(answer);
+    std::optional<Toc> toc = readDriveToc(drive);
     if (!toc || toc->entries.size() < 2)
         return std::nullopt;
     TocSnapshot snapshot;

@@ -30,15 +30,7 @@ constexpr uint32_t kLookupWaitMs = 40000; // [ms] the client's own time-out is 3
 
 std::optional<DiscToc> readDiscToc(const std::string& drive)
 {
-    CdDevice device;
-    if (!openDevice(device, drive))
-        return std::nullopt;
-    std::vector<uint8_t> answer;
-    bool read = readFullToc(device, answer);
-    closeDevice(device);
-    if (!read)
-        return std::nullopt;
-    std::optional<Toc> toc = parseToc(answer);
+    std::optional<Toc> toc = readDriveToc(drive);
     if (!toc || toc->entries.empty())
         return std::nullopt;
     DiscToc disc;

@@ -228,4 +228,17 @@ bool readQPosition(CdDevice& device, uint32_t lba, QPosition& position)
            position.track <= 99;
 }
 
+std::optional<Toc> readDriveToc(const std::string& devicePath)
+{
+    CdDevice device;
+    if (!openDevice(device, devicePath))
+        return std::nullopt;
+    std::vector<uint8_t> answer;
+    bool read = readFullToc(device, answer);
+    closeDevice(device);
+    if (!read)
+        return std::nullopt;
+    return parseToc(answer);
+}
+
 } // namespace tonvane

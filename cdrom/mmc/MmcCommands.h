@@ -3,6 +3,8 @@
 #include "cdrom/mmc/MmcAnswers.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace tonvane {
@@ -39,6 +41,9 @@ bool readToc(CdDevice& device, uint8_t* buffer, uint16_t allocationLength);
 // The two-step READ TOC: 4 bytes to learn the data length, then tocAllocationLength of it.
 // toc receives the answer (its size is the allocation). False when either command fails.
 bool readFullToc(CdDevice& device, std::vector<uint8_t>& toc);
+// Opens the drive, reads its table of contents and closes it again; nothing when the drive
+// cannot be opened or the answer does not parse.
+std::optional<Toc> readDriveToc(const std::string& devicePath);
 
 // One track of the disc as READ TRACK INFORMATION described it.
 struct DiscTrack {
