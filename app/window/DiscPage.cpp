@@ -322,7 +322,7 @@ void DiscPage::closeStop()
     tonvane::closeStop(m_job);
     if (m_cddb)
         m_cddb->close();
-    m_spinner.stop();
+    m_spinner.quit(); // no two-second linger: the window closes or the disc goes
     if (m_spinner.running())
         m_spinner.join();
 }
@@ -370,7 +370,7 @@ void DiscPage::repaint()
 {
     onWindowThread([this] {
         if (m_host.status != nullptr)
-            m_host.status->requestRepaint();
+            m_host.status->repaintIcon();
     });
 }
 

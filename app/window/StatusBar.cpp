@@ -36,6 +36,23 @@ std::u16string StatusBar::paneText(int32_t pane) const
     return std::u16string(m_panes[pane].view());
 }
 
+void StatusBar::repaintIcon()
+{
+    bool shown = m_icons != nullptr && m_iconFrame.load() >= 0;
+    if (shown && m_iconPainted.load())
+        requestRepaint(iconCell());
+    else
+        requestRepaint();
+}
+
+IntRect StatusBar::iconCell() const
+{
+    // The left pane starts 2 pixels in, the icon 5 pixels into the pane, centred vertically.
+    constexpr int32_t kPaneInset = 2, kIconInset = 5;
+    int32_t bottom = kPaneInset + (height() - 3 - kPaneInset - kIconSize) / 2;
+    return {kPaneInset + kIconInset - 1, bottom - 1, kPaneInset + kIconInset + kIconSize + 1, bottom + kIconSize + 1};
+}
+
 void StatusBar::paint(Surface& surface)
 {
     ControlTheme* theme = controlTheme();
@@ -48,6 +65,7 @@ void StatusBar::paint(Surface& surface)
     if (m_icons != nullptr)
         theme->setIconImage(m_icons, 16);
     std::u16string left = paneText(0), right = paneText(1);
+    m_iconPainted = m_icons != nullptr && m_iconFrame.load() >= 0;
     theme->drawStatusPane(surface, {2, 2, leftWidth - 3, height() - 3}, left.c_str(), int32_t(left.size()),
                           m_icons != nullptr ? m_iconFrame.load() : -1);
     theme->drawStatusPane(surface, {leftWidth, 2, leftWidth + kRightPaneWidth - 3, height() - 3}, right.c_str(),

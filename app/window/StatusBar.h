@@ -20,6 +20,7 @@ public:
     static constexpr int32_t kHeight = 24; // [pixels]
     static constexpr int32_t kRightPaneWidth = 180; // [pixels]
     static constexpr int32_t kGripWidth = 18; // [pixels]
+    static constexpr int32_t kIconSize = 16; // [pixels] a cell of the menu icon strip
 
     explicit StatusBar(Widget* parent) : Widget(parent) {}
 
@@ -30,6 +31,11 @@ public:
     void setIcons(const ImageStrip* strip) { m_icons = strip; }
     void setIconFrame(int32_t frame) { m_iconFrame = frame; }
     int32_t iconFrame() const { return m_iconFrame; }
+    // Repaints after setIconFrame: only the icon's cell while the icon stays shown (the busy
+    // globe turns 24 times a second), the whole bar when it appears or goes (the text moves).
+    void repaintIcon();
+    // The icon's cell in the bar's own coordinates.
+    IntRect iconCell() const;
     void setMaximised(bool maximised) { m_maximised = maximised; }
 
     void paint(Surface& surface) override;
@@ -39,6 +45,7 @@ private:
     Caption m_panes[2];
     const ImageStrip* m_icons = nullptr;
     std::atomic<int32_t> m_iconFrame{-1};
+    std::atomic<bool> m_iconPainted{false}; // the last paint drew an icon
     bool m_maximised = false;
 };
 

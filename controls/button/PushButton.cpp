@@ -12,6 +12,14 @@ void PushButton::setCaption(Caption caption)
     requestRepaint();
 }
 
+void PushButton::setFace(uint32_t face)
+{
+    if (face == m_face)
+        return;
+    m_face = face;
+    requestRepaint();
+}
+
 void PushButton::setIcon(const ImageStrip* strip, int32_t index)
 {
     m_icons = strip;

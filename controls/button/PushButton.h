@@ -22,7 +22,7 @@ public:
 
     void setCaption(Caption caption);
     void setIcon(const ImageStrip* strip, int32_t index);
-    void setFace(uint32_t face) { m_face = face; }
+    void setFace(uint32_t face);
     void setOnClick(std::function<void()> onClick) { m_onClick = std::move(onClick); }
     uint8_t interaction() const { return m_interaction; }
     // The state word the theme draws with.

@@ -6,6 +6,8 @@
 #include "graphics/surface/Surface.h"
 #include "graphics/text/TextLayout.h"
 
+#include <utility>
+
 namespace tonvane {
 
 namespace {
@@ -27,6 +29,24 @@ void Label::setCaption(Caption caption)
 {
     m_caption = std::move(caption);
     requestRepaint();
+}
+
+void Label::setFlags(uint32_t flags)
+{
+    if (std::exchange(m_flags, flags) != flags)
+        requestRepaint();
+}
+
+void Label::setFont(Font* font)
+{
+    if (std::exchange(m_font, font) != font)
+        requestRepaint();
+}
+
+void Label::setColour(uint32_t colour)
+{
+    if (std::exchange(m_colour, colour) != colour)
+        requestRepaint();
 }
 
 void Label::setBorder(uint32_t sides, uint32_t colour, int32_t lineWidth)

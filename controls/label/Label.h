@@ -24,9 +24,9 @@ public:
     explicit Label(Widget* parent) : Widget(parent) {}
 
     void setCaption(Caption caption);
-    void setFlags(uint32_t flags) { m_flags = flags; }
-    void setFont(Font* font) { m_font = font; } // not owned; null: the theme's font
-    void setColour(uint32_t colour) { m_colour = colour; }
+    void setFlags(uint32_t flags);
+    void setFont(Font* font); // not owned; null: the theme's font
+    void setColour(uint32_t colour);
     void setBorder(uint32_t sides, uint32_t colour, int32_t lineWidth);
     // A link opens the text of `address` (a text row) through the address opener.
     void setLink(TextId address);

@@ -87,7 +87,7 @@ bool Widget::setStyle(uint32_t clear, uint32_t set)
             takeFocus();
     } else if (!visible && wasVisible) {
         if (m_parent != nullptr && !(m_parent->m_style & style::kNoRepaint))
-            m_parent->requestRepaint({m_left, m_bottom, m_left + m_width, m_bottom + m_height});
+            m_parent->requestRepaint(rectInParent());
         else if (m_parent == nullptr)
             requestRepaint();
     } else {
@@ -118,12 +118,10 @@ bool Widget::moveTo(int32_t x, int32_t y)
 {
     if (x == m_left && y == m_bottom)
         return false;
-    bool visible = (m_style & style::kVisible) != 0;
-    if (visible && m_parent != nullptr)
-        m_parent->requestRepaint({m_left, m_bottom, m_left + m_width, m_bottom + m_height});
+    IntRect before = rectInParent();
     m_left = x;
     m_bottom = y;
-    requestRepaint();
+    repaintMoved(before);
     return true;
 }
 
@@ -135,14 +133,31 @@ void Widget::setRect(int32_t left, int32_t bottom, int32_t width, int32_t height
         moveTo(left, bottom);
         return;
     }
+    IntRect before = rectInParent();
     m_left = left;
     m_bottom = bottom;
     m_width = width;
     m_height = height;
     if (sizeChanged) {
         layout();
-        requestRepaint();
+        repaintMoved(before);
     }
+}
+
+IntRect Widget::rectInParent() const
+{
+    return {m_left, m_bottom, m_left + m_width, m_bottom + m_height};
+}
+
+// After a move or resize, once the new place is stored: the parent repaints where the widget
+// was and where it is now, in one go (repainting the old place first would draw the widget
+// there again).
+void Widget::repaintMoved(const IntRect& before)
+{
+    if ((m_style & style::kVisible) && m_parent != nullptr)
+        m_parent->requestRepaint(unite(before, rectInParent()));
+    else
+        requestRepaint();
 }
 
 bool Widget::visibleInWindow() const
@@ -158,14 +173,19 @@ void Widget::requestRepaint()
     requestRepaint({0, 0, m_width, m_height});
 }
 
-void Widget::requestRepaint(const IntRect&)
+void Widget::requestRepaint(const IntRect& own)
 {
-    // The window repaints whole: the rectangle only decides whether anything is shown there.
-    for (const Widget* w = this; w != nullptr; w = w->m_parent)
+    // Only the rectangle is painted again: in window content coordinates it is the widget's
+    // own one moved by every ancestor's position (the root sits at the content's origin).
+    IntRect region = own;
+    for (const Widget* w = this; w != nullptr; w = w->m_parent) {
         if (!(w->m_style & style::kVisible) || (w->m_style & style::kNoRepaint))
             return;
+        if (w->m_parent != nullptr)
+            region = {region.x0 + w->m_left, region.y0 + w->m_bottom, region.x1 + w->m_left, region.y1 + w->m_bottom};
+    }
     if (WidgetWindow* host = window())
-        host->repaint();
+        host->repaint(region);
 }
 
 bool Widget::isInteractive() const

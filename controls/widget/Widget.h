@@ -91,6 +91,8 @@ public:
 private:
     void addChild(Widget* child);
     void removeChild(Widget* child);
+    IntRect rectInParent() const;
+    void repaintMoved(const IntRect& before);
 
     int32_t m_left = 0;
     int32_t m_bottom = 0;

@@ -58,6 +58,16 @@ void WidgetWindow::repaint()
         m_window->repaint();
 }
 
+void WidgetWindow::repaint(const IntRect& region)
+{
+    if (m_layoutDepth > 0) {
+        m_repaintPending = true;
+        return;
+    }
+    if (m_window != nullptr)
+        m_window->repaint(region);
+}
+
 Widget* WidgetWindow::widgetAt(int32_t x, int32_t y)
 {
     Widget* found = nullptr;

@@ -30,6 +30,8 @@ public:
     bool ctrlHeld() const;
     // A repaint of the window, or a note to repaint once the layout pass ends.
     void repaint();
+    // Only a region of the content (pixels from its bottom-left, y up).
+    void repaint(const IntRect& region);
     // The topmost interactive widget under a content point, or null.
     Widget* widgetAt(int32_t x, int32_t y);
 

@@ -20,4 +20,14 @@ inline IntRect intersect(const IntRect& a, const IntRect& b)
     return {std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1), std::min(a.y1, b.y1)};
 }
 
+// The smallest rectangle holding both (an empty one adds nothing).
+inline IntRect unite(const IntRect& a, const IntRect& b)
+{
+    if (a.empty())
+        return b;
+    if (b.empty())
+        return a;
+    return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
+}
+
 } // namespace tonvane

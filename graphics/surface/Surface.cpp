@@ -92,13 +92,23 @@ void Surface::resetPainter()
 {
     m_origin = {};
     m_clip = bounds();
+    m_limit = bounds();
     m_list.reset(m_height);
     m_listState = ListState::Recording;
 }
 
 void Surface::begin()
 {
+    begin(bounds());
+}
+
+void Surface::begin(const IntRect& limit)
+{
     resetPainter();
+    m_limit = intersect(limit, bounds());
+    if (m_limit.empty())
+        m_limit = {};
+    m_clip = m_limit;
     m_list.appendClip(m_clip);
     m_list.appendClear(0, m_clip);
 }
@@ -107,7 +117,7 @@ bool Surface::setClip(int32_t x0, int32_t y0, int32_t x1, int32_t y1)
 {
     IntRect wanted{translateClip(x0, m_origin.dx), translateClip(y0, m_origin.dy), translateClip(x1, m_origin.dx),
                    translateClip(y1, m_origin.dy)};
-    IntRect clip = intersect(wanted, bounds());
+    IntRect clip = intersect(wanted, m_limit);
     if (clip.empty())
         return false;
     m_clip = clip;
@@ -267,16 +277,16 @@ void Surface::render(unsigned requestedBands)
 }
 
 bool Surface::copyRowsTopDown(int32_t pictureHeight, int32_t firstTopRow, int32_t rowCount, int32_t columns,
-                              uint32_t* out, size_t outRowWords) const
+                              uint32_t* out, size_t outRowWords, int32_t firstColumn) const
 {
     if (out == nullptr || pixels() == nullptr || pictureHeight <= 0 || pictureHeight > m_height || firstTopRow < 0
-        || rowCount < 0 || rowCount > pictureHeight - firstTopRow || columns <= 0 || columns > m_width
-        || outRowWords < static_cast<size_t>(columns))
+        || rowCount < 0 || rowCount > pictureHeight - firstTopRow || columns <= 0 || firstColumn < 0
+        || columns > m_width - firstColumn || outRowWords < static_cast<size_t>(columns))
         return false;
     for (int32_t i = 0; i < rowCount; ++i) {
         int32_t row = pictureHeight - 1 - (firstTopRow + i);
-        std::memcpy(out + static_cast<size_t>(i) * outRowWords, pixels() + static_cast<size_t>(row) * m_width,
-                    static_cast<size_t>(columns) * 4);
+        std::memcpy(out + static_cast<size_t>(i) * outRowWords,
+                    pixels() + static_cast<size_t>(row) * m_width + firstColumn, static_cast<size_t>(columns) * 4);
     }
     return true;
 }

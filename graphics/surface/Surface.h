@@ -54,6 +54,11 @@ public:
 
     // Painter operations (coordinates in pixels, y up, relative to the origin).
     void begin();
+    // A repaint of one region only: it is cleared, and every later clip stays inside it, so
+    // the rest of the picture keeps its pixels from the previous render.
+    void begin(const IntRect& limit);
+    // The region of the current begin (the bounds for a whole repaint).
+    IntRect limit() const { return m_limit; }
     bool setClip(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
     IntRect getClip() const;
     void setOrigin(double dx, double dy);
@@ -88,10 +93,10 @@ public:
 
     // Copies rows of the picture whose lower-left part is `pictureHeight` rows high into `out`
     // top-down, as screens take them: out row i = picture row `firstTopRow` + i counted from the
-    // top, `columns` pixels each, `outRowWords` words apart. False (nothing copied) when the
-    // rows or columns lie outside the bitmap.
+    // top, `columns` pixels each from column `firstColumn`, `outRowWords` words apart. False
+    // (nothing copied) when the rows or columns lie outside the bitmap.
     bool copyRowsTopDown(int32_t pictureHeight, int32_t firstTopRow, int32_t rowCount, int32_t columns, uint32_t* out,
-                         size_t outRowWords) const;
+                         size_t outRowWords, int32_t firstColumn = 0) const;
 
     // Current font (owned by the text engine) and text colour, straight ARGB.
     Font* font = nullptr;
@@ -110,6 +115,7 @@ private:
     std::vector<double> m_coverage; // per band: coverage row and step row, width + 1 each
     size_t m_coverageRowLength = 0;
     IntRect m_clip;
+    IntRect m_limit; // clips never leave it
     Origin m_origin;
     ListState m_listState = ListState::Recording;
     DisplayList m_list;

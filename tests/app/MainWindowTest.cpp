@@ -376,5 +376,35 @@ TEST_F(MainWindow, F10OpensTheFirstMenuAndLeftGoesAroundToTheLast)
     EXPECT_EQ(content->menuBar().openIndex(), -1);
 }
 
+// The busy globe turns 24 times a second: while it stays shown only its cell is repainted and
+// pushed, and that cell holds exactly what a whole repaint would show.
+TEST_F(MainWindow, BusyGlobeRepaintsOnlyItsCell)
+{
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    window->repaint(); // the show animation has passed: the screen holds the whole picture
+    StatusBar& status = content->statusBar();
+    ImageStrip globe;
+    ASSERT_TRUE(globe.load(132)); // the busy globe's skin resource, as a lookup sets it
+    status.setIcons(&globe);
+    auto pushedWidth = [&] { return backend.window(window->id()).lastPushed.width; };
+
+    status.setIconFrame(0);
+    status.repaintIcon();
+    EXPECT_GE(pushedWidth(), status.width()) << "the globe appears: the pane's text moves";
+    for (int frame : {1, 2, 46}) {
+        status.setIconFrame(frame);
+        status.repaintIcon();
+        HeadlessBackend::WindowRecord partial = backend.window(window->id());
+        EXPECT_LE(partial.lastPushed.width * partial.lastPushed.height, 20 * 20) << frame;
+        window->repaint();
+        EXPECT_EQ(partial.pixels, backend.window(window->id()).pixels) << frame;
+    }
+    status.setIconFrame(-1);
+    status.repaintIcon();
+    EXPECT_GE(pushedWidth(), status.width()) << "the globe goes: the text moves back";
+}
+
 } // namespace
 } // namespace tonvane

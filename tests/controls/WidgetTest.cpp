@@ -9,6 +9,7 @@
 #include "core/foundation/Utf.h"
 #include "windowing/message/KeyCodes.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -168,6 +169,39 @@ TEST_F(Widgets, TheTreePaintsEachWidgetInsideItsRectangle)
     EXPECT_LT((inside >> 16) & 0xFF, 0x40u) << std::hex << inside;
     EXPECT_EQ(at(270, 170), at(350, 280)) << "outside the widgets: the window's own background";
     EXPECT_NE(at(270, 170), inside);
+}
+
+// Widgets repaint only their own rectangles; after every kind of change the screen must hold
+// exactly what a whole repaint shows (no trace of a widget where it was).
+TEST_F(Widgets, RegionRepaintsLeaveNothingBehind)
+{
+    PushButton green{&content.root()};
+    green.create(200, 150, 60, 40, kVisible);
+    green.setFace(0xFF00C000u);
+    window.repaint();
+    struct Change {
+        const char* name;
+        std::function<void()> apply;
+    };
+    const Change changes[] = {
+        {"moved down by less than its height", [&] { green.moveTo(200, 140); }},
+        {"moved far", [&] { green.moveTo(40, 230); }},
+        {"grown", [&] { green.setRect(40, 220, 90, 60); }},
+        {"shrunk and moved", [&] { green.setRect(60, 200, 30, 20); }},
+        {"face changed", [&] { green.setFace(0xFFC00000u); }},
+        {"hidden", [&] { green.hide(); }},
+        {"shown", [&] { green.show(); }},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.name);
+        uint32_t before = pushes();
+        change.apply();
+        EXPECT_GT(pushes(), before);
+        HeadlessBackend::WindowRecord partial = backend.window(window.id());
+        EXPECT_LT(partial.lastPushed.width, kWidth) << "a region, not the whole window";
+        window.repaint();
+        EXPECT_EQ(partial.pixels, backend.window(window.id()).pixels);
+    }
 }
 
 } // namespace

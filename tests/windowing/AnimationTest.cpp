@@ -178,6 +178,18 @@ TEST(BusySpinner, WrapsAfterFrame46AndLingersTwoSecondsOnTheLastFrame)
     EXPECT_EQ(entries[entries.size() - 2], (std::pair<std::string, uint64_t>{"frame -1", 2000}));
     EXPECT_EQ(entries.back(), (std::pair<std::string, uint64_t>{"clear", 2000}));
     EXPECT_EQ(log.repaints.load(), static_cast<int>(entries.size()) - 1);
+
+    // A quit (the window closing) hides the spinner without the linger.
+    FakeClock quitClock;
+    SpinnerLog quitLog(quitClock);
+    ASSERT_TRUE(spinner.start(quitLog, quitClock));
+    while (quitLog.entries().size() < 2) {
+    }
+    spinner.quit();
+    spinner.join();
+    entries = quitLog.entries();
+    EXPECT_EQ(entries[entries.size() - 2], (std::pair<std::string, uint64_t>{"frame -1", 0}));
+    EXPECT_EQ(entries.back(), (std::pair<std::string, uint64_t>{"clear", 0}));
 }
 
 } // namespace

@@ -430,5 +430,66 @@ TEST_F(WindowTest, RepaintsFromWorkerThreadsAndTheUiThreadDoNotMix)
     EXPECT_EQ(shown.pixel(9, 9), 0xFF0000FFu);
 }
 
+// Content whose picture does not depend on the clip it is painted under: a gradient, a
+// translucent disc whose colour the test changes, and an edge line (a region repaint must give
+// exactly the pixels a whole one gives).
+class SceneContent final : public WindowContent {
+public:
+    void paint(Surface& surface) override
+    {
+        surface.roundedRectangle(0, 0, kWidth, kHeight, 6, 0, Paint::linearY(0xFFF4F6F8u, 0xFF8090A0u, 0, kHeight));
+        surface.disc(60, 50, 17.3, Paint::solid(disc));
+        surface.fillRectangle(0, kHeight - 1, kWidth, kHeight, 0xFF0000FFu);
+    }
+    std::atomic<uint32_t> disc{0x80FF0000u};
+};
+
+TEST(RegionRepaint, PushesOnlyTheRegionAndEqualsAWholeRepaint)
+{
+    struct Row {
+        const char* name;
+        bool compositor;
+        IntRect region; // content pixels, y up
+        bool compositorStops; // a new look: the screen holds no whole picture of it yet
+        ScreenRect pushed; // window pixels, top-down; the margin is 9 left and top with a compositor
+    };
+    const Row rows[] = {
+        {"the disc's cell", true, {40, 30, 80, 70}, false, {49, 89, 40, 40}},
+        {"cut to the content", true, {-20, -10, 90, 80}, false, {9, 79, 90, 80}},
+        {"without compositor", false, {40, 30, 80, 70}, false, {40, 80, 40, 40}},
+        {"compositor gone since the last push", true, {40, 30, 80, 70}, true, {0, 0, kWidth, kHeight}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        WindowFixture fixture;
+        SceneContent content;
+        fixture.backend.setCompositor(row.compositor);
+        LayeredWindow window(fixture.ui, content, fixture.mainConfig());
+        ASSERT_TRUE(window.create(kLeft, kBottom, kLeft + kWidth, kBottom + kHeight));
+        window.repaint(); // the show animation, then the whole picture
+        window.repaint();
+        std::vector<uint32_t> before = fixture.backend.window(window.id()).pixels;
+        if (row.compositorStops)
+            fixture.backend.setCompositor(false);
+        content.disc = 0xC00060FFu;
+        window.repaint(row.region);
+        HeadlessBackend::WindowRecord partial = fixture.backend.window(window.id());
+        EXPECT_EQ(partial.lastPushed, row.pushed);
+        window.repaint();
+        HeadlessBackend::WindowRecord whole = fixture.backend.window(window.id());
+        ASSERT_EQ(partial.pixels.size(), whole.pixels.size());
+        size_t differing = 0;
+        for (size_t i = 0; i < whole.pixels.size(); ++i)
+            differing += partial.pixels[i] != whole.pixels[i];
+        EXPECT_EQ(differing, 0u);
+        if (!row.compositorStops) {
+            size_t changed = 0;
+            for (size_t i = 0; i < before.size(); ++i)
+                changed += before[i] != whole.pixels[i];
+            EXPECT_GT(changed, 100u) << "the disc's new colour is on screen";
+        }
+    }
+}
+
 } // namespace
 } // namespace tonvane::testing

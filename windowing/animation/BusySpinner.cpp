@@ -2,6 +2,8 @@
 
 #include "windowing/animation/AnimationClock.h"
 
+#include <algorithm>
+
 namespace tonvane {
 
 bool BusySpinner::start(SpinnerTarget& target, AnimationClock& clock, int firstFrame)
@@ -12,6 +14,7 @@ bool BusySpinner::start(SpinnerTarget& target, AnimationClock& clock, int firstF
     m_clock = &clock;
     m_frame = firstFrame;
     m_stop.reset();
+    m_quit.store(false);
     return startThread(m_thread, &BusySpinner::run, this) == kSuccess;
 }
 
@@ -24,7 +27,9 @@ void* BusySpinner::run(void* self)
         target.setFrame(spinner->m_frame);
         target.repaint();
     } while (!spinner->m_stop.waitFor(std::chrono::milliseconds(kFrameMs)));
-    spinner->m_clock->sleepMs(kLingerMs); // the last frame stays visible meanwhile
+    // The last frame stays visible meanwhile; a quit ends the wait within a frame's time.
+    for (uint32_t waited = 0; waited < kLingerMs && !spinner->m_quit.load(); waited += kFrameMs)
+        spinner->m_clock->sleepMs(std::min(kFrameMs, kLingerMs - waited));
     target.setFrame(-1);
     target.repaint();
     target.clearText();

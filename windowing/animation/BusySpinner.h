@@ -20,7 +20,8 @@ public:
 };
 
 // The busy spinner's thread: advances the frame every 41 ms until stopped, then keeps the last
-// frame two seconds before hiding it. The owner stops and joins it (the destructor does both).
+// frame two seconds before hiding it (unless quit). The owner stops and joins it (the destructor
+// quits and joins).
 class BusySpinner {
 public:
     static constexpr int kFrames = 47;
@@ -28,13 +29,23 @@ public:
     static constexpr uint32_t kLingerMs = 2000;
 
     BusySpinner() = default;
-    ~BusySpinner() { stop(); join(); }
+    ~BusySpinner()
+    {
+        quit();
+        join();
+    }
     BusySpinner(const BusySpinner&) = delete;
     BusySpinner& operator=(const BusySpinner&) = delete;
 
     // Starts at firstFrame + 1. False when already running or the thread could not start.
     bool start(SpinnerTarget& target, AnimationClock& clock, int firstFrame = -1);
     void stop() { m_stop.set(); }
+    // Stops without the linger: the spinner is hidden at once (a window closing, a disc going).
+    void quit()
+    {
+        m_quit.store(true);
+        m_stop.set();
+    }
     // Waits for the thread, which ends after its linger.
     void join() { m_thread.join(); }
     bool running() const { return m_thread.joinable(); }
@@ -46,6 +57,7 @@ private:
     AnimationClock* m_clock = nullptr;
     int m_frame = -1;
     Event m_stop;
+    std::atomic<bool> m_quit{false};
     Thread m_thread;
 };
 

@@ -25,16 +25,25 @@ uint32_t flattenPixel(uint32_t pixel, uint32_t backdrop)
     return result;
 }
 
+ScreenRect pushedPart(const Frame& frame)
+{
+    return frame.changed.empty() ? ScreenRect{0, 0, frame.width, frame.height} : frame.changed;
+}
+
 bool copyFrame(const Frame& frame, uint32_t* out, size_t outRowWords)
 {
-    if (frame.surface == nullptr
-        || !frame.surface->copyRowsTopDown(frame.height, 0, frame.height, frame.width, out, outRowWords))
+    ScreenRect part = pushedPart(frame);
+    if (frame.surface == nullptr || out == nullptr || part.x < 0 || part.y < 0 || part.right() > frame.width
+        || part.bottom() > frame.height)
+        return false;
+    uint32_t* first = out + static_cast<size_t>(part.y) * outRowWords + static_cast<size_t>(part.x);
+    if (!frame.surface->copyRowsTopDown(frame.height, part.y, part.height, part.width, first, outRowWords, part.x))
         return false;
     if (frame.alpha == 255 && frame.flattenOver == 0)
         return true;
-    for (int32_t row = 0; row < frame.height; ++row) {
-        uint32_t* pixel = out + static_cast<size_t>(row) * outRowWords;
-        for (int32_t column = 0; column < frame.width; ++column) {
+    for (int32_t row = 0; row < part.height; ++row) {
+        uint32_t* pixel = first + static_cast<size_t>(row) * outRowWords;
+        for (int32_t column = 0; column < part.width; ++column) {
             if (frame.alpha != 255)
                 pixel[column] = scalePixel(pixel[column], frame.alpha);
             if (frame.flattenOver != 0)

@@ -38,6 +38,9 @@ struct Frame {
     uint8_t alpha = 255;
     uint32_t flattenOver = 0;
     int32_t cornerRadius = 0; // [pixels] corners cut off the shown shape when flattened
+    // Window pixels (top-down) that changed since the previous push of the same picture size;
+    // empty: the whole picture. The rest of the screen keeps the previous push.
+    ScreenRect changed;
 };
 
 // Straight-alpha ARGB icon, rows top-down.

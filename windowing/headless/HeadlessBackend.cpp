@@ -161,10 +161,18 @@ bool HeadlessBackend::push(WindowId window, const Frame& frame)
         WindowRecord* record = find(window);
         if (record == nullptr || frame.width <= 0 || frame.height <= 0)
             return false;
-        std::vector<uint32_t> pixels(static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height));
-        if (!copyFrame(frame, pixels.data(), static_cast<size_t>(frame.width)))
+        // Like a screen, a partial push changes only its part of the picture shown before.
+        Frame whole = frame;
+        bool samePicture = record->pushedWidth == frame.width && record->pushedHeight == frame.height
+                           && record->pixels.size() == static_cast<size_t>(frame.width) * frame.height;
+        if (!samePicture)
+            whole.changed = {};
+        std::vector<uint32_t> pixels = samePicture ? record->pixels : std::vector<uint32_t>(record->pixels.size());
+        pixels.resize(static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height));
+        if (!copyFrame(whole, pixels.data(), static_cast<size_t>(frame.width)))
             return false;
         record->pixels = std::move(pixels);
+        record->lastPushed = pushedPart(whole);
         record->pushedWidth = frame.width;
         record->pushedHeight = frame.height;
         record->pushedAt = frame.at;

@@ -27,6 +27,7 @@ public:
         ScreenPoint pushedAt;
         uint8_t pushedAlpha = 0;
         uint32_t pushCount = 0;
+        ScreenRect lastPushed; // the part of the picture the last push wrote
         int32_t moveResizeCode = 0; // last beginMoveResize hit code
         std::vector<IconImage> icons;
 

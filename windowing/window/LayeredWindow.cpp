@@ -683,20 +683,61 @@ void LayeredWindow::repaint()
         return;
     bool compositor = m_ui.backend().compositorPresent();
     m_compositor = compositor;
-    int32_t windowWidth = m_width + marginTotal();
-    int32_t windowHeight = m_height + marginTotal();
-    if (!m_surface.setSize(windowWidth, windowHeight))
+    PictureShape shape = currentShape(compositor);
+    if (!paintPicture(nullptr, shape))
         return;
-    m_surface.begin();
+    m_screenWhole.store(false);
+    m_screenShape = shape;
+    pushToScreen();
+}
+
+void LayeredWindow::repaint(const IntRect& region)
+{
+    {
+        std::lock_guard<std::mutex> hold(m_surface.lock);
+        if (m_left == kNoPosition || m_bottom == kNoPosition || (m_state & kShown) == 0 || m_id == kNoWindow)
+            return;
+        bool compositor = m_ui.backend().compositorPresent();
+        PictureShape shape = currentShape(compositor);
+        if (m_screenWhole.load() && shape == m_screenShape && !m_updating.load() && m_shownOnce.load()) {
+            IntRect content = intersect(region, {0, 0, m_width, m_height});
+            if (content.empty())
+                return;
+            int32_t dx = marginTotal() != 0 ? kMarginLeft : 0;
+            int32_t dy = marginTotal() != 0 ? kMarginBottom : 0;
+            IntRect limit{content.x0 + dx, content.y0 + dy, content.x1 + dx, content.y1 + dy};
+            if (!paintPicture(&limit, shape))
+                return;
+            ScreenRect changed{limit.x0, shape.height - limit.y1, limit.x1 - limit.x0, limit.y1 - limit.y0};
+            pushToScreen(&changed);
+            return;
+        }
+    }
+    repaint();
+}
+
+LayeredWindow::PictureShape LayeredWindow::currentShape(bool compositor) const
+{
+    return {m_width + marginTotal(), m_height + marginTotal(), compositor};
+}
+
+bool LayeredWindow::paintPicture(const IntRect* limit, const PictureShape& shape)
+{
+    if (!m_surface.setSize(shape.width, shape.height))
+        return false;
+    if (limit != nullptr)
+        m_surface.begin(*limit);
+    else
+        m_surface.begin();
     if (marginTotal() != 0) {
         if (m_config.shadow != nullptr)
-            m_surface.drawObject(*m_config.shadow, 0, 0, windowWidth, windowHeight);
+            m_surface.drawObject(*m_config.shadow, 0, 0, shape.width, shape.height);
         m_surface.setOrigin(kMarginLeft, kMarginBottom);
     }
     m_surface.setClip(0, 0, m_width, m_height);
     m_content.paint(m_surface);
     m_surface.render();
-    pushToScreen();
+    return true;
 }
 
 void LayeredWindow::dressFrame(Frame& frame) const
@@ -707,7 +748,7 @@ void LayeredWindow::dressFrame(Frame& frame) const
     frame.cornerRadius = (m_state & kMaximised) != 0 ? 0 : m_config.cornerRadius;
 }
 
-void LayeredWindow::pushToScreen()
+void LayeredWindow::pushToScreen(const ScreenRect* changed)
 {
     if (m_updating.load() || m_id == kNoWindow)
         return;
@@ -726,7 +767,14 @@ void LayeredWindow::pushToScreen()
     frame.height = rect.height;
     frame.at = {rect.x, rect.y};
     dressFrame(frame);
-    backend.push(m_id, frame); // a refused push is tried again by the next repaint
+    if (changed != nullptr)
+        frame.changed = *changed;
+    // A refused push is tried again by the next repaint, which is then whole.
+    bool pushed = backend.push(m_id, frame);
+    if (changed == nullptr)
+        m_screenWhole.store(pushed);
+    else if (!pushed)
+        m_screenWhole.store(false);
 }
 
 } // namespace tonvane

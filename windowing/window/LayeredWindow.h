@@ -81,6 +81,9 @@ public:
     int64_t handle(const Message& message);
 
     void repaint();
+    // Repaints and pushes only a region of the content (pixels from the content's bottom-left,
+    // y up); the whole window when the screen does not hold a whole picture of this size yet.
+    void repaint(const IntRect& region);
     void setRect(int32_t left, int32_t bottom, int32_t width, int32_t height);
     void minimise();
     void maximise();
@@ -105,7 +108,12 @@ public:
     CaptionButton armedButton() const { return m_armedButton; }
     bool shownOnce() const { return m_shownOnce.load(); }
     bool updating() const { return m_updating.load(); }
-    void setUpdating(bool value) { m_updating.store(value); }
+    // Transitions push frames of their own: the next repaint is whole again.
+    void setUpdating(bool value)
+    {
+        m_screenWhole.store(false);
+        m_updating.store(value);
+    }
     const Config& config() const { return m_config; }
     Surface& surface() { return m_surface; }
     UiThread& ui() { return m_ui; }
@@ -166,7 +174,18 @@ private:
     void toMouseTarget(MouseAction action, ScreenPoint point);
     void notifyPosition();
     void relayout();
-    void pushToScreen();
+    // The size and look of the picture on screen, to tell whether a partial push may follow.
+    struct PictureShape {
+        int32_t width = 0;
+        int32_t height = 0;
+        bool compositor = true;
+        bool operator==(const PictureShape&) const = default;
+    };
+    // Paints into the display list and renders; limit null: the whole window. Under the surface lock.
+    bool paintPicture(const IntRect* limit, const PictureShape& shape);
+    PictureShape currentShape(bool compositor) const;
+    // changed null: the whole picture.
+    void pushToScreen(const ScreenRect* changed = nullptr);
     void taskbarClickCheck();
 
     UiThread& m_ui;
@@ -188,6 +207,8 @@ private:
     int32_t m_savedWidth = 0;
     int32_t m_savedHeight = 0;
     std::atomic<bool> m_compositor{true}; // followed by every repaint, on any thread
+    std::atomic<bool> m_screenWhole{false}; // the last push showed the whole picture of m_screenShape
+    PictureShape m_screenShape; // under the surface lock
     bool m_changingState = false;
     CaptionButton m_armedButton = CaptionButton::None;
     CaptionButton m_hotButton = CaptionButton::None;

@@ -141,6 +141,8 @@ private:
     bool ensureImage(X11Window& window, int32_t width, int32_t height);
     bool createSharedImage(PushImage& push, int32_t width, int32_t height);
     void putImage(X11Window& window);
+    // Only that part of the image (window pixels, top-down).
+    void putImage(X11Window& window, const ScreenRect& part);
     void releaseWindow(X11Window& window);
     void trackModifiers(unsigned state, KeySym keysym, bool pressed);
     bool translateButton(const XButtonEvent& event, bool pressed, Message& out);

@@ -20,15 +20,19 @@ bool X11Connection::push(WindowId id, const Frame& frame)
     X11Window* window = find(id);
     if (window == nullptr || frame.width <= 0 || frame.height <= 0)
         return false;
+    // A partial push needs the previous picture in the image: a new image takes the whole one.
+    Frame part = frame;
+    if (window->push.image == nullptr || window->push.width != frame.width || window->push.height != frame.height)
+        part.changed = {};
     if (!ensureImage(*window, frame.width, frame.height))
         return false;
     XImage* image = window->push.image;
     auto* out = reinterpret_cast<uint32_t*>(image->data);
-    if (!copyFrame(frame, out, static_cast<size_t>(image->bytes_per_line / 4)))
+    if (!copyFrame(part, out, static_cast<size_t>(image->bytes_per_line / 4)))
         return false;
     place(*window, {frame.at.x, frame.at.y, frame.width, frame.height});
     shape(*window, frame.flattenOver != 0 ? frame.cornerRadius : -1);
-    putImage(*window);
+    putImage(*window, pushedPart(part));
     return true;
 }
 
@@ -154,15 +158,20 @@ bool X11Connection::createSharedImage(PushImage& push, int32_t width, int32_t he
 
 void X11Connection::putImage(X11Window& window)
 {
+    putImage(window, {0, 0, window.push.width, window.push.height});
+}
+
+void X11Connection::putImage(X11Window& window, const ScreenRect& part)
+{
     PushImage& push = window.push;
-    if (push.image == nullptr)
+    if (push.image == nullptr || part.empty())
         return;
+    auto width = static_cast<unsigned>(part.width), height = static_cast<unsigned>(part.height);
     if (push.shared)
-        XShmPutImage(m_display, window.window, window.gc, push.image, 0, 0, 0, 0, static_cast<unsigned>(push.width),
-                     static_cast<unsigned>(push.height), False);
+        XShmPutImage(m_display, window.window, window.gc, push.image, part.x, part.y, part.x, part.y, width, height,
+                     False);
     else
-        XPutImage(m_display, window.window, window.gc, push.image, 0, 0, 0, 0, static_cast<unsigned>(push.width),
-                  static_cast<unsigned>(push.height));
+        XPutImage(m_display, window.window, window.gc, push.image, part.x, part.y, part.x, part.y, width, height);
     // The segment is written again by the next push: wait until the server has read it.
     XSync(m_display, False);
     if (XEventsQueued(m_display, QueuedAlready) > 0) {
