@@ -22,6 +22,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/shape.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -41,11 +42,14 @@ class Content final : public WindowContent {
 public:
     void paint(Surface& surface) override
     {
-        IntRect clip = surface.getClip();
-        surface.fillRectangle(clip.x0, clip.y0, clip.x1, clip.y1, 0xFF3060C0u);
-        surface.fillRectangle(clip.x0 + 20, clip.y0 + 20, clip.x0 + 80, clip.y0 + 60, 0x80FFFFFFu);
+        surface.fillRectangle(0, 0, 4000, 4000, 0xFF3060C0u); // cut to the content
+        surface.fillRectangle(20, 20, 80, 60, inner.load());
     }
+    std::atomic<uint32_t> inner{0x80FFFFFFu};
 };
+
+// The region around the inner rectangle (content pixels, y up).
+constexpr IntRect kInnerRegion{10, 10, 90, 70};
 
 struct X11Smoke : ::testing::Test {
     void SetUp() override
@@ -149,6 +153,12 @@ TEST_F(X11Smoke, ComposedWindowShowsWhatWasPushedMovesIconifiesAndCloses)
     size_t shadowRow = static_cast<size_t>(rect.height - 7) * static_cast<size_t>(rect.width);
     EXPECT_NE(onScreen[shadowRow + static_cast<size_t>(rect.width / 2)], root) << "no shadow";
 
+    // A region repaint puts only its part of the image; the screen then shows the whole new picture.
+    content.inner = 0xC0FF8000u;
+    window.repaint(kInnerRegion);
+    pump(ui, 200);
+    EXPECT_EQ(mismatches(screen.grab(rect), expectedScreen(window, true, root)), 0u) << "after a region repaint";
+
     // Drag the caption 100 pixels right and 60 down.
     int32_t grabX = rect.x + LayeredWindow::kMarginLeft + 60;
     int32_t grabY = rect.y + LayeredWindow::kMarginTop + 10;
@@ -237,6 +247,13 @@ TEST_F(X11Smoke, WithoutCompositorTheWindowIsOpaqueAndHasNoMargin)
     EXPECT_EQ(mismatches(screen.grab({0, 0, rect.width, rect.height}, static_cast<Window>(window.id())),
                          expectedScreen(window, false)),
               0u);
+    content.inner = 0xC0FF8000u;
+    window.repaint(kInnerRegion);
+    pump(ui, 200);
+    EXPECT_EQ(mismatches(screen.grab({0, 0, rect.width, rect.height}, static_cast<Window>(window.id())),
+                         expectedScreen(window, false)),
+              0u)
+        << "after a region repaint";
 
     // The default window cuts its corners away with the Shape extension.
     Content roundContent;
