@@ -22,11 +22,15 @@ build: deps-build
 	cmake --build build -j$(JOBS)
 
 # The program's main job: the window program when a display answers (the demo disc is offered
-# after the real drives, so a machine without an audio CD still shows one); without a display,
-# the command-line rip of the first drive holding a disc (else the demo disc) into ./rips as FLAC.
+# when no real drive holds an audio CD); without a display, the command-line rip of the first
+# drive holding a disc (else the demo disc) into ./rips as FLAC.
 run: build
 	@if [ -n "$$DISPLAY" ] && xdpyinfo >/dev/null 2>&1; then \
-		./build/app/tonvane --drive demo:; \
+		if ./build/app/tonvane drives 2>/dev/null | grep -q '^/dev/[^ ]* *audio disc'; then \
+			./build/app/tonvane; \
+		else \
+			./build/app/tonvane --drive demo:; \
+		fi; \
 	else \
 		./build/app/tonvane rip --format flac --out ./rips; \
 	fi
