@@ -41,9 +41,18 @@ RunningProcess::RunningProcess(const std::string& program, const std::vector<std
     for (auto& text : argvText)
         argv.push_back(text.data());
     argv.push_back(nullptr);
+    // The caller's entries replace the test process's own of the same name (a child reads the
+    // first of two, so appending would leave DISPLAY or XDG_CONFIG_HOME unchanged).
+    auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
     std::vector<std::string> envText;
-    for (char** entry = environ; *entry; ++entry)
-        envText.emplace_back(*entry);
+    for (char** entry = environ; *entry; ++entry) {
+        std::string inherited(*entry);
+        bool replaced = false;
+        for (const auto& extra : environment)
+            replaced = replaced || nameOf(extra) == nameOf(inherited);
+        if (!replaced)
+            envText.push_back(std::move(inherited));
+    }
     for (const auto& extra : environment)
         envText.push_back(extra);
     std::vector<char*> envp;
