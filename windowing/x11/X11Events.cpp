@@ -244,7 +244,7 @@ bool X11Connection::translate(XEvent& event, Message& out)
         if (X11Window* window = find(event.xmap.window); window != nullptr) {
             window->viewable = true;
             // A grab asked for before the popup was viewable was refused: take it now.
-            if (window->kind == WindowKind::Popup && m_capture == window->window)
+            if (isPopupKind(window->kind) && m_capture == window->window)
                 grabPointer(window->window);
         }
         if (X11Window* window = find(event.xmap.window); window != nullptr && window->iconic) {
