@@ -21,10 +21,6 @@ DropDownPopup::DropDownPopup(UiThread& ui, WindowId owner, int32_t rows, int32_t
 {
     ItemList::Routines routines;
     routines.drawItem = [this](Surface& surface, int32_t row, const IntRect& rect) {
-        if (m_rowPainter) {
-            m_rowPainter(surface, row, rect, row == m_hot);
-            return;
-        }
         ControlTheme* theme = controlTheme();
         if (theme == nullptr)
             return;
@@ -32,21 +28,15 @@ DropDownPopup::DropDownPopup(UiThread& ui, WindowId owner, int32_t rows, int32_t
         theme->drawDropListRow(surface, rect, row == m_hot ? kHotRowState : kRowState, text.c_str(),
                                int32_t(text.size()));
     };
-    routines.onItemHover = [this](int32_t row, uint32_t, int32_t, int32_t) {
-        setHot(row >= 0 && m_rowEnabled && !m_rowEnabled(row) ? -1 : row);
-    };
+    routines.onItemHover = [this](int32_t row, uint32_t, int32_t, int32_t) { setHot(row); };
     routines.onItemClick = [this](int32_t row, uint32_t, int32_t x, int32_t y) {
         bool insideList = x >= 0 && y >= 0 && x < m_list.width() && y < m_list.height();
-        if (row >= 0 && m_rowEnabled && !m_rowEnabled(row))
-            return; // a disabled row or a separator
-        if (row >= 0) {
+        if (row >= 0)
             setHot(row);
-            m_chosen = true;
-        } else if (!insideList) {
+        else if (!insideList)
             setHot(-1); // a press outside the popup closes it without a change
-        } else {
+        else
             return; // between rows or on a bar: stays open
-        }
         close();
     };
     m_list.setRoutines(routines);
@@ -85,22 +75,11 @@ void DropDownPopup::keyDown(uint32_t key)
         close();
         return;
     case vk::VK_RETURN:
-        m_chosen = m_hot >= 0 && (!m_rowEnabled || m_rowEnabled(m_hot));
-        if (!m_chosen)
-            setHot(-1);
         close();
         return;
     case vk::VK_UP:
     case vk::VK_DOWN:
         moveHot(key == vk::VK_DOWN ? 1 : -1);
-        return;
-    case vk::VK_LEFT:
-    case vk::VK_RIGHT:
-        if (!m_rowEnabled)
-            break; // a plain list: no neighbours
-        m_exitKey = key; // a menu: its bar opens the neighbouring menu
-        setHot(-1);
-        close();
         return;
     default:
         PopupWindow::keyDown(key);
@@ -108,27 +87,13 @@ void DropDownPopup::keyDown(uint32_t key)
     }
 }
 
-// A list stops at its ends; a menu (rows that can be disabled) skips separators and disabled
-// rows and wraps around.
 void DropDownPopup::moveHot(int32_t direction)
 {
     if (m_rows <= 0)
         return;
-    if (!m_rowEnabled) {
-        int32_t row = m_hot < 0 ? (direction > 0 ? 0 : m_rows - 1) : m_hot + direction;
-        setHot(std::clamp(row, 0, m_rows - 1));
-        m_list.scrollToLine(m_hot);
-        return;
-    }
-    int32_t row = m_hot < 0 ? (direction > 0 ? -1 : m_rows) : m_hot;
-    for (int32_t tried = 0; tried < m_rows; ++tried) {
-        row = (row + direction + m_rows) % m_rows;
-        if (m_rowEnabled(row)) {
-            setHot(row);
-            m_list.scrollToLine(row);
-            return;
-        }
-    }
+    int32_t row = m_hot < 0 ? (direction > 0 ? 0 : m_rows - 1) : m_hot + direction;
+    setHot(std::clamp(row, 0, m_rows - 1));
+    m_list.scrollToLine(m_hot);
 }
 
 void DropDownPopup::setHot(int32_t row)
