@@ -344,6 +344,14 @@ void MainContent::mouse(MouseAction action, int32_t x, int32_t y)
     WidgetWindow::mouse(action, x, y);
 }
 
+// The keyboard went elsewhere (a window manager's Alt shortcut grabs it): a later release of Alt
+// alone is not ours, and the titles are no longer the keys' target.
+void MainContent::focusLost()
+{
+    m_menu.cancelAlt();
+    m_menu.leaveKeyboardNavigation();
+}
+
 // Tab moves the focus: the keys belong to the widgets again.
 bool MainContent::moveFocus(bool backwards, bool fromEnd)
 {

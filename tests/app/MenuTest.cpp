@@ -300,6 +300,7 @@ TEST_F(Menus, AltAloneEntersKeyboardNavigationAndDownOpensTheFileMenu)
         {"Alt alone", {altDown, altUp}, true, 0},
         {"another key between", {altDown, {kDown, 'A'}, {kUp, 'A'}, altUp}, false, -1},
         {"a click between", {altDown, {kClick, 0}, altUp}, false, -1},
+        {"the keyboard grabbed between", {altDown, {msg::WM_KILLFOCUS, 0}, altUp}, false, -1},
         {"Alt again leaves", {altDown, altUp, altDown, altUp}, false, -1},
         {"Esc leaves", {altDown, altUp, {kDown, vk::VK_ESCAPE}}, false, -1},
         {"Left from the first title", {altDown, altUp, {kDown, vk::VK_LEFT}}, true, 2},
