@@ -76,7 +76,8 @@ void MenuBar::layout()
         double w = font != nullptr && !text.empty()
             ? measureLine(*font, text.data(), static_cast<uint32_t>(text.size()), kUnbounded).width
             : 0;
-        int32_t width = static_cast<int32_t>(std::ceil(w)) + kItemPadding + (title.icon >= 0 ? kIconCell + kIconGap : 0);
+        int32_t icon = title.icon >= 0 ? kIconCell + kIconGap : 0;
+        int32_t width = static_cast<int32_t>(std::ceil(w)) + kItemPadding + icon;
         m_rects[i] = {x, y0, x + width, y0 + h};
         x += width;
     }

@@ -312,10 +312,10 @@ void PopupMenu::openChild(int32_t index, bool byKeyboard)
         m_child = nullptr;
         m_childIndex = -1;
     }
-    afterChild(result, index);
+    afterChild(result);
 }
 
-void PopupMenu::afterChild(int32_t result, int32_t closedIndex)
+void PopupMenu::afterChild(int32_t result)
 {
     if (closing())
         return;
@@ -328,8 +328,7 @@ void PopupMenu::afterChild(int32_t result, int32_t closedIndex)
     } else if (relay == Relay::PressHere && result == kClosed) {
         press(m_pressAt);
     } else if (relay == Relay::PointerHere && result == kOwnerTookOver && m_pointer) {
-        m_hot = closedIndex;
-        pointerMoved(*m_pointer);
+        pointerMoved(*m_pointer); // the entry under the pointer becomes hot
     }
 }
 

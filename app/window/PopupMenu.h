@@ -75,7 +75,7 @@ private:
     void release();
     void activateHot();
     void openChild(int32_t index, bool byKeyboard);
-    void afterChild(int32_t result, int32_t closedIndex);
+    void afterChild(int32_t result);
     void finish(int32_t result);
     void startTimer(HoverTimer& timer, Step step, int32_t index);
     void timerStep(Step step, int32_t index);

@@ -63,10 +63,14 @@ struct Menus : test::MainWindowFixture {
         for (uint32_t message : {msg::WM_MOUSEMOVE, msg::WM_LBUTTONDOWN, msg::WM_LBUTTONUP})
             injectPointer(popup.popupWindow(), message, 30, (r.y0 + r.y1) / 2);
     }
-    void injectMoveToRow(PopupMenu& popup, int32_t index)
+    // A move to child `index`'s row of `target`, told to the popup that holds the pointer.
+    void injectMoveToRow(PopupMenu& holder, PopupMenu& target, int32_t index)
     {
-        const IntRect& r = popup.itemRects()[size_t(index)];
-        injectPointer(popup.popupWindow(), msg::WM_MOUSEMOVE, 30, (r.y0 + r.y1) / 2);
+        const IntRect& r = target.itemRects()[size_t(index)];
+        const LayeredWindow& from = holder.popupWindow();
+        const LayeredWindow& to = target.popupWindow();
+        injectPointer(from, msg::WM_MOUSEMOVE, to.left() + 30 - from.left(),
+                      to.bottom() + (r.y0 + r.y1) / 2 - from.bottom());
     }
     // A move to the middle of a title of the bar, told to the popup that holds the pointer.
     void injectMoveToTitle(PopupMenu& popup, int32_t title)
@@ -221,45 +225,66 @@ TEST_F(Menus, TheLanguageInForceStaysDisabledAndChoosingItAgainChangesNothing)
     setCurrentLanguage(kEnglish);
 }
 
-// The pointer rests on Language: its submenu opens 600 ms later. It then rests on the bar's Help
-// title (outside both popups): 600 ms later the submenu and View close and Help opens.
-TEST_F(Menus, Resting600MsOpensTheSubmenuAndOnAnotherTitleHandsOverToItsMenu)
+// The pointer rests on Language: its submenu opens 600 ms later. It then rests outside the
+// submenu on another entry of an owner (the bar's Help title, View's Options row): 600 ms later
+// that owner takes over.
+TEST_F(Menus, Resting600MsOpensTheSubmenuAndOnAnotherEntryOfAnOwnerHandsOverToIt)
 {
+    enum class Rest { HelpTitle, OptionsRow };
+    struct Case {
+        Rest rest;
+        std::vector<int32_t> menus; // the bar's open menus, in order
+        int32_t viewHot; // after the hand-over, while View is still open
+    } cases[] = {
+        {Rest::HelpTitle, {1, 2}, -1}, // View and the submenu close, Help opens
+        {Rest::OptionsRow, {1}, 0}, // the submenu closes, Options is hot
+    };
     recordCommands();
-    PopupMenu* view = nullptr;
-    PopupMenu* languages = nullptr;
-    Clock::time_point rested, opened, restedOnHelp, helpOpened;
-    std::vector<int32_t> menus;
-    backend.setPushObserver([&](WindowId, const HeadlessBackend::WindowRecord&) {
-        int32_t open = bar().openIndex();
-        if (bar().popup() != nullptr && (menus.empty() || menus.back() != open))
-            menus.push_back(open);
-        if (languages == nullptr && view != nullptr && view->child() != nullptr) {
-            opened = Clock::now();
-            languages = view->child();
-            injectStep([&] {
-                restedOnHelp = Clock::now();
-                injectMoveToTitle(*languages, 2);
-            });
-        }
-        if (open == 2 && bar().popup() != nullptr && helpOpened == Clock::time_point{}) {
-            helpOpened = Clock::now();
-            injectKey(*bar().popup(), vk::VK_ESCAPE);
-        }
-    });
-    injectStep([&] {
-        view = bar().popup();
-        rested = Clock::now();
-        injectMoveToRow(*view, 2);
-    });
-    bar().openMenu(1);
-    backend.setPushObserver(nullptr);
-    ASSERT_NE(languages, nullptr) << "the submenu opened";
-    EXPECT_GE(opened - rested, kHoverDelay);
-    EXPECT_GE(helpOpened - restedOnHelp, kHoverDelay);
-    EXPECT_EQ(menus, (std::vector<int32_t>{1, 2})) << "View, then Help";
-    EXPECT_TRUE(commands.empty());
-    EXPECT_EQ(bar().openIndex(), -1);
+    for (const Case& c : cases) {
+        PopupMenu* view = nullptr;
+        PopupMenu* languages = nullptr;
+        Clock::time_point rested, opened, restedAgain, tookOver;
+        std::vector<int32_t> menus;
+        int32_t viewHot = -1;
+        backend.setPushObserver([&](WindowId, const HeadlessBackend::WindowRecord&) {
+            int32_t open = bar().openIndex();
+            if (bar().popup() != nullptr && (menus.empty() || menus.back() != open))
+                menus.push_back(open);
+            if (languages == nullptr && view != nullptr && view->child() != nullptr) {
+                opened = Clock::now();
+                languages = view->child();
+                injectStep([&] {
+                    restedAgain = Clock::now();
+                    if (c.rest == Rest::HelpTitle)
+                        injectMoveToTitle(*languages, 2);
+                    else
+                        injectMoveToRow(*languages, *view, 0);
+                });
+            }
+            bool handedOver = c.rest == Rest::HelpTitle ? open == 2 && bar().popup() != nullptr
+                                                        : languages != nullptr && view->child() == nullptr;
+            if (tookOver == Clock::time_point{} && handedOver) {
+                tookOver = Clock::now();
+                if (c.rest == Rest::OptionsRow)
+                    viewHot = view->hot();
+                injectKey(*bar().popup(), vk::VK_ESCAPE);
+            }
+        });
+        injectStep([&] {
+            view = bar().popup();
+            rested = Clock::now();
+            injectMoveToRow(*view, *view, 2);
+        });
+        bar().openMenu(1);
+        backend.setPushObserver(nullptr);
+        ASSERT_NE(languages, nullptr) << "the submenu opened";
+        EXPECT_GE(opened - rested, kHoverDelay);
+        EXPECT_GE(tookOver - restedAgain, kHoverDelay);
+        EXPECT_EQ(menus, c.menus);
+        EXPECT_EQ(viewHot, c.viewHot);
+        EXPECT_TRUE(commands.empty());
+        EXPECT_EQ(bar().openIndex(), -1);
+    }
 }
 
 TEST_F(Menus, APopupThatClosesStopsItsTimersAndNothingIsPostedAfterwards)
@@ -267,7 +292,7 @@ TEST_F(Menus, APopupThatClosesStopsItsTimersAndNothingIsPostedAfterwards)
     // Both waits under way (the pointer on Language, then on the Help title), then Esc.
     injectStep([&] {
         PopupMenu* view = bar().popup();
-        injectMoveToRow(*view, 2);
+        injectMoveToRow(*view, *view, 2);
         injectMoveToTitle(*view, 2);
         injectKey(*view, vk::VK_ESCAPE);
     });
@@ -304,7 +329,10 @@ TEST_F(Menus, AltAloneEntersKeyboardNavigationAndDownOpensTheFileMenu)
         {"Alt again leaves", {altDown, altUp, altDown, altUp}, false, -1},
         {"Esc leaves", {altDown, altUp, {kDown, vk::VK_ESCAPE}}, false, -1},
         {"Left from the first title", {altDown, altUp, {kDown, vk::VK_LEFT}}, true, 2},
-        {"Right around the end", {altDown, altUp, {kDown, vk::VK_RIGHT}, {kDown, vk::VK_RIGHT}, {kDown, vk::VK_RIGHT}}, true, 0},
+        {"Right around the end",
+         {altDown, altUp, {kDown, vk::VK_RIGHT}, {kDown, vk::VK_RIGHT}, {kDown, vk::VK_RIGHT}},
+         true,
+         0},
         {"another key leaves", {altDown, altUp, {kDown, 'A'}}, false, -1},
     };
     for (const Case& c : cases) {
