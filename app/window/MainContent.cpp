@@ -265,7 +265,7 @@ void MainContent::onMediaRemoved(const std::string& path)
 
 void MainContent::enableCommand(int32_t command, bool enabled)
 {
-    setMenuItemEnabled(m_menu.tree(), command, enabled);
+    setItemEnabled(m_menu.tree(), command, enabled);
 }
 
 void MainContent::onCommand(int32_t command)
@@ -309,22 +309,55 @@ void MainContent::onCommand(int32_t command)
 void MainContent::setLanguageEntryEnabled(LanguageId id, bool enabled)
 {
     if (id >= kEnglish && id <= kSpanish)
-        setMenuItemEnabled(m_menu.tree(), languageNameText(id), enabled);
+        setItemEnabled(m_menu.tree(), languageNameText(id), enabled);
 }
 
+// The captions change width: the menu bar is laid out again.
 void MainContent::languageChanged()
 {
+    m_menu.layout();
     root().requestRepaint();
 }
 
 void MainContent::keyDown(uint32_t key)
 {
     constexpr uint32_t kF10 = vk::VK_F1 + 9;
+    if (m_menu.windowKeyDown(key))
+        return;
     if (key == kF10) {
-        m_menu.openMenu(0);
+        m_menu.openMenu(0, true);
         return;
     }
     WidgetWindow::keyDown(key);
+}
+
+void MainContent::keyUp(uint32_t key)
+{
+    if (!m_menu.windowKeyUp(key))
+        WidgetWindow::keyUp(key);
+}
+
+void MainContent::mouse(MouseAction action, int32_t x, int32_t y)
+{
+    if (action != MouseAction::Move)
+        m_menu.cancelAlt();
+    WidgetWindow::mouse(action, x, y);
+}
+
+// The keyboard went elsewhere (a window manager's Alt shortcut grabs it): a later release of Alt
+// alone is not ours, and the titles are no longer the keys' target.
+void MainContent::focusLost()
+{
+    m_menu.cancelAlt();
+    m_menu.leaveKeyboardNavigation();
+}
+
+// Tab moves the focus: the keys belong to the widgets again.
+bool MainContent::moveFocus(bool backwards, bool fromEnd)
+{
+    m_menu.cancelAlt();
+    m_menu.leaveKeyboardNavigation();
+    return WidgetWindow::moveFocus(backwards, fromEnd);
 }
 
 // Inside the frame: the menu bar at the top, the status bar at the bottom, the pages between.

@@ -59,8 +59,13 @@ public:
     uint32_t frameStyle() const;
 
     int32_t hitTest(int32_t x, int32_t y) override;
-    // F10 opens the first menu; the rest goes to the focused widget.
+    // The menu bar sees keys first (Alt and its keyboard navigation); F10 opens the first menu;
+    // the rest goes to the focused widget.
     void keyDown(uint32_t key) override;
+    void keyUp(uint32_t key) override;
+    void mouse(MouseAction action, int32_t x, int32_t y) override;
+    bool moveFocus(bool backwards, bool fromEnd) override;
+    void focusLost() override;
     void layout(int32_t width, int32_t height) override;
     void paint(Surface& surface) override;
     void stopWork() override;

@@ -1,6 +1,6 @@
 #include "app/window/MenuBar.h"
 
-#include "controls/dropdown/DropDownPopup.h"
+#include "app/window/PopupMenu.h"
 #include "controls/theme/ControlTheme.h"
 #include "controls/theme/StyleBits.h"
 #include "controls/widget/WidgetWindow.h"
@@ -17,101 +17,70 @@ namespace tonvane {
 
 namespace {
 
-constexpr uint32_t kMenuIcons = 256; // resource id
-constexpr int32_t kItemHeight = 22; // [pixels] each popup row
-constexpr int32_t kPopupWidth = 220; // [pixels]
+constexpr uint32_t kMenuIcons = 256; // resource id of the menu icon strip
+constexpr double kFallbackFontHeight = 13; // [pixels] without a theme font
+constexpr double kUnbounded = 1e6; // [pixels] width offered when measuring one caption
 
-MenuEntry item(TextId key, int32_t icon, bool enabled = true)
+std::u16string caption(const MenuRecord& r)
 {
-    return {MenuEntry::Kind::Item, key, icon, enabled, {}};
-}
-
-MenuEntry separator()
-{
-    return {MenuEntry::Kind::Separator, -1, -1, true, {}};
-}
-
-MenuEntry submenu(TextId key, std::vector<MenuEntry> children, int32_t icon = -1)
-{
-    return {MenuEntry::Kind::Submenu, key, icon, true, std::move(children)};
+    if (r.isSeparator() || r.iconOnly() || r.key < 0 || r.key >= kTextCount)
+        return {};
+    return std::u16string(uiText(r.key).view());
 }
 
 } // namespace
 
-std::vector<MenuEntry> mainMenuTree()
-{
-    std::vector<MenuEntry> languages;
-    for (TextId key = kTextSpanishName; key <= kTextJapaneseName; ++key)
-        languages.push_back(item(key, 4 + (key - kTextSpanishName)));
-    return {
-        submenu(kTextFile, {item(kTextConvert, 1, false), item(kTextConsultFreeDb, 12, false), separator(),
-                            item(kTextExit, 0)}),
-        submenu(kTextView, {item(kTextOptions, 2, false), separator(), submenu(kTextLanguage, languages)}),
-        submenu(kTextHelp, {item(kTextWeb, 3), item(kTextCheckUpdates, -1), item(kTextHelpPage, 13), separator(),
-                            item(kTextAbout, -1)}),
-    };
-}
-
-static MenuEntry* findIn(std::vector<MenuEntry>& entries, TextId key)
-{
-    for (MenuEntry& entry : entries) {
-        if (entry.key == key && entry.kind != MenuEntry::Kind::Separator)
-            return &entry;
-        if (MenuEntry* found = findIn(entry.children, key))
-            return found;
-    }
-    return nullptr;
-}
-
-bool setMenuItemEnabled(std::vector<MenuEntry>& tree, TextId key, bool enabled)
-{
-    MenuEntry* entry = findIn(tree, key);
-    if (entry == nullptr)
-        return false;
-    entry->enabled = enabled;
-    return true;
-}
-
-const MenuEntry* findMenuEntry(const std::vector<MenuEntry>& tree, TextId key)
-{
-    return findIn(const_cast<std::vector<MenuEntry>&>(tree), key);
-}
-
 MenuBar::MenuBar(Widget* parent) : Widget(parent), m_tree(mainMenuTree())
 {
     m_icons.load(kMenuIcons);
+    readTitles();
+    m_tree.setChangeListener([this] {
+        readTitles();
+        requestRepaint();
+        if (m_popup != nullptr)
+            m_popup->treeChanged();
+    });
 }
 
-int32_t MenuBar::barHeight() const
+void MenuBar::readTitles()
+{
+    std::optional<MenuRecord> root = m_tree.root();
+    m_titles = root ? childrenOf(m_tree, *root) : std::vector<MenuRecord>{};
+}
+
+// f + 6, or the icon cell + 6 when a title has an icon and that is more.
+int32_t MenuBar::itemHeight() const
 {
     ControlTheme* theme = controlTheme();
-    double font = theme != nullptr && theme->font() != nullptr ? theme->font()->line_height : 13;
-    return static_cast<int32_t>(std::ceil(std::max(font + 6, 16.0 + 6) + 8));
+    double font = theme != nullptr && theme->font() != nullptr ? theme->font()->line_height : kFallbackFontHeight;
+    int32_t height = static_cast<int32_t>(std::ceil(font)) + kItemExtraHeight;
+    bool anyIcon = std::any_of(m_titles.begin(), m_titles.end(), [](const MenuRecord& r) { return r.icon >= 0; });
+    return anyIcon ? std::max(height, kIconCell + kItemExtraHeight) : height;
 }
 
-void MenuBar::measureTitles()
+// Left to right from x = 4: caption + 12 (+ icon + 6) wide, the item height tall, centred in
+// the bar.
+void MenuBar::layout()
 {
-    m_titles.clear();
     ControlTheme* theme = controlTheme();
     Font* font = theme != nullptr ? theme->font() : nullptr;
-    int32_t x = 4;
-    for (const MenuEntry& entry : m_tree) {
-        std::u16string_view caption = uiText(entry.key).view();
-        double w = font != nullptr ? measureLine(*font, caption.data(), uint32_t(caption.size()), 1e6).width : 40;
-        int32_t titleWidth = static_cast<int32_t>(std::ceil(w)) + 2 * kTitlePadding;
-        m_titles.push_back({x, 3, x + titleWidth, height() - 3});
-        x += titleWidth + 2;
-    }
-}
-
-int32_t MenuBar::titleAt(int32_t x, int32_t y) const
-{
+    int32_t h = itemHeight();
+    int32_t y0 = (height() - h) / 2;
+    int32_t x = kFirstItemX;
+    m_rects.assign(m_titles.size(), IntRect{});
     for (size_t i = 0; i < m_titles.size(); ++i) {
-        const IntRect& r = m_titles[i];
-        if (x >= r.x0 && x < r.x1 && y >= 0 && y < height())
-            return static_cast<int32_t>(i);
+        const MenuRecord& title = m_titles[i];
+        if (title.isSeparator() || title.hidden())
+            continue;
+        std::u16string text = caption(title);
+        double w = font != nullptr && !text.empty()
+            ? measureLine(*font, text.data(), static_cast<uint32_t>(text.size()), kUnbounded).width
+            : 0;
+        int32_t icon = title.icon >= 0 ? kIconCell + kIconGap : 0;
+        int32_t width = static_cast<int32_t>(std::ceil(w)) + kItemPadding + icon;
+        m_rects[i] = {x, y0, x + width, y0 + h};
+        x += width;
     }
-    return -1;
 }
 
 void MenuBar::paint(Surface& surface)
@@ -119,13 +88,60 @@ void MenuBar::paint(Surface& surface)
     ControlTheme* theme = controlTheme();
     if (theme == nullptr)
         return;
-    measureTitles();
     theme->drawMenuBar(surface, {0, 0, width(), height()});
-    for (size_t i = 0; i < m_titles.size(); ++i) {
-        uint32_t state = int32_t(i) == m_open ? style::kPressed : int32_t(i) == m_hot ? style::kHot : 0;
-        std::u16string caption(uiText(m_tree[i].key).view());
-        theme->drawMenuBarItem(surface, m_titles[i], state, caption.c_str());
+    for (size_t i = 0; i < m_titles.size() && i < m_rects.size(); ++i) {
+        if (m_rects[i].empty())
+            continue;
+        auto index = static_cast<int32_t>(i);
+        uint32_t state = (index == m_open ? style::kPressed : 0) | (index == m_hover ? style::kHot : 0)
+            | (m_titles[i].enabled() ? 0 : style::kThemeDisabled);
+        theme->drawMenuBarItem(surface, m_rects[i], state, caption(m_titles[i]).c_str());
     }
+}
+
+int32_t MenuBar::titleAt(int32_t x, int32_t y) const
+{
+    if (y < 0 || y >= height())
+        return -1;
+    for (size_t i = 0; i < m_rects.size(); ++i)
+        if (!m_rects[i].empty() && x >= m_rects[i].x0 && x < m_rects[i].x1)
+            return static_cast<int32_t>(i);
+    return -1;
+}
+
+int32_t MenuBar::titleAtScreen(int32_t x, int32_t y) const
+{
+    WidgetWindow* host = window();
+    if (host == nullptr)
+        return -1;
+    IntRect own = windowRect();
+    return titleAt(host->toContentX(x) - own.x0, host->toContentY(y) - own.y0);
+}
+
+bool MenuBar::canOpen(int32_t index) const
+{
+    return index >= 0 && size_t(index) < m_titles.size() && m_titles[size_t(index)].isSubmenu()
+        && m_titles[size_t(index)].choosable() && size_t(index) < m_rects.size() && !m_rects[size_t(index)].empty();
+}
+
+int32_t MenuBar::neighbour(int32_t from, int32_t direction) const
+{
+    auto count = static_cast<int32_t>(m_titles.size());
+    int32_t index = from >= 0 ? from : (direction > 0 ? -1 : count);
+    for (int32_t tried = 0; tried < count; ++tried) {
+        index = (index + direction + count) % count;
+        if (canOpen(index))
+            return index;
+    }
+    return -1;
+}
+
+void MenuBar::setHover(int32_t index)
+{
+    if (index == m_hover)
+        return;
+    m_hover = index;
+    requestRepaint();
 }
 
 void MenuBar::onMouse(MouseAction action, int32_t x, int32_t y)
@@ -139,86 +155,161 @@ void MenuBar::onMouse(MouseAction action, int32_t x, int32_t y)
             takeCapture();
         else if (!inside)
             releaseCapture();
-        if (title != m_hot) {
-            m_hot = title;
-            requestRepaint();
-        }
+        // Keyboard navigation keeps its title when the pointer leaves.
+        if (title >= 0 || (m_state & kKeyboardNavigation) == 0)
+            setHover(title);
         return;
     }
-    if (action == MouseAction::LeftDown && title >= 0)
-        openMenu(title);
+    if (action == MouseAction::LeftDown || action == MouseAction::LeftDouble) {
+        cancelAlt();
+        if (canOpen(title))
+            openMenu(title);
+    }
 }
 
-void MenuBar::openMenu(int32_t index)
+void MenuBar::openMenu(int32_t index, bool byKeyboard)
 {
     WidgetWindow* host = window();
-    if (index < 0 || index >= int32_t(m_tree.size()) || host == nullptr || host->window() == nullptr)
+    if (!canOpen(index) || host == nullptr || host->window() == nullptr || m_popup != nullptr)
         return;
     releaseCapture();
-    measureTitles();
-    IntRect own = windowRect();
+    layout();
+    m_state &= ~(kCloseRequested | kAltArmed);
     LayeredWindow& w = *host->window();
     int32_t command = -1;
-    int32_t count = static_cast<int32_t>(m_tree.size());
-    // Left and Right leave a menu for its neighbour (the last after the first, and back).
+    int32_t result = PopupMenu::kClosed;
     for (;;) {
         m_open = index;
+        m_next = -1;
         requestRepaint();
-        uint32_t exitKey = 0;
-        command = runPopup(m_tree[size_t(index)].children, w.left() + own.x0 + m_titles[size_t(index)].x0,
-                           w.bottom() + own.y0 - metrics::kMenuGap, exitKey);
-        if (exitKey == vk::VK_LEFT)
-            index = (index + count - 1) % count;
-        else if (exitKey == vk::VK_RIGHT)
-            index = (index + 1) % count;
-        else
+        // Below the item: the popup's top edge at the item's bottom edge.
+        IntRect own = windowRect();
+        const IntRect& item = m_rects[size_t(index)];
+        {
+            PopupMenu popup(w.ui(), w.id(), m_tree, m_titles[size_t(index)], *this, &m_icons);
+            m_popup = &popup;
+            result = popup.run(w.left() + own.x0 + item.x0, w.bottom() + own.y0 + item.y0, byKeyboard);
+            m_popup = nullptr;
+        }
+        if (result >= 0) {
+            command = result;
             break;
+        }
+        bool moved = result == PopupMenu::kOwnerTookOver || result == PopupMenu::kClosed;
+        if ((m_state & kCloseRequested) != 0 || !moved || !canOpen(m_next))
+            break;
+        // Left and Right keep the keyboard's way of opening; a press or the pointer does not.
+        byKeyboard = byKeyboard && result == PopupMenu::kOwnerTookOver;
+        index = m_next;
     }
+    // Esc from a menu opened during keyboard navigation goes back to its title.
+    bool backToTitle = result == PopupMenu::kEscaped && (m_state & kKeyboardNavigation) != 0;
+    if (!backToTitle)
+        m_state &= ~kKeyboardNavigation;
+    m_hover = backToTitle ? m_open : -1;
     m_open = -1;
-    m_hot = -1;
     requestRepaint();
     if (command >= 0 && m_onCommand)
         m_onCommand(command);
 }
 
-int32_t MenuBar::runPopup(const std::vector<MenuEntry>& entries, int32_t left, int32_t top, uint32_t& exitKey)
+// ---- keyboard navigation ----
+
+bool MenuBar::windowKeyDown(uint32_t key)
 {
-    WidgetWindow* host = window();
-    LayeredWindow& w = *host->window();
-    int32_t rows = static_cast<int32_t>(entries.size());
-    auto caption = [&entries](int32_t row) {
-        const MenuEntry& e = entries[size_t(row)];
-        return e.kind == MenuEntry::Kind::Separator ? std::u16string() : std::u16string(uiText(e.key).view());
-    };
-    DropDownPopup popup(w.ui(), w.id(), rows, -1, caption);
-    popup.setRowEnabled([&entries](int32_t row) {
-        const MenuEntry& e = entries[size_t(row)];
-        return e.kind != MenuEntry::Kind::Separator && e.enabled;
-    });
-    popup.setRowPainter([this, &entries, caption](Surface& s, int32_t row, const IntRect& rect, bool hot) {
-        ControlTheme* theme = controlTheme();
-        if (theme == nullptr)
-            return;
-        const MenuEntry& e = entries[size_t(row)];
-        theme->setIconImage(&m_icons, 16);
-        uint32_t state = (e.kind == MenuEntry::Kind::Separator ? style::kSeparator : 0)
-            | (hot ? style::kHot : 0) | (e.enabled ? 0 : style::kThemeDisabled)
-            | (e.kind == MenuEntry::Kind::Submenu ? style::kSubmenu : 0);
-        std::u16string text = caption(row);
-        theme->drawMenuItem(s, rect, state, text.c_str(), int32_t(text.size()), e.icon);
-    });
-    popup.run(left, top - rows * kItemHeight, left + kPopupWidth, top);
-    exitKey = popup.exitKey();
-    if (!popup.chosen() || popup.hot() < 0)
-        return -1;
-    const MenuEntry& picked = entries[size_t(popup.hot())];
-    if (picked.kind == MenuEntry::Kind::Submenu) {
-        // The submenu opens beside the row it hangs from.
-        int32_t rowTop = top - popup.hot() * kItemHeight;
-        uint32_t ignored = 0;
-        return runPopup(picked.children, left + kPopupWidth - 4, rowTop, ignored);
+    bool navigating = (m_state & kKeyboardNavigation) != 0;
+    if (key == vk::VK_MENU) {
+        if (navigating)
+            leaveKeyboardNavigation();
+        else
+            m_state |= kAltArmed;
+        return true;
     }
-    return picked.key;
+    cancelAlt();
+    if (!navigating)
+        return false;
+    switch (key) {
+    case vk::VK_LEFT:
+    case vk::VK_RIGHT:
+        setHover(neighbour(m_hover, key == vk::VK_RIGHT ? 1 : -1));
+        return true;
+    case vk::VK_DOWN:
+    case vk::VK_RETURN:
+    case vk::VK_SPACE:
+        openMenu(m_hover, true);
+        return true;
+    case vk::VK_ESCAPE:
+        leaveKeyboardNavigation();
+        return true;
+    default:
+        leaveKeyboardNavigation();
+        return false;
+    }
+}
+
+bool MenuBar::windowKeyUp(uint32_t key)
+{
+    if (key != vk::VK_MENU || (m_state & kAltArmed) == 0)
+        return false;
+    cancelAlt();
+    int32_t first = neighbour(-1, 1);
+    if (first < 0)
+        return true;
+    m_state |= kKeyboardNavigation;
+    setHover(first);
+    return true;
+}
+
+void MenuBar::leaveKeyboardNavigation()
+{
+    if ((m_state & kKeyboardNavigation) == 0)
+        return;
+    m_state &= ~kKeyboardNavigation;
+    setHover(-1);
+}
+
+// ---- what the open popup reports ----
+
+bool MenuBar::pointerFromChild(int32_t x, int32_t y)
+{
+    int32_t title = titleAtScreen(x, y);
+    if (!canOpen(title) || title == m_open)
+        return false;
+    m_next = title;
+    return true;
+}
+
+// A press on another title opens that menu; on the open title or elsewhere it only closes.
+void MenuBar::pressFromChild(int32_t x, int32_t y, bool)
+{
+    int32_t title = titleAtScreen(x, y);
+    m_next = canOpen(title) && title != m_open ? title : -1;
+    m_state &= ~kKeyboardNavigation;
+}
+
+bool MenuBar::keyFromChild(uint32_t key)
+{
+    if (key != vk::VK_LEFT && key != vk::VK_RIGHT)
+        return false;
+    int32_t next = neighbour(m_open, key == vk::VK_RIGHT ? 1 : -1);
+    if (next < 0 || next == m_open)
+        return false;
+    m_next = next;
+    m_open = next;
+    requestRepaint();
+    return true;
+}
+
+bool MenuBar::escapeFromChild()
+{
+    m_state |= kCloseRequested;
+    return false;
+}
+
+void MenuBar::dismissFromChild()
+{
+    m_state |= kCloseRequested;
+    m_state &= ~kKeyboardNavigation;
 }
 
 } // namespace tonvane

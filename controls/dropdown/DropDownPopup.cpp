@@ -15,32 +15,12 @@ constexpr uint32_t kRowState = 0x1; // how the theme is asked for an ordinary ro
 constexpr uint32_t kHotRowState = 0x9; // and for the hot one (selected)
 } // namespace
 
-LayeredWindow::Config DropDownPopup::popupConfig(WindowId owner)
-{
-    LayeredWindow::Config config;
-    config.kind = WindowKind::Popup;
-    config.title = "";
-    config.owner = owner;
-    config.minTrackWidth = 0;
-    config.minTrackHeight = 0;
-    config.frame.captionHeight = 0;
-    config.frame.buttons = 0;
-    config.frame.border = 0;
-    config.cornerRadius = 3;
-    return config;
-}
-
 DropDownPopup::DropDownPopup(UiThread& ui, WindowId owner, int32_t rows, int32_t chosen,
                              std::function<std::u16string(int32_t)> rowText)
-    : m_ui(ui), m_rowText(std::move(rowText)), m_rows(rows), m_hot(chosen), m_window(ui, *this, popupConfig(owner))
+    : PopupWindow(ui, owner, WindowKind::Popup), m_rowText(std::move(rowText)), m_rows(rows), m_hot(chosen)
 {
-    attach(m_window);
     ItemList::Routines routines;
     routines.drawItem = [this](Surface& surface, int32_t row, const IntRect& rect) {
-        if (m_rowPainter) {
-            m_rowPainter(surface, row, rect, row == m_hot);
-            return;
-        }
         ControlTheme* theme = controlTheme();
         if (theme == nullptr)
             return;
@@ -48,21 +28,15 @@ DropDownPopup::DropDownPopup(UiThread& ui, WindowId owner, int32_t rows, int32_t
         theme->drawDropListRow(surface, rect, row == m_hot ? kHotRowState : kRowState, text.c_str(),
                                int32_t(text.size()));
     };
-    routines.onItemHover = [this](int32_t row, uint32_t, int32_t, int32_t) {
-        setHot(row >= 0 && m_rowEnabled && !m_rowEnabled(row) ? -1 : row);
-    };
+    routines.onItemHover = [this](int32_t row, uint32_t, int32_t, int32_t) { setHot(row); };
     routines.onItemClick = [this](int32_t row, uint32_t, int32_t x, int32_t y) {
         bool insideList = x >= 0 && y >= 0 && x < m_list.width() && y < m_list.height();
-        if (row >= 0 && m_rowEnabled && !m_rowEnabled(row))
-            return; // a disabled row or a separator
-        if (row >= 0) {
+        if (row >= 0)
             setHot(row);
-            m_chosen = true;
-        } else if (!insideList) {
+        else if (!insideList)
             setHot(-1); // a press outside the popup closes it without a change
-        } else {
+        else
             return; // between rows or on a bar: stays open
-        }
         close();
     };
     m_list.setRoutines(routines);
@@ -70,14 +44,9 @@ DropDownPopup::DropDownPopup(UiThread& ui, WindowId owner, int32_t rows, int32_t
     m_list.create(0, 0, 0, 0, style::kVisible);
 }
 
-DropDownPopup::~DropDownPopup()
-{
-    m_window.destroy();
-}
-
 int32_t DropDownPopup::run(int32_t left, int32_t bottom, int32_t right, int32_t top)
 {
-    if (!m_window.create(left, bottom, right, top))
+    if (!createAt(left, bottom, right, top))
         return -1;
     m_list.setCellSize(right - left, metrics::kControlHeight);
     m_list.setLineStep(metrics::kControlHeight);
@@ -87,28 +56,15 @@ int32_t DropDownPopup::run(int32_t left, int32_t bottom, int32_t right, int32_t 
         m_list.scrollToLine(m_hot);
     m_list.takeFocus();
     m_list.takeCapture(true);
-    m_window.repaint();
-    m_ui.runModal(m_window);
+    runUntilClosed();
     m_list.releaseCapture();
     return m_hot;
 }
 
 void DropDownPopup::layout(int32_t width, int32_t height)
 {
-    WidgetWindow::layout(width, height);
+    PopupWindow::layout(width, height);
     m_list.setRect(0, 0, width, height);
-}
-
-void DropDownPopup::paint(Surface& surface)
-{
-    ControlTheme* theme = controlTheme();
-    IntRect clip = surface.getClip();
-    // Nearly opaque: what lies under an open list or menu must not show through its rows.
-    surface.fillRectangle(clip.x0, clip.y0, clip.x1, clip.y1, (palette::kPanelFill & 0x00FFFFFFu) | 0xF8000000u);
-    WidgetWindow::paint(surface);
-    if (theme != nullptr)
-        surface.roundedRectangleOutline(clip.x0 + 0.5, clip.y0 + 0.5, clip.x1 - 0.5, clip.y1 - 0.5, 3, 0, 1,
-                                        Paint::solid(theme->frameBorder()));
 }
 
 void DropDownPopup::keyDown(uint32_t key)
@@ -119,50 +75,25 @@ void DropDownPopup::keyDown(uint32_t key)
         close();
         return;
     case vk::VK_RETURN:
-        m_chosen = m_hot >= 0 && (!m_rowEnabled || m_rowEnabled(m_hot));
-        if (!m_chosen)
-            setHot(-1);
         close();
         return;
     case vk::VK_UP:
     case vk::VK_DOWN:
         moveHot(key == vk::VK_DOWN ? 1 : -1);
         return;
-    case vk::VK_LEFT:
-    case vk::VK_RIGHT:
-        if (!m_rowEnabled)
-            break; // a plain list: no neighbours
-        m_exitKey = key; // a menu: its bar opens the neighbouring menu
-        setHot(-1);
-        close();
-        return;
     default:
-        WidgetWindow::keyDown(key);
+        PopupWindow::keyDown(key);
         return;
     }
 }
 
-// A list stops at its ends; a menu (rows that can be disabled) skips separators and disabled
-// rows and wraps around.
 void DropDownPopup::moveHot(int32_t direction)
 {
     if (m_rows <= 0)
         return;
-    if (!m_rowEnabled) {
-        int32_t row = m_hot < 0 ? (direction > 0 ? 0 : m_rows - 1) : m_hot + direction;
-        setHot(std::clamp(row, 0, m_rows - 1));
-        m_list.scrollToLine(m_hot);
-        return;
-    }
-    int32_t row = m_hot < 0 ? (direction > 0 ? -1 : m_rows) : m_hot;
-    for (int32_t tried = 0; tried < m_rows; ++tried) {
-        row = (row + direction + m_rows) % m_rows;
-        if (m_rowEnabled(row)) {
-            setHot(row);
-            m_list.scrollToLine(row);
-            return;
-        }
-    }
+    int32_t row = m_hot < 0 ? (direction > 0 ? 0 : m_rows - 1) : m_hot + direction;
+    setHot(std::clamp(row, 0, m_rows - 1));
+    m_list.scrollToLine(m_hot);
 }
 
 void DropDownPopup::setHot(int32_t row)
@@ -173,14 +104,6 @@ void DropDownPopup::setHot(int32_t row)
     m_hot = row;
     m_list.redrawItem(old);
     m_list.redrawItem(row);
-}
-
-void DropDownPopup::close()
-{
-    if (m_closing)
-        return;
-    m_closing = true;
-    m_ui.postMessage(Message{m_window.id(), msg::WM_CLOSE});
 }
 
 } // namespace tonvane

@@ -1,7 +1,7 @@
 // The window program's main window on the headless backend: the first-run language page, the
 // drive scan that finds the demo disc, the track rows' check boxes and logos, media removal.
 #include "app/window/EncoderPropertiesDialog.h"
-#include "app/window/MainContent.h"
+#include "MainWindowFixture.h"
 #include "cdrom/emulated/DemoDisc.h"
 #include "cdrom/emulated/EmulatedDrive.h"
 #include "controls/label/Label.h"
@@ -27,65 +27,7 @@
 namespace tonvane {
 namespace {
 
-struct MainWindow : ::testing::Test {
-    test::TempDir config;
-    test::TempDir noDrives; // an empty /sys/block: no real drives
-    test::ScopedEnv configHome{"XDG_CONFIG_HOME", config.path().c_str()};
-    HeadlessBackend backend;
-    UiThread ui{backend};
-    ControlTheme theme;
-    std::unique_ptr<MainContent> content;
-    std::unique_ptr<LayeredWindow> window;
-
-    void SetUp() override
-    {
-        backend.setWorkArea({0, 0, 1280, 1000});
-        setControlTheme(&theme);
-    }
-    void TearDown() override
-    {
-        if (content)
-            content->stopWorkers();
-        window.reset();
-        content.reset();
-        setControlTheme(nullptr);
-    }
-    std::string server = "127.0.0.1:9"; // never the internet: a refused port
-    std::optional<std::string> folderAnswer; // what the folder chooser answers
-    std::string offeredFolder;
-
-    void open()
-    {
-        MainContent::Options options;
-        options.drives.sysfsRoot = noDrives.path();
-        options.drives.imageDrives = {"demo:"};
-        options.watchMedia = false;
-        options.tutorialsBalloon = false;
-        options.chooseFolder = [this](const std::string& start) {
-            offeredFolder = start;
-            return folderAnswer;
-        };
-        options.server = server;
-        content = std::make_unique<MainContent>(options);
-        LayeredWindow::Config c;
-        c.renderBands = 1;
-        window = std::make_unique<LayeredWindow>(ui, *content, c);
-        ASSERT_TRUE(window->create(100, 100, 750, 550));
-        content->start(*window);
-        window->repaint();
-    }
-    // A left click at a content point of a widget (x from its left, y up from its bottom).
-    void click(const Widget& widget, int32_t x, int32_t y, uint32_t keys = 0)
-    {
-        IntRect r = widget.windowRect();
-        for (uint32_t message : {msg::WM_MOUSEMOVE, msg::WM_LBUTTONDOWN, msg::WM_LBUTTONUP}) {
-            Message event{window->id(), message, keys};
-            event.x = window->marginLeft() + r.x0 + x;
-            event.y = window->marginTop() + window->height() - (r.y0 + y);
-            ui.dispatch(event);
-        }
-    }
-};
+struct MainWindow : test::MainWindowFixture {};
 
 TEST_F(MainWindow, FirstRunChoosesALanguageThenFindsTheDisc)
 {
@@ -104,9 +46,9 @@ TEST_F(MainWindow, FirstRunChoosesALanguageThenFindsTheDisc)
     EXPECT_EQ(content->discPage().job().count, 4);
     EXPECT_EQ(content->discPage().trackList().itemCount(), 4);
     // Loading the disc enabled Convert and Consult FreeDB in the menus.
-    EXPECT_TRUE(findMenuEntry(content->menuBar().tree(), kTextConvert)->enabled);
-    EXPECT_TRUE(findMenuEntry(content->menuBar().tree(), kTextConsultFreeDb)->enabled);
-    EXPECT_FALSE(findMenuEntry(content->menuBar().tree(), kTextOptions)->enabled);
+    EXPECT_EQ(isItemEnabled(content->menuBar().tree(), kTextConvert), true);
+    EXPECT_EQ(isItemEnabled(content->menuBar().tree(), kTextConsultFreeDb), true);
+    EXPECT_EQ(isItemEnabled(content->menuBar().tree(), kTextOptions), false);
 }
 
 TEST_F(MainWindow, RowCheckBoxesLogosAndMediaRemoval)
@@ -152,7 +94,7 @@ TEST_F(MainWindow, RowCheckBoxesLogosAndMediaRemoval)
     content->onMediaRemoved("demo:");
     EXPECT_EQ(content->page(), MainContent::Page::InsertDisc);
     EXPECT_TRUE(content->insertDiscPage().animating());
-    EXPECT_FALSE(findMenuEntry(content->menuBar().tree(), kTextConvert)->enabled);
+    EXPECT_EQ(isItemEnabled(content->menuBar().tree(), kTextConvert), false);
     content->onMediaArrived("demo:");
     EXPECT_EQ(content->page(), MainContent::Page::Disc);
     EXPECT_FALSE(content->insertDiscPage().animating());
@@ -183,7 +125,7 @@ TEST_F(MainWindow, ConsultFreeDbFillsTheTitlesAndReportsEachStep)
     ASSERT_EQ(content->page(), MainContent::Page::Disc);
     DiscPage& page = content->discPage();
     click(page.lookupButton(), 70, 12);
-    EXPECT_FALSE(findMenuEntry(content->menuBar().tree(), kTextConvert)->enabled) << "off while looking up";
+    EXPECT_EQ(isItemEnabled(content->menuBar().tree(), kTextConvert), false) << "off while looking up";
     EXPECT_FALSE(page.lookupButton().isInteractive());
     ASSERT_TRUE(pumpUntil(ui, [&] { return !page.lookingUp(); }));
     EXPECT_EQ(cddb.lookups(), 1);
@@ -193,7 +135,7 @@ TEST_F(MainWindow, ConsultFreeDbFillsTheTitlesAndReportsEachStep)
     EXPECT_EQ(page.matchCount(), 1);
     EXPECT_FALSE(page.albumBox().isInteractive()) << "one match keeps the album box disabled";
     EXPECT_TRUE(page.lookupButton().isInteractive());
-    EXPECT_TRUE(findMenuEntry(content->menuBar().tree(), kTextConvert)->enabled);
+    EXPECT_EQ(isItemEnabled(content->menuBar().tree(), kTextConvert), true);
 
     // A server that refuses: "Error connecting to FreeDB", the buttons back, the titles kept.
     server = "127.0.0.1:9";

@@ -14,8 +14,15 @@ class Surface;
 enum class WindowKind {
     Main, // taskbar entry, icon, title
     Dialog, // transient for its owner
-    Popup, // menus and drop-down lists: no window manager, pointer grabbed
+    Popup, // drop-down lists: no window manager, pointer grabbed
+    Menu, // popup menus: as Popup, typed as a menu for the compositing manager
 };
+
+// The kinds shown without the window manager that hold the pointer while open.
+constexpr bool isPopupKind(WindowKind kind)
+{
+    return kind == WindowKind::Popup || kind == WindowKind::Menu;
+}
 
 struct WindowDescription {
     WindowKind kind = WindowKind::Main;

@@ -9,6 +9,7 @@ constexpr uint32_t WM_DESTROY = 0x0002;
 constexpr uint32_t WM_MOVE = 0x0003;
 constexpr uint32_t WM_SIZE = 0x0005;
 constexpr uint32_t WM_ACTIVATE = 0x0006;
+constexpr uint32_t WM_KILLFOCUS = 0x0008;
 constexpr uint32_t WM_CLOSE = 0x0010;
 constexpr uint32_t WM_QUIT = 0x0012;
 constexpr uint32_t WM_SHOWWINDOW = 0x0018;

@@ -63,6 +63,7 @@ const LayeredWindow::Row LayeredWindow::kTable[] = {
     {msg::WM_SIZE, &LayeredWindow::onSize},
     {msg::WM_CLOSE, &LayeredWindow::onClose},
     {msg::WM_ACTIVATEAPP, &LayeredWindow::onActivateApp},
+    {msg::WM_KILLFOCUS, &LayeredWindow::onKillFocus},
     {msg::WM_GETMINMAXINFO, &LayeredWindow::onGetMinMaxInfo},
     {msg::WM_WINDOWPOSCHANGED, &LayeredWindow::onWindowPosChanged},
     {msg::WM_NCHITTEST, &LayeredWindow::onNcHitTest},
@@ -262,6 +263,11 @@ void LayeredWindow::onActivateApp(const Message& message)
     if (message.wParam == 0 && shown && message.lParam == kTaskbarActivation)
         taskbarClickCheck();
     m_handled = false;
+}
+
+void LayeredWindow::onKillFocus(const Message&)
+{
+    m_content.focusLost();
 }
 
 void LayeredWindow::onGetMinMaxInfo(const Message& message)

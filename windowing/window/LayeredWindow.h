@@ -147,6 +147,7 @@ private:
     void onSize(const Message&);
     void onClose(const Message&);
     void onActivateApp(const Message&);
+    void onKillFocus(const Message&);
     void onGetMinMaxInfo(const Message&);
     void onWindowPosChanged(const Message&);
     void onNcHitTest(const Message&);

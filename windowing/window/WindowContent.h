@@ -43,6 +43,9 @@ public:
     // Paints with the clip at the content (0, 0, width, height), origin at its bottom-left.
     virtual void paint(Surface&) {}
     virtual void deviceChange(uint64_t, int64_t) {}
+    // The window lost the keyboard: to another window, or to a grab (a window manager's
+    // shortcut).
+    virtual void focusLost() {}
     // Before the window closes: stop what runs for it (the close stop of a conversion).
     virtual void stopWork() {}
     // When it is destroyed: stop and join its worker threads.

@@ -80,6 +80,22 @@ unsigned cursorGlyph(CursorKind shape)
     return kGlyphs[static_cast<int>(shape)];
 }
 
+// Compositing managers choose shadows and fades by the window type, override-redirect windows
+// included; a main window goes without one (normal).
+const char* windowTypeName(WindowKind kind)
+{
+    switch (kind) {
+    case WindowKind::Dialog:
+        return "_NET_WM_WINDOW_TYPE_DIALOG";
+    case WindowKind::Popup:
+        return "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU";
+    case WindowKind::Menu:
+        return "_NET_WM_WINDOW_TYPE_POPUP_MENU";
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace
 
 X11Connection::X11Connection(Display* display)
@@ -145,7 +161,7 @@ WindowId X11Connection::createWindow(const WindowDescription& description)
     attributes.border_pixel = 0;
     attributes.background_pixel = 0;
     attributes.event_mask = kEventMask;
-    attributes.override_redirect = description.kind == WindowKind::Popup ? True : False;
+    attributes.override_redirect = isPopupKind(description.kind) ? True : False;
     unsigned long mask = CWColormap | CWBorderPixel | CWBackPixel | CWEventMask | CWOverrideRedirect;
     const ScreenRect& rect = description.rect;
     Window window = XCreateWindow(m_display, m_root, rect.x, rect.y, static_cast<unsigned>(rect.width),
@@ -187,7 +203,7 @@ void X11Connection::showWindow(WindowId id, bool visible)
     window->mapped = visible;
     if (visible) {
         XMapRaised(m_display, window->window);
-        if (window->kind == WindowKind::Popup)
+        if (isPopupKind(window->kind))
             grabPointer(id);
     } else {
         XUnmapWindow(m_display, window->window);
@@ -524,12 +540,12 @@ void X11Connection::setWindowManagerHints(Window window, const WindowDescription
         sizeHints.min_height = description.minHeight;
     }
     XSetWMNormalHints(m_display, window, &sizeHints);
-    if (description.kind == WindowKind::Dialog) {
-        if (description.owner != kNoWindow)
-            XSetTransientForHint(m_display, window, static_cast<Window>(description.owner));
-        Atom dialog = atom("_NET_WM_WINDOW_TYPE_DIALOG");
+    if (description.kind == WindowKind::Dialog && description.owner != kNoWindow)
+        XSetTransientForHint(m_display, window, static_cast<Window>(description.owner));
+    if (const char* type = windowTypeName(description.kind)) {
+        Atom typeAtom = atom(type);
         XChangeProperty(m_display, window, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(&dialog), 1);
+                        reinterpret_cast<unsigned char*>(&typeAtom), 1);
     }
 }
 

@@ -207,6 +207,12 @@ bool X11Connection::translate(XEvent& event, Message& out)
         out = {event.xkey.window, event.type == KeyPress ? msg::WM_KEYDOWN : msg::WM_KEYUP, key};
         return true;
     }
+    case FocusOut:
+        // Focus moving inside our own window, or following the pointer, is no loss.
+        if (event.xfocus.detail == NotifyInferior || event.xfocus.detail == NotifyPointer)
+            return false;
+        out = {event.xfocus.window, msg::WM_KILLFOCUS};
+        return true;
     case ConfigureNotify: {
         X11Window* window = find(event.xconfigure.window);
         // Before the window manager has placed and mapped the window its position means
@@ -244,7 +250,7 @@ bool X11Connection::translate(XEvent& event, Message& out)
         if (X11Window* window = find(event.xmap.window); window != nullptr) {
             window->viewable = true;
             // A grab asked for before the popup was viewable was refused: take it now.
-            if (window->kind == WindowKind::Popup && m_capture == window->window)
+            if (isPopupKind(window->kind) && m_capture == window->window)
                 grabPointer(window->window);
         }
         if (X11Window* window = find(event.xmap.window); window != nullptr && window->iconic) {

@@ -24,9 +24,9 @@ constexpr int32_t kShadowTop = 9;
 constexpr int32_t kEnglishX = 421, kEnglishY = 120;
 constexpr int32_t kConvertX = 245, kConvertY = 82;
 // The View menu's title, its Language row, and Deutsch in the submenu that opens beside it.
-constexpr int32_t kViewX = 79, kViewY = 40;
-constexpr int32_t kLanguageRowX = 93, kLanguageRowY = 111;
-constexpr int32_t kGermanX = 313, kGermanY = 178;
+constexpr int32_t kViewX = 59, kViewY = 38;
+constexpr int32_t kLanguageRowX = 99, kLanguageRowY = 85;
+constexpr int32_t kGermanX = 200, kGermanY = 151;
 
 size_t filesIn(const std::string& folder, const std::string& extension)
 {

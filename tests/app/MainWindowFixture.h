@@ -1,0 +1,101 @@
+#pragma once
+// The main window on the headless backend: a fresh settings folder, no real drives but the demo
+// disc, the control theme, and helpers that click widgets.
+#include "app/window/MainContent.h"
+#include "controls/theme/ControlTheme.h"
+#include "support/TempDir.h"
+#include "windowing/headless/HeadlessBackend.h"
+#include "windowing/loop/Invocation.h"
+#include "windowing/loop/UiThread.h"
+#include "windowing/window/LayeredWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tonvane::test {
+
+struct MainWindowFixture : ::testing::Test {
+    test::TempDir config;
+    test::TempDir noDrives; // an empty /sys/block: no real drives
+    test::ScopedEnv configHome{"XDG_CONFIG_HOME", config.path().c_str()};
+    HeadlessBackend backend;
+    UiThread ui{backend};
+    ControlTheme theme;
+    std::unique_ptr<MainContent> content;
+    std::unique_ptr<LayeredWindow> window;
+
+    void SetUp() override
+    {
+        backend.setWorkArea({0, 0, 1280, 1000});
+        setControlTheme(&theme);
+    }
+    void TearDown() override
+    {
+        if (content)
+            content->stopWorkers();
+        window.reset();
+        content.reset();
+        setControlTheme(nullptr);
+    }
+    std::string server = "127.0.0.1:9"; // never the internet: a refused port
+    std::optional<std::string> folderAnswer; // what the folder chooser answers
+    std::string offeredFolder;
+
+    void open()
+    {
+        MainContent::Options options;
+        options.drives.sysfsRoot = noDrives.path();
+        options.drives.imageDrives = {"demo:"};
+        options.watchMedia = false;
+        options.tutorialsBalloon = false;
+        options.chooseFolder = [this](const std::string& start) {
+            offeredFolder = start;
+            return folderAnswer;
+        };
+        options.server = server;
+        content = std::make_unique<MainContent>(options);
+        LayeredWindow::Config c;
+        c.renderBands = 1;
+        window = std::make_unique<LayeredWindow>(ui, *content, c);
+        ASSERT_TRUE(window->create(100, 100, 750, 550));
+        content->start(*window);
+        window->repaint();
+    }
+    // A left click at a content point of a widget (x from its left, y up from its bottom).
+    void click(const Widget& widget, int32_t x, int32_t y, uint32_t keys = 0)
+    {
+        IntRect r = widget.windowRect();
+        for (uint32_t message : {msg::WM_MOUSEMOVE, msg::WM_LBUTTONDOWN, msg::WM_LBUTTONUP}) {
+            Message event{window->id(), message, keys};
+            event.x = window->marginLeft() + r.x0 + x;
+            event.y = window->marginTop() + window->height() - (r.y0 + y);
+            ui.dispatch(event);
+        }
+    }
+    // Queues `step` among the injected events, to run on the window's thread in its turn (the
+    // modal loops of menus and dialogs pick it up like any event of the main window).
+    void injectStep(std::function<void()> step)
+    {
+        auto* record = new Invocation;
+        record->work = [step = std::move(step)] {
+            step();
+            return int64_t(0);
+        };
+        backend.inject(Message{window->id(), msg::WM_INVOKE, 0, reinterpret_cast<int64_t>(record)});
+    }
+    // Injects a pointer message at a content point of another window (x from its left, y up
+    // from its bottom).
+    void injectPointer(const LayeredWindow& target, uint32_t message, int32_t x, int32_t y)
+    {
+        Message event{target.id(), message};
+        event.x = target.marginLeft() + x;
+        event.y = target.marginTop() + target.height() - y;
+        backend.inject(event);
+    }
+};
+
+} // namespace tonvane::test
