@@ -24,6 +24,7 @@ public:
     explicit Label(Widget* parent) : Widget(parent) {}
 
     void setCaption(Caption caption);
+    const Caption& caption() const { return m_caption; }
     void setFlags(uint32_t flags) { m_flags = flags; }
     void setFont(Font* font) { m_font = font; } // not owned; null: the theme's font
     void setColour(uint32_t colour) { m_colour = colour; }
