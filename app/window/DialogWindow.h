@@ -28,6 +28,7 @@ public:
     // Posts WM_CLOSE to the dialog (its buttons end it this way).
     void close();
     LayeredWindow& dialogWindow() { return m_window; }
+    const std::u16string& caption() const { return m_caption; }
     // The content rectangle inside the frame (the widgets' area).
     IntRect inner() const;
 

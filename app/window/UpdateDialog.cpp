@@ -31,7 +31,6 @@ UpdateDialog::UpdateDialog(LayeredWindow& owner, const WideString& version, Upda
     m_progress.create(0, 0, 0, 0, kShown);
     m_label.setCaption(Caption::of(fillPlaceholders(uiText(kTextUpgradeQuestion).view(), {version.view()})));
     m_label.create(0, 0, 0, 0, kShown);
-    m_ok.takeFocus();
 }
 
 UpdateDialog::~UpdateDialog()
