@@ -8,6 +8,7 @@
 #include "core/ProductConfig.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ int main(int argc, char** argv)
         window.drives = parsed.options->drives;
         window.server = parsed.options->server;
         window.outputFolder = parsed.options->outputFolder;
+        // For tests: the update check's server ("127.0.0.1:9", a refused port, keeps it local).
+        if (const char* host = std::getenv("TONVANE_UPDATE_HOST"); host != nullptr)
+            window.updateServer = host;
         code = runWindowProgram(window);
         if (code == kNoDisplay) {
             std::fprintf(stderr, "tonvane: no display answers (DISPLAY is unset or its X server refuses); "

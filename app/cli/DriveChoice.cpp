@@ -3,24 +3,21 @@
 #include "cdrom/device/CdDevice.h"
 #include "cdrom/device/DevicePath.h"
 #include "cdrom/drives/DiscCheck.h"
+#include "cdrom/drives/DriveOpenProblem.h"
 #include "cdrom/emulated/CueSheet.h"
 #include "cdrom/emulated/EmulatedDrive.h"
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 namespace tonvane::cli {
 
 std::string openProblem(const std::string& path)
 {
-    ErrorCode error = kSuccess;
-    std::unique_ptr<ScsiTransport> transport = openTransport(path, error);
-    if (transport)
+    std::optional<DriveOpenProblem> problem = probeDriveOpen(path);
+    if (!problem)
         return {};
-    int code = static_cast<int>(error & 0xFFFF);
-    std::string reason = std::strerror(code);
-    if (code == EACCES || code == EPERM)
+    std::string reason = problem->systemText();
+    if (problem->kind() == DriveOpenProblem::Kind::Permission)
         reason += " (is this user in the cdrom group?)";
     return "cannot open " + path + ": " + reason;
 }

@@ -35,16 +35,22 @@ DialogWindow::~DialogWindow()
     m_window.destroy();
 }
 
-void DialogWindow::run()
+bool DialogWindow::open()
 {
     // Centred on the middle of the main window's content.
     int32_t cx = m_owner.left() + m_owner.width() / 2, cy = m_owner.bottom() + m_owner.height() / 2;
     int32_t left = cx - kWidth / 2, bottom = cy - m_height / 2;
     if (!m_window.create(left, bottom, left + kWidth, bottom + m_height))
-        return;
+        return false;
     layout(kWidth, m_height);
     m_window.repaint();
-    m_window.ui().runModal(m_window);
+    return true;
+}
+
+void DialogWindow::run()
+{
+    if (open())
+        m_window.ui().runModal(m_window);
 }
 
 void DialogWindow::close()

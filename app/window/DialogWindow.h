@@ -21,11 +21,14 @@ public:
     DialogWindow(LayeredWindow& owner, std::u16string caption, int32_t height = kHeight);
     ~DialogWindow() override;
 
-    // Creates the window centred on the owner and returns once it was closed and destroyed.
+    // Creates the window centred on the owner and shows it; false when it cannot be created.
+    bool open();
+    // Opens the dialog and runs the modal loop; returns once it was closed and destroyed.
     void run();
     // Posts WM_CLOSE to the dialog (its buttons end it this way).
     void close();
     LayeredWindow& dialogWindow() { return m_window; }
+    const std::u16string& caption() const { return m_caption; }
     // The content rectangle inside the frame (the widgets' area).
     IntRect inner() const;
 

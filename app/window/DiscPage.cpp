@@ -40,8 +40,6 @@ constexpr uint32_t kPageButtonStyle = 0x2000E;
 constexpr uint32_t kShown = 14;
 constexpr int32_t kAlbumListHeight = 192; // [pixels]
 constexpr uint32_t kSeparator = 0xFFC0C0C0;
-constexpr uint32_t kProgressRunning = 0xFF2040C0;
-constexpr uint32_t kProgressDone = 0xFF20C040;
 constexpr int kCursorArrow = 1;
 constexpr int kCursorHand = 3;
 const char16_t* const kFormatLabels[] = {u"MP3:", u"OGG Vorbis:", u"Flac:", u"Wav:"};
@@ -396,7 +394,8 @@ void DiscPage::drawRow(Surface& s, int32_t index, const IntRect& r)
     s.fillRectangle(x0 + 64, y0 + 8, x0 + 65, r.y1 - 8, kSeparator);
     double fraction = entry.progress.load();
     if (theme != nullptr) {
-        theme->drawProgress(s, {x0 + 72, y0 + 8, x1 - 8, y0 + 24}, fraction, fraction >= 1 ? kProgressDone : kProgressRunning);
+        theme->drawProgress(s, {x0 + 72, y0 + 8, x1 - 8, y0 + 24}, fraction,
+                            fraction >= 1 ? palette::kProgressComplete : palette::kProgressRunning);
         theme->drawCheckBox(s, {x0 + 72, y0 + 30, x0 + 88, y0 + 46}, entry.selected ? style::kTicked : 0);
     }
     if (bold == nullptr || normal == nullptr)

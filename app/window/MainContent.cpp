@@ -1,6 +1,7 @@
 #include "app/window/MainContent.h"
 
 #include "app/cli/MusicFolder.h"
+#include "app/window/DriveProblemText.h"
 #include "app/window/EncoderPropertiesDialog.h"
 #include "app/window/FolderDialog.h"
 
@@ -9,7 +10,6 @@
 #include "controls/label/Label.h"
 #include "controls/theme/ControlTheme.h"
 #include "core/foundation/Utf.h"
-#include "net/update/UpdateDownload.h"
 #include "controls/theme/StyleBits.h"
 #include "core/ProductConfig.h"
 #include "core/settings/SettingsDefaults.h"
@@ -20,10 +20,7 @@
 #include "windowing/message/KeyCodes.h"
 #include "windowing/window/LayeredWindow.h"
 
-#include <climits>
-#include <cstdlib>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <utility>
 
@@ -122,7 +119,10 @@ void MainContent::start(LayeredWindow& window)
     layout(window.width(), window.height());
     if (m_options.tutorialsBalloon)
         m_balloon->start(window.ui(), window.id());
-    cleanUpAfterUpdate();
+    // After an update: its installer removed, the product page opened; then the delayed check.
+    m_updateUi = std::make_unique<WindowUpdateUi>(window, m_status);
+    m_updater = std::make_unique<UpdateChecker>(*m_updateUi, m_options.update);
+    m_updater->startUp();
     if (!firstRun)
         scanDrives();
     if (m_options.watchMedia) {
@@ -176,13 +176,28 @@ void MainContent::chooseLanguage(LanguageId id)
 void MainContent::scanDrives()
 {
     showPage(Page::InsertDisc);
-    std::optional<std::string> drive = findDriveWithAudioDisc(m_options.drives);
-    if (drive)
-        loadDisc(*drive);
+    DriveScan scan = scanForAudioDisc(m_options.drives);
+    if (scan.audioDrive)
+        loadDisc(*scan.audioDrive);
+    else
+        showDriveProblems(scan.unopenable);
+}
+
+// A drive that cannot be opened must not look like an empty one: the first is named with the
+// reason in the status bar while the insert-disc page shows.
+void MainContent::showDriveProblems(const std::vector<DriveOpenProblem>& unopenable)
+{
+    if (unopenable.empty())
+        return;
+    m_driveProblem = driveProblemText(unopenable.front());
+    m_status.setStatusText(0, m_driveProblem);
 }
 
 void MainContent::loadDisc(const std::string& path)
 {
+    if (!m_driveProblem.empty() && m_status.paneText(0) == m_driveProblem)
+        m_status.setStatusText(0, {});
+    m_driveProblem.clear();
     m_insertPage->stopAnimation();
     if (!m_discPage->loadFrom(path)) {
         showPage(Page::InsertDisc);
@@ -214,29 +229,6 @@ void MainContent::convert()
     settings::writeString(product::kProductKey, settings::kEncodersKey, settings::kValuePath,
                           WideString::fromUtf8(folder + "/").view());
     m_discPage->startConversionIn(folder);
-}
-
-// After an update: the installer named by "DeleteUpdateFile" is deleted, but only when it lies
-// in our own download folder (the value is never a licence to delete any path); the value is
-// removed either way, and the product page opens.
-void MainContent::cleanUpAfterUpdate()
-{
-    WideString named;
-    if (!settings::readString(product::kProductKey, u"", settings::kValueDeleteUpdateFile, named))
-        return;
-    std::string folder = updateCacheDirectory();
-    char folderReal[PATH_MAX], fileReal[PATH_MAX];
-    std::string path = named.toUtf8();
-    if (!folder.empty() && ::realpath(folder.c_str(), folderReal) != nullptr
-        && ::realpath(path.c_str(), fileReal) != nullptr) {
-        std::string file(fileReal), inside = std::string(folderReal) + "/";
-        struct stat info{};
-        if (file.compare(0, inside.size(), inside) == 0 && file.find('/', inside.size()) == std::string::npos
-            && ::lstat(fileReal, &info) == 0 && S_ISREG(info.st_mode))
-            ::unlink(fileReal);
-    }
-    settings::deleteUpdateFileValue(product::kProductKey);
-    onCommand(kTextWeb);
 }
 
 void MainContent::onMediaArrived(const std::string& path)
@@ -285,6 +277,10 @@ void MainContent::onCommand(int32_t command)
     case kTextHelpPage: // the manual for a Spanish interface, else the product page
         openAddress(utf16ToUtf8(currentLanguage() == kSpanish ? uiText(kTextTutorialsAddress).view()
                                                                 : std::u16string_view(product::kWebPage)));
+        return;
+    case kTextCheckUpdates: // on this thread; a check already running makes it do nothing
+        if (m_updater)
+            m_updater->check();
         return;
     case kTextAbout:
         if (window() != nullptr) {
@@ -403,6 +399,11 @@ void MainContent::stopWork()
 
 void MainContent::stopWorkers()
 {
+    // The dialog and a waiting dialog request first: the check's thread may be waiting on them.
+    if (m_updateUi)
+        m_updateUi->shutDown();
+    if (m_updater)
+        m_updater->stop();
     m_watcher.stop();
     if (m_insertPage)
         m_insertPage->stopAnimation();

@@ -5,7 +5,9 @@
 #include "app/window/MenuBar.h"
 #include "app/window/StatusBar.h"
 #include "app/window/TutorialsBalloon.h"
+#include "app/window/WindowUpdateUi.h"
 #include "cdrom/drives/DriveEnumerator.h"
+#include "cdrom/drives/DriveOpenProblem.h"
 #include "cdrom/drives/MediaWatcher.h"
 #include "controls/widget/WidgetWindow.h"
 #include "core/language/Language.h"
@@ -31,6 +33,9 @@ public:
         std::string outputFolder; // empty: the music folder
         bool watchMedia = true;
         bool tutorialsBalloon = true;
+        // The update check: its server, delays, key and launcher (tests point it at a local
+        // server or a refused port).
+        UpdateCheckerOptions update;
         // Asks for the output folder (tests answer it); empty: the desktop's chooser or ours.
         std::function<std::optional<std::string>(const std::string& start)> chooseFolder;
     };
@@ -53,6 +58,9 @@ public:
     InsertDiscPage& insertDiscPage() { return *m_insertPage; }
     DiscPage& discPage() { return *m_discPage; }
     TutorialsBalloon& balloon() { return *m_balloon; }
+    // The update check's window side (null before start).
+    WindowUpdateUi* updateUi() { return m_updateUi.get(); }
+    UpdateChecker* updater() { return m_updater.get(); }
 
     // The frame's style: caption, sizing borders, close, maximise and minimise buttons.
     static constexpr uint32_t kFrameStyle = 0x90670;
@@ -73,7 +81,7 @@ public:
 
 private:
     void chooseLanguage(LanguageId id);
-    void cleanUpAfterUpdate();
+    void showDriveProblems(const std::vector<DriveOpenProblem>& unopenable);
     void convert();
     void loadDisc(const std::string& path);
     void showPage(Page page);
@@ -91,6 +99,9 @@ private:
     std::unique_ptr<DiscPage> m_discPage;
     std::unique_ptr<TutorialsBalloon> m_balloon;
     MediaWatcher m_watcher;
+    std::unique_ptr<WindowUpdateUi> m_updateUi;
+    std::unique_ptr<UpdateChecker> m_updater; // uses m_updateUi: declared after it
+    std::u16string m_driveProblem; // the status text naming a drive that cannot be opened
     ImagePtr m_logo;
     std::string m_arrivalDuringConversion; // loaded once the conversion ends
     std::shared_ptr<MainContent*> m_alive;

@@ -101,6 +101,8 @@ int runWindowProgram(const WindowProgramOptions& options)
                 contentOptions.drives.imageDrives.push_back(drive);
         contentOptions.server = options.server;
         contentOptions.outputFolder = options.outputFolder;
+        if (!options.updateServer.empty())
+            contentOptions.update.host = options.updateServer;
         MainContent content(contentOptions);
 
         LayeredWindow::Config config;

@@ -8,6 +8,7 @@ struct WindowProgramOptions {
     std::vector<std::string> drives; // image and demo drives after the real ones
     std::string server; // CDDB server; empty: the stored one
     std::string outputFolder; // empty: the music folder
+    std::string updateServer; // "host[:port]" of the update check; empty: the product's server
 };
 
 inline constexpr int kNoDisplay = -1;

@@ -50,11 +50,15 @@ void runOpener(OpenerParams params)
     params.state->finishedSignal.notify_all();
 }
 
-std::unique_ptr<ScsiTransport> connectEmulated(const std::shared_ptr<EmulatedDrive>& drive)
+std::unique_ptr<ScsiTransport> connectEmulated(const std::shared_ptr<EmulatedDrive>& drive, ErrorCode& error)
 {
     uint32_t delay = drive->openDelayMs();
     if (delay != 0)
         sleepMs(delay);
+    if (int refused = drive->openErrno(); refused != 0) {
+        error = errorFromSystem(static_cast<uint32_t>(refused));
+        return nullptr;
+    }
     return drive->connect();
 }
 
@@ -66,9 +70,9 @@ std::unique_ptr<ScsiTransport> openTransport(const std::string& path, ErrorCode&
 {
     error = kSuccess;
     if (auto installed = findEmulatedDrive(path))
-        return connectEmulated(installed);
+        return connectEmulated(installed, error);
     if (isDemoDrivePath(path))
-        return connectEmulated(demoDrive(path));
+        return connectEmulated(demoDrive(path), error);
     if (isImageDrivePath(path)) {
         CueLoadResult loaded = loadCueSheet(imageFileOfPath(path));
         if (!loaded.ok()) {

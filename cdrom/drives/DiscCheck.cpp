@@ -1,5 +1,6 @@
 #include "cdrom/drives/DiscCheck.h"
 
+#include "cdrom/device/DevicePath.h"
 #include "cdrom/drives/DriveEnumerator.h"
 #include "cdrom/mmc/MmcCommands.h"
 #include "core/foundation/Clock.h"
@@ -80,15 +81,31 @@ bool hasAudioDisc(const std::string& path, bool waitForReady, const DiscCheckTim
     return audio;
 }
 
-std::optional<std::string> findDriveWithAudioDisc(const DriveSources& sources)
+DriveScan scanForAudioDisc(const DriveSources& sources)
 {
+    DriveScan scan;
     DriveEnumerator enumerator(sources);
     enumerator.start();
     while (std::optional<std::string> path = enumerator.nextDriveRoot()) {
-        if (isCdDrivePath(*path) && hasAudioDisc(*path, false))
-            return path;
+        if (!isCdDrivePath(*path))
+            continue;
+        if (!isEmulatedDrivePath(*path)) {
+            if (std::optional<DriveOpenProblem> problem = probeDriveOpen(*path)) {
+                scan.unopenable.push_back(std::move(*problem));
+                continue;
+            }
+        }
+        if (hasAudioDisc(*path, false)) {
+            scan.audioDrive = std::move(path);
+            return scan;
+        }
     }
-    return std::nullopt;
+    return scan;
+}
+
+std::optional<std::string> findDriveWithAudioDisc(const DriveSources& sources)
+{
+    return scanForAudioDisc(sources).audioDrive;
 }
 
 } // namespace tonvane

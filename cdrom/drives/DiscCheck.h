@@ -1,10 +1,12 @@
 #pragma once
 #include "cdrom/device/CdDevice.h"
+#include "cdrom/drives/DriveOpenProblem.h"
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tonvane {
 
@@ -35,7 +37,15 @@ bool hasAudioDisc(const std::string& path, bool waitForReady);
 bool hasAudioDisc(const std::string& path, bool waitForReady, const DiscCheckTiming& timing);
 
 struct DriveSources;
+struct DriveScan {
+    std::optional<std::string> audioDrive; // the first drive holding an audio disc
+    // Real drives passed over because they cannot be opened, in enumeration order.
+    std::vector<DriveOpenProblem> unopenable;
+};
 // The start-up scan: the first enumerated drive for which hasAudioDisc without waiting is true.
+// A real drive is tried once first: one that cannot be opened is named in the answer and
+// skipped (not tried four times), so that "no disc" and "no access" stay apart.
+DriveScan scanForAudioDisc(const DriveSources& sources);
 std::optional<std::string> findDriveWithAudioDisc(const DriveSources& sources);
 
 } // namespace tonvane

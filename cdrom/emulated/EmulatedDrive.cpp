@@ -761,6 +761,12 @@ uint32_t EmulatedDrive::openDelayMs() const
     return m_state->config.faults.openDelayMs;
 }
 
+int EmulatedDrive::openErrno() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_state->config.faults.openErrno;
+}
+
 void EmulatedDrive::removeMedium()
 {
     std::lock_guard lock(m_mutex);

@@ -32,6 +32,7 @@ struct CorruptFault {
 // Faults the emulated drive shows, set per disc.
 struct EmulatedFaults {
     uint32_t openDelayMs = 0; // [ms] each open of the drive blocks this long
+    int openErrno = 0; // each open fails with this errno (EACCES: a user outside the cdrom group)
     uint32_t notReadyMs = 0; // [ms] after the medium arrives: NOT READY 2/04/01 (kForever: always)
     bool noMedium = false; // NOT READY 2/3A/00, no disc in the tray
     bool getConfigurationFails = false; // GET CONFIGURATION answers ILLEGAL REQUEST
@@ -87,6 +88,7 @@ public:
     // open delay (openTransport does that). The drive must be owned by a shared_ptr.
     std::unique_ptr<ScsiTransport> connect();
     uint32_t openDelayMs() const;
+    int openErrno() const; // 0: opens
 
     // The medium: removal and insertion (restarting the NOT READY time).
     void removeMedium();

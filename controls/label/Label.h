@@ -24,6 +24,7 @@ public:
     explicit Label(Widget* parent) : Widget(parent) {}
 
     void setCaption(Caption caption);
+    const Caption& caption() const { return m_caption; }
     void setFlags(uint32_t flags);
     void setFont(Font* font); // not owned; null: the theme's font
     void setColour(uint32_t colour);

@@ -25,6 +25,7 @@ constexpr uint32_t kButtonFace = 0xE080A4C4;
 constexpr uint32_t kCloseHot = 0xFFC02008;
 constexpr uint32_t kCaptionButtonHot = 0xFF0820C0;
 constexpr uint32_t kCheckMark = 0xFF20C840;
+constexpr uint32_t kProgressRunning = 0xFF2040C0;
 constexpr uint32_t kProgressComplete = 0xFF20C040;
 constexpr uint32_t kCaptionText = 0xC0FFFFFF;
 constexpr uint32_t kFrameHighlight = 0xA0FFFFFF;

@@ -81,6 +81,22 @@ const char16_t* uiTextPointer(TextId id)
     return uiText(id).text;
 }
 
+std::u16string fillPlaceholders(std::u16string_view text, std::initializer_list<std::u16string_view> values)
+{
+    constexpr std::u16string_view kPlaceholder = u"%s";
+    std::u16string out;
+    const std::u16string_view* next = values.begin();
+    for (size_t at = 0;;) {
+        size_t found = text.find(kPlaceholder, at);
+        out.append(text.substr(at, found == std::u16string_view::npos ? found : found - at));
+        if (found == std::u16string_view::npos)
+            return out;
+        if (next != values.end())
+            out.append(*next++);
+        at = found + kPlaceholder.size();
+    }
+}
+
 LanguageId languageFromLocaleName(std::string_view locale)
 {
     // "es", "es_ES.UTF-8", "es_AR@euro": the language is what stands before '_', '.' or '@'.

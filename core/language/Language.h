@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <initializer_list>
+#include <string>
 #include <string_view>
 
 namespace tonvane {
@@ -64,8 +66,12 @@ enum : TextId {
     kTextProperties = 42,
     kTextTutorials = 43,
     kTextWebAddress = 44,
+    kTextDownloadCaption = 45, // the update dialog's caption
+    kTextCannotOpenDrive = 46, // "%s" the device path, then "%s" the reason
+    kTextDriveNoPermission = 47, // the reason when the user may not open the drive
+    kTextDriveBusy = 48, // the reason when another program holds it
 };
-inline constexpr int kTextCount = 45;
+inline constexpr int kTextCount = 49;
 
 // One entry of a table: text and its length in UTF-16 units (the text need not be terminated
 // at that length).
@@ -102,9 +108,13 @@ LanguageId currentLanguage();
 void setCurrentLanguage(LanguageId id);
 
 // The row in the current language; slot 0 when the current slot is empty; else "Bad String".
-// id is not range-checked: callers pass 0 to 44.
+// id is not range-checked: callers pass 0 to kTextCount - 1.
 const UiString& uiText(TextId id);
 const char16_t* uiTextPointer(TextId id);
+
+// The text with each "%s" replaced by the next value, in order; a "%s" beyond the values
+// becomes nothing. Values are not searched again.
+std::u16string fillPlaceholders(std::u16string_view text, std::initializer_list<std::u16string_view> values);
 
 // Spanish when the language of the first set of LC_ALL, LC_MESSAGES, LANG is "es", else English.
 LanguageId languageFromLocale();

@@ -4,6 +4,8 @@
 #include "core/settings/SettingsStore.h"
 
 #include <chrono>
+#include <climits>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +17,23 @@ constexpr uint32_t kNoUpdateTextMs = 2000; // [ms] "There are no available updat
 constexpr char kSignatureSuffix[] = ".sig";
 constexpr mode_t kVerifiedInstaller = 0700;
 constexpr uint64_t kMaxVersionFileBytes = 64 * 1024; // [bytes]
+
+// The settings file is outside input: "DeleteUpdateFile" is never a licence to delete any path.
+// Only a regular file directly inside our own download folder (links resolved) is removed.
+void removeLeftOverInstaller(const std::string& named, const std::string& folder)
+{
+    char folderReal[PATH_MAX];
+    char fileReal[PATH_MAX];
+    if (named.empty() || folder.empty() || ::realpath(folder.c_str(), folderReal) == nullptr
+        || ::realpath(named.c_str(), fileReal) == nullptr)
+        return; // already gone is fine
+    std::string file(fileReal);
+    std::string inside = std::string(folderReal) + "/";
+    bool directlyInside = file.compare(0, inside.size(), inside) == 0 && file.find('/', inside.size()) == std::string::npos;
+    struct stat info {};
+    if (directlyInside && ::lstat(fileReal, &info) == 0 && S_ISREG(info.st_mode))
+        ::unlink(fileReal);
+}
 
 } // namespace
 
@@ -59,8 +78,7 @@ void UpdateChecker::startUp()
 {
     WideString leftOver;
     if (settings::readString(product::kProductKey, u"", settings::kValueDeleteUpdateFile, leftOver)) {
-        if (!leftOver.empty())
-            ::unlink(leftOver.toUtf8().c_str()); // already gone is fine
+        removeLeftOverInstaller(leftOver.toUtf8(), m_options.cacheDirectory);
         settings::deleteUpdateFileValue(product::kProductKey);
         launcher().openWebPage(webPage());
     }
@@ -115,6 +133,27 @@ void UpdateChecker::runCheck(bool background)
     m_checking = false;
 }
 
+bool UpdateChecker::stopping() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_stopping;
+}
+
+// One GET that stop() ends early; none starts once stop() was called.
+bool UpdateChecker::fetch(HttpClient& http, const std::string& host, const std::string& path)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stopping)
+            return false;
+        m_activeFetch = &http;
+    }
+    bool fetched = http.get(host, path, m_options.versionTimeoutMs);
+    std::lock_guard lock(m_mutex);
+    m_activeFetch = nullptr;
+    return fetched;
+}
+
 void UpdateChecker::checkOnce(bool background)
 {
     m_ui.showStatus(kTextCheckingUpdates);
@@ -126,16 +165,10 @@ void UpdateChecker::checkOnce(bool background)
         options.maxBodyBytes = kMaxVersionFileBytes;
         HttpClient http(options);
         http.setBodyBuffer(&body);
-        {
-            std::lock_guard lock(m_mutex);
-            if (background && m_stopping)
-                return;
-            m_activeFetch = &http;
-        }
-        fetched = http.get(m_options.host, m_options.versionPath, m_options.versionTimeoutMs);
-        std::lock_guard lock(m_mutex);
-        m_activeFetch = nullptr;
+        fetched = fetch(http, m_options.host, m_options.versionPath);
     }
+    if (background && stopping())
+        return;
 
     std::string signature;
     bool signedByUs = fetched && fetchSignature(m_options.host, m_options.versionPath, signature)
@@ -178,10 +211,12 @@ void UpdateChecker::installDownloaded(UpdateDownload& download)
                     && verifyFileSignature(path, std::span(reinterpret_cast<const uint8_t*>(signature.data()), signature.size()),
                                            std::span<const uint8_t, kUpdatePublicKeyBytes>(m_options.publicKey));
     if (!verified) {
-        // Never start what we cannot prove is ours: drop it and send the user to the web page.
+        // Never start what we cannot prove is ours: drop it and send the user to the web page
+        // (unless the program is closing and stopped the check).
         if (!path.empty())
             ::unlink(path.c_str());
-        launcher().openWebPage(webPage());
+        if (!stopping())
+            launcher().openWebPage(webPage());
         return;
     }
     if (::chmod(path.c_str(), kVerifiedInstaller) != 0) {
@@ -200,7 +235,7 @@ bool UpdateChecker::fetchSignature(const std::string& host, const std::string& p
     options.maxBodyBytes = kUpdateSignatureBytes;
     HttpClient http(options);
     http.setBodyBuffer(&signature);
-    return http.get(host, path + kSignatureSuffix, m_options.versionTimeoutMs) && signature.size() == kUpdateSignatureBytes;
+    return fetch(http, host, path + kSignatureSuffix) && signature.size() == kUpdateSignatureBytes;
 }
 
 } // namespace tonvane

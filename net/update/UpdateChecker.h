@@ -64,15 +64,19 @@ public:
     UpdateChecker(const UpdateChecker&) = delete;
     UpdateChecker& operator=(const UpdateChecker&) = delete;
 
-    // Once the main window exists: deletes the installer of the previous update (named by
-    // "DeleteUpdateFile"), opens the product page, and starts the delayed check thread.
+    // Once the main window exists: after an update (the value "DeleteUpdateFile" is stored)
+    // deletes that installer when it is a regular file directly inside the download folder,
+    // removes the value either way and opens the product page; then starts the delayed check.
     void startUp();
     // Runs the whole check, download and installer start on the calling thread. A check that
     // starts while another one runs (menu command during the delayed check) does nothing.
     void check();
-    // Ends the delayed check (a running version fetch is cancelled) and waits for its thread.
+    // Ends the delayed check and waits for its thread. A fetch in progress (version file or
+    // signature) is cancelled, and no further fetch starts until the next startUp.
     void stop();
 
+    // The delayed check's thread was started and not yet joined (by stop).
+    bool delayedCheckStarted() const { return m_delayedThread.joinable(); }
     // The version file's answer of the last check.
     UpdateInfo lastInfo() const;
 
@@ -81,6 +85,8 @@ private:
     void runCheck(bool background);
     void checkOnce(bool background);
     void installDownloaded(UpdateDownload& download);
+    bool fetch(HttpClient& http, const std::string& host, const std::string& path);
+    bool stopping() const;
     bool fetchSignature(const std::string& host, const std::string& path, std::string& signature);
     std::u16string webPage() const;
     HttpClientOptions httpOptions() const;
@@ -93,7 +99,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stopping = false;
-    HttpClient* m_activeFetch = nullptr; // the version fetch in progress, for stop()
+    HttpClient* m_activeFetch = nullptr; // the fetch in progress, for stop()
     bool m_checking = false;
     UpdateInfo m_lastInfo;
 };

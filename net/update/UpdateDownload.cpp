@@ -118,13 +118,15 @@ void UpdateDownload::run()
     std::string host;
     std::string path;
     bool fetched = false;
-    if (splitDownloadUrl(m_url, host, path) && !m_filePath.empty()) {
+    if (!m_filePath.empty()) {
+        // The file is created (replacing an older one) even when the URL names no server: then
+        // nothing is fetched into it and the download ends incomplete.
         std::string directory = m_filePath.substr(0, m_filePath.rfind('/'));
         if (makeDirectories(directory))
             m_file = ::open(m_filePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, kUnverifiedFile);
         if (m_file >= 0) {
             ::fchmod(m_file, kUnverifiedFile); // an older file of that name may have had other rights
-            fetched = !m_cancelled && m_http.get(host, path, m_timeoutMs);
+            fetched = !m_cancelled && splitDownloadUrl(m_url, host, path) && m_http.get(host, path, m_timeoutMs);
             if (::close(m_file) != 0)
                 m_writeFailed = true;
             m_file = -1;

@@ -46,8 +46,8 @@ public:
     UpdateDownload(const UpdateDownload&) = delete;
     UpdateDownload& operator=(const UpdateDownload&) = delete;
 
-    // Starts the download thread (once). A URL without host or file name fetches nothing and
-    // ends at once.
+    // Starts the download thread (once). A URL without a file name fetches nothing and ends at
+    // once; one without a host ("setup.run") creates the file by that name, empty, and ends.
     bool start(DownloadProgress* progress);
     // Ends a running download and waits for its thread.
     void cancel();

@@ -14,6 +14,9 @@ extern const LanguageTable kEnglishTable = {
     ui(u"There are available updates"), ui(u"There are no available updates"), ui(u"Downloading..."),
     ui(u"About..."), ui(texts::kAboutEnglish), ui(u"Help..."), ui(product::kTutorialsPage), ui(u"Properties"),
     ui(u"Tutorials"), ui(product::kWebPage),
+    ui(u"Download"), ui(u"Cannot open %s: %s"),
+    ui(u"permission denied. Add your user to the \"cdrom\" group and log in again"),
+    ui(u"the drive is busy (another program is using it)"),
 };
 
 } // namespace tonvane

@@ -15,6 +15,9 @@ extern const LanguageTable kFrenchTable = {
     ui(u"Des mises à jour sont disponibles"), ui(u"Aucune mise à jour disponible"),
     ui(u"Téléchargement..."), ui(u"À propos..."), ui(texts::kAboutEnglish), ui(u"Aide..."),
     ui(product::kTutorialsPage), ui(u"Propriétés"), ui(u"Tutoriels"), ui(product::kWebPage),
+    ui(u"Téléchargement"), ui(u"Impossible d'ouvrir %s : %s"),
+    ui(u"accès refusé. Ajoutez votre utilisateur au groupe « cdrom » et reconnectez-vous"),
+    ui(u"le lecteur est occupé (un autre programme l'utilise)"),
 };
 
 } // namespace tonvane

@@ -16,6 +16,9 @@ extern const LanguageTable kGermanTable = {
     ui(u"Es sind keine Updates verfügbar"), ui(u"Wird heruntergeladen..."), ui(u"Über..."),
     ui(texts::kAboutEnglish), ui(u"Hilfe..."), ui(product::kTutorialsPage), ui(u"Eigenschaften"),
     ui(u"Anleitungen"), ui(product::kWebPage),
+    ui(u"Herunterladen"), ui(u"%s kann nicht geöffnet werden: %s"),
+    ui(u"Zugriff verweigert. Fügen Sie Ihren Benutzer der Gruppe „cdrom“ hinzu und melden Sie sich neu an"),
+    ui(u"das Laufwerk ist belegt (ein anderes Programm verwendet es)"),
 };
 
 } // namespace tonvane

@@ -15,6 +15,9 @@ extern const LanguageTable kItalianTable = {
     ui(u"Sono disponibili aggiornamenti"), ui(u"Non ci sono aggiornamenti disponibili"),
     ui(u"Download in corso..."), ui(u"Informazioni..."), ui(texts::kAboutEnglish), ui(u"Aiuto..."),
     ui(product::kTutorialsPage), ui(u"Proprietà"), ui(u"Esercitazioni"), ui(product::kWebPage),
+    ui(u"Scaricamento"), ui(u"Impossibile aprire %s: %s"),
+    ui(u"accesso negato. Aggiungi il tuo utente al gruppo \"cdrom\" e accedi di nuovo"),
+    ui(u"l'unità è occupata (la sta usando un altro programma)"),
 };
 
 } // namespace tonvane

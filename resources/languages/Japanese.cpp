@@ -14,6 +14,9 @@ extern const LanguageTable kJapaneseTable = {
     ui(u"利用可能な更新があります"), ui(u"利用可能な更新はありません"), ui(u"ダウンロードしています..."),
     ui(u"バージョン情報..."), ui(texts::kAboutEnglish), ui(u"ヘルプ..."), ui(product::kTutorialsPage),
     ui(u"プロパティ"), ui(u"チュートリアル"), ui(product::kWebPage),
+    ui(u"ダウンロード"), ui(u"%s を開けません: %s"),
+    ui(u"アクセスが拒否されました。ユーザーを \"cdrom\" グループに追加して、ログインし直してください"),
+    ui(u"ドライブは使用中です (別のプログラムが使用しています)"),
 };
 
 } // namespace tonvane

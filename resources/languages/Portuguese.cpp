@@ -15,6 +15,9 @@ extern const LanguageTable kPortugueseTable = {
     ui(u"Não há atualizações disponíveis"), ui(u"Baixando..."), ui(u"Sobre..."), ui(texts::kAboutEnglish),
     ui(u"Ajuda..."), ui(product::kTutorialsPage), ui(u"Propriedades"), ui(u"Tutoriais"),
     ui(product::kWebPage),
+    ui(u"Download"), ui(u"Não é possível abrir %s: %s"),
+    ui(u"permissão negada. Adicione seu usuário ao grupo \"cdrom\" e entre novamente"),
+    ui(u"a unidade está ocupada (outro programa a está usando)"),
 };
 
 } // namespace tonvane

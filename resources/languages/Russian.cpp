@@ -15,6 +15,9 @@ extern const LanguageTable kRussianTable = {
     ui(u"Доступны обновления"), ui(u"Обновлений нет"), ui(u"Загрузка..."), ui(u"О программе..."),
     ui(texts::kAboutEnglish), ui(u"Справка..."), ui(product::kTutorialsPage), ui(u"Свойства"),
     ui(u"Руководства"), ui(product::kWebPage),
+    ui(u"Загрузка"), ui(u"Не удаётся открыть %s: %s"),
+    ui(u"доступ запрещён. Добавьте пользователя в группу «cdrom» и войдите в систему заново"),
+    ui(u"привод занят (его использует другая программа)"),
 };
 
 } // namespace tonvane

@@ -15,6 +15,9 @@ extern const LanguageTable kSpanishTable = {
     ui(u"Hay actualizaciones disponibles"), ui(u"No hay actualizaciones disponibles"),
     ui(u"Descargando..."), ui(u"Acerca de..."), ui(texts::kAboutSpanish), ui(u"Ayuda..."),
     ui(product::kTutorialsPage), ui(u"Propiedades"), ui(u"Tutoriales"), ui(product::kWebPage),
+    ui(u"Descarga"), ui(u"No se puede abrir %s: %s"),
+    ui(u"permiso denegado. Añada su usuario al grupo \"cdrom\" y vuelva a iniciar sesión"),
+    ui(u"la unidad está ocupada (otro programa la está usando)"),
 };
 
 } // namespace tonvane

@@ -3,6 +3,9 @@
 // disc, the control theme, and helpers that click widgets.
 #include "app/window/MainContent.h"
 #include "controls/theme/ControlTheme.h"
+#include "core/language/Language.h"
+#include "net/LocalServer.h"
+#include "net/update/UpdateChecker.h"
 #include "support/TempDir.h"
 #include "windowing/headless/HeadlessBackend.h"
 #include "windowing/loop/Invocation.h"
@@ -15,16 +18,41 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tonvane::test {
 
+constexpr uint32_t kNoDelayedCheck = 600000; // [ms] longer than any test: the check waits
+
+// Records web pages and programs: no browser and no installer starts in tests.
+struct RecordingLauncher : ProgramLauncher {
+    bool openWebPage(std::u16string_view url) override
+    {
+        pages.emplace_back(url);
+        return true;
+    }
+    bool startProgram(const std::string& path) override
+    {
+        programs.push_back(path);
+        return true;
+    }
+    std::vector<std::u16string> pages;
+    std::vector<std::string> programs;
+};
+
 struct MainWindowFixture : ::testing::Test {
     test::TempDir config;
+    test::TempDir cache;
     test::TempDir noDrives; // an empty /sys/block: no real drives
     test::ScopedEnv configHome{"XDG_CONFIG_HOME", config.path().c_str()};
+    test::ScopedEnv cacheHome{"XDG_CACHE_HOME", cache.path().c_str()};
     HeadlessBackend backend;
     UiThread ui{backend};
     ControlTheme theme;
+    RecordingLauncher launcher;
+    DriveSources drives;
+    // Never the internet: a refused port, and a delay no test waits out unless it asks.
+    UpdateCheckerOptions update;
     std::unique_ptr<MainContent> content;
     std::unique_ptr<LayeredWindow> window;
 
@@ -32,6 +60,13 @@ struct MainWindowFixture : ::testing::Test {
     {
         backend.setWorkArea({0, 0, 1280, 1000});
         setControlTheme(&theme);
+        fillLanguageSlots(); // the program's start-up does this
+        drives.sysfsRoot = noDrives.path();
+        drives.imageDrives = {"demo:"};
+        update.host = "127.0.0.1";
+        update.port = test::unusedLocalPort();
+        update.launcher = &launcher;
+        update.checkDelayMs = kNoDelayedCheck;
     }
     void TearDown() override
     {
@@ -48,8 +83,8 @@ struct MainWindowFixture : ::testing::Test {
     void open()
     {
         MainContent::Options options;
-        options.drives.sysfsRoot = noDrives.path();
-        options.drives.imageDrives = {"demo:"};
+        options.drives = drives;
+        options.update = update;
         options.watchMedia = false;
         options.tutorialsBalloon = false;
         options.chooseFolder = [this](const std::string& start) {

@@ -1,15 +1,19 @@
 // The window program's main window on the headless backend: the first-run language page, the
-// drive scan that finds the demo disc, the track rows' check boxes and logos, media removal.
+// drive scan that finds the demo disc (or names a drive it cannot open), the track rows' check
+// boxes and logos, media removal, the update check and its download dialog.
 #include "app/window/EncoderPropertiesDialog.h"
 #include "MainWindowFixture.h"
+#include "app/window/UpdateDialog.h"
 #include "cdrom/emulated/DemoDisc.h"
 #include "cdrom/emulated/EmulatedDrive.h"
 #include "controls/label/Label.h"
 #include "controls/theme/ControlTheme.h"
 #include "core/ProductConfig.h"
+#include "core/foundation/Utf.h"
 #include "core/settings/SettingsDefaults.h"
 #include "core/settings/SettingsStore.h"
 #include "FakeCddbServer.h"
+#include "net/UpdateServer.h"
 #include "support/TempDir.h"
 #include "windowing/headless/HeadlessBackend.h"
 #include "windowing/loop/UiThread.h"
@@ -18,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <filesystem>
@@ -27,7 +33,10 @@
 namespace tonvane {
 namespace {
 
+using namespace std::chrono_literals;
+
 struct MainWindow : test::MainWindowFixture {};
+using test::kNoDelayedCheck;
 
 TEST_F(MainWindow, FirstRunChoosesALanguageThenFindsTheDisc)
 {
@@ -189,13 +198,9 @@ TEST_F(MainWindow, PropertiesDialogStoresChoicesAsTheyAreMadeAndCancelChangesNoT
 
 TEST_F(MainWindow, AfterAnUpdateOnlyOurOwnDownloadIsDeletedAndTheValueGoesEitherWay)
 {
-    test::TempDir cache;
-    test::ScopedEnv cacheHome("XDG_CACHE_HOME", cache.path().c_str());
     std::filesystem::create_directories(cache.path() + "/tonvane");
     std::string installer = cache.path() + "/tonvane/tonvane-setup.run";
     std::string elsewhere = config.path() + "/precious.txt";
-    std::vector<std::string> opened;
-    setAddressOpener([&](const std::string& address) { opened.push_back(address); });
     settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
     settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
     for (const std::string& path : {installer, elsewhere}) {
@@ -209,8 +214,7 @@ TEST_F(MainWindow, AfterAnUpdateOnlyOurOwnDownloadIsDeletedAndTheValueGoesEither
         window.reset();
         content.reset();
     }
-    EXPECT_EQ(opened, (std::vector<std::string>{"https://tonvane.org/", "https://tonvane.org/"}));
-    setAddressOpener(nullptr);
+    EXPECT_EQ(launcher.pages, (std::vector<std::u16string>{product::kWebPage, product::kWebPage}));
 }
 
 TEST_F(MainWindow, TheTutorialsBalloonRisesHoldsAndSinks)
@@ -316,6 +320,303 @@ TEST_F(MainWindow, F10OpensTheFirstMenuAndLeftGoesAroundToTheLast)
     backend.setPushObserver(nullptr);
     EXPECT_EQ(seen, (std::vector<int32_t>{0, 2})) << "File, then Help after Left";
     EXPECT_EQ(content->menuBar().openIndex(), -1);
+}
+
+// A press and release inside a button, as the mouse gives them.
+void press(PushButton& button)
+{
+    button.onMouse(MouseAction::LeftDown, 10, 10);
+    button.onMouse(MouseAction::LeftUp, 10, 10);
+}
+
+// Every message waiting for the window's thread, taken from the queue (and then dispatched).
+std::vector<Message> takeQueued(UiThread& ui)
+{
+    std::vector<Message> queued;
+    for (Message message; ui.peekMessage(message);)
+        queued.push_back(message);
+    return queued;
+}
+
+size_t countFor(const std::vector<Message>& queued, WindowId window, uint32_t message)
+{
+    return size_t(std::count_if(queued.begin(), queued.end(),
+                                [&](const Message& m) { return m.window == window && m.message == message; }));
+}
+
+TEST_F(MainWindow, CheckForUpdatesOffersTheVersionDownloadsAndStartsTheSignedInstaller)
+{
+    test::KeyPair keys;
+    std::string installer = "#!/bin/sh\necho installed\n" + std::string(20000, '#');
+    auto files = keys.signedFile("/version/tonvane.txt", "Linux 0.3.0 http://127.0.0.1/files/tonvane-setup.run\n");
+    files.merge(keys.signedFile("/files/tonvane-setup.run", installer));
+    test::LocalServer server(test::updateServer(files), 4);
+    update.port = server.port();
+    update.publicKey = keys.publicKey;
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+
+    // The dialog runs its modal loop inside the command: a second thread looks at it and presses
+    // OK through the window's thread.
+    std::u16string offered, caption, downloading;
+    bool okUsable = true, okFocused = true;
+    std::atomic<bool> driven{false};
+    WindowId main = window->id();
+    std::thread driver([&] {
+        UpdateDialog* dialog = nullptr;
+        for (int i = 0; i < 1000 && dialog == nullptr; ++i) {
+            ui.send(main, [&] {
+                dialog = content->updateUi()->openDialog();
+                return 0;
+            });
+            if (dialog == nullptr)
+                std::this_thread::sleep_for(10ms);
+        }
+        if (dialog != nullptr)
+            ui.send(main, [&] {
+                offered = dialog->label().caption().view();
+                caption = dialog->caption();
+                dialog->okButton().takeFocus(); // as Tab would
+                press(dialog->okButton());
+                downloading = dialog->label().caption().view();
+                okUsable = dialog->okButton().isInteractive();
+                okFocused = dialog->okButton().hasFocus();
+                return 0;
+            });
+        driven = true;
+    });
+    content->onCommand(kTextCheckUpdates);
+    pumpUntil(ui, [&] { return driven.load(); }); // answers the driver's last question, if any
+    driver.join();
+
+    EXPECT_EQ(offered, u"Do you want to upgrade to version 0.3.0?");
+    EXPECT_EQ(caption, u"Download");
+    EXPECT_EQ(downloading, u"Downloading...");
+    EXPECT_FALSE(okUsable);
+    EXPECT_FALSE(okFocused) << "the focus moves on to Cancel";
+    // Closed with 0: the signature verified, the installer started, the main window asked to close.
+    std::string path = cache.path() + "/tonvane/tonvane-setup.run";
+    EXPECT_EQ(launcher.programs, (std::vector<std::string>{path}));
+    EXPECT_EQ(test::readFile(path), installer);
+    WideString stored;
+    ASSERT_TRUE(settings::readString(product::kProductKey, u"", settings::kValueDeleteUpdateFile, stored));
+    EXPECT_EQ(stored.toUtf8(), path);
+    EXPECT_EQ(countFor(takeQueued(ui), main, msg::WM_CLOSE), 1u);
+    EXPECT_EQ(content->statusBar().paneText(0), u"") << "cleared after the dialog";
+}
+
+TEST_F(MainWindow, NothingNewerSaysSoAndClearsTheTextAfterTwoSeconds)
+{
+    test::KeyPair keys;
+    test::LocalServer server(test::updateServer(keys.signedFile("/version/tonvane.txt", "Linux 0.2.7 http://x/y\n")), 2);
+    update.port = server.port();
+    update.publicKey = keys.publicKey;
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    content->onCommand(kTextCheckUpdates);
+    EXPECT_EQ(server.connectionsServed(), 2);
+    EXPECT_EQ(content->statusBar().paneText(0), u"There are no available updates");
+    EXPECT_EQ(content->updateUi()->openDialog(), nullptr);
+    EXPECT_TRUE(pumpUntil(ui, [&] { return content->statusBar().paneText(0).empty(); }));
+}
+
+TEST_F(MainWindow, ClosingTheWindowDuringTheSixSecondWaitEndsTheCheckAtOnce)
+{
+    test::LocalServer server(test::updateServer({}), 1);
+    update.port = server.port();
+    update.checkDelayMs = UpdateCheckerOptions{}.checkDelayMs;
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    ASSERT_EQ(update.checkDelayMs, 6000u);
+    ASSERT_TRUE(content->updater()->delayedCheckStarted());
+    // The window's teardown joins the check's thread: had the wait not been cut short, the
+    // check would have run by then and asked the server.
+    window->destroy();
+    EXPECT_FALSE(content->updater()->delayedCheckStarted()) << "the thread outlives the window";
+    EXPECT_EQ(server.connectionsServed(), 0);
+    EXPECT_EQ(content->statusBar().paneText(0), u"");
+}
+
+TEST_F(MainWindow, StoppingADownloadEndsItsThreadBeforeTheDialogGoesAndNothingIsPostedAfter)
+{
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    std::string folder = cache.path() + "/tonvane";
+    struct Way {
+        const char* what;
+        std::function<void(UpdateDialog&)> stop;
+    } ways[] = {
+        {"Cancel", [](UpdateDialog& dialog) { press(dialog.cancelButton()); }},
+        {"the caption's close button",
+         [this](UpdateDialog& dialog) {
+             ui.dispatch(Message{dialog.dialogWindow().id(), msg::WM_SYSCOMMAND, sc::SC_CLOSE});
+             ASSERT_EQ(countFor(takeQueued(ui), dialog.dialogWindow().id(), msg::WM_CLOSE), 1u);
+             ui.dispatch(Message{dialog.dialogWindow().id(), msg::WM_CLOSE});
+         }},
+    };
+    for (const Way& way : ways) {
+        // The installer stops after its first 1000 of 4000 bytes.
+        test::LocalServer server(test::updateServer({{"/files/big.run", std::string(4000, 'a')}}, "/files/big.run"), 1);
+        HttpClientOptions http;
+        http.port = server.port();
+        UpdateDownload download("http://127.0.0.1/files/big.run", folder, http);
+        UpdateDialog dialog(*window, WideString::fromUtf8("0.3.0"), download);
+        ASSERT_TRUE(dialog.open()) << way.what;
+        WindowId id = dialog.dialogWindow().id();
+        // The bar's pixels at an eighth and at a half of its width, on a row of its plain lower part.
+        auto barPixel = [&](double fraction) {
+            IntRect bar = dialog.progressBar().windowRect();
+            LayeredWindow& w = dialog.dialogWindow();
+            int32_t x = w.marginLeft() + bar.x0 + int32_t(fraction * (bar.x1 - bar.x0));
+            int32_t yDown = w.marginTop() + w.height() - 1 - (bar.y0 + 4);
+            return backend.window(id).pixel(x, yDown);
+        };
+        EXPECT_NE(barPixel(0.125), palette::kProgressRunning) << way.what;
+
+        press(dialog.okButton());
+        ASSERT_TRUE(pumpUntil(ui, [&] { return dialog.progressBar().value() == 1000; })) << way.what;
+        EXPECT_EQ(dialog.progressBar().range(), 4000u) << way.what;
+        EXPECT_EQ(barPixel(0.125), palette::kProgressRunning) << way.what;
+        EXPECT_NE(barPixel(0.5), palette::kProgressRunning) << way.what;
+
+        way.stop(dialog);
+        EXPECT_EQ(dialog.result, UpdateDialog::kCancelled) << way.what;
+        EXPECT_EQ(dialog.state(), UpdateDialog::State::Stopped) << way.what;
+        EXPECT_FALSE(download.complete()) << way.what;
+        EXPECT_EQ(test::readFile(folder + "/big.run"), std::string(1000, 'a')) << way.what;
+        std::vector<Message> queued = takeQueued(ui);
+        EXPECT_EQ(countFor(queued, id, msg::WM_INVOKE), 0u) << way.what << ": the ended thread posted";
+        for (const Message& message : queued)
+            ui.dispatch(message);
+        EXPECT_EQ(dialog.dialogWindow().id(), kNoWindow) << way.what << ": closed at once";
+    }
+}
+
+TEST_F(MainWindow, ClosingTheWindowUnderTheDelayedChecksDialogEndsDownloadDialogAndThread)
+{
+    test::KeyPair keys;
+    auto files = keys.signedFile("/version/tonvane.txt", "Linux 0.3.0 http://127.0.0.1/files/big.run\n");
+    files.merge(keys.signedFile("/files/big.run", std::string(4000, 'a')));
+    test::LocalServer server(test::updateServer(files, "/files/big.run"), 3);
+    update.port = server.port();
+    update.publicKey = keys.publicKey;
+    update.checkDelayMs = 50;
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+
+    // The check's thread asks for the dialog; it runs in a modal loop inside this thread's
+    // dispatch, while a second thread presses OK and, once bytes came, destroys the main window
+    // (as a close by the window manager would) from inside that loop. The teardown joins the
+    // check's thread, which waits for the dialog: nothing may wait on anything forever.
+    WindowId main = window->id();
+    std::atomic<bool> driven{false};
+    bool downloading = false;
+    std::thread driver([&] {
+        auto ask = [&](auto question) {
+            for (int i = 0; i < 3000; ++i) {
+                if (ui.send(main, [&] { return int64_t(question()); }).value_or(0) != 0)
+                    return true;
+                std::this_thread::sleep_for(10ms);
+            }
+            return false;
+        };
+        UpdateDialog* dialog = nullptr;
+        if (ask([&] { return (dialog = content->updateUi()->openDialog()) != nullptr; })) {
+            ui.send(main, [&] {
+                press(dialog->okButton());
+                return 0;
+            });
+            downloading = ask([&] { return dialog->progressBar().value() == 1000; });
+            ui.send(main, [&] {
+                window->destroy();
+                return 0;
+            });
+        }
+        driven = true;
+    });
+    pumpUntil(ui, [&] { return driven.load(); }, 60);
+    driver.join();
+
+    EXPECT_TRUE(downloading);
+    EXPECT_EQ(window->id(), kNoWindow);
+    EXPECT_EQ(content->updateUi()->openDialog(), nullptr);
+    EXPECT_FALSE(content->updater()->delayedCheckStarted());
+    EXPECT_TRUE(launcher.programs.empty());
+    EXPECT_FALSE(test::fileExists(cache.path() + "/tonvane/big.run")) << "the partial file is removed";
+}
+
+TEST_F(MainWindow, AnAddressWithoutSlashIsTheFileNameAndTheDialogStaysOpenWithoutIt)
+{
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    std::string folder = cache.path() + "/tonvane";
+    UpdateDownload download("tonvane-setup.run", folder, HttpClientOptions{});
+    UpdateDialog dialog(*window, WideString::fromUtf8("0.3.0"), download);
+    ASSERT_TRUE(dialog.open());
+    press(dialog.okButton());
+    ASSERT_TRUE(pumpUntil(ui, [&] { return dialog.state() != UpdateDialog::State::Downloading; }));
+    EXPECT_EQ(dialog.state(), UpdateDialog::State::Ended) << "nothing to fetch: no complete download";
+    EXPECT_TRUE(test::fileExists(folder + "/tonvane-setup.run"));
+    EXPECT_EQ(test::readFile(folder + "/tonvane-setup.run"), "");
+    EXPECT_EQ(countFor(takeQueued(ui), dialog.dialogWindow().id(), msg::WM_CLOSE), 0u)
+        << "only a complete download closes the dialog";
+    press(dialog.cancelButton());
+    EXPECT_EQ(dialog.result, UpdateDialog::kCancelled);
+}
+
+TEST_F(MainWindow, ADriveThatCannotBeOpenedIsNamedWithTheReason)
+{
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    test::TempDir machine;
+    std::filesystem::create_directories(machine.path() + "/sys/sr0");
+    std::filesystem::create_directories(machine.path() + "/dev");
+    std::string sr0 = machine.path() + "/dev/sr0";
+    drives.sysfsRoot = machine.path() + "/sys";
+    drives.devRoot = machine.path() + "/dev";
+    drives.imageDrives = {};
+    // The open errors come through the drive layer's seam (an installed drive that refuses to
+    // open), so they show as root too; a folder where the device should be is refused by the
+    // system itself.
+    struct Case {
+        const char* what;
+        int refusal; // 0: sr0 is a folder
+        std::u16string reason;
+    } cases[] = {
+        {"not in the cdrom group", EACCES,
+         u"permission denied. Add your user to the \"cdrom\" group and log in again"},
+        {"held by another program", EBUSY, u"the drive is busy (another program is using it)"},
+        {"a folder", 0, u"Is a directory"},
+    };
+    for (const Case& c : cases) {
+        std::shared_ptr<EmulatedDrive> refusing;
+        if (c.refusal != 0) {
+            EmulatedDriveConfig config;
+            config.faults.openErrno = c.refusal;
+            refusing = std::make_shared<EmulatedDrive>(demoDrive()->disc(), config);
+            installEmulatedDrive(sr0, refusing);
+        } else {
+            std::filesystem::create_directories(sr0);
+        }
+        open();
+        EXPECT_EQ(content->page(), MainContent::Page::InsertDisc) << c.what;
+        EXPECT_EQ(content->statusBar().paneText(0), u"Cannot open " + utf8ToUtf16(sr0) + u": " + c.reason) << c.what;
+        if (refusing)
+            uninstallEmulatedDrive(sr0);
+        // A disc found later takes the text away.
+        content->onMediaArrived("demo:");
+        EXPECT_EQ(content->page(), MainContent::Page::Disc) << c.what;
+        EXPECT_EQ(content->statusBar().paneText(0), u"") << c.what;
+        content->stopWorkers();
+        window.reset();
+        content.reset();
+    }
 }
 
 // The busy globe turns 24 times a second: while it stays shown only its cell is repainted and

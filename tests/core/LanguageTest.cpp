@@ -44,8 +44,15 @@ bool storedLanguage(uint32_t& value)
 }
 } // namespace
 
-TEST_F(Languages, EveryTableHas45NonEmptyRowsWithTheSameShape)
+TEST_F(Languages, EveryTableHas49NonEmptyRowsWithTheSameShape)
 {
+    static_assert(kTextCount == 49, "45 rows of the first tables, the update caption and three drive texts");
+    auto count = [](std::u16string_view text, std::u16string_view what) {
+        size_t n = 0;
+        for (size_t at = text.find(what); at != std::u16string_view::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    };
     for (const LanguageTable* table : kAllTables) {
         for (int row = 0; row < kTextCount; ++row) {
             const UiString& entry = (*table)[row];
@@ -54,7 +61,12 @@ TEST_F(Languages, EveryTableHas45NonEmptyRowsWithTheSameShape)
         }
         // Accelerator hint after a tab, and the version placeholder, survive translation.
         EXPECT_NE((*table)[kTextExit].view().find(u"\tAlt+F4"), std::u16string_view::npos);
-        EXPECT_NE((*table)[kTextUpgradeQuestion].view().find(u"%s"), std::u16string_view::npos);
+        EXPECT_EQ(count((*table)[kTextUpgradeQuestion].view(), u"%s"), 1u);
+        // The drive path and the reason; the permission reason names the group to join.
+        EXPECT_EQ(count((*table)[kTextCannotOpenDrive].view(), u"%s"), 2u);
+        EXPECT_EQ(count((*table)[kTextDriveNoPermission].view(), u"cdrom"), 1u);
+        EXPECT_EQ(count((*table)[kTextDriveNoPermission].view(), u"%"), 0u);
+        EXPECT_EQ(count((*table)[kTextDriveBusy].view(), u"%"), 0u);
         // Language names are the same in every table.
         for (TextId name = kTextSpanishName; name <= kTextJapaneseName; ++name)
             EXPECT_EQ((*table)[name].view(), kEnglishTable[name].view());
@@ -80,6 +92,25 @@ TEST_F(Languages, EnglishRowsAreExact)
     EXPECT_EQ(kEnglishTable[kTextProperties].view(), u"Properties");
     EXPECT_EQ(kEnglishTable[kTextTutorials].view(), u"Tutorials");
     EXPECT_EQ(kEnglishTable[kTextWebAddress].view(), std::u16string_view(product::kWebPage));
+}
+
+TEST_F(Languages, PlaceholdersAreFilledInOrderAndValuesAreNotSearchedAgain)
+{
+    struct Case {
+        std::u16string_view text;
+        std::initializer_list<std::u16string_view> values;
+        std::u16string_view filled;
+    } cases[] = {
+        {u"Cannot open %s: %s", {u"/dev/sr0", u"busy"}, u"Cannot open /dev/sr0: busy"},
+        {u"%s を開けません: %s", {u"/dev/sr1", u"x"}, u"/dev/sr1 を開けません: x"},
+        {u"version %s?", {u"100%s"}, u"version 100%s?"},
+        {u"%s%s", {u"a"}, u"a"},
+        {u"no placeholder", {u"unused"}, u"no placeholder"},
+        {u"%", {}, u"%"},
+        {u"", {u"x"}, u""},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_TRUE(fillPlaceholders(cases[i].text, cases[i].values) == cases[i].filled) << "case " << i;
 }
 
 TEST_F(Languages, TranslationsDifferFromEnglishAndSpanishAboutHasItsOwnMiddle)

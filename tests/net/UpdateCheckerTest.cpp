@@ -1,4 +1,4 @@
-#include "LocalServer.h"
+#include "UpdateServer.h"
 #include "net/update/UpdateChecker.h"
 
 #include "core/settings/SettingsDefaults.h"
@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <sodium.h>
@@ -177,40 +178,6 @@ public:
     bool reallyStart = false;
     std::vector<std::u16string> pages;
     std::vector<std::string> programs;
-};
-
-// An update server: every request's path looks up its body; 404 for the rest.
-LocalServer::Script updateServer(std::map<std::string, std::string> files)
-{
-    return [files = std::move(files)](ServerPeer& peer) {
-        std::optional<std::string> head = peer.readRequestHead();
-        if (!head)
-            return;
-        size_t start = head->find(' ') + 1;
-        std::string path = head->substr(start, head->find(' ', start) - start);
-        auto found = files.find(path);
-        std::string body = found != files.end() ? found->second : "no such file";
-        std::string status = found != files.end() ? "200 OK" : "404 Not Found";
-        peer.send("HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
-        peer.waitForClientClose(2000);
-    };
-}
-
-struct KeyPair {
-    std::array<uint8_t, crypto_sign_PUBLICKEYBYTES> publicKey{};
-    std::array<uint8_t, crypto_sign_SECRETKEYBYTES> secretKey{};
-    KeyPair()
-    {
-        EXPECT_GE(sodium_init(), 0);
-        crypto_sign_keypair(publicKey.data(), secretKey.data());
-    }
-    std::string sign(const std::string& bytes) const
-    {
-        std::string signature(crypto_sign_BYTES, '\0');
-        crypto_sign_detached(reinterpret_cast<unsigned char*>(signature.data()), nullptr,
-                             reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), secretKey.data());
-        return signature;
-    }
 };
 
 class UpdateCheck : public ::testing::Test {
@@ -403,6 +370,49 @@ TEST_F(UpdateCheck, StartUpCleansAnAlreadyMissingFileAndRunsTheDelayedCheck)
     EXPECT_EQ(m_ui.statusList(), (std::vector<TextId>{kTextCheckingUpdates, kTextNoUpdates}));
 }
 
+TEST_F(UpdateCheck, StartUpDeletesOnlyARegularFileDirectlyInTheDownloadFolder)
+{
+    std::string folder = m_cache.path() + "/tonvane";
+    std::filesystem::create_directories(folder + "/sub");
+    std::string precious = m_dir.path() + "/precious.txt";
+    writeFile(precious, "keep");
+    writeFile(m_cache.path() + "/outside.run", "keep");
+    writeFile(folder + "/sub/nested.run", "keep");
+    std::filesystem::create_symlink(precious, folder + "/link.run");
+    struct Case {
+        const char* what;
+        std::string named; // the stored value
+        std::string file; // what it reaches
+        bool deleted;
+    } cases[] = {
+        {"our download", folder + "/tonvane-setup.run", folder + "/tonvane-setup.run", true},
+        {"a file elsewhere", precious, precious, false},
+        {"a way out with ..", folder + "/../outside.run", m_cache.path() + "/outside.run", false},
+        {"a link inside to a file elsewhere", folder + "/link.run", precious, false},
+        {"a file in a subfolder", folder + "/sub/nested.run", folder + "/sub/nested.run", false},
+        {"the folder itself", folder, folder, false},
+    };
+    for (const Case& c : cases) {
+        if (c.deleted)
+            writeFile(c.file, "installer");
+        ASSERT_TRUE(settings::writeUpdateFileValue(product::kProductKey, WideString::fromUtf8(c.named).view()));
+        FakeLauncher launcher;
+        UpdateCheckerOptions options;
+        options.host = "127.0.0.1";
+        options.port = unusedLocalPort();
+        options.launcher = &launcher;
+        options.checkDelayMs = 60000;
+        UpdateChecker checker(m_ui, options);
+        checker.startUp();
+        checker.stop();
+        EXPECT_EQ(fileExists(c.file) || std::filesystem::is_directory(c.file), !c.deleted) << c.what;
+        WideString stored;
+        EXPECT_FALSE(settings::readString(product::kProductKey, u"", settings::kValueDeleteUpdateFile, stored)) << c.what;
+        EXPECT_EQ(launcher.pages, (std::vector<std::u16string>{product::kWebPage})) << c.what;
+    }
+    EXPECT_EQ(readFile(precious), "keep");
+}
+
 TEST_F(UpdateCheck, StopBeforeTheDelayEndsWithoutChecking)
 {
     UpdateCheckerOptions options;
@@ -427,11 +437,15 @@ TEST_F(UpdateCheck, DownloadWithoutUsableUrlFetchesNothing)
         void onDownloadEnded(bool complete) override { ended = complete ? 1 : 0; }
         int ended = -1;
     } progress;
+    // Without "/" the whole address is the file name: the file is made, and stays empty.
     UpdateDownload download("no-slashes-here", m_cache.path(), HttpClientOptions{});
+    EXPECT_EQ(download.filePath(), m_cache.path() + "/no-slashes-here");
     ASSERT_TRUE(download.start(&progress));
     download.wait();
     EXPECT_EQ(progress.ended, 0);
     EXPECT_FALSE(download.complete());
+    EXPECT_TRUE(fileExists(download.filePath()));
+    EXPECT_EQ(readFile(download.filePath()), "");
 }
 
 TEST_F(UpdateCheck, TheProductPageFollowsTheInterfaceLanguage)
