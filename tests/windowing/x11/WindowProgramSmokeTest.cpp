@@ -8,6 +8,7 @@
 #include "support/TempDir.h"
 #include "windowing/x11/XvfbScreen.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -73,23 +74,32 @@ TEST(WindowProgram, ChooseEnglishConvertTheDemoDiscAndClose)
     };
     test::Screen::waitFor([] { return false; }, 1500); // the show animation
 
+    auto shownWindows = [&] {
+        test::ProcessResult listed
+            = test::runProcess(test::kXdotool, {"search", "--onlyvisible", "--classname", "tonvane"}, display, 5000);
+        return static_cast<size_t>(std::count(listed.out.begin(), listed.out.end(), '\n'));
+    };
+    auto settle = [] { test::Screen::waitFor([] { return false; }, 300); }; // the popup's fade-in
     EXPECT_EQ(click(kEnglishX, kEnglishY), 0);
     test::Screen::waitFor([] { return false; }, 1500); // the drive scan and the disc page
     EXPECT_EQ(click(kConvertX, kConvertY), 0);
     // The folder chooser opens on the music folder; Return accepts it.
-    test::Screen::waitFor([] { return false; }, 1500);
+    EXPECT_TRUE(test::Screen::waitFor([&] { return shownWindows() >= 2; }, 20000)) << "no folder chooser";
+    settle();
     test::runProcess(test::kXdotool, {"key", "Return"}, display, 5000);
     EXPECT_TRUE(test::Screen::waitFor([&] { return filesIn(music.path(), ".ogg") == 4; }, 30000))
         << filesIn(music.path(), ".ogg") << " files in " << music.path();
 
-    // Menus are popup windows of their own, run modally: View, Language, Deutsch. The pauses
-    // leave each popup time to show (generously: the sanitizer builds run this too).
+    // Menus are popup windows of their own, run modally: View, Language, Deutsch. Each click
+    // waits until the popup it needs is on screen (a sanitizer build may take seconds).
     EXPECT_EQ(click(kViewX, kViewY), 0);
-    test::Screen::waitFor([] { return false; }, 1500);
+    EXPECT_TRUE(test::Screen::waitFor([&] { return shownWindows() >= 2; }, 20000)) << "the View menu did not open";
+    settle();
     EXPECT_EQ(click(kLanguageRowX, kLanguageRowY), 0);
-    test::Screen::waitFor([] { return false; }, 1500);
+    EXPECT_TRUE(test::Screen::waitFor([&] { return shownWindows() >= 3; }, 20000)) << "the Language menu did not open";
+    settle();
     EXPECT_EQ(click(kGermanX, kGermanY), 0);
-    test::Screen::waitFor([] { return false; }, 1000);
+    EXPECT_TRUE(test::Screen::waitFor([&] { return shownWindows() == 1; }, 20000)) << "the menus did not close";
 
     // Alt+F4 through the window manager: the program ends cleanly and kept its settings.
     test::runProcess(test::kXdotool, {"windowactivate", "--sync", window, "key", "alt+F4"}, display, 5000);
