@@ -1,6 +1,5 @@
 #include "app/window/EncoderPropertiesDialog.h"
 
-#include "controls/label/Label.h"
 #include "controls/theme/ControlTheme.h"
 #include "controls/theme/StyleBits.h"
 #include "core/ProductConfig.h"
@@ -115,23 +114,6 @@ void EncoderPropertiesDialog::placeWidgets(int32_t w, int32_t h)
     m_formatBox.setRect(w / 2 - 168, h - 24 - metrics::kControlHeight, 160, metrics::kControlHeight);
     m_qualityBox.setRect(w / 2 + 8, h - 24 - metrics::kControlHeight, 160, metrics::kControlHeight);
     m_applyAll.setRect(16, 73, 230, 16);
-}
-
-AboutBox::AboutBox(LayeredWindow& owner) : DialogWindow(owner, std::u16string(uiText(kTextAbout).view()), kHeight)
-{
-    m_ok.setCaption(Caption::text(kTextOk));
-    m_ok.setOnClick([this] { close(); });
-    m_ok.create(0, 0, 100, 25, kShown);
-    m_label = std::make_unique<Label>(&panel());
-    m_label->setCaption(Caption::text(kTextAboutBody));
-    m_label->create(0, 0, 340, 100, kShown);
-    m_text = m_label.get();
-}
-
-void AboutBox::placeWidgets(int32_t w, int32_t h)
-{
-    m_ok.setRect(w / 2 - 50, 20, 100, 25);
-    m_text->setRect((w - 340) / 2, 69, 340, std::max(0, h - 73));
 }
 
 } // namespace tonvane

@@ -45,20 +45,4 @@ private:
     CheckBox m_applyAll{&panel()};
 };
 
-// The About box: the About text wrapped in the box, and OK.
-class AboutBox final : public DialogWindow {
-public:
-    static constexpr int32_t kHeight = 250; // [pixels]
-
-    explicit AboutBox(LayeredWindow& owner);
-
-protected:
-    void placeWidgets(int32_t width, int32_t height) override;
-
-private:
-    PushButton m_ok{&panel()};
-    class Label* m_text;
-    std::unique_ptr<class Label> m_label;
-};
-
 } // namespace tonvane

@@ -2,6 +2,7 @@
 
 #include "app/cli/MusicFolder.h"
 #include "app/window/DriveProblemText.h"
+#include "app/window/AboutBox.h"
 #include "app/window/EncoderPropertiesDialog.h"
 #include "app/window/FolderDialog.h"
 
