@@ -173,6 +173,27 @@ bool pumpUntil(UiThread& ui, Done done, int seconds = 10)
     return done();
 }
 
+// "Auto" missing: the first disc stores it as 1 and is not looked up; the next disc is.
+TEST_F(MainWindow, FirstDiscOfAFreshInstallIsNotLookedUpTheNextIs)
+{
+    test::FakeCddbServer cddb({"Alpha", "Beta", "Gamma", "Delta"});
+    server = "127.0.0.1:" + std::to_string(cddb.port());
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    open();
+    ASSERT_EQ(content->page(), MainContent::Page::Disc);
+    DiscPage& page = content->discPage();
+    EXPECT_FALSE(page.lookingUp());
+    uint32_t stored = 0;
+    EXPECT_TRUE(settings::readDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, stored));
+    EXPECT_EQ(stored, 1u);
+
+    content->onMediaArrived("demo:");
+    EXPECT_TRUE(page.lookingUp());
+    ASSERT_TRUE(pumpUntil(ui, [&] { return !page.lookingUp(); }));
+    EXPECT_EQ(cddb.lookups(), 1);
+    EXPECT_EQ(page.job().tracks[0].title.view(), u"Alpha");
+}
+
 TEST_F(MainWindow, ConsultFreeDbFillsTheTitlesAndReportsEachStep)
 {
     test::FakeCddbServer cddb({"Alpha", "Beta", "Gamma", "Delta"});
