@@ -173,7 +173,9 @@ bool pumpUntil(UiThread& ui, Done done, int seconds = 10)
     return done();
 }
 
-// "Auto" missing: the first disc stores it as 1 and is not looked up; the next disc is.
+// "Auto" missing: the first disc stores it as 1 and is not looked up; the next disc is. An
+// arrival that names the disc already shown (the scan found it before the watcher did) changes
+// nothing.
 TEST_F(MainWindow, FirstDiscOfAFreshInstallIsNotLookedUpTheNextIs)
 {
     test::FakeCddbServer cddb({"Alpha", "Beta", "Gamma", "Delta"});
@@ -187,6 +189,12 @@ TEST_F(MainWindow, FirstDiscOfAFreshInstallIsNotLookedUpTheNextIs)
     EXPECT_TRUE(settings::readDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, stored));
     EXPECT_EQ(stored, 1u);
 
+    page.job().tracks[0].format = kFormatWav;
+    content->onMediaArrived("demo:");
+    EXPECT_FALSE(page.lookingUp());
+    EXPECT_EQ(page.job().tracks[0].format, kFormatWav) << "the disc shown was loaded again";
+
+    content->onMediaRemoved("demo:");
     content->onMediaArrived("demo:");
     EXPECT_TRUE(page.lookingUp());
     ASSERT_TRUE(pumpUntil(ui, [&] { return !page.lookingUp(); }));
