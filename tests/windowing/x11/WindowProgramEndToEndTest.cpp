@@ -433,7 +433,7 @@ TEST_F(WindowProgramEndToEnd, EnglishThenJapaneseFromArrivalToRemovalWithScreens
     std::optional<Rows> r = rows(loaded);
     ASSERT_TRUE(r);
     EXPECT_EQ(r->tops.size(), 3u);
-    EXPECT_EQ(ringPixels(loaded), 0);
+    EXPECT_LT(ringPixels(loaded), kRingPixelsShown / 2) << "the ring of the insert-disc page still shows";
     loaded = settle();
     EXPECT_EQ(cddb->lookups(), 0) << "the first disc of a fresh install was looked up";
 
