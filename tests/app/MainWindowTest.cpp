@@ -1,6 +1,7 @@
 // The window program's main window on the headless backend: the first-run language page, the
 // drive scan that finds the demo disc, the track rows' check boxes and logos, media removal.
 #include "app/window/EncoderPropertiesDialog.h"
+#include "app/window/FolderDialog.h"
 #include "app/window/MainContent.h"
 #include "cdrom/emulated/DemoDisc.h"
 #include "cdrom/emulated/EmulatedDrive.h"
@@ -272,6 +273,36 @@ TEST_F(MainWindow, PropertiesDialogStoresChoicesAsTheyAreMadeAndCancelChangesNoT
     EXPECT_EQ(dialog.result, EncoderPropertiesDialog::kCancel);
     for (int32_t i = 0; i < content->discPage().job().count; ++i)
         EXPECT_EQ(content->discPage().job().tracks[size_t(i)].format, 1) << "no track changed";
+}
+
+// Esc is Cancel and Return OK (Cancel when that button has the focus); the folder chooser takes
+// the folder on Return and nothing on Esc.
+TEST_F(MainWindow, DialogKeysEscDismissesReturnAccepts)
+{
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    struct Case {
+        uint32_t key;
+        bool cancelFocused;
+        int32_t result;
+    };
+    for (Case c : {Case{vk::VK_ESCAPE, false, EncoderPropertiesDialog::kCancel}, Case{vk::VK_RETURN, false, EncoderPropertiesDialog::kOk},
+                   Case{vk::VK_RETURN, true, EncoderPropertiesDialog::kCancel}}) {
+        EncoderPropertiesDialog dialog(*window, 1, -1);
+        dialog.result = -1;
+        if (c.cancelFocused)
+            dialog.cancelButton().takeFocus();
+        dialog.keyDown(c.key);
+        EXPECT_EQ(dialog.result, c.result) << c.key << (c.cancelFocused ? " on Cancel" : "");
+    }
+    test::TempDir start;
+    for (auto [key, accepted] : {std::pair{vk::VK_RETURN, true}, std::pair{vk::VK_ESCAPE, false}}) {
+        FolderDialog chooser(*window, start.path());
+        chooser.keyDown(key);
+        EXPECT_EQ(chooser.accepted, accepted) << key;
+        EXPECT_EQ(chooser.folder(), start.path());
+    }
 }
 
 TEST_F(MainWindow, AfterAnUpdateOnlyOurOwnDownloadIsDeletedAndTheValueGoesEitherWay)
