@@ -136,7 +136,6 @@ protected:
     std::unique_ptr<test::RunningProcess> program;
     std::string window;
     int32_t left = 0, top = 0; // the main window's content, screen pixels
-    std::vector<std::string> failures;
 
     std::vector<std::string> display() const { return {"DISPLAY=" + screen.display()}; }
 
