@@ -24,6 +24,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace tonvane {
 
@@ -471,6 +472,10 @@ void DiscPage::rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y)
             return;
         EncoderPropertiesDialog dialog(*host->window(), entry.format, static_cast<int32_t>(entry.quality));
         dialog.run();
+        // The pointer moved on while the dialog had the input: the link is no longer hovered
+        // until the next move over it says so.
+        int32_t hovered = std::exchange(m_hoveredRow, -1);
+        m_list.redrawItem(hovered);
         if (dialog.result != EncoderPropertiesDialog::kOk)
             return;
         if (dialog.applyToAll()) {

@@ -305,6 +305,31 @@ TEST_F(MainWindow, DialogKeysEscDismissesReturnAccepts)
     }
 }
 
+// A row's encoder link is underlined while hovered; the dialog it opens (closed here with Esc,
+// which the modal loop hands to the dialog) takes the underline with it.
+TEST_F(MainWindow, TheLinkUnderlineEndsWithItsDialog)
+{
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    DiscPage& page = content->discPage();
+    ItemList& list = page.trackList();
+    const LinkRect& link = page.job().tracks[0].link;
+    ASSERT_TRUE(link.set);
+    IntRect row = list.itemRect(0);
+    int32_t x = row.x0 + link.left + 4, y = row.y0 + (link.bottom + link.top) / 2;
+    IntRect r = list.windowRect();
+    Message move{window->id(), msg::WM_MOUSEMOVE, 0};
+    move.x = window->marginLeft() + r.x0 + x;
+    move.y = window->marginTop() + window->height() - (r.y0 + y);
+    ui.dispatch(move);
+    EXPECT_EQ(page.hoveredRow(), 0);
+    backend.inject(Message{window->id(), msg::WM_KEYDOWN, vk::VK_ESCAPE});
+    click(list, x, y);
+    EXPECT_EQ(page.hoveredRow(), -1);
+    EXPECT_EQ(page.job().tracks[0].format, 1) << "Esc is Cancel: the row keeps its format";
+}
+
 TEST_F(MainWindow, AfterAnUpdateOnlyOurOwnDownloadIsDeletedAndTheValueGoesEitherWay)
 {
     test::TempDir cache;
