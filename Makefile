@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps deps-build deps-test build install package run test test-asan test-tsan fuzz bench skins clean
+.PHONY: all deps deps-build deps-test build install package run test test-asan test-tsan fuzz bench bench-window skins clean
 
 all: build
 
@@ -80,6 +80,12 @@ bench: deps build
 	./build/tools/bench/pipeline/bench-pipeline
 	./build/tools/bench/windowing/bench-windowing
 	./build/tools/bench/controls/bench-controls
+	./build/tools/bench/window/bench-window build/bench-music/disc.cue
+
+# The window program alone on its own Xvfb: start-up, memory, a FLAC rip against the command line.
+bench-window: deps build
+	bash tools/bench/pipeline/make-music-disc.sh build/bench-music >/dev/null
+	./build/tools/bench/window/bench-window build/bench-music/disc.cue
 
 # Redraws the interface's pictures into resources/skins/ (committed; compiled into the program).
 skins: deps

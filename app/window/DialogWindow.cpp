@@ -4,6 +4,7 @@
 #include "controls/theme/StyleBits.h"
 #include "graphics/surface/Surface.h"
 #include "windowing/loop/UiThread.h"
+#include "windowing/message/KeyCodes.h"
 
 namespace tonvane {
 
@@ -51,6 +52,16 @@ void DialogWindow::run()
 {
     if (open())
         m_window.ui().runModal(m_window);
+}
+
+void DialogWindow::keyDown(uint32_t key)
+{
+    if (key == vk::VK_ESCAPE)
+        dismiss();
+    else if (key == vk::VK_RETURN)
+        accept();
+    else
+        WidgetWindow::keyDown(key);
 }
 
 void DialogWindow::close()

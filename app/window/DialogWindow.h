@@ -35,8 +35,13 @@ public:
     int32_t hitTest(int32_t x, int32_t y) override;
     void paint(Surface& surface) override;
     void layout(int32_t width, int32_t height) override;
+    // Esc dismisses the dialog and Return accepts it (both close it unless a subclass says more);
+    // other keys go to the focused widget.
+    void keyDown(uint32_t key) override;
 
 protected:
+    virtual void dismiss() { close(); }
+    virtual void accept() { close(); }
     // Places the widgets for the inner width and height.
     virtual void placeWidgets(int32_t width, int32_t height) = 0;
     Widget& panel() { return m_panel; }

@@ -24,6 +24,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace tonvane {
 
@@ -157,7 +158,6 @@ bool DiscPage::loadFrom(const std::string& drivePath)
     m_album.setRowCount(0);
     m_album.setEnabled(false);
     DiscLoadResult result = loadDisc(m_job, drivePath);
-    (void)result;
     if (m_job.count == 0)
         return false;
     m_drivePath = drivePath;
@@ -165,13 +165,10 @@ bool DiscPage::loadFrom(const std::string& drivePath)
     m_list.setItemCount(m_job.count);
     m_list.setPositions(0, 1);
     m_list.requestRepaint();
-    // With "Auto" set, the lookup starts at once; a missing value is stored as 1 and skipped once.
-    uint32_t autoLookup = 0;
-    if (!settings::readDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, autoLookup)) {
-        settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, settings::kDefaultAuto);
-    } else if (autoLookup != 0) {
+    // With "Auto" set, the lookup starts at once. The loader stores a missing value as 1 and
+    // answers no lookup for that first disc: reading the value again here would find it set.
+    if (result.lookupWanted)
         startLookup();
-    }
     return true;
 }
 
@@ -474,6 +471,10 @@ void DiscPage::rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y)
             return;
         EncoderPropertiesDialog dialog(*host->window(), entry.format, static_cast<int32_t>(entry.quality));
         dialog.run();
+        // The pointer moved on while the dialog had the input: the link is no longer hovered
+        // until the next move over it says so.
+        int32_t hovered = std::exchange(m_hoveredRow, -1);
+        m_list.redrawItem(hovered);
         if (dialog.result != EncoderPropertiesDialog::kOk)
             return;
         if (dialog.applyToAll()) {

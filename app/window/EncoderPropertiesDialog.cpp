@@ -106,6 +106,18 @@ void EncoderPropertiesDialog::chooseQuality(int32_t row)
         storeEncoders(name, m_quality);
 }
 
+void EncoderPropertiesDialog::dismiss()
+{
+    result = kCancel;
+    close();
+}
+
+void EncoderPropertiesDialog::accept()
+{
+    result = focusedWidget() == &m_cancel ? kCancel : kOk;
+    close();
+}
+
 void EncoderPropertiesDialog::placeWidgets(int32_t w, int32_t h)
 {
     m_ok.setRect(w / 2 - 116, 20, 100, 25);

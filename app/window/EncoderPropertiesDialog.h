@@ -30,6 +30,9 @@ public:
 
 protected:
     void placeWidgets(int32_t width, int32_t height) override;
+    // Esc is Cancel; Return is OK, or Cancel when that button has the focus.
+    void dismiss() override;
+    void accept() override;
 
 private:
     void fillQualities(int32_t quality);

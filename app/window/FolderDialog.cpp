@@ -4,7 +4,6 @@
 #include "controls/theme/StyleBits.h"
 #include "core/foundation/Utf.h"
 #include "graphics/text/TextLayout.h"
-#include "windowing/message/KeyCodes.h"
 
 #include <fcntl.h>
 
@@ -135,19 +134,6 @@ void FolderDialog::accept()
 {
     accepted = true;
     close();
-}
-
-void FolderDialog::keyDown(uint32_t key)
-{
-    if (key == vk::VK_RETURN) {
-        accept();
-        return;
-    }
-    if (key == vk::VK_ESCAPE) {
-        close();
-        return;
-    }
-    DialogWindow::keyDown(key);
 }
 
 void FolderDialog::placeWidgets(int32_t w, int32_t h)

@@ -24,9 +24,7 @@ public:
     const std::vector<std::string>& entries() const { return m_entries; }
     // Opens entry i (".." goes up).
     void openEntry(int32_t index);
-    void accept();
-
-    void keyDown(uint32_t key) override;
+    void accept() override;
 
 protected:
     void placeWidgets(int32_t width, int32_t height) override;

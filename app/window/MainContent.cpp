@@ -102,8 +102,8 @@ void MainContent::start(LayeredWindow& window)
     host.enableCommand = [this](int32_t command, bool enabled) { enableCommand(command, enabled); };
     host.conversionFinished = [this] {
         std::string path = std::exchange(m_arrivalDuringConversion, std::string());
-        if (!path.empty())
-            onMediaArrived(path);
+        if (!path.empty() && hasAudioDisc(path, true))
+            loadDisc(path);
     };
     host.server = m_options.server;
     if (!m_options.outputFolder.empty()) {
@@ -241,6 +241,10 @@ void MainContent::onMediaArrived(const std::string& path)
         m_arrivalDuringConversion = path;
         return;
     }
+    // The drive scan can find a disc before the watcher's next look: its arrival then names the
+    // disc already shown (a changed disc is always seen as a removal first).
+    if (page() == Page::Disc && path == m_discPage->drivePath())
+        return;
     if (hasAudioDisc(path, true))
         loadDisc(path);
 }

@@ -81,6 +81,7 @@ std::unique_ptr<ScsiTransport> openTransport(const std::string& path, ErrorCode&
         }
         EmulatedDriveConfig config;
         config.readOffset = loaded.driveOffset;
+        config.faults.sectorsPerSecond = loaded.driveSpeed;
         auto drive = std::make_shared<EmulatedDrive>(loaded.disc, config);
         return drive->connect();
     }

@@ -169,6 +169,15 @@ bool parseCueSheet(std::string_view text, CueSheet& sheet, CueError& error)
                     offset < -kMaxEmulatedReadOffset || offset > kMaxEmulatedReadOffset)
                     return fail(error, lineNumber, "bad read offset \"" + std::string(value) + "\" (-2939 to 2939 samples)");
                 sheet.driveOffset = offset;
+            } else if (words.size() >= 3 && upper(words[1]) == "TONVANE" && upper(words[2]) == "SPEED") {
+                // The emulated drive's read speed in sectors a second (75 = 1x, 600 = 8x).
+                std::string_view value = words.size() > 3 ? std::string_view(words[3]) : std::string_view();
+                uint32_t speed = 0;
+                auto [end, problem] = std::from_chars(value.data(), value.data() + value.size(), speed);
+                if (value.empty() || problem != std::errc() || end != value.data() + value.size() || speed == 0 ||
+                    speed > kMaxEmulatedSpeed)
+                    return fail(error, lineNumber, "bad read speed \"" + std::string(value) + "\" (1 to 75000 sectors a second)");
+                sheet.driveSpeed = speed;
             }
             continue;
         }
@@ -447,6 +456,7 @@ CueLoadResult loadCueSheet(const std::string& path)
         return result;
     result.disc = std::move(disc);
     result.driveOffset = sheet.driveOffset;
+    result.driveSpeed = sheet.driveSpeed;
     return result;
 }
 

@@ -34,10 +34,12 @@ struct CueFile {
     std::vector<CueTrack> tracks;
 };
 inline constexpr int32_t kMaxEmulatedReadOffset = 2939; // [samples]
+inline constexpr uint32_t kMaxEmulatedSpeed = 75 * 1000; // [sectors/s] 1000x, far beyond any drive
 
 struct CueSheet {
     std::vector<CueFile> files;
     int32_t driveOffset = 0; // [samples] REM TONVANE OFFSET n: the emulated drive's read offset
+    uint32_t driveSpeed = 0; // [sectors/s] REM TONVANE SPEED n: its read-speed limit; 0 = memory speed
 };
 
 struct CueError {
@@ -67,6 +69,7 @@ struct CueLoadResult {
     std::shared_ptr<const EmulatedDisc> disc; // null on failure
     CueError error;
     int32_t driveOffset = 0; // [samples] for the drive that serves this disc
+    uint32_t driveSpeed = 0; // [sectors/s] its read-speed limit; 0 = memory speed
     bool ok() const { return disc != nullptr; }
 };
 // Reads the sheet at path, opens its files (relative to the sheet's folder; WAV files must be

@@ -326,6 +326,7 @@ private:
 
 void ripThreadMain(RipThreadParams params)
 {
+    nameThisThread("rip"); // benchmarks time a conversion by this thread's life
     auto run = std::make_unique<RipRun>(*params.job, params.environment);
     run->run();
 }

@@ -82,6 +82,14 @@ bool pinThisThread(int processor)
     return pthread_setaffinity_np(pthread_self(), sizeof only, &only) == 0;
 }
 
+void nameThisThread(const char* name)
+{
+    char kept[16] = {};
+    for (size_t i = 0; i + 1 < sizeof kept && name[i] != '\0'; ++i)
+        kept[i] = name[i];
+    pthread_setname_np(pthread_self(), kept);
+}
+
 int currentProcessor()
 {
     int processor = sched_getcpu();

@@ -45,6 +45,10 @@ bool pinThisThread(int processor);
 // The processor the calling thread runs on at this moment.
 int currentProcessor();
 
+// Names the calling thread as tools show it (/proc/PID/task/TID/comm, top -H, gdb); the kernel
+// keeps the first 15 bytes.
+void nameThisThread(const char* name);
+
 // The ready handshake: the new thread copies params, signals, and only then does the starter
 // return, so params may live on the starter's stack. routine receives its own copy.
 template <typename Params>

@@ -31,6 +31,7 @@ bool trackGivenUp(const TrackEntry& entry)
 
 void encoderThreadMain(EncoderJob job)
 {
+    nameThisThread("encoder"); // else it inherits the name of the rip thread that starts it
     std::unique_ptr<FormatWriter> writer = makeFormatWriter(job.format);
     TrackEntry& entry = *job.entry;
     // A writer that cannot create its file still drains the stream, so the lane goes on.

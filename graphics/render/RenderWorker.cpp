@@ -27,6 +27,7 @@ void RenderWorker::stop()
 void* RenderWorker::workerMain(void* self)
 {
     auto* worker = static_cast<RenderWorker*>(self);
+    nameThisThread("render");
     // A refusal (a processor taken away meanwhile) leaves the worker free to run anywhere.
     if (!pinThisThread(worker->processor()))
         worker->m_processor.store(kNoProcessor, std::memory_order_relaxed);

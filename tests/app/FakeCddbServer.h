@@ -1,7 +1,8 @@
 #pragma once
 // A CDDB server on 127.0.0.1 for command-line tests: greets, negotiates level 6, answers every
-// query with one exact match and serves a fixed entry. One connection at a time, on its own
-// thread; stops when destroyed.
+// query with one exact match (or, given onlyQuery, only that exact query line; others find no
+// match) and serves a fixed entry. One connection at a time, on its own thread; stops when
+// destroyed.
 #include <arpa/inet.h>
 #include <atomic>
 #include <netinet/in.h>
@@ -17,8 +18,8 @@ namespace tonvane::test {
 class FakeCddbServer {
 public:
     // hangUpInEntry: the connection ends in the middle of the entry, after its second line.
-    explicit FakeCddbServer(std::vector<std::string> titles, bool hangUpInEntry = false)
-        : m_titles(std::move(titles)), m_hangUpInEntry(hangUpInEntry)
+    explicit FakeCddbServer(std::vector<std::string> titles, bool hangUpInEntry = false, std::string onlyQuery = {})
+        : m_titles(std::move(titles)), m_hangUpInEntry(hangUpInEntry), m_onlyQuery(std::move(onlyQuery))
     {
         m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
@@ -80,6 +81,8 @@ private:
                     say(client, "200 CDDB protocol level: current 1, supported 6\r\n");
                 else if (line.rfind("proto ", 0) == 0)
                     say(client, "201 OK, CDDB protocol level now: 6\r\n");
+                else if (line.rfind("cddb query ", 0) == 0 && !m_onlyQuery.empty() && line != m_onlyQuery)
+                    say(client, "202 No match found\r\n");
                 else if (line.rfind("cddb query ", 0) == 0) {
                     m_discId = line.substr(11, 8);
                     say(client, "200 rock " + m_discId + " Demo Artist / Demo Album\r\n");
@@ -105,6 +108,7 @@ private:
 
     std::vector<std::string> m_titles;
     bool m_hangUpInEntry = false;
+    std::string m_onlyQuery;
     int m_listener = -1;
     int m_port = 0;
     std::string m_discId = "00000000";

@@ -3,6 +3,7 @@
 // boxes and logos, media removal, the update check and its download dialog.
 #include "app/window/EncoderPropertiesDialog.h"
 #include "MainWindowFixture.h"
+#include "app/window/FolderDialog.h"
 #include "app/window/UpdateDialog.h"
 #include "cdrom/emulated/DemoDisc.h"
 #include "cdrom/emulated/EmulatedDrive.h"
@@ -124,6 +125,35 @@ bool pumpUntil(UiThread& ui, Done done, int seconds = 10)
     return done();
 }
 
+// "Auto" missing: the first disc stores it as 1 and is not looked up; the next disc is. An
+// arrival that names the disc already shown (the scan found it before the watcher did) changes
+// nothing.
+TEST_F(MainWindow, FirstDiscOfAFreshInstallIsNotLookedUpTheNextIs)
+{
+    test::FakeCddbServer cddb({"Alpha", "Beta", "Gamma", "Delta"});
+    server = "127.0.0.1:" + std::to_string(cddb.port());
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    open();
+    ASSERT_EQ(content->page(), MainContent::Page::Disc);
+    DiscPage& page = content->discPage();
+    EXPECT_FALSE(page.lookingUp());
+    uint32_t stored = 0;
+    EXPECT_TRUE(settings::readDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, stored));
+    EXPECT_EQ(stored, 1u);
+
+    page.job().tracks[0].format = kFormatWav;
+    content->onMediaArrived("demo:");
+    EXPECT_FALSE(page.lookingUp());
+    EXPECT_EQ(page.job().tracks[0].format, kFormatWav) << "the disc shown was loaded again";
+
+    content->onMediaRemoved("demo:");
+    content->onMediaArrived("demo:");
+    EXPECT_TRUE(page.lookingUp());
+    ASSERT_TRUE(pumpUntil(ui, [&] { return !page.lookingUp(); }));
+    EXPECT_EQ(cddb.lookups(), 1);
+    EXPECT_EQ(page.job().tracks[0].title.view(), u"Alpha");
+}
+
 TEST_F(MainWindow, ConsultFreeDbFillsTheTitlesAndReportsEachStep)
 {
     test::FakeCddbServer cddb({"Alpha", "Beta", "Gamma", "Delta"});
@@ -194,6 +224,61 @@ TEST_F(MainWindow, PropertiesDialogStoresChoicesAsTheyAreMadeAndCancelChangesNoT
     EXPECT_EQ(dialog.result, EncoderPropertiesDialog::kCancel);
     for (int32_t i = 0; i < content->discPage().job().count; ++i)
         EXPECT_EQ(content->discPage().job().tracks[size_t(i)].format, 1) << "no track changed";
+}
+
+// Esc is Cancel and Return OK (Cancel when that button has the focus); the folder chooser takes
+// the folder on Return and nothing on Esc.
+TEST_F(MainWindow, DialogKeysEscDismissesReturnAccepts)
+{
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    struct Case {
+        uint32_t key;
+        bool cancelFocused;
+        int32_t result;
+    };
+    for (Case c : {Case{vk::VK_ESCAPE, false, EncoderPropertiesDialog::kCancel}, Case{vk::VK_RETURN, false, EncoderPropertiesDialog::kOk},
+                   Case{vk::VK_RETURN, true, EncoderPropertiesDialog::kCancel}}) {
+        EncoderPropertiesDialog dialog(*window, 1, -1);
+        dialog.result = -1;
+        if (c.cancelFocused)
+            dialog.cancelButton().takeFocus();
+        dialog.keyDown(c.key);
+        EXPECT_EQ(dialog.result, c.result) << c.key << (c.cancelFocused ? " on Cancel" : "");
+    }
+    test::TempDir start;
+    for (auto [key, accepted] : {std::pair{vk::VK_RETURN, true}, std::pair{vk::VK_ESCAPE, false}}) {
+        FolderDialog chooser(*window, start.path());
+        chooser.keyDown(key);
+        EXPECT_EQ(chooser.accepted, accepted) << key;
+        EXPECT_EQ(chooser.folder(), start.path());
+    }
+}
+
+// A row's encoder link is underlined while hovered; the dialog it opens (closed here with Esc,
+// which the modal loop hands to the dialog) takes the underline with it.
+TEST_F(MainWindow, TheLinkUnderlineEndsWithItsDialog)
+{
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    DiscPage& page = content->discPage();
+    ItemList& list = page.trackList();
+    const LinkRect& link = page.job().tracks[0].link;
+    ASSERT_TRUE(link.set);
+    IntRect row = list.itemRect(0);
+    int32_t x = row.x0 + link.left + 4, y = row.y0 + (link.bottom + link.top) / 2;
+    IntRect r = list.windowRect();
+    Message move{window->id(), msg::WM_MOUSEMOVE, 0};
+    move.x = window->marginLeft() + r.x0 + x;
+    move.y = window->marginTop() + window->height() - (r.y0 + y);
+    ui.dispatch(move);
+    EXPECT_EQ(page.hoveredRow(), 0);
+    backend.inject(Message{window->id(), msg::WM_KEYDOWN, vk::VK_ESCAPE});
+    click(list, x, y);
+    EXPECT_EQ(page.hoveredRow(), -1);
+    EXPECT_EQ(page.job().tracks[0].format, 1) << "Esc is Cancel: the row keeps its format";
 }
 
 TEST_F(MainWindow, AfterAnUpdateOnlyOurOwnDownloadIsDeletedAndTheValueGoesEitherWay)

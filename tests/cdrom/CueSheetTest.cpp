@@ -2,6 +2,7 @@
 #include "cdrom/device/DevicePath.h"
 #include "cdrom/emulated/CueSheet.h"
 #include "cdrom/mmc/MmcCommands.h"
+#include "core/foundation/Clock.h"
 #include "support/TempDir.h"
 
 #include <cstring>
@@ -198,6 +199,17 @@ TEST(CueSheet, ImageDrivePathOpensTheSheet)
     std::vector<uint8_t> chunk(kCdDaSectorBytes);
     ASSERT_TRUE(readCd(device, 299, 1, chunk.data()));
     EXPECT_EQ(chunk[0], 0x5A);
+
+    // REM TONVANE SPEED: the drive is never faster than the sheet says (750 sectors/s = 10x).
+    test::writeFile(dir.file("slow.cue"), "REM TONVANE SPEED 750\nFILE x.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    CdDevice slow;
+    ASSERT_TRUE(openDevice(slow, imageDrivePath(dir.file("slow.cue"))));
+    std::vector<uint8_t> chunks(15 * kCdDaSectorBytes);
+    uint64_t before = monotonicNs();
+    for (uint32_t lba = 0; lba < 75; lba += 15)
+        ASSERT_TRUE(readCd(slow, lba, 15, chunks.data()));
+    EXPECT_GE(monotonicNs() - before, 99'000'000u) << "75 sectors at 750 a second take 100 ms";
+    EXPECT_EQ(chunks[0], 0x5A);
 }
 
 } // namespace
@@ -207,7 +219,7 @@ TEST(CueSheet, ImageDrivePathOpensTheSheet)
 
 namespace tonvane {
 namespace {
-TEST(CueSheet, ReadOffsetOfTheEmulatedDrive)
+TEST(CueSheet, ReadOffsetAndSpeedOfTheEmulatedDrive)
 {
     const std::string head = "FILE \"a.bin\" BINARY\n";
     const std::string track = "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
@@ -219,6 +231,12 @@ TEST(CueSheet, ReadOffsetOfTheEmulatedDrive)
     EXPECT_EQ(sheet.driveOffset, 2939);
     for (const char* bad : {"2940", "-2940", "six", "", "6x"}) {
         CueError rejected = parseError(head + "REM TONVANE OFFSET " + bad + " \n" + track);
+        EXPECT_EQ(rejected.line, 2u) << bad;
+    }
+    ASSERT_TRUE(parseCueSheet("REM TONVANE SPEED 600\n" + head + track, sheet, error)) << error.message;
+    EXPECT_EQ(sheet.driveSpeed, 600u);
+    for (const char* bad : {"0", "75001", "-600", "8x", "", "99999999999"}) {
+        CueError rejected = parseError(head + "REM TONVANE SPEED " + bad + "\n" + track);
         EXPECT_EQ(rejected.line, 2u) << bad;
     }
 

@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <unistd.h>
 #include <cerrno>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace tonvane;
@@ -271,4 +274,23 @@ TEST(Thread, ProcessorPlacementFollowsTheAllowedSet)
         EXPECT_EQ(allowedProcessor(0), allowed.back()); // its own set is that processor now
     });
     pinned.join();
+}
+
+// Tools see the name in /proc; a name over the kernel's 15 bytes is cut, not refused.
+TEST(Thread, NamesShowInProcAndLongOnesAreCut)
+{
+    for (auto [given, shown] : {std::pair{"rip", "rip\n"}, std::pair{"a-very-long-thread-name", "a-very-long-thr\n"}}) {
+        std::string comm;
+        std::thread named([&, given = given] {
+            nameThisThread(given);
+            std::FILE* file = std::fopen(("/proc/self/task/" + std::to_string(gettid()) + "/comm").c_str(), "r");
+            ASSERT_NE(file, nullptr);
+            char line[64] = {};
+            std::fgets(line, sizeof line, file);
+            std::fclose(file);
+            comm = line;
+        });
+        named.join();
+        EXPECT_EQ(comm, shown);
+    }
 }
