@@ -314,6 +314,7 @@ bool DiscPage::startConversionIn(const std::string& folder)
 
 void DiscPage::closeStop()
 {
+    ++m_closeStops;
     tonvane::closeStop(m_job);
     if (m_cddb)
         m_cddb->close();
@@ -331,8 +332,12 @@ void DiscPage::redrawTrackList()
 void DiscPage::showElapsedTime(const WideString& text)
 {
     std::u16string elapsed(text.view());
-    onWindowThread([this, elapsed] {
-        if (m_host.status != nullptr)
+    if (m_job.cancel.load() != 0)
+        return; // the end of a conversion a close stop ended: its disc is gone or going
+    uint32_t stops = m_closeStops.load();
+    onWindowThread([this, elapsed, stops] {
+        // Posted before a close stop, run after it: a disc that went keeps no time.
+        if (m_host.status != nullptr && stops == m_closeStops.load())
             m_host.status->setStatusText(1, elapsed);
     });
 }

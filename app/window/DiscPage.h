@@ -14,6 +14,7 @@
 #include "windowing/message/Message.h"
 
 #include <functional>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -99,6 +100,7 @@ private:
     ItemList m_list{this};
     ImageStrip m_menuIcons;
     ImageStrip m_logos;
+    std::atomic<uint32_t> m_closeStops{0}; // posts of a conversion from before the last stop are dropped
     ImageStrip m_globe;
     FontRef m_bold;
     FontRef m_normal;

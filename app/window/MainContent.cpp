@@ -199,6 +199,7 @@ void MainContent::loadDisc(const std::string& path)
     if (!m_driveProblem.empty() && m_status.paneText(0) == m_driveProblem)
         m_status.setStatusText(0, {});
     m_driveProblem.clear();
+    m_status.setStatusText(1, {}); // the elapsed time of another disc's conversion
     m_insertPage->stopAnimation();
     if (!m_discPage->loadFrom(path)) {
         showPage(Page::InsertDisc);
@@ -256,6 +257,7 @@ void MainContent::onMediaRemoved(const std::string& path)
     if (page() != Page::Disc || path != m_discPage->drivePath())
         return;
     m_discPage->closeStop(); // a conversion of the vanished disc is cancelled first
+    m_status.setStatusText(1, {});
     showPage(Page::InsertDisc);
     enableCommand(kCommandConvert, false);
 }

@@ -379,9 +379,12 @@ TEST_F(MainWindow, ADiscArrivingDuringAConversionWaitsAndARemovalCancelsIt)
     // A removal of the drive being converted cancels the conversion first.
     content->onCommand(3);
     ASSERT_TRUE(content->discPage().converting());
+    ASSERT_TRUE(pumpUntil(ui, [&] { return !content->statusBar().paneText(1).empty(); }, 10));
     content->onMediaRemoved("demo:");
     EXPECT_FALSE(content->discPage().converting());
     EXPECT_EQ(content->page(), MainContent::Page::InsertDisc);
+    pumpUntil(ui, [] { return false; }, 1); // what the rip had posted before it stopped
+    EXPECT_EQ(content->statusBar().paneText(1), u"") << "the gone disc's elapsed time";
     demoDrive()->setFaults(EmulatedFaults{});
 }
 
