@@ -195,6 +195,16 @@ protected:
         options.checkDelayMs = 60000;
         return options;
     }
+    // A refused local port and a delay no test waits out: nothing is ever fetched.
+    static UpdateCheckerOptions refusedOptions(FakeLauncher& launcher)
+    {
+        UpdateCheckerOptions options;
+        options.host = "127.0.0.1";
+        options.port = unusedLocalPort();
+        options.launcher = &launcher;
+        options.checkDelayMs = 60000;
+        return options;
+    }
     std::string installerPath() const { return m_cache.path() + "/tonvane/tonvane-setup.sh"; }
     std::string script() const { return "#!/bin/sh\necho started > '" + marker() + "'\n"; }
     std::string marker() const { return m_dir.path() + "/installer-ran"; }
@@ -333,11 +343,7 @@ TEST_F(UpdateCheck, NoUpdateCases)
         EXPECT_EQ(ui.dialogs, 0) << what;
     }
     FakeUi unreachable;
-    UpdateCheckerOptions options;
-    options.host = "127.0.0.1";
-    options.port = unusedLocalPort();
-    options.launcher = &m_launcher;
-    UpdateChecker checker(unreachable, options);
+    UpdateChecker checker(unreachable, refusedOptions(m_launcher));
     checker.check();
     EXPECT_EQ(unreachable.statuses, (std::vector<TextId>{kTextCheckingUpdates, kTextNoUpdates}));
 }
@@ -397,12 +403,7 @@ TEST_F(UpdateCheck, StartUpDeletesOnlyARegularFileDirectlyInTheDownloadFolder)
             writeFile(c.file, "installer");
         ASSERT_TRUE(settings::writeUpdateFileValue(product::kProductKey, WideString::fromUtf8(c.named).view()));
         FakeLauncher launcher;
-        UpdateCheckerOptions options;
-        options.host = "127.0.0.1";
-        options.port = unusedLocalPort();
-        options.launcher = &launcher;
-        options.checkDelayMs = 60000;
-        UpdateChecker checker(m_ui, options);
+        UpdateChecker checker(m_ui, refusedOptions(launcher));
         checker.startUp();
         checker.stop();
         EXPECT_EQ(fileExists(c.file) || std::filesystem::is_directory(c.file), !c.deleted) << c.what;
@@ -415,12 +416,7 @@ TEST_F(UpdateCheck, StartUpDeletesOnlyARegularFileDirectlyInTheDownloadFolder)
 
 TEST_F(UpdateCheck, StopBeforeTheDelayEndsWithoutChecking)
 {
-    UpdateCheckerOptions options;
-    options.host = "127.0.0.1";
-    options.port = unusedLocalPort();
-    options.launcher = &m_launcher;
-    options.checkDelayMs = 60000;
-    UpdateChecker checker(m_ui, options);
+    UpdateChecker checker(m_ui, refusedOptions(m_launcher));
     auto start = std::chrono::steady_clock::now();
     checker.startUp();
     checker.stop();
@@ -453,13 +449,8 @@ TEST_F(UpdateCheck, TheProductPageFollowsTheInterfaceLanguage)
     for (LanguageId language : {kSpanish, kEnglish}) {
         setLanguage(language, nullptr);
         FakeLauncher launcher;
-        UpdateCheckerOptions options;
-        options.host = "127.0.0.1";
-        options.port = unusedLocalPort();
-        options.launcher = &launcher;
-        options.checkDelayMs = 60000;
         ASSERT_TRUE(settings::writeUpdateFileValue(product::kProductKey, u"/nonexistent/tonvane-setup.sh"));
-        UpdateChecker checker(m_ui, options);
+        UpdateChecker checker(m_ui, refusedOptions(launcher));
         checker.startUp();
         checker.stop();
         EXPECT_EQ(launcher.pages,

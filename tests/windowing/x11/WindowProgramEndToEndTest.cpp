@@ -406,7 +406,8 @@ TEST_F(WindowProgramEndToEnd, EnglishThenJapaneseFromArrivalToRemovalWithScreens
     test::TempDir cache;
     std::vector<std::string> environment{"DISPLAY=" + screen.display(), "XDG_CONFIG_HOME=" + config.path(),
                                          "XDG_CACHE_HOME=" + cache.path(), "XDG_MUSIC_DIR=" + music.path(),
-                                         "TONVANE_UPDATE_HOST=127.0.0.1:9"}; // never the internet
+                                         "TONVANE_UPDATE_HOST=127.0.0.1:9", // never the internet
+                                         "TONVANE_FOLDER_CHOOSER=own"}; // even where zenity is installed
     // The sheet does not exist yet: the drive is empty until the test copies it in.
     program = std::make_unique<test::RunningProcess>(
         kProgram, std::vector<std::string>{"--drive", "image:" + cue, "--server", "127.0.0.1:" + std::to_string(cddb->port())},

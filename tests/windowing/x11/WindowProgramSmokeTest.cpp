@@ -50,7 +50,8 @@ TEST(WindowProgram, ChooseEnglishConvertTheDemoDiscAndClose)
     test::TempDir config, music;
     // The update check, 6 s after the start, asks a refused local port instead of the internet.
     std::vector<std::string> environment{"DISPLAY=" + screen.display(), "XDG_CONFIG_HOME=" + config.path(),
-                                         "XDG_MUSIC_DIR=" + music.path(), "TONVANE_UPDATE_HOST=127.0.0.1:9"};
+                                         "XDG_MUSIC_DIR=" + music.path(), "TONVANE_UPDATE_HOST=127.0.0.1:9",
+                                         "TONVANE_FOLDER_CHOOSER=own"}; // our chooser even where zenity is installed
     test::RunningProcess program(kProgram, {"--drive", "demo:"}, environment);
 
     std::vector<std::string> display{"DISPLAY=" + screen.display()};
