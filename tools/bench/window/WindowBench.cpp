@@ -50,6 +50,7 @@ constexpr uint32_t kFlac = 2; // EncoderFormat
 constexpr uint32_t kEightTimes = 8 * 75; // [sectors/s]
 constexpr uint64_t kFirstFrameTimeoutMs = 10000;
 constexpr uint64_t kRipTimeoutMs = 30 * 60 * 1000;
+constexpr uint64_t kRipStartTimeoutMs = 60 * 1000; // [ms] from the keys to the rip thread
 constexpr int kIdleAfterFirstFrameMs = 3000; // the show animation, the disc loaded and drawn
 constexpr double kStartTargetMs = 150;
 constexpr double kMemoryTargetMiB = 40;
@@ -206,7 +207,12 @@ RipTiming timeRipThread(pid_t pid)
 {
     RipTiming timing;
     uint64_t deadline = nowNs() + kRipTimeoutMs * 1000000;
-    while (!hasThread(pid, "rip") && nowNs() < deadline) {
+    uint64_t startDeadline = nowNs() + kRipStartTimeoutMs * 1000000;
+    while (!hasThread(pid, "rip")) {
+        if (nowNs() > startDeadline) {
+            std::printf("bench-window: no rip started within %llu s\n", static_cast<unsigned long long>(kRipStartTimeoutMs / 1000));
+            return timing;
+        }
         if (waitpid(pid, nullptr, WNOHANG) == pid)
             return timing;
         sleepMs(5);
@@ -323,6 +329,8 @@ WindowRun runWindow(Desktop& desktop, const std::string& cue, const std::string&
     std::vector<std::string> environment = desktop.environment();
     environment.push_back("XDG_CONFIG_HOME=" + config);
     environment.push_back("XDG_MUSIC_DIR=" + out);
+    environment.push_back("TONVANE_UPDATE_HOST=127.0.0.1:9"); // no update check leaves the machine
+    environment.push_back("TONVANE_FOLDER_CHOOSER=own");
     std::vector<unsigned long> empty = desktop.probe();
     uint64_t start = nowNs();
     pid_t pid = spawn({TONVANE_BINARY, "--drive", "image:" + cue, "--server", "127.0.0.1:9"}, environment);
@@ -338,9 +346,10 @@ WindowRun runWindow(Desktop& desktop, const std::string& cue, const std::string&
     result.rssMiB = statusKiB(pid, "VmRSS") / 1024;
     result.hwmMiB = statusKiB(pid, "VmHWM") / 1024;
     if (rip) {
-        // File > Convert (its first row), then Return accepts the folder chooser.
+        // File > Convert (F10 opens File with its first row, Convert, hot), then Return accepts
+        // the folder chooser.
         std::vector<std::string> xdotool{"/usr/bin/xdotool", "search", "--sync", "--name", "^Tonvane 0\\.2\\.7$",
-                                         "windowactivate", "--sync", "key", "--delay", "300", "F10", "Down", "Return"};
+                                         "windowactivate", "--sync", "key", "--delay", "300", "F10", "Return"};
         run(xdotool, desktop.environment());
         sleepMs(1500);
         run({"/usr/bin/xdotool", "key", "Return"}, desktop.environment());
