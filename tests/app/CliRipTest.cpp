@@ -1,4 +1,5 @@
 // Runs the built tonvane binary the way a user or a script would.
+#include "CliFixture.h"
 #include "FakeCddbServer.h"
 #include "net/LocalServer.h"
 #include "cdrom/accuraterip/AccurateRipDiscId.h"
@@ -49,27 +50,8 @@ std::string discIdOfDemo()
     return text;
 }
 
-class Cli : public ::testing::Test {
-protected:
-    Cli()
-    {
-        // Rips check AccurateRip: here against a port that refuses at once, never the internet.
-        ScopedEnv config("XDG_CONFIG_HOME", m_config.path().c_str());
-        settings::writeString(product::kProductKey, u"\\AccurateRip", u"Server", u"127.0.0.1:1");
-    }
-    ProcessResult tonvane(std::vector<std::string> arguments, std::vector<std::string> environment = {},
-                          int timeoutMs = 180000)
-    {
-        environment.push_back("XDG_CONFIG_HOME=" + m_config.path());
-        environment.push_back("XDG_CACHE_HOME=" + m_config.path() + "/cache");
-        environment.push_back("XDG_MUSIC_DIR=" + m_dir.path() + "/music");
-        return runProcess(kBinary, arguments, environment, timeoutMs);
-    }
-    std::string out(const std::string& name) const { return m_dir.path() + "/out/" + name; }
-
-    TempDir m_dir;
-    TempDir m_config;
-};
+// Runs the built program with its own settings, cache and music folders (CliFixture.h).
+class Cli : public CliRun {};
 
 } // namespace
 
