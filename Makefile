@@ -55,7 +55,7 @@ test-asan: deps-test
 		ctest --output-on-failure -j$(JOBS) --timeout 900
 
 # Threaded suites under ThreadSanitizer. setarch -R: TSan needs the classic memory layout.
-TSAN_LABELS ?= core|cdrom|encoders|net|graphics|windowing|x11|controls|app
+TSAN_LABELS ?= core|cdrom|encoders|net|session|graphics|windowing|x11|controls|app
 test-tsan: deps-test
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTONVANE_SANITIZE=thread -DTONVANE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-tsan -j$(JOBS)

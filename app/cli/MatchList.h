@@ -1,6 +1,6 @@
 #pragma once
 #include "app/cli/CommandLine.h"
-#include "app/cli/DiscLookup.h"
+#include "session/DiscLookup.h"
 #include "core/disc/ConversionJob.h"
 #include "core/foundation/Thread.h"
 #include "net/musicbrainz/MusicBrainzClient.h"

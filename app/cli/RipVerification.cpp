@@ -1,6 +1,6 @@
 #include "app/cli/RipVerification.h"
 
-#include "app/cli/AccurateRipLookup.h"
+#include "session/AccurateRipLookup.h"
 #include "app/cli/CommandLine.h"
 #include "app/cli/TerminalText.h"
 #include "cdrom/accuraterip/AccurateRipChecksum.h"

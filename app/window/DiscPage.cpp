@@ -1,7 +1,7 @@
 #include "app/window/DiscPage.h"
 
-#include "app/cli/DiscLookup.h"
-#include "app/cli/MusicFolder.h"
+#include "session/DiscLookup.h"
+#include "session/MusicFolder.h"
 #include "app/window/EncoderPropertiesDialog.h"
 #include "cdrom/rip/DeviceRipDrive.h"
 #include "cdrom/rip/DiscLoader.h"
@@ -189,7 +189,7 @@ void DiscPage::startLookup()
     m_album.setEnabled(false);
     m_matchTitles.clear();
     m_album.setRowCount(0);
-    std::optional<DiscToc> toc = cli::readDiscToc(m_drivePath);
+    std::optional<DiscToc> toc = readDiscToc(m_drivePath);
     // The server as "host" or "host:port".
     std::string host = m_host.server;
     CddbClientOptions options;
@@ -282,7 +282,7 @@ void DiscPage::applyMatch(int32_t r)
 
 bool DiscPage::startConversion()
 {
-    return startConversionIn(m_host.outputFolder ? m_host.outputFolder() : cli::musicFolder());
+    return startConversionIn(m_host.outputFolder ? m_host.outputFolder() : musicFolder());
 }
 
 bool DiscPage::startConversionIn(const std::string& folder)
@@ -290,7 +290,7 @@ bool DiscPage::startConversionIn(const std::string& folder)
     if (converting() || m_job.count == 0 || m_job.selectedCount() == 0)
         return false;
     std::string error;
-    if (!cli::prepareOutputFolder(folder, error)) {
+    if (!prepareOutputFolder(folder, error)) {
         if (m_host.status != nullptr)
             m_host.status->setStatusText(0, std::u16string(WideString::fromUtf8(error).view()));
         return false;

@@ -1,6 +1,6 @@
 #include "app/window/MainContent.h"
 
-#include "app/cli/MusicFolder.h"
+#include "session/MusicFolder.h"
 #include "app/window/DriveProblemText.h"
 #include "app/window/AboutBox.h"
 #include "app/window/EncoderPropertiesDialog.h"
@@ -220,7 +220,7 @@ void MainContent::convert()
     if (settings::readString(product::kProductKey, settings::kEncodersKey, settings::kValuePath, stored) && !stored.empty())
         start = stored.toUtf8();
     if (start.empty())
-        start = cli::musicFolder();
+        start = musicFolder();
     std::optional<std::string> chosen = m_options.chooseFolder ? m_options.chooseFolder(start)
                                                                : chooseOutputFolder(*window(), start);
     if (!chosen)

@@ -1,18 +1,17 @@
 #include "core/disc/ConversionJob.h"
 
+#include "core/disc/SafeFileName.h"
+
 #include "core/foundation/Utf.h"
+
+#include <algorithm>
 
 namespace tonvane {
 
 namespace {
 
-// Characters that have no place in a file name here or on FAT/NTFS media the rips are copied to.
-constexpr char16_t kRemovedCharacters[] = u"<>:/\\|";
-
-bool isControl(char16_t c)
-{
-    return c < 0x20 || c == 0x7F;
-}
+constexpr char16_t kPartSuffix[] = u".part";
+constexpr size_t kPartNameExtraBytes = 1 + 5; // [bytes] the leading '.' and ".part"
 
 // Bytes of c (and its low surrogate) in UTF-8.
 size_t utf8Length(std::u16string_view text, size_t i, size_t& units)
@@ -95,12 +94,7 @@ WideString outputFileName(const TrackEntry& entry, int32_t index)
     if (!entry.title.empty()) {
         name.appendFormattedNumber(index + 1, 0, 2, 0, true, false);
         name.append(u" - ");
-        for (char16_t c : entry.title.view()) {
-            if (c == u'"')
-                name.appendChar(u'\'');
-            else if (!isControl(c) && std::u16string_view(kRemovedCharacters).find(c) == std::u16string_view::npos)
-                name.appendChar(c);
-        }
+        name.append(safePathComponent(entry.title.view()).view());
     } else {
         name.append(uiText(kTextTrack).view());
         name.appendChar(u' ');
@@ -117,11 +111,31 @@ WideString ConversionJob::outputPath(int32_t index) const
         return WideString();
     WideString name = outputFileName(entry, index);
     std::u16string_view extensionView(extension);
-    cutToUtf8Bytes(name, kMaxFileNameBytes - extensionView.size());
+    std::u16string_view suffix = entry.nameSuffix.view();
+    // The temporary name adds a leading '.' and ".part": the final name leaves room for both.
+    size_t reserved = extensionView.size() + kPartNameExtraBytes;
+    cutToUtf8Bytes(name, kMaxFileNameBytes - reserved - std::min(suffix.size() * 3, kMaxFileNameBytes / 2));
     WideString path = outputFolder;
     path.append(name.view());
+    path.append(suffix);
     path.append(extensionView);
     return path;
+}
+
+WideString ConversionJob::partPath(int32_t index) const
+{
+    WideString path = outputPath(index);
+    if (path.empty())
+        return path;
+    std::u16string_view full = path.view();
+    size_t slash = full.rfind(u'/');
+    size_t nameStart = slash == std::u16string_view::npos ? 0 : slash + 1;
+    WideString part;
+    part.append(full.substr(0, nameStart));
+    part.appendChar(u'.');
+    part.append(full.substr(nameStart));
+    part.append(kPartSuffix);
+    return part;
 }
 
 WideString elapsedTimeText(uint64_t milliseconds)

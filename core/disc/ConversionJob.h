@@ -14,6 +14,11 @@ namespace tonvane {
 
 inline constexpr size_t kMaxFileNameBytes = 255; // [bytes] NAME_MAX of Linux file systems
 
+// What the commit of a whole track does when its final name exists by then: Refuse leaves the
+// existing file alone (the track fails and its temporary file goes), Replace puts the new file in
+// its place. Front ends decide before the rip starts; Refuse is the safe default.
+enum class ExistingFiles : uint8_t { Refuse, Replace };
+
 // The disc's audio tracks seen as work: the track array with the drive path and output folder,
 // the running and cancel bytes, the sink and the rip thread. DiscModel is the array, count and
 // drive path of this record plus the loaded flag.
@@ -26,6 +31,7 @@ struct ConversionJob {
     WideString drivePath;
     WideString outputFolder; // ends in '/'
     ProgressSink* sink = nullptr;
+    ExistingFiles existingFiles = ExistingFiles::Refuse;
     Thread ripThread;
     bool loaded = false;
 
@@ -42,6 +48,10 @@ struct ConversionJob {
     // removed; untitled: row 21 of the interface language, a space and index + 1. The name is
     // cut at a character boundary so that with its extension it fits 255 UTF-8 bytes.
     WideString outputPath(int32_t index) const;
+    // Where the track is written until it is whole: the final name in the same folder with a '.'
+    // in front and ".part" behind (".01 - Title.flac.part"), so that it is hidden and never taken
+    // for a finished file. Empty when outputPath is.
+    WideString partPath(int32_t index) const;
 };
 
 // The file name of entry index without folder and extension (see outputPath).

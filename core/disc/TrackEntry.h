@@ -35,6 +35,9 @@ struct TrackEntry {
     int32_t format = 1; // EncoderFormat: 0 MP3, 1 Ogg Vorbis, 2 FLAC, 3 WAV
     uint32_t quality = 0; // QualityIndex of the format
     WideString title;
+    // Put before the extension of this track's file name, e.g. u" (2)" when the person chose to
+    // keep an existing file of the same name; empty normally.
+    WideString nameSuffix;
     std::atomic<double> progress{0.0}; // 0.0 to 1.0, written by the encoder thread
     LinkRect link; // where the row's encoder link was last drawn
     TrackTags tags;

@@ -1,6 +1,6 @@
 // The MusicBrainz disc id of emulated discs, read through the drive as the command line reads
 // it, against libdiscid given the disc's own first-session layout.
-#include "app/cli/DiscLookup.h"
+#include "session/DiscLookup.h"
 #include "cdrom/emulated/EmulatedDisc.h"
 #include "cdrom/emulated/EmulatedDrive.h"
 #include "net/musicbrainz/MusicBrainzDiscId.h"
@@ -70,7 +70,7 @@ TEST(DiscId, MusicBrainzIdEqualsLibdiscidOnEveryLayout)
         std::shared_ptr<const EmulatedDisc> disc = buildDisc(layout.description);
         ASSERT_TRUE(disc) << layout.what;
         installEmulatedDrive(kDrivePath, std::make_shared<EmulatedDrive>(disc));
-        std::optional<DiscToc> toc = cli::readDiscToc(kDrivePath);
+        std::optional<DiscToc> toc = readDiscToc(kDrivePath);
         uninstallEmulatedDrive(kDrivePath);
         ASSERT_TRUE(toc) << layout.what;
         std::optional<MusicBrainzToc> musicBrainz = musicBrainzToc(*toc);

@@ -4,8 +4,8 @@
 // AccurateRip and CRC-32 pass costs against the normal rip's CPU (target under 1%).
 //
 //   bench-secure [CUE [runs]]   (default build/bench-music/disc.cue, 1 run; medians of the runs)
-#include "app/cli/AccurateRipLookup.h"
-#include "app/cli/RipChecks.h"
+#include "session/AccurateRipLookup.h"
+#include "session/RipChecks.h"
 #include "cdrom/accuraterip/AccurateRipChecksum.h"
 #include "cdrom/accuraterip/Crc32.h"
 #include "cdrom/emulated/CueSheet.h"
@@ -28,7 +28,6 @@
 #include <vector>
 
 using namespace tonvane;
-using namespace tonvane::cli;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/cli/AccurateRipLookup.h"
+#include "session/AccurateRipLookup.h"
 
 #include "cdrom/device/CdDevice.h"
 #include "cdrom/mmc/MmcAnswers.h"
@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tonvane::cli {
+namespace tonvane {
 
 namespace {
 
@@ -129,4 +129,4 @@ AccurateRipRecord fetchAccurateRipRecord(const AccurateRipDiscId& id, const std:
     return record;
 }
 
-} // namespace tonvane::cli
+} // namespace tonvane

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-namespace tonvane::cli {
+namespace tonvane {
 
 // The user's music folder: XDG_MUSIC_DIR from the environment or from
 // $XDG_CONFIG_HOME/user-dirs.dirs ("$HOME/..." expanded), else ~/Music.
@@ -11,4 +11,4 @@ std::string musicFolder();
 // written to.
 bool prepareOutputFolder(const std::string& folder, std::string& error);
 
-} // namespace tonvane::cli
+} // namespace tonvane

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace tonvane::cli {
+namespace tonvane {
 
 inline constexpr char kAccurateRipHost[] = "www.accuraterip.com";
 inline constexpr uint32_t kAccurateRipTimeoutMs = 20000; // [ms] for the whole record
@@ -35,4 +35,4 @@ struct AccurateRipRecord {
 AccurateRipRecord fetchAccurateRipRecord(const AccurateRipDiscId& id, const std::string& server,
                                          const std::string& cacheFolder);
 
-} // namespace tonvane::cli
+} // namespace tonvane

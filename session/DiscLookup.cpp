@@ -1,4 +1,4 @@
-#include "app/cli/DiscLookup.h"
+#include "session/DiscLookup.h"
 
 #include "cdrom/device/CdDevice.h"
 #include "cdrom/mmc/MmcCommands.h"
@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <optional>
 
-namespace tonvane::cli {
+namespace tonvane {
 
 struct LookupEntries {
     std::vector<CddbMatch> matches;
@@ -157,4 +157,4 @@ void applyMatch(const LookupOutcome& outcome, int32_t match, ConversionJob& job)
                    job.tracks.get(), static_cast<size_t>(job.count), outcome.entries->firstTrack);
 }
 
-} // namespace tonvane::cli
+} // namespace tonvane

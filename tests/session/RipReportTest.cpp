@@ -1,10 +1,9 @@
-#include "app/cli/RipReport.h"
+#include "session/RipReport.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 using namespace tonvane;
-using namespace tonvane::cli;
 
 namespace {
 

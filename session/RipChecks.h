@@ -1,5 +1,5 @@
 #pragma once
-#include "app/cli/AccurateRipLookup.h"
+#include "session/AccurateRipLookup.h"
 #include "cdrom/accuraterip/AccurateRipChecksum.h"
 #include "cdrom/rip/RipObserver.h"
 #include "core/disc/ConversionJob.h"
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace tonvane::cli {
+namespace tonvane {
 
 // What the rip learnt of one track from the audio that went into its file.
 struct TrackCheck {
@@ -46,4 +46,4 @@ private:
     const AccurateRipDiscId* m_id;
 };
 
-} // namespace tonvane::cli
+} // namespace tonvane

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace tonvane::cli {
+namespace tonvane {
 
 // The freedb disc ID of the disc in drive (8 hex digits) and the "cddb query" line for it, and
 // the MusicBrainz disc id (empty when the disc has no audio session it can name).
@@ -40,4 +40,4 @@ LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, co
 // Copies match number match (0-based) into the job's titles and tags.
 void applyMatch(const LookupOutcome& outcome, int32_t match, ConversionJob& job);
 
-} // namespace tonvane::cli
+} // namespace tonvane

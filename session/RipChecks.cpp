@@ -1,8 +1,8 @@
-#include "app/cli/RipChecks.h"
+#include "session/RipChecks.h"
 
 #include "cdrom/accuraterip/Crc32.h"
 
-namespace tonvane::cli {
+namespace tonvane {
 
 namespace {
 constexpr uint32_t kConfirmingConfidence = 2; // submissions that make a second read needless
@@ -67,4 +67,4 @@ void RipChecks::onSuspiciousSector(int32_t trackIndex, int32_t lba)
         check->suspicious.push_back(lba);
 }
 
-} // namespace tonvane::cli
+} // namespace tonvane

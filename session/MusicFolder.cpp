@@ -1,4 +1,4 @@
-#include "app/cli/MusicFolder.h"
+#include "session/MusicFolder.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tonvane::cli {
+namespace tonvane {
 
 namespace {
 
@@ -77,4 +77,4 @@ bool prepareOutputFolder(const std::string& folder, std::string& error)
     return true;
 }
 
-} // namespace tonvane::cli
+} // namespace tonvane

@@ -1,12 +1,12 @@
 #pragma once
-#include "app/cli/AccurateRipLookup.h"
+#include "session/AccurateRipLookup.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace tonvane::cli {
+namespace tonvane {
 
 // One ripped track as the log and the CUE sheet describe it.
 struct ReportTrack {
@@ -47,4 +47,4 @@ std::string reportBaseName(const RipReport& report);
 // Temp file, fsync, rename: never half written. False with error set on failure.
 bool writeFileAtomically(const std::string& path, const std::string& text, std::string& error);
 
-} // namespace tonvane::cli
+} // namespace tonvane

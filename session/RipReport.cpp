@@ -1,4 +1,4 @@
-#include "app/cli/RipReport.h"
+#include "session/RipReport.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace tonvane::cli {
+namespace tonvane {
 
 namespace {
 
@@ -173,4 +173,4 @@ bool writeFileAtomically(const std::string& path, const std::string& text, std::
     return true;
 }
 
-} // namespace tonvane::cli
+} // namespace tonvane
