@@ -67,4 +67,29 @@ void RipChecks::onSuspiciousSector(int32_t trackIndex, int32_t lba)
         check->suspicious.push_back(lba);
 }
 
+void RipChecks::onDriveCache(uint32_t bytes, DriveCacheSource source)
+{
+    m_driveCache = std::make_pair(bytes, source);
+}
+
+std::string RipChecks::driveCacheText() const
+{
+    if (!m_driveCache)
+        return {};
+    auto [bytes, source] = *m_driveCache;
+    constexpr uint32_t kMiB = 1u << 20;
+    std::string size = bytes >= kMiB || bytes == 0 ? std::to_string(bytes / kMiB) + " MiB"
+                                                   : std::to_string(bytes >> 10) + " KiB";
+    switch (source) {
+    case DriveCacheSource::Measured:
+        return (bytes == 0 ? "under 1 MiB" : size) + " (measured; re-reads read past " +
+               std::to_string(cacheBytesToReadPast(bytes) / kMiB) + " MiB)";
+    case DriveCacheSource::Given:
+        return size + " (--drive-cache)";
+    case DriveCacheSource::Assumed:
+        break;
+    }
+    return size + " (assumed: no cache could be timed)";
+}
+
 } // namespace tonvane

@@ -35,8 +35,11 @@ public:
     void onTestRead(int32_t trackIndex, uint32_t crc) override;
     void onReread(int32_t trackIndex, int32_t lba, int32_t sectors, int32_t reads, bool agreed) override;
     void onSuspiciousSector(int32_t trackIndex, int32_t lba) override;
+    void onDriveCache(uint32_t bytes, DriveCacheSource source) override;
 
     const TrackCheck& track(int32_t index) const { return m_tracks[static_cast<size_t>(index)]; }
+    // "8 MiB (measured)", "4 MiB (--drive-cache)"; empty when the rip read each track once.
+    std::string driveCacheText() const;
 
 private:
     TrackCheck* at(int32_t index);
@@ -44,6 +47,7 @@ private:
     std::vector<TrackCheck> m_tracks;
     const AccurateRipRecord* m_record;
     const AccurateRipDiscId* m_id;
+    std::optional<std::pair<uint32_t, DriveCacheSource>> m_driveCache; // [bytes], where from
 };
 
 } // namespace tonvane

@@ -101,6 +101,8 @@ std::string buildRipLog(const RipReport& report)
     log += "Drive: " + report.drive + (report.driveModel.empty() ? "" : " (" + report.driveModel + ")") + "\n";
     log += "Read offset: " + std::to_string(report.readOffset) + " samples\n";
     log += "Mode: " + report.mode + "\n";
+    if (!report.driveCache.empty())
+        log += "Drive cache: " + report.driveCache + "\n";
     log += "Disc ID: " + report.discId + "\n";
     if (!report.album.empty())
         log += "Album: " + report.artist + " / " + report.album + "\n";
@@ -131,6 +133,8 @@ std::string buildRipLog(const RipReport& report)
         log += "  AccurateRip: " + track.accurateRip + "\n";
         for (const std::string& note : track.notes)
             log += "  " + note + "\n";
+        if (track.unreadable > 0)
+            log += "  Unreadable sectors (silence in the file): " + std::to_string(track.unreadable) + "\n";
         if (!track.suspicious.empty()) {
             log += "  Suspicious positions:";
             for (int32_t lba : track.suspicious) {

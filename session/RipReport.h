@@ -19,6 +19,7 @@ struct ReportTrack {
     uint32_t copyCrc = 0; // CRC-32 of the PCM written
     std::string accurateRip; // the verdict, "not checked" without one
     std::vector<int32_t> suspicious; // [LBA] sectors whose reads never agreed (or never read)
+    size_t unreadable = 0; // sectors no read delivered: silence in the file
     std::vector<std::string> notes; // re-reads and the like, one line each
     std::string status; // "Done", "Failed", ...
 };
@@ -29,6 +30,7 @@ struct RipReport {
     std::string driveModel; // INQUIRY vendor and product
     int32_t readOffset = 0; // [samples]
     std::string mode; // "normal", "secure", "test and copy"
+    std::string driveCache; // "8 MiB (measured)"; empty when each track was read once
     std::string discId; // CDDB, 8 hex digits
     std::string artist, album; // empty when unknown
     std::optional<TocSnapshot> toc;

@@ -1,6 +1,7 @@
 #include "app/cli/CliApplication.h"
 
 #include "session/AccurateRipLookup.h"
+#include "cdrom/accuraterip/OffsetDetection.h"
 #include "cdrom/accuraterip/OffsetSearch.h"
 #include "cdrom/mmc/MmcCommands.h"
 #include "session/DiscLookup.h"
@@ -505,6 +506,7 @@ int reportRip(RipSession& session, const RipChecks& checks)
     report.driveModel = session.model;
     report.readOffset = session.readOffset;
     report.mode = modeText(session.options.mode);
+    report.driveCache = checks.driveCacheText();
     report.discId = session.discId;
     report.toc = session.toc;
     report.accurateRipNote = session.accurateRip.note;
@@ -564,8 +566,11 @@ int reportRip(RipSession& session, const RipChecks& checks)
         line.copyCrc = check.copyCrc;
         line.testCrc = check.testCrc;
         line.accurateRip = verdict;
-        line.suspicious = check.unreadable;
-        line.suspicious.insert(line.suspicious.end(), check.suspicious.begin(), check.suspicious.end());
+        line.unreadable = check.unreadable.size();
+        line.suspicious = check.unreadable; // a sector never read may also never have read the same twice
+        for (int32_t lba : check.suspicious)
+            if (std::find(line.suspicious.begin(), line.suspicious.end(), lba) == line.suspicious.end())
+                line.suspicious.push_back(lba);
         line.notes = check.rereads;
         if (check.testCrc)
             line.notes.push_back(*check.testCrc == check.copyCrc ? "Test and copy CRCs agree"
@@ -612,7 +617,8 @@ int runRip(const Options& options, std::FILE* out, std::FILE* errors)
 }
 
 // Tries every read offset against the record's sector-450 checksums of each track the database
-// knows; the offset most tracks agree on is the drive's.
+// knows; an offset counts when exactly one offset matches a track with audio, and the offset
+// most such tracks agree on is the drive's.
 int runOffset(const Options& options, std::FILE* out, std::FILE* errors)
 {
     ConversionJob job;
@@ -636,39 +642,37 @@ int runOffset(const Options& options, std::FILE* out, std::FILE* errors)
         std::fprintf(errors, "tonvane: %s cannot be opened\n", drive.c_str());
         return kExitNoDisc;
     }
-    std::map<int32_t, int> votes; // offset -> tracks that agree
+    std::vector<TrackOffsetEvidence> evidence;
     std::vector<uint8_t> window(size_t{kOffsetWindowSectors} * kSectorBytes);
     size_t entryShift = toc->id.dataTrackFirst ? 1 : 0;
     for (int32_t i = 0; i < job.count; ++i) {
         const TrackEntry& entry = job.tracks[i];
-        if (entry.length < static_cast<int32_t>(kOffsetFindingSector + kOffsetWindowSectors))
-            continue;
-        uint32_t first = static_cast<uint32_t>(entry.start) + kOffsetFindingSector - kOffsetWindowBefore;
-        if (!readCd(device, first, kOffsetWindowSectors, window.data()))
-            continue;
-        std::set<int32_t> found;
+        std::vector<uint32_t> crcs; // sector 450 of this track in each pressing the record knows
         for (const AccurateRipBlock& block : record.blocks) {
             size_t at = static_cast<size_t>(i) + entryShift;
             if (at < block.size() && block[at].confidence != 0)
-                for (int32_t offset : offsetsMatching(window.data(), block[at].frame450Crc))
-                    found.insert(offset);
+                crcs.push_back(block[at].frame450Crc);
         }
-        for (int32_t offset : found)
-            ++votes[offset];
-        std::fprintf(out, "Track %2d: %zu matching offset(s)", entry.trackNumber, found.size());
-        for (int32_t offset : found)
-            std::fprintf(out, " %+d", offset);
-        std::fprintf(out, "\n");
+        bool longEnough = entry.length >= static_cast<int32_t>(kOffsetFindingSector + kOffsetWindowSectors);
+        uint32_t first = static_cast<uint32_t>(entry.start) + kOffsetFindingSector - kOffsetWindowBefore;
+        bool read = longEnough && !crcs.empty() && readCd(device, first, kOffsetWindowSectors, window.data());
+        evidence.push_back(weighOffsetWindow(entry.trackNumber, read ? window.data() : nullptr, crcs));
     }
     closeDevice(device);
-    auto best = std::max_element(votes.begin(), votes.end(),
-                                 [](const auto& a, const auto& b) { return a.second < b.second; });
-    if (best == votes.end()) {
-        std::fprintf(errors, "tonvane: no read offset from -2939 to 2939 matches this disc\n");
+    if (options.verbose)
+        for (const TrackOffsetEvidence& track : evidence)
+            std::fprintf(out, "%s\n", describeOffsetEvidence(track).c_str());
+    OffsetAnswer answer = decideReadOffset(evidence);
+    if (!answer.offset) {
+        std::fprintf(errors, "tonvane: the read offset cannot be found with this disc: no track's sector 450 matches "
+                             "the record at exactly one offset with audio that is not silence%s\n",
+                     options.verbose ? "" : " (--verbose lists each track)");
         return kExitTrackFailed;
     }
-    std::fprintf(out, "Read offset: %+d samples (%d track(s) agree); rip with --offset %d\n", best->first,
-                 best->second, best->first);
+    std::fprintf(out, "Read offset: %+d samples (%d track(s) agree", *answer.offset, answer.agreeing);
+    if (answer.disagreeing > 0)
+        std::fprintf(out, ", %d disagree", answer.disagreeing);
+    std::fprintf(out, "); rip with --offset %d\n", *answer.offset);
     return kExitOk;
 }
 

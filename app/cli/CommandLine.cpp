@@ -84,7 +84,9 @@ const char* usageText()
            "  --secure             rip: read a second time every track AccurateRip does not confirm;\n"
            "                       chunks whose reads differ are read again until two reads agree\n"
            "  --test-and-copy      rip: like --secure, but read every track twice\n"
-           "  --drive-cache MIB    rip: the drive cache secure re-reads read past (default: 4)\n"
+           "  --drive-cache MIB    rip: the drive cache secure re-reads read past (default: measured at\n"
+           "                       the start of a secure rip; 4 when the drive shows none)\n"
+           "  --verbose            offset: list the offsets each track matches, not only the answer\n"
            "\n"
            "Exit status: 0 every selected track written, 1 some track failed or is suspicious, 2 bad usage,\n"
            "3 no drive or no audio disc, 130 interrupted.\n";
@@ -283,6 +285,12 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 return result;
             }
             options.cacheMiB = static_cast<uint32_t>(*number);
+        } else if (option == "--verbose") {
+            if (options.command != Command::Offset) {
+                result.error = "option --verbose belongs to the offset command";
+                return result;
+            }
+            options.verbose = true;
         } else if (options.command == Command::Verify && options.verifyFolder.empty() && !option.empty() &&
                    option[0] != '-') {
             options.verifyFolder = option;

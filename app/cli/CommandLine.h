@@ -43,6 +43,7 @@ struct Options {
     RipMode mode = RipMode::Normal; // --secure, --test-and-copy
     std::optional<uint32_t> cacheMiB; // --drive-cache MiB: the drive cache a secure re-read defeats
     std::string verifyFolder; // verify FOLDER
+    bool verbose = false; // --verbose: offset lists what each track showed
 };
 
 struct ParseResult {

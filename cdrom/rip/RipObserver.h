@@ -1,4 +1,6 @@
 #pragma once
+#include "cdrom/rip/DriveCacheProbe.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -16,7 +18,10 @@ public:
     // A sector that failed every read; its place in the file holds silence.
     virtual void onUnreadableSector(int32_t trackIndex, int32_t lba) = 0;
 
-    // Secure reading. Whether AccurateRip confirms the track's first read (all of its bytes).
+    // Secure reading. The drive cache, once before the first read: bytes measured (the largest
+    // step held; re-reads read past twice that), given or assumed (re-reads read past that).
+    virtual void onDriveCache(uint32_t /*bytes*/, DriveCacheSource) {}
+    // Whether AccurateRip confirms the track's first read (all of its bytes).
     virtual bool accurateRipConfirms(int32_t, const uint8_t*, size_t) { return false; }
     // CRC-32 of the track's test (second) read.
     virtual void onTestRead(int32_t, uint32_t) {}

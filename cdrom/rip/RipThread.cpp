@@ -64,16 +64,16 @@ public:
         }
         ChunkReader reader(m_drive, m_job.cancel, m_options.readAttempts, m_options.firstBackoffMs);
         m_reader = &reader;
-        std::optional<SecureReader> secure;
-        if (m_options.mode != ReadMode::Single) {
-            SecureOptions secureOptions{m_options.mode, m_options.driveCacheBytes};
-            secure.emplace(reader, m_observer, secureOptions, readableStart, readableEnd);
-            m_secure = &*secure;
-        }
-
         bool opened = m_drive->open(m_job.drivePath.view());
         if (opened)
             m_drive->prepare();
+
+        std::optional<SecureReader> secure;
+        if (m_options.mode != ReadMode::Single) {
+            uint32_t readPast = opened ? driveCacheToReadPast(readableStart, readableEnd) : kDefaultDriveCacheBytes;
+            secure.emplace(reader, m_observer, SecureOptions{m_options.mode, readPast}, readableStart, readableEnd);
+            m_secure = &*secure;
+        }
 
         fillLanes();
         if (!cancelled())
@@ -91,6 +91,26 @@ public:
 private:
     bool cancelled() const { return m_job.cancel.load(std::memory_order_acquire) != 0; }
     TrackEntry& track(int32_t index) { return m_job.tracks[index]; }
+
+    // The cache secure re-reads must read past: given, measured on the drive itself (its
+    // sectors, before any offset correction), or assumed. The observer learns the figure.
+    uint32_t driveCacheToReadPast(int32_t readableStart, int32_t readableEnd)
+    {
+        uint32_t bytes = kDefaultDriveCacheBytes, readPast = kDefaultDriveCacheBytes;
+        DriveCacheSource source = DriveCacheSource::Assumed;
+        if (m_options.driveCacheBytes) {
+            bytes = readPast = *m_options.driveCacheBytes;
+            source = DriveCacheSource::Given;
+        } else if (std::optional<uint32_t> measured =
+                       measureDriveCache(m_device, readableStart, readableEnd, m_job.cancel)) {
+            bytes = *measured;
+            readPast = cacheBytesToReadPast(*measured);
+            source = DriveCacheSource::Measured;
+        }
+        if (m_observer)
+            m_observer->onDriveCache(bytes, source);
+        return readPast;
+    }
 
     void takeNextTrack()
     {
@@ -170,17 +190,17 @@ private:
     {
         if (m_options.mode == ReadMode::Single) {
             std::vector<int32_t> unreadable;
-            bool read = m_reader->read(lane.nextSector, sectors, m_buffer, unreadable);
+            if (!m_reader->read(lane.nextSector, sectors, m_buffer, unreadable))
+                return false; // the chunk is not written: its sectors are no silence in the file
             noteUnreadable(lane.trackIndex, unreadable);
-            return read;
+            return true;
         }
         const TrackEntry& entry = track(lane.trackIndex);
         if (!lane.checked) {
             std::vector<int32_t> unreadable;
-            bool read = m_secure->readTrack(lane.trackIndex, entry.start, entry.length, lane.checkedPcm, unreadable);
-            noteUnreadable(lane.trackIndex, unreadable);
-            if (!read)
+            if (!m_secure->readTrack(lane.trackIndex, entry.start, entry.length, lane.checkedPcm, unreadable))
                 return false;
+            noteUnreadable(lane.trackIndex, unreadable);
             lane.checked = true;
         }
         size_t at = static_cast<size_t>(lane.nextSector - entry.start) * kSectorBytes;

@@ -3,6 +3,7 @@
 #include "core/disc/ConversionJob.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace tonvane {
@@ -25,7 +26,9 @@ struct RipOptions {
     // [samples] the drive's read offset to correct (-2939..+2939); 0 reads the sectors as they are
     int32_t readOffset = 0;
     ReadMode mode = ReadMode::Single;
-    uint32_t driveCacheBytes = kDefaultDriveCacheBytes; // [bytes] secure re-reads read past it
+    // [bytes] the drive cache secure re-reads read past; nullopt: measured when the secure rip
+    // starts (kDefaultDriveCacheBytes when the drive shows none that can be timed)
+    std::optional<uint32_t> driveCacheBytes;
 };
 
 struct RipEnvironment {

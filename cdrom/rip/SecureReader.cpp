@@ -53,11 +53,20 @@ bool SecureReader::readTrack(int32_t trackIndex, int32_t start, int32_t length, 
 {
     size_t bytes = size_t(length) * kSectorBytes;
     pcm.assign(bytes, 0);
-    if (!readPass(start, length, pcm.data(), unreadable))
+    std::vector<int32_t> copyUnreadable;
+    if (!readPass(start, length, pcm.data(), copyUnreadable))
         return false;
+    // Per sector of the track: whether the bytes in pcm came from a read (or are silence put
+    // in place of a sector no read delivered).
+    m_delivered.assign(static_cast<size_t>(length), 1);
+    m_trackStart = start;
+    for (int32_t lba : copyUnreadable)
+        m_delivered[static_cast<size_t>(lba - start)] = 0;
     if (m_options.mode == ReadMode::Secure && m_observer &&
-        m_observer->accurateRipConfirms(trackIndex, pcm.data(), bytes))
+        m_observer->accurateRipConfirms(trackIndex, pcm.data(), bytes)) {
+        unreadable.insert(unreadable.end(), copyUnreadable.begin(), copyUnreadable.end());
         return true;
+    }
 
     std::vector<uint8_t> test(bytes);
     // A FIFO cache of C sectors holds the copy read's last C sectors; a test read of a track of
@@ -67,29 +76,43 @@ bool SecureReader::readTrack(int32_t trackIndex, int32_t start, int32_t length, 
     std::vector<int32_t> testUnreadable;
     if (!readPass(start, length, test.data(), testUnreadable))
         return false;
+    std::vector<uint8_t> testDelivered(static_cast<size_t>(length), 1);
     for (int32_t lba : testUnreadable)
-        if (std::find(unreadable.begin(), unreadable.end(), lba) == unreadable.end())
-            unreadable.push_back(lba);
+        testDelivered[static_cast<size_t>(lba - start)] = 0;
     if (m_observer)
         m_observer->onTestRead(trackIndex, crc32Update(0, test.data(), bytes));
     for (int32_t done = 0; done < length; done += kChunkSectors) {
         int32_t sectors = std::min(kChunkSectors, length - done);
         size_t at = size_t(done) * kSectorBytes, chunkBytes = size_t(sectors) * kSectorBytes;
-        if (std::memcmp(pcm.data() + at, test.data() + at, chunkBytes) == 0)
+        if (std::memcmp(pcm.data() + at, test.data() + at, chunkBytes) == 0) {
+            // Equal: silence in the copy that the test read did deliver is the disc's silence.
+            for (int32_t i = done; i < done + sectors; ++i)
+                m_delivered[static_cast<size_t>(i)] |= testDelivered[static_cast<size_t>(i)];
             continue;
-        if (!settleChunk(trackIndex, start + done, sectors, pcm.data() + at, test.data() + at))
+        }
+        if (!settleChunk(trackIndex, start + done, sectors, pcm.data() + at, test.data() + at,
+                         testDelivered.data() + done))
             return false;
     }
+    // The count the log gives is what the file holds: sectors no read delivered in the end.
+    for (int32_t i = 0; i < length; ++i)
+        if (!m_delivered[static_cast<size_t>(i)])
+            unreadable.push_back(start + i);
     return true;
 }
 
 // The chunk's copy and test reads differ: read it again until a read equals an earlier one,
 // then each sector alone. copy receives the agreed (or last) bytes.
-bool SecureReader::settleChunk(int32_t trackIndex, int32_t lba, int32_t sectors, uint8_t* copy, const uint8_t* test)
+bool SecureReader::settleChunk(int32_t trackIndex, int32_t lba, int32_t sectors, uint8_t* copy, const uint8_t* test,
+                               const uint8_t* testDelivered)
 {
     size_t chunkBytes = size_t(sectors) * kSectorBytes;
-    std::vector<std::vector<uint8_t>> reads = {std::vector<uint8_t>(copy, copy + chunkBytes),
-                                               std::vector<uint8_t>(test, test + chunkBytes)};
+    uint8_t* delivered = m_delivered.data() + (lba - m_trackStart);
+    std::vector<Version> reads(2);
+    reads[0].bytes.assign(copy, copy + chunkBytes);
+    reads[0].delivered.assign(delivered, delivered + sectors);
+    reads[1].bytes.assign(test, test + chunkBytes);
+    reads[1].delivered.assign(testDelivered, testDelivered + sectors);
     std::vector<uint8_t> again(chunkBytes);
     for (int32_t attempt = 1; attempt <= kChunkRereads; ++attempt) {
         emptyDriveCache(lba);
@@ -97,26 +120,27 @@ bool SecureReader::settleChunk(int32_t trackIndex, int32_t lba, int32_t sectors,
             return false;
         if (!m_reader.readWithRetries(lba, sectors, again.data()))
             continue;
-        for (const std::vector<uint8_t>& earlier : reads) {
-            if (earlier == again) {
+        for (const Version& earlier : reads) {
+            if (earlier.bytes == again) {
                 std::memcpy(copy, again.data(), chunkBytes);
+                std::fill(delivered, delivered + sectors, uint8_t{1}); // this read delivered them all
                 if (m_observer)
                     m_observer->onReread(trackIndex, lba, sectors, attempt + 2, true);
                 return true;
             }
         }
-        reads.push_back(again);
+        reads.push_back({again, std::vector<uint8_t>(size_t(sectors), 1)});
     }
     // No two whole reads agree: settle each sector on its own.
     bool allAgreed = true;
     for (int32_t i = 0; i < sectors; ++i) {
-        std::vector<std::vector<uint8_t>> versions;
-        for (const std::vector<uint8_t>& read : reads) {
-            auto from = read.begin() + static_cast<std::ptrdiff_t>(size_t(i) * kSectorBytes);
-            versions.emplace_back(from, from + kSectorBytes);
+        std::vector<Version> versions;
+        for (const Version& read : reads) {
+            auto from = read.bytes.begin() + static_cast<std::ptrdiff_t>(size_t(i) * kSectorBytes);
+            versions.push_back({std::vector<uint8_t>(from, from + kSectorBytes), {read.delivered[size_t(i)]}});
         }
         uint8_t* out = copy + size_t(i) * kSectorBytes;
-        bool agreed = settleSector(trackIndex, lba + i, versions, out);
+        bool agreed = settleSector(trackIndex, lba + i, versions, out, delivered[i]);
         if (m_reader.cancelled())
             return false;
         allAgreed = allAgreed && agreed;
@@ -126,14 +150,15 @@ bool SecureReader::settleChunk(int32_t trackIndex, int32_t lba, int32_t sectors,
     return true;
 }
 
-bool SecureReader::settleSector(int32_t trackIndex, int32_t lba, std::vector<std::vector<uint8_t>>& versions,
-                                uint8_t* out)
+bool SecureReader::settleSector(int32_t trackIndex, int32_t lba, std::vector<Version>& versions, uint8_t* out,
+                                uint8_t& delivered)
 {
-    // Some sectors of the chunk may already have read the same twice.
+    // Some sectors of the chunk may already have read the same twice (or failed twice).
     for (size_t a = 0; a < versions.size(); ++a)
         for (size_t b = a + 1; b < versions.size(); ++b)
-            if (versions[a] == versions[b]) {
-                std::memcpy(out, versions[a].data(), kSectorBytes);
+            if (versions[a].bytes == versions[b].bytes) {
+                std::memcpy(out, versions[a].bytes.data(), kSectorBytes);
+                delivered = versions[a].delivered[0] | versions[b].delivered[0];
                 return true;
             }
     std::vector<uint8_t> again(kSectorBytes);
@@ -141,15 +166,17 @@ bool SecureReader::settleSector(int32_t trackIndex, int32_t lba, std::vector<std
         emptyDriveCache(lba);
         if (!m_reader.readWithRetries(lba, 1, again.data()))
             continue;
-        for (const std::vector<uint8_t>& earlier : versions)
-            if (earlier == again) {
+        for (const Version& earlier : versions)
+            if (earlier.bytes == again) {
                 std::memcpy(out, again.data(), kSectorBytes);
+                delivered = 1;
                 return true;
             }
-        versions.push_back(again);
+        versions.push_back({again, {1}});
     }
     // Never the same twice: the last read stands, and the place is named.
-    std::memcpy(out, versions.back().data(), kSectorBytes);
+    std::memcpy(out, versions.back().bytes.data(), kSectorBytes);
+    delivered = versions.back().delivered[0];
     if (m_observer)
         m_observer->onSuspiciousSector(trackIndex, lba);
     return false;

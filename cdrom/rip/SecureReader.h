@@ -31,15 +31,24 @@ public:
     SecureReader(ChunkReader& reader, RipObserver* observer, SecureOptions options, int32_t readableStart,
                  int32_t readableEnd);
 
-    // The track's sectors [start, start + length) into pcm; sectors no read could deliver are
-    // silence, listed in unreadable [LBA]. False when the drive is gone or on cancel.
+    // The track's sectors [start, start + length) into pcm; sectors no read delivered in the end
+    // are silence, listed in unreadable [LBA] (once each). False when the drive is gone or on
+    // cancel; unreadable is then left alone.
     bool readTrack(int32_t trackIndex, int32_t start, int32_t length, std::vector<uint8_t>& pcm,
                    std::vector<int32_t>& unreadable);
 
 private:
     bool readPass(int32_t start, int32_t length, uint8_t* into, std::vector<int32_t>& unreadable);
-    bool settleChunk(int32_t trackIndex, int32_t lba, int32_t sectors, uint8_t* copy, const uint8_t* test);
-    bool settleSector(int32_t trackIndex, int32_t lba, std::vector<std::vector<uint8_t>>& versions, uint8_t* out);
+    // One read of a chunk or a sector, and per sector whether a read delivered it (else it is
+    // the silence put in place of a sector that did not read).
+    struct Version {
+        std::vector<uint8_t> bytes;
+        std::vector<uint8_t> delivered;
+    };
+    bool settleChunk(int32_t trackIndex, int32_t lba, int32_t sectors, uint8_t* copy, const uint8_t* test,
+                     const uint8_t* testDelivered);
+    bool settleSector(int32_t trackIndex, int32_t lba, std::vector<Version>& versions, uint8_t* out,
+                      uint8_t& delivered);
     void emptyDriveCache(int32_t nearLba);
 
     ChunkReader& m_reader;
@@ -48,6 +57,8 @@ private:
     int32_t m_readableStart; // [LBA]
     int32_t m_readableEnd; // [LBA]
     std::vector<uint8_t> m_flush; // one chunk of the cache-emptying reads
+    std::vector<uint8_t> m_delivered; // per sector of the track being read: a read delivered it
+    int32_t m_trackStart = 0; // [LBA] of that track
 };
 
 } // namespace tonvane

@@ -6,6 +6,7 @@
 #include "cdrom/accuraterip/AccurateRipDiscId.h"
 #include "cdrom/emulated/DemoDisc.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -229,6 +230,79 @@ TEST_F(CliAccurateRip, OffsetCommandFindsTheDrivesOffset)
     ProcessResult unknown = tonvane({"offset", "--drive", "demo:", "--accuraterip-server", empty.address()});
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_NE(unknown.err.find("no record of this disc"), std::string::npos) << unknown.err;
+}
+
+// A disc image of 600-sector tracks whose sectors 440-460 hold what each case needs, with the
+// AccurateRip record of its sector-450 checksums served for it.
+TEST_F(CliAccurateRip, OffsetCommandNeedsUniqueMatchesOfAudio)
+{
+    constexpr uint32_t kTrackSectors = 600;
+    enum class Fill { Silence, Steady, Music };
+    struct Case {
+        const char* name;
+        std::vector<Fill> tracks;
+        int exitCode;
+        const char* expected; // in the output (0) or on standard error (1)
+    } cases[] = {
+        // Silence matches every offset's zero checksum; a steady level matches every offset too.
+        {"silent sector 450", {Fill::Silence, Fill::Silence}, 1, "cannot be found with this disc"},
+        {"ambiguous window", {Fill::Steady, Fill::Silence}, 1, "cannot be found with this disc"},
+        {"one track of music", {Fill::Silence, Fill::Music, Fill::Steady}, 0, "Read offset: +0 samples (1 track(s) agree)"},
+    };
+    for (const Case& c : cases) {
+        std::string bin;
+        uint32_t seed = 1;
+        for (Fill fill : c.tracks) {
+            for (uint32_t word = 0; word < kTrackSectors * 588; ++word) {
+                seed = seed * 1103515245u + 12345u;
+                uint32_t sample = fill == Fill::Music ? seed : fill == Fill::Steady ? 0x10001000u : 0u;
+                putLe32(bin, sample);
+            }
+        }
+        std::string cue = "FILE \"disc.bin\" BINARY\n";
+        for (size_t t = 0; t < c.tracks.size(); ++t) {
+            uint32_t at = static_cast<uint32_t>(t) * kTrackSectors;
+            char line[96];
+            std::snprintf(line, sizeof line, "  TRACK %02zu AUDIO\n    INDEX 01 %02u:%02u:%02u\n", t + 1, at / 4500,
+                          at / 75 % 60, at % 75);
+            cue += line;
+        }
+        std::filesystem::create_directories(path(c.name));
+        writeFile(path(std::string(c.name) + "/disc.bin"), bin);
+        writeFile(path(std::string(c.name) + "/disc.cue"), cue);
+        std::vector<DiscIdTrack> ids;
+        for (size_t t = 0; t < c.tracks.size(); ++t)
+            ids.push_back({static_cast<uint32_t>(t) * kTrackSectors, true});
+        AccurateRipDiscId id = *accurateRipDiscId(ids, static_cast<uint32_t>(c.tracks.size()) * kTrackSectors);
+        std::string record;
+        record.push_back(static_cast<char>(id.audioTracks));
+        putLe32(record, id.id1);
+        putLe32(record, id.id2);
+        putLe32(record, id.id3);
+        for (size_t t = 0; t < c.tracks.size(); ++t) {
+            record.push_back(3);
+            putLe32(record, 0x12345678);
+            size_t sector450 = (t * kTrackSectors + 450) * 2352;
+            putLe32(record, sectorChecksum(reinterpret_cast<const uint8_t*>(bin.data()) + sector450));
+        }
+        FakeHttpServer server(accurateRipPath(id), record);
+        std::filesystem::remove_all(m_config.path() + "/cache"); // discs of one layout share an id
+        ProcessResult result = tonvane({"offset", "--drive", "image:" + path(std::string(c.name) + "/disc.cue"),
+                                        "--accuraterip-server", server.address(), "--verbose"});
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.name << "\n" << result.err << result.out;
+        EXPECT_NE((c.exitCode == 0 ? result.out : result.err).find(c.expected), std::string::npos)
+            << c.name << "\n" << result.err << result.out;
+        EXPECT_EQ(count(result.out, "Read offset"), c.exitCode == 0 ? 1u : 0u) << c.name;
+        // --verbose names what each track showed.
+        EXPECT_EQ(count(result.out, "only silence matches"),
+                  size_t(std::count(c.tracks.begin(), c.tracks.end(), Fill::Silence)))
+            << c.name << "\n" << result.out;
+        EXPECT_EQ(count(result.out, "ambiguous, matches at -2939 -2938"),
+                  size_t(std::count(c.tracks.begin(), c.tracks.end(), Fill::Steady)))
+            << c.name << "\n" << result.out;
+        // Nothing was stored for the drive model: a rip still reads without correction.
+        EXPECT_EQ(readFile(m_config.path() + "/tonvane/settings.reg").find("ReadOffset"), std::string::npos);
+    }
 }
 
 TEST_F(CliAccurateRip, VerifyChecksAnEarlierRipsFilesAndFindsADamagedOne)

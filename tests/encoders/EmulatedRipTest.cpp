@@ -259,6 +259,11 @@ struct SecureLog : RipObserver {
         rereads.push_back({lba, reads, agreed});
     }
     void onSuspiciousSector(int32_t, int32_t lba) override { suspicious.push_back(lba); }
+    void onDriveCache(uint32_t bytes, DriveCacheSource source) override
+    {
+        cacheBytes = bytes;
+        cacheSource = source;
+    }
 
     struct Reread {
         int32_t lba, reads;
@@ -268,6 +273,8 @@ struct SecureLog : RipObserver {
     int testReads = 0;
     std::vector<Reread> rereads;
     std::vector<int32_t> unreadable, suspicious;
+    std::optional<uint32_t> cacheBytes;
+    std::optional<DriveCacheSource> cacheSource;
 };
 } // namespace
 
@@ -330,6 +337,131 @@ TEST_F(EmulatedRip, SecureReadingDefeatsTheCacheAndWritesExactFilesOrNamesTheSec
             EXPECT_TRUE(file.substr((kDamaged + 1) * 2352) == disc.substr((kDamaged + 1) * 2352));
         }
         EXPECT_TRUE(log.unreadable.empty()) << c.name;
+        uninstallEmulatedDrive(kDrivePath);
+    }
+}
+
+// A drive cache larger than the 4 MiB once assumed kept the damaged copy read, and the test read
+// came from it: the two agreed on damage. The cache is measured now (its reads from the disc
+// take the emulated time, re-reads from the cache none) and read past twice over.
+TEST_F(EmulatedRip, TestAndCopyMeasuresTheDriveCacheAndCatchesADamagedSectorBehindIt)
+{
+    constexpr uint32_t kMiB = 1u << 20;
+    constexpr uint32_t kDamaged = 700; // [LBA] in track 1, damaged differently on every read
+    constexpr uint32_t kSpeed = 75000; // [sectors/s] 16 sectors from the disc take 213 us
+    for (uint32_t cacheMiB : {4u, 8u, 16u}) {
+        EmulatedFaults faults;
+        faults.cacheSectors = cacheMiB * kMiB / 2352;
+        faults.sectorsPerSecond = kSpeed;
+        faults.corruptions.push_back({kDamaged, kForever});
+        install(audioDisc({1500, 7700}), faults); // 3.4 MiB, then 17.7 MiB to read past
+        ConversionJob job;
+        ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+        job.tracks[1].selected = false;
+        SecureLog log;
+        RipOptions options;
+        options.laneOverride = 1;
+        options.mode = ReadMode::TestAndCopy;
+        ripWith(job, options, &log);
+
+        EXPECT_EQ(log.cacheSource, DriveCacheSource::Measured) << cacheMiB;
+        EXPECT_EQ(log.cacheBytes, cacheMiB * kMiB) << cacheMiB;
+        EXPECT_EQ(log.suspicious, std::vector<int32_t>{kDamaged}) << cacheMiB;
+        EXPECT_EQ(job.tracks[0].status.load(), TrackStatus::Done) << cacheMiB;
+        // Every sector but the damaged one is the disc's.
+        std::string file = wavData(0), disc = sectors(0, 1500);
+        ASSERT_EQ(file.size(), disc.size());
+        EXPECT_TRUE(file.substr(0, kDamaged * 2352) == disc.substr(0, kDamaged * 2352)) << cacheMiB;
+        EXPECT_TRUE(file.substr((kDamaged + 1) * 2352) == disc.substr((kDamaged + 1) * 2352)) << cacheMiB;
+        uninstallEmulatedDrive(kDrivePath);
+    }
+}
+
+TEST_F(EmulatedRip, DriveCacheIsGivenOrAssumedWhenNothingCanBeTimed)
+{
+    struct Case {
+        const char* name;
+        std::optional<uint32_t> given;
+        uint32_t speed; // [sectors/s]; 0: memory speed, misses cost as little as hits
+        uint32_t bytes;
+        DriveCacheSource source;
+    } cases[] = {
+        {"given", 6u << 20, 50000, 6u << 20, DriveCacheSource::Given},
+        {"memory speed", std::nullopt, 0, kDefaultDriveCacheBytes, DriveCacheSource::Assumed},
+    };
+    for (const Case& c : cases) {
+        EmulatedFaults faults;
+        faults.cacheSectors = 64;
+        faults.sectorsPerSecond = c.speed;
+        install(audioDisc({600, 600}), faults);
+        ConversionJob job;
+        ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+        SecureLog log;
+        RipOptions options;
+        options.laneOverride = 1;
+        options.mode = ReadMode::TestAndCopy;
+        options.driveCacheBytes = c.given;
+        ripWith(job, options, &log);
+        EXPECT_EQ(log.cacheBytes, c.bytes) << c.name;
+        EXPECT_EQ(log.cacheSource, c.source) << c.name;
+        EXPECT_TRUE(wavData(0) == sectors(0, 600)) << c.name;
+        uninstallEmulatedDrive(kDrivePath);
+    }
+}
+
+// The unreadable sectors the observer hears of are exactly the silent sectors in the file, with
+// the read offset moving a bad drive sector into two disc sectors, and secure reading dropping
+// the sectors a later read delivered.
+TEST_F(EmulatedRip, UnreadableSectorsReportedAreTheSilenceInTheFile)
+{
+    constexpr uint32_t kBad = 150; // [drive LBA] mid-chunk in track 1
+    constexpr uint32_t kCopyFailures = 24; // the copy read's tries with offset 667: 8 for the chunk,
+                                           // 8 for each of the two disc sectors it spans
+    struct Case {
+        const char* name;
+        ReadMode mode;
+        int32_t offset; // [samples]
+        uint32_t failures;
+        std::vector<int32_t> unreadable; // [disc LBA]
+    } cases[] = {
+        {"one read, no offset", ReadMode::Single, 0, kPermanentFault, {150}},
+        {"one read, offset 667", ReadMode::Single, 667, kPermanentFault, {148, 149}},
+        {"offset -667", ReadMode::Single, -667, kPermanentFault, {151, 152}},
+        {"test and copy, never reads", ReadMode::TestAndCopy, 667, kPermanentFault, {148, 149}},
+        {"test and copy, the test read delivers", ReadMode::TestAndCopy, 667, kCopyFailures, {}},
+    };
+    for (const Case& c : cases) {
+        EmulatedFaults faults;
+        faults.readFaults.push_back({kBad, c.failures});
+        install(audioDisc({300, 300}), faults, c.offset);
+        ConversionJob job;
+        ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+        job.tracks[1].selected = false;
+        SecureLog log;
+        RipOptions options;
+        options.laneOverride = 1;
+        options.mode = c.mode;
+        options.readOffset = c.offset;
+        options.driveCacheBytes = 0; // no cache to read past
+        options.firstBackoffMs = 0;
+        ripWith(job, options, &log);
+
+        EXPECT_EQ(log.unreadable, c.unreadable) << c.name;
+        EXPECT_EQ(job.tracks[0].status.load(), c.unreadable.empty() ? TrackStatus::Done : TrackStatus::Failed)
+            << c.name;
+        std::string file = wavData(0), disc = sectors(0, 300);
+        ASSERT_EQ(file.size(), disc.size()) << c.name;
+        if (c.offset < 0) // the drive cannot read before the disc's start
+            std::fill(disc.begin(), disc.begin() + 667 * 4, '\0');
+        std::vector<int32_t> silenced; // sectors of music that the file holds as silence
+        for (int32_t s = 0; s < 300; ++s) {
+            std::string_view inFile(file.data() + size_t(s) * 2352, 2352), onDisc(disc.data() + size_t(s) * 2352, 2352);
+            if (inFile != onDisc) {
+                EXPECT_EQ(inFile.find_first_not_of('\0'), std::string_view::npos) << c.name << " sector " << s;
+                silenced.push_back(s);
+            }
+        }
+        EXPECT_EQ(silenced, c.unreadable) << c.name;
         uninstallEmulatedDrive(kDrivePath);
     }
 }
