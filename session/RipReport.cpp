@@ -37,6 +37,13 @@ std::string cueQuoted(const std::string& text)
     return quoted + "\"";
 }
 
+// A track's gap is audio at the end of the previous track's file when that track was ripped
+// too and its file is long enough; otherwise no file holds it.
+bool gapInPreviousFile(const ReportTrack* previous, const ReportTrack& track)
+{
+    return track.gap > 0 && previous && previous->number + 1 == track.number && previous->length >= track.gap;
+}
+
 } // namespace
 
 std::string reportBaseName(const RipReport& report)
@@ -78,15 +85,17 @@ std::string buildCueSheet(const RipReport& report)
     for (const ReportTrack& track : report.tracks) {
         char number[8];
         std::snprintf(number, sizeof number, "%02d", track.number);
-        bool gapInPrevious = track.gap > 0 && previous && previous->number + 1 == track.number &&
-                             previous->length >= track.gap;
-        if (gapInPrevious) {
+        if (gapInPreviousFile(previous, track)) {
             cue += "  TRACK " + std::string(number) + " AUDIO\n";
             cue += "    INDEX 00 " + cueTime(previous->length - track.gap) + "\n";
             cue += "FILE " + cueQuoted(track.fileName) + " WAVE\n";
         } else {
             cue += "FILE " + cueQuoted(track.fileName) + " WAVE\n";
             cue += "  TRACK " + std::string(number) + " AUDIO\n";
+            // Not in any file (before the disc's first track, or after a track not ripped):
+            // the sheet still keeps its place on the disc.
+            if (track.gap > 0)
+                cue += "    PREGAP " + cueTime(track.gap) + "\n";
         }
         cue += "    INDEX 01 00:00:00\n";
         previous = &track;
@@ -122,11 +131,15 @@ std::string buildRipLog(const RipReport& report)
         log += ids;
     }
     log += "AccurateRip: " + report.accurateRipNote + "\n";
+    const ReportTrack* previous = nullptr;
     for (const ReportTrack& track : report.tracks) {
         log += "\nTrack " + std::to_string(track.number) + "\n";
         log += "  File: " + track.fileName + "\n";
         log += "  Start: " + std::to_string(track.start) + ", length " + std::to_string(track.length) + " sectors\n";
-        log += "  Gap: " + cueTime(track.gap) + "\n";
+        log += "  Gap: " + cueTime(track.gap) +
+               (track.gap > 0 && !gapInPreviousFile(previous, track) ? " (in no file: PREGAP in the CUE sheet)" : "") +
+               "\n";
+        previous = &track;
         if (track.testCrc)
             log += "  Test CRC32: " + hex8(*track.testCrc) + "\n";
         log += "  Copy CRC32: " + hex8(track.copyCrc) + "\n";

@@ -14,7 +14,7 @@ struct ReportTrack {
     std::string fileName; // without folder
     uint32_t start = 0; // [LBA] INDEX 01
     uint32_t length = 0; // [sectors] in its file (its successor's gap included)
-    uint32_t gap = 0; // [sectors] INDEX 00 before start, at the end of the previous file
+    uint32_t gap = 0; // [sectors] INDEX 00 before start: at the end of the previous file, else a PREGAP
     std::optional<uint32_t> testCrc; // CRC-32 of the test read, when there was one
     uint32_t copyCrc = 0; // CRC-32 of the PCM written
     std::string accurateRip; // the verdict, "not checked" without one
@@ -42,7 +42,7 @@ struct RipReport {
 // The rip log (UTF-8 text).
 std::string buildRipLog(const RipReport& report);
 // The CUE sheet: one FILE per track, a track's gap as its INDEX 00 at the end of the previous
-// file when that file was ripped too.
+// file when that file was ripped too, else as its PREGAP (the first track's gap always).
 std::string buildCueSheet(const RipReport& report);
 // "Album" with the characters file names cannot hold dropped, else the disc id.
 std::string reportBaseName(const RipReport& report);

@@ -28,9 +28,12 @@ std::optional<std::vector<uint32_t>> detectPregaps(const std::string& drive, con
     if (!openDevice(device, drive))
         return std::nullopt;
     std::vector<uint32_t> gaps(tracks.size(), 0);
-    for (size_t i = 1; i < tracks.size(); ++i) {
+    for (size_t i = 0; i < tracks.size(); ++i) {
         const GapTrack& track = tracks[i];
-        if (track.start == 0 || track.start <= tracks[i - 1].start)
+        // The first track's pregap is the audio before it from LBA 0 (a disc may hide a whole
+        // piece there); a later track's is looked for up to kMaxPregapSectors back.
+        uint32_t previousStart = i == 0 ? 0 : tracks[i - 1].start;
+        if (track.start == 0 || (i > 0 && track.start <= previousStart))
             continue;
         std::optional<bool> before = inPregapOf(device, track.start - 1, track.number);
         if (!before)
@@ -38,7 +41,9 @@ std::optional<std::vector<uint32_t>> detectPregaps(const std::string& drive, con
         if (!*before)
             continue;
         // The first pregap sector lies in (low, high]: low is known not to be in it.
-        uint32_t lowest = std::max(tracks[i - 1].start, track.start > kMaxPregapSectors ? track.start - kMaxPregapSectors : 0);
+        uint32_t lowest = i == 0 ? 0
+                                 : std::max(previousStart,
+                                            track.start > kMaxPregapSectors ? track.start - kMaxPregapSectors : 0);
         int64_t low = int64_t{lowest}, high = int64_t{track.start} - 1;
         std::optional<bool> atLowest = inPregapOf(device, lowest, track.number);
         if (!atLowest)

@@ -25,7 +25,8 @@ TEST(RipReport, CueSheetPlacesAGapOnlyInAFileThatWasRipped)
     report.discId = "26007204";
     report.version = "Tonvane 0.2";
     report.album = "Songs \"Live\"";
-    // Track 3's gap follows track 2, which was not ripped: it cannot go anywhere.
+    // Track 3's gap follows track 2, which was not ripped: no file holds it, the sheet keeps its
+    // length as a PREGAP. So does track 1's, audio before the disc's first track.
     report.tracks = {track(1, 4500, 0), track(2, 1000, 150), track(3, 2000, 75)};
     report.tracks.erase(report.tracks.begin() + 1);
     std::string cue = buildCueSheet(report);
@@ -33,7 +34,18 @@ TEST(RipReport, CueSheetPlacesAGapOnlyInAFileThatWasRipped)
                    "REM COMMENT \"Tonvane 0.2\"\n"
                    "TITLE \"Songs 'Live'\"\n"
                    "FILE \"Track 1.flac\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
-                   "FILE \"Track 3.flac\" WAVE\n  TRACK 03 AUDIO\n    INDEX 01 00:00:00\n");
+                   "FILE \"Track 3.flac\" WAVE\n  TRACK 03 AUDIO\n    PREGAP 00:01:00\n    INDEX 01 00:00:00\n");
+    report.tracks = {track(1, 4500, 32 * 75 + 10), track(2, 1000, 75)};
+    cue = buildCueSheet(report);
+    EXPECT_NE(cue.find("FILE \"Track 1.flac\" WAVE\n  TRACK 01 AUDIO\n    PREGAP 00:32:10\n    INDEX 01 00:00:00\n"),
+              std::string::npos)
+        << cue;
+    std::string log = buildRipLog(report);
+    EXPECT_NE(log.find("Track 1\n  File: Track 1.flac\n  Start: 0, length 4500 sectors\n  Gap: 00:32:10 (in no file: "
+                       "PREGAP in the CUE sheet)\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("  Gap: 00:01:00\n"), std::string::npos) << log; // track 2's, in track 1's file
 
     // A gap of 75 sectors at the end of a 4500-sector file starts at 59 s (00:59:00).
     report.tracks = {track(1, 4500, 0), track(2, 1000, 75)};
