@@ -305,6 +305,60 @@ TEST_F(CliAccurateRip, OffsetCommandNeedsUniqueMatchesOfAudio)
     }
 }
 
+// Track 1 starts 2 s into the disc, with audio before it: the sheet keeps that place as track
+// 1's PREGAP, the log as its gap, and verify lays the disc out from it to find the record.
+TEST_F(CliAccurateRip, PregapBeforeTheFirstTrackIsKeptAndVerified)
+{
+    constexpr uint32_t kHidden = 150, kTrack = 600; // [sectors]
+    std::string bin;
+    uint32_t seed = 7;
+    for (uint32_t word = 0; word < (kHidden + 2 * kTrack) * 588; ++word) {
+        seed = seed * 1103515245u + 12345u;
+        putLe32(bin, seed);
+    }
+    std::filesystem::create_directories(path("hidden"));
+    writeFile(path("hidden/disc.bin"), bin);
+    writeFile(path("hidden/disc.cue"), "FILE \"disc.bin\" BINARY\n"
+                                        "  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n    INDEX 01 00:02:00\n"
+                                        "  TRACK 02 AUDIO\n    INDEX 01 00:10:00\n");
+    const std::vector<DiscIdTrack> starts = {{kHidden, true}, {kHidden + kTrack, true}};
+    AccurateRipDiscId id = *accurateRipDiscId(starts, kHidden + 2 * kTrack);
+    std::string record;
+    record.push_back(2);
+    putLe32(record, id.id1);
+    putLe32(record, id.id2);
+    putLe32(record, id.id3);
+    for (uint32_t t = 0; t < 2; ++t) {
+        const uint8_t* pcm = reinterpret_cast<const uint8_t*>(bin.data()) + size_t(kHidden + t * kTrack) * 2352;
+        AccurateRipChecksum checksum(size_t{kTrack} * 588, t == 0, t == 1);
+        checksum.feed(pcm, size_t{kTrack} * 2352);
+        record.push_back(5);
+        putLe32(record, checksum.v1());
+        putLe32(record, sectorChecksum(pcm + 450 * 2352));
+    }
+    FakeHttpServer server(accurateRipPath(id), record);
+    for (const char* format : {"flac", "wav"}) {
+        std::string folder = out(std::string("hidden-") + format);
+        ProcessResult ripped = tonvane({"rip", "--drive", "image:" + path("hidden/disc.cue"), "--no-lookup", "--format",
+                                        format, "--out", folder, "--accuraterip-server", server.address()});
+        ASSERT_EQ(ripped.exitCode, 0) << ripped.err << ripped.out;
+        EXPECT_EQ(count(ripped.out, "accurate (confidence 5)"), 2u) << ripped.out;
+        char discId[12];
+        std::snprintf(discId, sizeof discId, "%08x", id.id3);
+        std::string cue = readFile(folder + "/" + discId + ".cue");
+        EXPECT_NE(cue.find("  TRACK 01 AUDIO\n    PREGAP 00:02:00\n    INDEX 01 00:00:00\n"), std::string::npos) << cue;
+        std::string log = readFile(folder + "/" + discId + ".log");
+        EXPECT_NE(log.find("Track 1\n  File: Track 1." + std::string(format[0] == 'f' ? "flac" : "Wav") +
+                           "\n  Start: 150, length 600 sectors\n  Gap: 00:02:00 (in no file"),
+                  std::string::npos)
+            << log;
+
+        ProcessResult verified = tonvane({"verify", folder, "--accuraterip-server", server.address()});
+        EXPECT_EQ(verified.exitCode, 0) << verified.err << verified.out;
+        EXPECT_EQ(count(verified.out, "accurate (confidence 5)"), 2u) << verified.out;
+    }
+}
+
 TEST_F(CliAccurateRip, VerifyChecksAnEarlierRipsFilesAndFindsADamagedOne)
 {
     const AccurateRipDiscId id = demoId();
