@@ -180,6 +180,64 @@ TEST_F(CliAccurateRip, SecureRipRereadsPastTheDriveCacheOrNamesTheSuspiciousSect
     EXPECT_EQ(count(brokenLog, "Test CRC32"), tracks.size()) << brokenLog;
 }
 
+// The log names the drive cache a secure rip read past: timed on the emulated drive (its reads
+// from the disc take the emulated time, re-reads from its cache none), or given.
+TEST_F(CliAccurateRip, LogNamesTheDriveCacheMeasuredOrGiven)
+{
+    char discId[12];
+    std::snprintf(discId, sizeof discId, "%08x", demoId().id3);
+    const std::string faults = "TONVANE_TEST_FAULTS=speed:16000;cache:" + std::to_string((8u << 20) / 2352);
+    struct Case {
+        const char* name;
+        std::vector<std::string> options;
+        const char* line; // of the log
+    } cases[] = {
+        {"measured", {"--test-and-copy"}, "Drive cache: 8 MiB (measured; re-reads read past 16 MiB)\n"},
+        {"given", {"--secure", "--drive-cache", "6"}, "Drive cache: 6 MiB (--drive-cache)\n"},
+        {"one read", {}, nullptr},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = {"rip", "--drive", "demo:", "--no-lookup", "--format", "wav", "--tracks",
+                                              "1", "--out", out(c.name)};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        ProcessResult result = tonvane(arguments, {faults});
+        ASSERT_EQ(result.exitCode, 0) << c.name << "\n" << result.err;
+        EXPECT_TRUE(wavData(c.name, 0) == discPcm(0, demoDrive()->disc()->tracks()[1].start)) << c.name;
+        std::string log = readFile(out(std::string(c.name) + "/" + discId + ".log"));
+        if (c.line) {
+            EXPECT_NE(log.find(c.line), std::string::npos) << c.name << "\n" << log;
+        } else {
+            EXPECT_EQ(log.find("Drive cache"), std::string::npos) << log;
+        }
+    }
+}
+
+// A drive sector that never reads, with a read offset: the two disc sectors built from it are
+// silence in the file, and that is the count the rip reports and logs.
+TEST_F(CliAccurateRip, UnreadableCountIsTheSilenceInTheFileWithAReadOffset)
+{
+    const auto& tracks = demoDrive()->disc()->tracks();
+    const uint32_t bad = tracks[1].start + 100; // [drive LBA]
+    char discId[12];
+    std::snprintf(discId, sizeof discId, "%08x", demoId().id3);
+    // The same rip without the fault is the oracle.
+    ProcessResult clean = rip("demo:offset=" + std::to_string(kOffset), {"--offset", std::to_string(kOffset), "--tracks", "2"},
+                              "clean");
+    ASSERT_EQ(clean.exitCode, 0) << clean.err;
+    ProcessResult damaged = tonvane({"rip", "--drive", "demo:offset=" + std::to_string(kOffset), "--no-lookup", "--format",
+                                     "wav", "--out", out("damaged"), "--offset", std::to_string(kOffset), "--tracks", "2"},
+                                    {"TONVANE_TEST_FAULTS=read:" + std::to_string(bad)});
+    EXPECT_EQ(damaged.exitCode, 1) << damaged.err;
+    EXPECT_NE(damaged.err.find("track 2: 2 unreadable sector(s) written as silence"), std::string::npos) << damaged.err;
+    std::string log = readFile(out("damaged/" + std::string(discId) + ".log"));
+    EXPECT_NE(log.find("Unreadable sectors (silence in the file): 2\n"), std::string::npos) << log;
+    // Disc sectors bad - 2 and bad - 1 hold drive sector bad's samples; all else is exact.
+    std::string expected = wavData("clean", 1), file = wavData("damaged", 1);
+    ASSERT_EQ(file.size(), expected.size());
+    std::fill(expected.begin() + 98 * 2352, expected.begin() + 100 * 2352, '\0');
+    EXPECT_TRUE(file == expected);
+}
+
 TEST_F(CliAccurateRip, CueSheetPutsEachPregapAtTheEndOfThePreviousFile)
 {
     ProcessResult result = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "wav", "--out",
@@ -224,6 +282,7 @@ TEST_F(CliAccurateRip, OffsetCommandFindsTheDrivesOffset)
         char expected[64];
         std::snprintf(expected, sizeof expected, "Read offset: %+d samples (4 track(s) agree)", offset);
         EXPECT_NE(found.out.find(expected), std::string::npos) << found.out;
+        EXPECT_EQ(found.out.find("Track"), std::string::npos) << found.out; // the answer, not the candidates
     }
     FakeHttpServer empty("/nothing", "");
     std::filesystem::remove_all(m_config.path() + "/cache"); // forget the record
