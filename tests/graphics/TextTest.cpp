@@ -478,5 +478,58 @@ TEST(TextInk, AccentedCapitalsKeepTheirMarksInEveryBandSplitAndRegionRepaint)
     }
 }
 
+
+// The summed alpha of a line drawn in opaque black.
+uint64_t inkOf(Font& font, std::u16string_view text)
+{
+    Surface s(1);
+    if (!s.setSize(400, 40))
+        return 0;
+    s.begin();
+    s.font = &font;
+    s.text_colour = 0xFF000000u;
+    drawText(s, text.data(), int32_t(text.size()), 0, 4, 0, 400, 30);
+    s.render();
+    uint64_t sum = 0;
+    for (uint32_t p : picture(s))
+        sum += p >> 24;
+    return sum;
+}
+
+TEST(TextInk, BoldKanaAndIdeographsFromARegularOnlyFaceAreEmboldened)
+{
+    // The Japanese faces installed have no bold style: a bold label's kana and ideographs come
+    // from the regular face and must be thickened, as the Latin letters of the bold face are.
+    const std::u16string japanese = u"日本語のタイトル：夜明けの歌";
+    for (int32_t size : {8, 10}) {
+        FontRef regular(getFont(u"Tahoma", size, false, false));
+        FontRef bold(getFont(u"Tahoma", size, true, false));
+        ASSERT_TRUE(regular && bold);
+        uint64_t thin = inkOf(*regular.get(), japanese);
+        uint64_t thick = inkOf(*bold.get(), japanese);
+        std::vector<FontFile> faces = bold->facesUsed();
+        ASSERT_EQ(faces.size(), 2u) << "the bold font's kana came from its own face";
+        EXPECT_EQ(faces[1].path, regular->facesUsed().at(1).path) << "a bold Japanese face is installed now";
+        EXPECT_GT(thick, thin + thin / 8) << size << " pt: bold " << thick << ", regular " << thin;
+        // A bold glyph is as wide as its regular one plus the thickening, never narrower.
+        std::lock_guard guard(textLock());
+        for (char32_t c : {U'日', U'の', U'タ'}) {
+            const Glyph* a = regular->glyph(c);
+            const Glyph* b = bold->glyph(c);
+            ASSERT_TRUE(a && b);
+            EXPECT_GT(b->advance_x, a->advance_x) << describe(c);
+            EXPECT_GE(b->width, a->width) << describe(c);
+        }
+    }
+    // Latin text of the bold face itself is FreeType's rendering of that face, unchanged.
+    FontRef bold(getFont(u"Tahoma", 8, true, false));
+    const Glyph* g = lockedGlyph(*bold.get(), U'É');
+    DirectFace direct(bold->facesUsed().at(0), 8, bold->dpi());
+    FT_GlyphSlot slot = direct.render(U'É');
+    ASSERT_TRUE(g && slot);
+    EXPECT_EQ(g->advance_x, slot->advance.x / 64.0);
+    EXPECT_EQ(g->width, int(slot->bitmap.width));
+}
+
 } // namespace
 } // namespace tonvane
