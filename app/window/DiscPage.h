@@ -68,6 +68,8 @@ public:
     PushButton& convertButton() { return m_convert; }
     PushButton& lookupButton() { return m_lookup; }
     int32_t hoveredRow() const { return m_hoveredRow; }
+    // The row whose cut title the status bar's left pane shows in full (-1: none).
+    int32_t titleShown() const { return m_titleShown; }
 
     void layout() override;
 
@@ -75,6 +77,9 @@ private:
     void drawRow(Surface& surface, int32_t index, const IntRect& r);
     void rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y);
     void rowHover(int32_t index, uint32_t keys, int32_t x, int32_t y);
+    // Puts row index's whole title into the status bar's left pane, or with -1 gives the pane
+    // back the text it had (unless something else has written it since).
+    void showFullTitle(int32_t index);
     void setControlsEnabled(bool enabled);
     void onLookupEvent(int kind);
     // Runs on the window's thread, whatever thread asks.
@@ -113,6 +118,15 @@ private:
     BusySpinner m_spinner;
     bool m_lookupRunning = false;
     int32_t m_hoveredRow = -1;
+    // Where each row's title was drawn, relative to the row, and whether it was cut to fit.
+    struct TitleZone {
+        int32_t left = 0, right = 0, bottom = 0, top = 0;
+        bool cut = false;
+    };
+    std::vector<TitleZone> m_titleZones;
+    int32_t m_titleShown = -1;
+    std::u16string m_shownTitle;
+    std::u16string m_paneBefore;
     std::shared_ptr<DiscPage*> m_alive;
 };
 
