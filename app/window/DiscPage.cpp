@@ -473,18 +473,30 @@ void DiscPage::rowHover(int32_t index, uint32_t, int32_t x, int32_t y)
 
 void DiscPage::showFullTitle(int32_t index)
 {
-    StatusBar* status = m_host.status;
-    if (index == m_titleShown || status == nullptr)
+    if (index == m_titleShown)
         return;
-    if (m_titleShown >= 0 && status->paneText(0) == m_shownTitle)
+    StatusBar* status = m_host.status;
+    if (m_titleShown >= 0 && status != nullptr && status->paneText(0) == m_shownTitle)
         status->setStatusText(0, m_paneBefore);
     m_titleShown = -1;
-    if (index < 0 || index >= m_job.count)
+    if (index < 0 || index >= m_job.count || size_t(index) >= m_titleZones.size()) {
+        m_titleTip.hideText();
         return;
+    }
     m_titleShown = index;
-    m_paneBefore = status->paneText(0);
     m_shownTitle = std::u16string(m_job.tracks[size_t(index)].title.view());
-    status->setStatusText(0, m_shownTitle);
+    if (status != nullptr) {
+        m_paneBefore = status->paneText(0);
+        status->setStatusText(0, m_shownTitle);
+    }
+    // The tip starts where the title does, just below its line (above it near the page's foot).
+    constexpr int32_t kTipGap = 2; // [pixels]
+    const TitleZone& zone = m_titleZones[size_t(index)];
+    IntRect row = m_list.itemRect(index);
+    int32_t left = m_list.left() + row.x0 + zone.left - TextTip::kPadding;
+    int32_t rowBottom = m_list.bottom() + row.y0;
+    m_titleTip.showText(m_shownTitle, left, rowBottom + zone.bottom - kTipGap, width() - left - 8,
+                        rowBottom + zone.top + kTipGap);
 }
 
 void DiscPage::rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y)

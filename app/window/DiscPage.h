@@ -3,6 +3,7 @@
 #include "controls/button/PushButton.h"
 #include "controls/dropdown/DropDownBox.h"
 #include "controls/label/Label.h"
+#include "controls/label/TextTip.h"
 #include "controls/list/ItemList.h"
 #include "controls/widget/Widget.h"
 #include "core/disc/ConversionJob.h"
@@ -68,8 +69,9 @@ public:
     PushButton& convertButton() { return m_convert; }
     PushButton& lookupButton() { return m_lookup; }
     int32_t hoveredRow() const { return m_hoveredRow; }
-    // The row whose cut title the status bar's left pane shows in full (-1: none).
+    // The row whose cut title the tip and the status bar's left pane show in full (-1: none).
     int32_t titleShown() const { return m_titleShown; }
+    const TextTip& titleTip() const { return m_titleTip; }
 
     void layout() override;
 
@@ -77,8 +79,9 @@ private:
     void drawRow(Surface& surface, int32_t index, const IntRect& r);
     void rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y);
     void rowHover(int32_t index, uint32_t keys, int32_t x, int32_t y);
-    // Puts row index's whole title into the status bar's left pane, or with -1 gives the pane
-    // back the text it had (unless something else has written it since).
+    // Shows row index's whole title in a tip below its line and in the status bar's left pane,
+    // or with -1 hides the tip and gives the pane back the text it had (unless something else
+    // has written it since).
     void showFullTitle(int32_t index);
     void setControlsEnabled(bool enabled);
     void onLookupEvent(int kind);
@@ -103,6 +106,7 @@ private:
     Label m_albumLabel{this};
     DropDownBox m_album{this};
     ItemList m_list{this};
+    TextTip m_titleTip{this}; // after the list: drawn over it
     ImageStrip m_menuIcons;
     ImageStrip m_logos;
     std::atomic<uint32_t> m_closeStops{0}; // posts of a conversion from before the last stop are dropped

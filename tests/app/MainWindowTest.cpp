@@ -764,7 +764,7 @@ std::vector<uint32_t> contentPixels(const HeadlessBackend::WindowRecord& record,
 
 // Long titles stay on their line and end in an ellipsis: they neither run over the progress bar
 // below nor into the play time beside them; titles that differ only in their last words look
-// alike, and the pointer resting on one shows it whole in the status bar.
+// alike, and the pointer resting on one shows it whole in a tip and in the status bar.
 TEST_F(MainWindow, LongTitlesEndInAnEllipsisAndShowWholeUnderThePointer)
 {
     settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
@@ -840,10 +840,28 @@ TEST_F(MainWindow, LongTitlesEndInAnEllipsisAndShowWholeUnderThePointer)
     moveTo(0, 200, 30);
     EXPECT_EQ(status.paneText(0), std::u16string(job.tracks[0].title.view()));
     EXPECT_EQ(page.titleShown(), 0);
+    // The tip below the title holds all of it, on lines of whole words, and shows on screen.
+    const TextTip& tip = page.titleTip();
+    ASSERT_TRUE(tip.visibleInWindow());
+    std::u16string joined;
+    for (const std::u16string& line : tip.lines())
+        joined += (joined.empty() ? u"" : u" ") + line;
+    EXPECT_EQ(joined, std::u16string(job.tracks[0].title.view()));
+    EXPECT_GT(tip.lines().size(), 1u);
+    window->repaint();
+    IntRect tipRect = tip.windowRect();
+    HeadlessBackend::WindowRecord shown = backend.window(window->id());
+    int inked = 0;
+    for (int32_t y = tipRect.y0 + 2; y < tipRect.y1 - 2; ++y)
+        for (int32_t x = tipRect.x0 + 2; x < tipRect.x1 - 2; ++x)
+            inked += (contentPixel(shown, *window, x, y) & 0xFFu) < 0x80u; // dark text on the pale tip
+    EXPECT_GT(inked, 200) << "the tip's text is not drawn";
+    EXPECT_LE(tipRect.x1, list.windowRect().x1) << "the tip leaves the page";
     moveTo(1, 200, 30);
     EXPECT_EQ(status.paneText(0), std::u16string(job.tracks[1].title.view()));
     moveTo(2, 110, 30);
     EXPECT_EQ(page.titleShown(), -1);
+    EXPECT_FALSE(tip.visibleInWindow());
     EXPECT_EQ(status.paneText(0), u"Ready");
 }
 
