@@ -17,6 +17,7 @@
 #include "encoders/framework/QualityTable.h"
 #include "graphics/surface/Surface.h"
 #include "graphics/text/Font.h"
+#include "graphics/text/TextFit.h"
 #include "graphics/text/TextLayout.h"
 #include "windowing/loop/UiThread.h"
 #include "windowing/message/KeyCodes.h"
@@ -47,6 +48,7 @@ const char16_t* const kFormatLabels[] = {u"MP3:", u"OGG Vorbis:", u"Flac:", u"Wa
 
 // Row zones, relative to the row's bottom-left corner.
 constexpr IntRect kCheckZone{72, 30, 88, 46};
+constexpr int32_t kTitleRightRoom = 250; // [pixels] from the title's end to the row's right edge
 constexpr IntRect kLogoZone{8, 8, 56, 56};
 
 bool inZone(const IntRect& zone, int32_t x, int32_t y)
@@ -410,7 +412,16 @@ void DiscPage::drawRow(Surface& s, int32_t index, const IntRect& r)
     if (title.empty())
         title = std::u16string(uiText(kTextTrack).view()) + u" "
             + std::u16string(WideString::fromUtf8(std::to_string(index + 1)).view());
-    drawLine(s, normal, title, x0 + 96 + labelWidth + 4, baseline, x1 - 250);
+    // A title longer than its room ends in an ellipsis; the pointer resting on it shows it whole.
+    double titleLeft = x0 + 96 + labelWidth + 4;
+    double titleRight = x1 - kTitleRightRoom;
+    FittedText fitted = fitWithEllipsis(*normal, title, titleRight - titleLeft);
+    drawLine(s, normal, fitted.text, titleLeft, baseline, titleRight);
+    if (m_titleZones.size() < size_t(m_job.count))
+        m_titleZones.resize(size_t(m_job.count));
+    m_titleZones[size_t(index)] = {int32_t(titleLeft - x0), int32_t(std::ceil(titleLeft + fitted.width - x0)),
+                                   int32_t(std::floor(baseline - normal->descender - y0)),
+                                   int32_t(std::ceil(baseline + normal->ascender - y0)), fitted.cut};
     drawLine(s, bold, uiText(kTextPlayTime).view(), x1 - 250, baseline, x1 - 50, kTextRight);
     drawLine(s, normal, playTime(entry), x1 - 50 + normal->line_height, baseline, x1);
     // Encoder link.
@@ -418,7 +429,9 @@ void DiscPage::drawRow(Surface& s, int32_t index, const IntRect& r)
     int32_t format = entry.format >= 0 && entry.format < 4 ? entry.format : 0;
     double formatWidth = drawLine(s, bold, kFormatLabels[format], x0 + 96, linkBaseline, x1 - 8);
     std::u16string setting(qualityLabel(format, entry.quality).view());
-    double settingWidth = drawLine(s, normal, setting, x0 + 96 + formatWidth + 4, linkBaseline, x1 - 8);
+    double settingLeft = x0 + 96 + formatWidth + 4;
+    std::u16string shownSetting = fitWithEllipsis(*normal, setting, x1 - 8 - settingLeft).text;
+    double settingWidth = drawLine(s, normal, shownSetting, settingLeft, linkBaseline, x1 - 8);
     double linkRight = x0 + 96 + formatWidth + 4 + settingWidth;
     entry.link = {96, int32_t(linkBaseline - y0), int32_t(linkRight - x0), int32_t(linkBaseline - y0 + bold->line_height),
                   true};
@@ -431,6 +444,7 @@ void DiscPage::rowHover(int32_t index, uint32_t, int32_t x, int32_t y)
     WidgetWindow* host = window();
     LayeredWindow* w = host != nullptr ? host->window() : nullptr;
     int32_t hovered = -1;
+    int32_t titleRow = -1;
     bool hand = false;
     if (index >= 0 && index < m_job.count && !converting()) {
         IntRect r = m_list.itemRect(index);
@@ -440,7 +454,13 @@ void DiscPage::rowHover(int32_t index, uint32_t, int32_t x, int32_t y)
         hand = inZone(kCheckZone, rx, ry) || inZone(kLogoZone, rx, ry) || overLink;
         if (overLink)
             hovered = index;
+        if (size_t(index) < m_titleZones.size()) {
+            const TitleZone& zone = m_titleZones[size_t(index)];
+            if (zone.cut && inZone({zone.left, zone.bottom, zone.right, zone.top}, rx, ry))
+                titleRow = index;
+        }
     }
+    showFullTitle(titleRow);
     if (w != nullptr)
         w->setCursor(hand ? kCursorHand : kCursorArrow);
     if (hovered != m_hoveredRow && m_list.drag() == ItemList::Drag::None) {
@@ -449,6 +469,34 @@ void DiscPage::rowHover(int32_t index, uint32_t, int32_t x, int32_t y)
         m_list.redrawItem(old);
         m_list.redrawItem(hovered);
     }
+}
+
+void DiscPage::showFullTitle(int32_t index)
+{
+    if (index == m_titleShown)
+        return;
+    StatusBar* status = m_host.status;
+    if (m_titleShown >= 0 && status != nullptr && status->paneText(0) == m_shownTitle)
+        status->setStatusText(0, m_paneBefore);
+    m_titleShown = -1;
+    if (index < 0 || index >= m_job.count || size_t(index) >= m_titleZones.size()) {
+        m_titleTip.hideText();
+        return;
+    }
+    m_titleShown = index;
+    m_shownTitle = std::u16string(m_job.tracks[size_t(index)].title.view());
+    if (status != nullptr) {
+        m_paneBefore = status->paneText(0);
+        status->setStatusText(0, m_shownTitle);
+    }
+    // The tip starts where the title does, just below its line (above it near the page's foot).
+    constexpr int32_t kTipGap = 2; // [pixels]
+    const TitleZone& zone = m_titleZones[size_t(index)];
+    IntRect row = m_list.itemRect(index);
+    int32_t left = m_list.left() + row.x0 + zone.left - TextTip::kPadding;
+    int32_t rowBottom = m_list.bottom() + row.y0;
+    m_titleTip.showText(m_shownTitle, left, rowBottom + zone.bottom - kTipGap, width() - left - 8,
+                        rowBottom + zone.top + kTipGap);
 }
 
 void DiscPage::rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y)

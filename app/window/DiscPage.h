@@ -3,6 +3,7 @@
 #include "controls/button/PushButton.h"
 #include "controls/dropdown/DropDownBox.h"
 #include "controls/label/Label.h"
+#include "controls/label/TextTip.h"
 #include "controls/list/ItemList.h"
 #include "controls/widget/Widget.h"
 #include "core/disc/ConversionJob.h"
@@ -68,6 +69,9 @@ public:
     PushButton& convertButton() { return m_convert; }
     PushButton& lookupButton() { return m_lookup; }
     int32_t hoveredRow() const { return m_hoveredRow; }
+    // The row whose cut title the tip and the status bar's left pane show in full (-1: none).
+    int32_t titleShown() const { return m_titleShown; }
+    const TextTip& titleTip() const { return m_titleTip; }
 
     void layout() override;
 
@@ -75,6 +79,10 @@ private:
     void drawRow(Surface& surface, int32_t index, const IntRect& r);
     void rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y);
     void rowHover(int32_t index, uint32_t keys, int32_t x, int32_t y);
+    // Shows row index's whole title in a tip below its line and in the status bar's left pane,
+    // or with -1 hides the tip and gives the pane back the text it had (unless something else
+    // has written it since).
+    void showFullTitle(int32_t index);
     void setControlsEnabled(bool enabled);
     void onLookupEvent(int kind);
     // Runs on the window's thread, whatever thread asks.
@@ -98,6 +106,7 @@ private:
     Label m_albumLabel{this};
     DropDownBox m_album{this};
     ItemList m_list{this};
+    TextTip m_titleTip{this}; // after the list: drawn over it
     ImageStrip m_menuIcons;
     ImageStrip m_logos;
     std::atomic<uint32_t> m_closeStops{0}; // posts of a conversion from before the last stop are dropped
@@ -113,6 +122,15 @@ private:
     BusySpinner m_spinner;
     bool m_lookupRunning = false;
     int32_t m_hoveredRow = -1;
+    // Where each row's title was drawn, relative to the row, and whether it was cut to fit.
+    struct TitleZone {
+        int32_t left = 0, right = 0, bottom = 0, top = 0;
+        bool cut = false;
+    };
+    std::vector<TitleZone> m_titleZones;
+    int32_t m_titleShown = -1;
+    std::u16string m_shownTitle;
+    std::u16string m_paneBefore;
     std::shared_ptr<DiscPage*> m_alive;
 };
 

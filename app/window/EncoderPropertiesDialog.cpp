@@ -9,6 +9,8 @@
 #include "encoders/framework/QualityTable.h"
 #include "graphics/text/TextLayout.h"
 
+#include <algorithm>
+
 namespace tonvane {
 
 namespace {
@@ -125,7 +127,9 @@ void EncoderPropertiesDialog::placeWidgets(int32_t w, int32_t h)
     // The closed boxes are the top 22 pixels of their 160 x 250 areas (H - 274 + 250 - 22).
     m_formatBox.setRect(w / 2 - 168, h - 24 - metrics::kControlHeight, 160, metrics::kControlHeight);
     m_qualityBox.setRect(w / 2 + 8, h - 24 - metrics::kControlHeight, 160, metrics::kControlHeight);
-    m_applyAll.setRect(16, 73, 230, 16);
+    // As wide as the dialog and two lines high: "apply to all tracks" runs longer than one line
+    // in several languages; a caption that fits stays on the box's line.
+    m_applyAll.setRect(16, 66, std::max(0, w - 32), 30);
 }
 
 } // namespace tonvane

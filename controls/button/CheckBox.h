@@ -6,7 +6,11 @@
 
 namespace tonvane {
 
-// A 16 x 16 box with its caption beside it; a press inside inverts the tick.
+class Font;
+
+// A 16 x 16 box with its caption beside it, both centred vertically; a caption too long for one
+// line wraps when the box is tall enough and ends in an ellipsis when not. A press inside
+// inverts the tick.
 class CheckBox : public Widget {
 public:
     explicit CheckBox(Widget* parent) : Widget(parent) {}
@@ -23,6 +27,7 @@ public:
 
 private:
     void toggle();
+    void drawCaption(Surface& surface, Font& font);
 
     Caption m_caption;
     bool m_ticked = false;

@@ -4,6 +4,7 @@
 #include "controls/theme/StyleBits.h"
 #include "core/foundation/Utf.h"
 #include "graphics/surface/Surface.h"
+#include "graphics/text/TextFit.h"
 #include "graphics/text/TextLayout.h"
 
 #include <utility>
@@ -71,6 +72,9 @@ void Label::paint(Surface& surface)
     surface.text_colour = link && m_hovered ? palette::kLink : m_colour;
     std::u16string text(m_caption.view());
     uint32_t alignment = m_flags & (kTextCentre | kTextRight | kTextVerticalCentre);
+    // A one-line label too long for its width ends in an ellipsis rather than losing words.
+    if ((alignment & kTextVerticalCentre) && surface.font != nullptr)
+        text = fitWithEllipsis(*surface.font, text, width()).text;
     drawText(surface, text.c_str(), int32_t(text.size()), alignment, 0, 0, width(), height());
     if (m_borderWidth > 0) {
         double w = m_borderWidth;

@@ -3,6 +3,7 @@
 #include "controls/theme/StyleBits.h"
 #include "graphics/surface/Surface.h"
 #include "graphics/text/Font.h"
+#include "graphics/text/TextFit.h"
 #include "graphics/text/TextLayout.h"
 
 #include <algorithm>
@@ -99,7 +100,16 @@ void drawLabel(Surface& surface, Font* font, uint32_t colour, const char16_t* te
         return;
     surface.font = font;
     surface.text_colour = colour;
-    drawText(surface, text, length, flags | kTextVerticalCentre, left, bottom, right, top);
+    // One line: a text too long for it ends in an ellipsis instead of losing its last words.
+    size_t units = 0;
+    if (length < 0)
+        while (units < kMaxZeroTerminatedText && text[units] != 0)
+            ++units;
+    else
+        units = static_cast<size_t>(length);
+    FittedText fitted = fitWithEllipsis(*font, std::u16string_view(text, units), right - left);
+    drawText(surface, fitted.text.c_str(), int32_t(fitted.text.size()), flags | kTextVerticalCentre, left, bottom, right,
+             top);
 }
 
 // The caption up to a tab, and what follows it (the accelerator).

@@ -200,7 +200,7 @@ bool DisplayList::appendTextRun(const TextRunDrawer* drawer, TextRun run, const 
         return false;
     if (m_text.size() + bytes > m_text.limit())
         return false;
-    size_t commandBytes = 4 + 6 * 8 + sizeof(void*) + 3 * 4 + 8;
+    size_t commandBytes = 4 + 6 * 8 + sizeof(void*) + 3 * 4 + 8 + 2 * 4;
     if (m_commands.size() + commandBytes + paintCommandBytes(paint.kind) + kEndBytes > m_commands.limit())
         return false;
     size_t textIndex = m_text.size() / sizeof(char16_t);
@@ -227,7 +227,9 @@ bool DisplayList::appendTextRun(const TextRunDrawer* drawer, TextRun run, const 
     out.put(run.textLength);
     out.put(run.spaces);
     out.put(run.distribute);
-    widenDirty(run.boxBottom, run.boxBottom + run.boxHeight);
+    out.put(run.inkBottom);
+    out.put(run.inkTop);
+    widenDirty(run.rowsLow(), run.rowsHigh());
     return true;
 }
 

@@ -19,7 +19,7 @@ enum class Opcode : uint32_t {
     Clear = 16, // 32-bit pixel value
     Clip = 17, // x0, y0, x1, y1 (32-bit integers)
     Object = 18, // object, low y, high y, data size (32-bit), data
-    TextRun = 19, // pen x, baseline, box left, bottom, width, height, drawer, index, length, spaces, width to distribute
+    TextRun = 19, // pen x, baseline, box left, bottom, width, height, drawer, index, length, spaces, width to distribute, ink bottom, ink top
     Image = 20, // x, y, x1, y1, width, height, row length, pixels, opacity
     End = 21,
 };

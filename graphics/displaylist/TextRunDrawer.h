@@ -2,6 +2,8 @@
 #include "graphics/raster/Paint.h"
 #include "graphics/render/BandContext.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace tonvane {
@@ -18,6 +20,23 @@ struct TextRun {
     uint32_t textLength = 0; // code units
     uint32_t spaces = 0; // spaces to stretch when justifying
     double distribute = 0; // width to spread over them
+    // Rows the glyphs' ink takes, relative to floor(baselineY), y up: [inkBottom, inkTop).
+    // Marks on capitals rise above the line's box and are drawn there: the command's rows are
+    // the box and the ink together.
+    int32_t inkBottom = 0;
+    int32_t inkTop = 0;
+
+    // The rows the command may draw on: the box and the ink [surface pixels, y up].
+    double rowsLow() const
+    {
+        double box = boxBottom;
+        return inkTop > inkBottom ? std::min(box, std::floor(baselineY) + inkBottom) : box;
+    }
+    double rowsHigh() const
+    {
+        double box = boxBottom + boxHeight;
+        return inkTop > inkBottom ? std::max(box, std::floor(baselineY) + inkTop) : box;
+    }
 };
 
 // Draws a text run in one band from cached glyphs (the font implements it). Called on band

@@ -220,11 +220,13 @@ private:
         run.textLength = m_reader.get<uint32_t>();
         run.spaces = m_reader.get<uint32_t>();
         run.distribute = m_reader.get<double>();
+        run.inkBottom = m_reader.get<int32_t>();
+        run.inkTop = m_reader.get<int32_t>();
         Paint paint;
         if (!readPaint(m_reader, paint))
             return false;
         RasterWindow window;
-        if (drawer == nullptr || !rowsFor(run.boxBottom, run.boxBottom + run.boxHeight, window))
+        if (drawer == nullptr || !rowsFor(run.rowsLow(), run.rowsHigh(), window))
             return true;
         if (run.textIndex > m_input.textUnits || run.textLength > m_input.textUnits - run.textIndex)
             return true;

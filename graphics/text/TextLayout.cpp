@@ -4,6 +4,7 @@
 #include "graphics/text/Font.h"
 #include "graphics/text/FontList.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tonvane {
@@ -15,29 +16,56 @@ constexpr char32_t kLineFeed = 10;
 constexpr char32_t kSpace = 32;
 constexpr int kTabSpaces = 8;
 
+// The rows a line's glyphs ink, relative to its baseline row.
+struct InkRows {
+    int32_t bottom = 0;
+    int32_t top = 0;
+
+    void add(const Glyph& g)
+    {
+        if (g.rows <= 0)
+            return;
+        if (top <= bottom) {
+            bottom = g.bottom;
+            top = g.bottom + g.rows;
+            return;
+        }
+        bottom = std::min(bottom, g.bottom);
+        top = std::max(top, g.bottom + g.rows);
+    }
+};
+
+LineFit lineFit(uint32_t characters, double width, uint32_t spaces, LineEnd end, const InkRows& ink)
+{
+    LineFit fit{characters, width, spaces, end};
+    fit.inkBottom = ink.bottom;
+    fit.inkTop = ink.top;
+    return fit;
+}
+
 // measureLine with the text lock held.
 LineFit fitLine(Font& font, const char16_t* text, uint32_t length, double available)
 {
-    LineFit fit;
     double width = 0;
     uint32_t spaces = 0;
+    InkRows ink;
     bool spaceSeen = false;
     uint32_t lastSpace = 0; // position of the last space
     double widthBeforeSpace = 0;
     uint32_t spacesBeforeSpace = 0;
+    InkRows inkBeforeSpace;
     uint32_t i = 0;
     while (i < length) {
         uint32_t at = i;
         char32_t c = nextCharacter(text, length, i);
-        if (c == kLineFeed) {
-            fit = {at, width, spaces, LineEnd::LineFeed};
-            return fit;
-        }
+        if (c == kLineFeed)
+            return lineFit(at, width, spaces, LineEnd::LineFeed, ink);
         double advance = 0;
         bool breakable = c == kTab;
+        const Glyph* g = nullptr;
         if (c == kTab) {
             advance = kTabSpaces * font.space_advance;
-        } else if (const Glyph* g = font.glyph(c)) {
+        } else if ((g = font.glyph(c)) != nullptr) {
             advance = g->advance_x;
         } else {
             continue; // drawn as nothing, measures 0
@@ -49,19 +77,22 @@ LineFit fitLine(Font& font, const char16_t* text, uint32_t length, double availa
             lastSpace = at;
             widthBeforeSpace = width;
             spacesBeforeSpace = spaces;
+            inkBeforeSpace = ink;
         }
         if (width + advance > available) {
             if (at == 0)
                 return {0, 0, 0, LineEnd::NothingFits};
             if (spaceSeen && !breakable)
-                return {lastSpace, widthBeforeSpace, spacesBeforeSpace, LineEnd::SoftBreak};
-            return {at, width, spaces, LineEnd::SoftBreak};
+                return lineFit(lastSpace, widthBeforeSpace, spacesBeforeSpace, LineEnd::SoftBreak, inkBeforeSpace);
+            return lineFit(at, width, spaces, LineEnd::SoftBreak, ink);
         }
         if (c == kSpace)
             ++spaces;
+        if (g != nullptr)
+            ink.add(*g);
         width += advance;
     }
-    return {length, width, spaces, LineEnd::EndOfText};
+    return lineFit(length, width, spaces, LineEnd::EndOfText, ink);
 }
 
 uint32_t zeroTerminatedLength(const char16_t* text)
@@ -114,6 +145,8 @@ void layOutLines(Font& font, const char16_t* text, uint32_t total, uint32_t flag
             run.boxBottom = baseline - font.descender;
             run.boxWidth = fit.width + font.left_overhang;
             run.boxHeight = font.line_height;
+            run.inkBottom = fit.inkBottom;
+            run.inkTop = fit.inkTop;
             // The last line and lines ending in a line feed keep their natural spacing.
             if ((flags & kTextJustify) && fit.end == LineEnd::SoftBreak) {
                 run.spaces = fit.spaces;

@@ -34,6 +34,9 @@ struct LineFit {
     double width = 0; // [pixels] of the characters taken
     uint32_t spaces = 0; // spaces (32) among them
     LineEnd end = LineEnd::EndOfText;
+    // Rows the glyphs taken ink, relative to the baseline row, y up: [inkBottom, inkTop).
+    int32_t inkBottom = 0;
+    int32_t inkTop = 0;
 };
 
 // Fits one line starting at text[0] into `available` pixels: a character with a glyph adds its

@@ -13,6 +13,8 @@
 #include "core/foundation/Utf.h"
 #include "core/settings/SettingsDefaults.h"
 #include "core/settings/SettingsStore.h"
+#include "graphics/text/FontList.h"
+#include "graphics/text/TextFit.h"
 #include "FakeCddbServer.h"
 #include "net/UpdateServer.h"
 #include "support/TempDir.h"
@@ -740,6 +742,160 @@ TEST_F(MainWindow, BusyGlobeRepaintsOnlyItsCell)
     status.setIconFrame(-1);
     status.repaintIcon();
     EXPECT_GE(pushedWidth(), status.width()) << "the globe goes: the text moves back";
+}
+
+
+// A window's picture at a content point (x from the left, y up from the bottom).
+uint32_t contentPixel(const HeadlessBackend::WindowRecord& record, const LayeredWindow& window, int32_t x, int32_t y)
+{
+    return record.pixel(window.marginLeft() + x, window.marginTop() + window.height() - 1 - y);
+}
+
+// The pixels of a rectangle of the window's content, row by row.
+std::vector<uint32_t> contentPixels(const HeadlessBackend::WindowRecord& record, const LayeredWindow& window,
+                                    const IntRect& r)
+{
+    std::vector<uint32_t> out;
+    for (int32_t y = r.y0; y < r.y1; ++y)
+        for (int32_t x = r.x0; x < r.x1; ++x)
+            out.push_back(contentPixel(record, window, x, y));
+    return out;
+}
+
+// Long titles stay on their line and end in an ellipsis: they neither run over the progress bar
+// below nor into the play time beside them; titles that differ only in their last words look
+// alike, and the pointer resting on one shows it whole in a tip and in the status bar.
+TEST_F(MainWindow, LongTitlesEndInAnEllipsisAndShowWholeUnderThePointer)
+{
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    DiscPage& page = content->discPage();
+    ItemList& list = page.trackList();
+    ConversionJob& job = page.job();
+    ASSERT_EQ(job.count, 4);
+    std::u16string head;
+    while (head.size() < 160)
+        head += u"Über den Wolken, À propos ";
+    job.tracks[0].title = WideString(head + u"— part one");
+    job.tracks[1].title = WideString(head + u"— part two");
+    job.tracks[2].title = WideString(u"Short");
+    job.tracks[3].title = WideString(u"Short");
+    window->repaint();
+    HeadlessBackend::WindowRecord record = backend.window(window->id());
+    IntRect listRect = list.windowRect();
+    auto inWindow = [&](int32_t row, IntRect zone) {
+        IntRect item = list.itemRect(row);
+        return IntRect{listRect.x0 + item.x0 + zone.x0, listRect.y0 + item.y0 + zone.y0, listRect.x0 + item.x0 + zone.x1,
+                       listRect.y0 + item.y0 + zone.y1};
+    };
+    int32_t rowWidth = list.itemRect(0).x1 - list.itemRect(0).x0;
+    // The progress bar and the rows between it and the title line, from the separator on.
+    IntRect belowTitle{72, 4, rowWidth - 8, 26};
+    // Right of the title's room up to the play time label (English "Play time:" is narrower than
+    // 150 pixels, right-aligned 50 pixels from the edge).
+    IntRect besideTitle{rowWidth - 250, 20, rowWidth - 200, 44};
+    for (int32_t row : {0, 1}) {
+        EXPECT_TRUE(contentPixels(record, *window, inWindow(row, belowTitle))
+                    == contentPixels(record, *window, inWindow(2, belowTitle)))
+            << "row " << row << "'s title runs over its progress bar";
+        EXPECT_TRUE(contentPixels(record, *window, inWindow(row, besideTitle))
+                    == contentPixels(record, *window, inWindow(2, besideTitle)))
+            << "row " << row << "'s title runs past its room";
+    }
+    IntRect titleLine{96, 22, rowWidth - 250, 42};
+    EXPECT_TRUE(contentPixels(record, *window, inWindow(0, titleLine))
+                == contentPixels(record, *window, inWindow(1, titleLine)))
+        << "both titles are cut before their last words";
+    // The cut title is the head of the title and an ellipsis, drawn as such: a row given that
+    // text literally looks the same.
+    FontRef normal(getFont(u"Tahoma", 8, false, false));
+    std::u16string cut;
+    for (size_t n = head.size(); n > 0 && cut.empty(); --n) {
+        // The longest head whose row equals row 0's title line.
+        job.tracks[3].title = WideString(head.substr(0, n) + u"…");
+        list.redrawItem(3);
+        window->repaint();
+        HeadlessBackend::WindowRecord again = backend.window(window->id());
+        if (contentPixels(again, *window, inWindow(3, titleLine)) == contentPixels(record, *window, inWindow(0, titleLine)))
+            cut = head.substr(0, n);
+        if (head.size() - n > 60)
+            break;
+    }
+    EXPECT_FALSE(cut.empty()) << "no head of the title followed by an ellipsis looks like the drawn title";
+    job.tracks[3].title = WideString(u"Short");
+    window->repaint();
+
+    // The pointer on row 0's title: the status bar's left pane shows it whole; on row 2's short
+    // title the pane gets back what it had.
+    StatusBar& status = content->statusBar();
+    status.setStatusText(0, u"Ready");
+    auto moveTo = [&](int32_t row, int32_t x, int32_t y) {
+        IntRect item = list.itemRect(row);
+        Message move{window->id(), msg::WM_MOUSEMOVE, 0};
+        move.x = window->marginLeft() + listRect.x0 + item.x0 + x;
+        move.y = window->marginTop() + window->height() - (listRect.y0 + item.y0 + y);
+        ui.dispatch(move);
+    };
+    moveTo(0, 200, 30);
+    EXPECT_EQ(status.paneText(0), std::u16string(job.tracks[0].title.view()));
+    EXPECT_EQ(page.titleShown(), 0);
+    // The tip below the title holds all of it, on lines of whole words, and shows on screen.
+    const TextTip& tip = page.titleTip();
+    ASSERT_TRUE(tip.visibleInWindow());
+    std::u16string joined;
+    for (const std::u16string& line : tip.lines())
+        joined += (joined.empty() ? u"" : u" ") + line;
+    EXPECT_EQ(joined, std::u16string(job.tracks[0].title.view()));
+    EXPECT_GT(tip.lines().size(), 1u);
+    window->repaint();
+    IntRect tipRect = tip.windowRect();
+    HeadlessBackend::WindowRecord shown = backend.window(window->id());
+    int inked = 0;
+    for (int32_t y = tipRect.y0 + 2; y < tipRect.y1 - 2; ++y)
+        for (int32_t x = tipRect.x0 + 2; x < tipRect.x1 - 2; ++x)
+            inked += (contentPixel(shown, *window, x, y) & 0xFFu) < 0x80u; // dark text on the pale tip
+    EXPECT_GT(inked, 200) << "the tip's text is not drawn";
+    EXPECT_LE(tipRect.x1, list.windowRect().x1) << "the tip leaves the page";
+    moveTo(1, 200, 30);
+    EXPECT_EQ(status.paneText(0), std::u16string(job.tracks[1].title.view()));
+    moveTo(2, 110, 30);
+    EXPECT_EQ(page.titleShown(), -1);
+    EXPECT_FALSE(tip.visibleInWindow());
+    EXPECT_EQ(status.paneText(0), u"Ready");
+}
+
+// The properties dialog's apply-to-all caption keeps every word in every language: without its
+// last word it draws differently, and it needs no ellipsis.
+TEST_F(MainWindow, ApplyToAllCaptionKeepsItsLastWordInEveryLanguage)
+{
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    for (LanguageId language = kEnglish; language <= kSpanish; ++language) {
+        setLanguage(language, nullptr);
+        std::u16string caption(uiText(kTextApplyAll).view());
+        // Without its last word, or its last two characters in a language written without spaces.
+        size_t space = caption.find_last_of(u' ');
+        std::u16string shorter = caption.substr(0, space != std::u16string::npos ? space : caption.size() - 2);
+        std::vector<uint32_t> pictures[2];
+        for (int i = 0; i < 2; ++i) {
+            EncoderPropertiesDialog dialog(*window, 1, -1);
+            dialog.applyAllBox().setCaption(Caption::of(i == 0 ? caption : shorter));
+            ASSERT_TRUE(dialog.open());
+            dialog.dialogWindow().repaint();
+            HeadlessBackend::WindowRecord record = backend.window(dialog.dialogWindow().id());
+            pictures[i] = contentPixels(record, dialog.dialogWindow(), dialog.applyAllBox().windowRect());
+            CheckBox& box = dialog.applyAllBox();
+            std::vector<std::u16string> lines
+                = wrapWithEllipsis(*theme.font(), caption, box.width() - metrics::kCheckBox - 6, 2);
+            ASSERT_FALSE(lines.empty());
+            EXPECT_NE(lines.back().back(), kEllipsis) << language << ": the caption does not fit";
+            dialog.dialogWindow().destroy();
+        }
+        EXPECT_TRUE(pictures[0] != pictures[1]) << language << ": the last word of the caption is not drawn";
+    }
+    setLanguage(kEnglish, nullptr);
 }
 
 } // namespace

@@ -248,5 +248,36 @@ TEST(ControlTheme, HotCloseButtonCheckMarkAndSizeGripPixels)
     EXPECT_GE(lighter, 4);
 }
 
+
+// One-line labels of the theme (status panes, buttons, menu rows) too long for their room end in
+// an ellipsis at the room's end instead of stopping at the last word that fits.
+TEST(ControlTheme, AStatusPaneTextTooLongForItsPaneEndsInAnEllipsisAtItsEdge)
+{
+    ControlTheme theme;
+    constexpr int32_t kWidth = 240, kHeight = 24;
+    const IntRect pane{2, 2, 200, 21};
+    const double textRight = pane.x1 - 5; // the pane's text inset
+    auto draw = [&](const std::u16string& text) {
+        auto s = std::make_unique<Surface>(1);
+        EXPECT_TRUE(s->setSize(kWidth, kHeight));
+        s->begin();
+        s->fillRectangle(0, 0, kWidth, kHeight, 0xFFECECECu);
+        theme.drawStatusPane(*s, pane, text.c_str(), int32_t(text.size()), -1);
+        s->render();
+        return s;
+    };
+    auto empty = draw(u"");
+    // A word that runs past the edge: a line ended at the last space that fits stops far short.
+    std::u16string text = u"Über Donaudampfschifffahrtsgesellschaftskapitänsmützen und Йошкар-Ола";
+    auto full = draw(text);
+    int32_t lastInked = -1;
+    for (int32_t y = 0; y < kHeight; ++y)
+        for (int32_t x = 0; x < kWidth; ++x)
+            if (full->pixel(x, y) != empty->pixel(x, y) && x > lastInked)
+                lastInked = x;
+    EXPECT_LT(lastInked, int32_t(std::ceil(textRight)) + 1) << "ink past the pane's text room";
+    EXPECT_GT(lastInked, int32_t(textRight) - 12) << "the text stops short of its room's end: no ellipsis";
+}
+
 } // namespace
 } // namespace tonvane

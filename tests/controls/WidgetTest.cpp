@@ -9,6 +9,7 @@
 #include "core/foundation/Utf.h"
 #include "windowing/message/KeyCodes.h"
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -130,6 +131,53 @@ TEST_F(Widgets, CheckBoxTogglesAndTabWalksTheFocus)
     EXPECT_TRUE(check.hasFocus());
     key(msg::WM_KEYDOWN, vk::VK_TAB);
     EXPECT_TRUE(button.hasFocus()) << "Tab wraps";
+}
+
+// A caption too long for its check box: on two lines when the box is tall enough (its last word
+// drawn), cut with an ellipsis at the box's edge on one.
+TEST_F(Widgets, CheckBoxCaptionsWrapWhenTallAndEndInAnEllipsisWhenNot)
+{
+    const std::u16string caption = u"Änderungen auf alle Tracks anwenden";
+    const std::u16string shorter = caption.substr(0, caption.find_last_of(u' '));
+    constexpr int32_t kBoxLeft = 20, kBoxBottom = 100, kBoxWidth = 150;
+    // The caption's pixels (right of the box square) as rows of inked columns.
+    auto captionPixels = [&](const std::u16string& text, int32_t height) {
+        check.setRect(kBoxLeft, kBoxBottom, kBoxWidth, height);
+        check.setCaption(Caption::of(text));
+        window.repaint();
+        HeadlessBackend::WindowRecord record = backend.window(window.id());
+        std::vector<std::vector<uint32_t>> rows;
+        for (int32_t y = kBoxBottom; y < kBoxBottom + height; ++y) {
+            rows.emplace_back();
+            for (int32_t x = kBoxLeft + metrics::kCheckBox + 2; x < kBoxLeft + kBoxWidth + 20; ++x)
+                rows.back().push_back(record.pixel(LayeredWindow::kMarginLeft + x, LayeredWindow::kMarginTop + kHeight - 1 - y));
+        }
+        return rows;
+    };
+    auto background = captionPixels(u"", 34);
+    auto inkedRows = [&](const std::vector<std::vector<uint32_t>>& rows) {
+        std::vector<bool> inked;
+        for (size_t r = 0; r < rows.size(); ++r)
+            inked.push_back(rows[r] != background[r]);
+        return inked;
+    };
+    auto tall = captionPixels(caption, 34);
+    EXPECT_TRUE(tall != captionPixels(shorter, 34)) << "the last word is not drawn";
+    std::vector<bool> inked = inkedRows(tall);
+    int bands = 0;
+    for (size_t r = 0; r < inked.size(); ++r)
+        bands += inked[r] && (r == 0 || !inked[r - 1]);
+    EXPECT_EQ(bands, 2) << "two lines of text";
+
+    auto one = captionPixels(caption, 22);
+    int32_t lastColumn = -1;
+    for (size_t r = 0; r < one.size(); ++r)
+        for (size_t x = 0; x < one[r].size(); ++x)
+            if (one[r][x] != background[r][x])
+                lastColumn = std::max(lastColumn, int32_t(x));
+    int32_t edge = kBoxWidth - metrics::kCheckBox - 2; // the box's right edge in these columns
+    EXPECT_LT(lastColumn, edge) << "ink past the box";
+    EXPECT_GT(lastColumn, edge - 12) << "the line stops short of the edge: no ellipsis";
 }
 
 TEST_F(Widgets, LinkLabelsHoverAndOpenTheirAddress)

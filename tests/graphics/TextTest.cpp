@@ -380,5 +380,156 @@ TEST_F(Layout, OneTwoAndThreeBandsGiveTheSameBytesForATextHeavyList)
     EXPECT_EQ(results[0], results[2]);
 }
 
+
+// The alpha FreeType's own bitmaps give a line drawn glyph by glyph in opaque colour: each
+// glyph's levels at floor(pen + left), floor(baseline) + bottom, overlaps combined as coverage.
+std::vector<int> freeTypeLine(const DirectFace& face, std::u32string_view text, double penX, double baseline,
+                              int32_t width, int32_t height)
+{
+    std::vector<int> alpha(size_t(width) * height, 0);
+    double pen = penX;
+    for (char32_t c : text) {
+        FT_GlyphSlot slot = face.render(c);
+        if (slot == nullptr)
+            continue;
+        int x0 = int(std::floor(pen + slot->bitmap_left));
+        int top = int(std::floor(baseline)) + slot->bitmap_top; // one above the bitmap's first row
+        for (unsigned r = 0; r < slot->bitmap.rows; ++r)
+            for (unsigned x = 0; x < slot->bitmap.width; ++x) {
+                int px = x0 + int(x), py = top - 1 - int(r);
+                if (px < 0 || py < 0 || px >= width || py >= height)
+                    continue;
+                int level = slot->bitmap.buffer[r * unsigned(slot->bitmap.pitch) + x];
+                int& a = alpha[size_t(py) * width + px];
+                a = a + (255 - a) * level / 255;
+            }
+        pen += slot->advance.x / 64.0;
+    }
+    return alpha;
+}
+
+TEST(TextInk, AccentedCapitalsKeepTheirMarksInEveryBandSplitAndRegionRepaint)
+{
+    // 8 pt, the program's label size: the marks of these capitals rise above the line's box
+    // (baseline - descender + line height: the faces' line gap is smaller than ascender plus
+    // descender), on a whole-pixel baseline as the widgets place it.
+    const std::u32string capitals = U"ÁÄÀÜÉÖÑЙÇÂ Álbum: Über À propos";
+    std::u16string text;
+    for (char32_t c : capitals)
+        text.push_back(char16_t(c));
+    constexpr int32_t kWidth = 260, kHeight = 40;
+    constexpr double kLeft = 3.4, kTop = 28;
+    for (std::string face : {"Tahoma", "DejaVu Sans", "Liberation Sans"}) {
+        FontRef font(getFont(std::u16string(face.begin(), face.end()), 8, false, false));
+        ASSERT_TRUE(font);
+        DirectFace direct(font->facesUsed().at(0), 8, font->dpi());
+        ASSERT_TRUE(direct.ok());
+        double baseline = kTop - font->ascender;
+        std::vector<int> expected = freeTypeLine(direct, capitals, kLeft, baseline, kWidth, kHeight);
+        int above = 0; // inked pixels above the line's box
+        for (int32_t y = int32_t(std::ceil(baseline - font->descender + font->line_height)); y < kHeight; ++y)
+            for (int32_t x = 0; x < kWidth; ++x)
+                above += expected[size_t(y) * kWidth + x] != 0;
+        ASSERT_GT(above, 10) << "the marks no longer leave the box: pick a smaller size or taller marks";
+
+        auto draw = [&](Surface& s) {
+            s.font = font.get();
+            s.text_colour = 0xFF000000u;
+            drawText(s, text.c_str(), int32_t(text.size()), 0, kLeft, 0, kWidth, kTop);
+            s.render();
+        };
+        std::vector<uint32_t> first;
+        for (unsigned bands : {1u, 2u, 3u, 7u}) {
+            Surface s(bands);
+            ASSERT_TRUE(s.setSize(kWidth, kHeight));
+            s.begin();
+            draw(s);
+            for (int32_t y = 0; y < kHeight; ++y)
+                for (int32_t x = 0; x < kWidth; ++x) {
+                    int got = int(s.pixel(x, y) >> 24);
+                    int want = expected[size_t(y) * kWidth + x];
+                    ASSERT_LE(std::abs(got - want), 2)
+                        << face << ", " << bands << " bands, at " << x << ","
+                        << y << " (baseline row " << int(std::floor(baseline)) << ")";
+                }
+            if (first.empty())
+                first = picture(s);
+            else
+                EXPECT_EQ(picture(s), first) << bands << " bands";
+        }
+        // A repaint of only the rows above the box (where the marks are) gives the same pixels
+        // as the whole picture, and so does one of only the rows below the baseline.
+        for (IntRect region : {IntRect{0, int32_t(baseline) + 6, kWidth, kHeight}, IntRect{0, 0, kWidth, int32_t(baseline)},
+                               IntRect{40, 5, 120, 35}}) {
+            Surface s(3);
+            ASSERT_TRUE(s.setSize(kWidth, kHeight));
+            s.begin();
+            s.fillRectangle(0, 0, kWidth, kHeight, 0xFF0000FFu); // stale pixels outside the region
+            s.render();
+            s.begin(region);
+            draw(s);
+            for (int32_t y = 0; y < kHeight; ++y)
+                for (int32_t x = 0; x < kWidth; ++x) {
+                    bool inside = x >= region.x0 && x < region.x1 && y >= region.y0 && y < region.y1;
+                    uint32_t want = inside ? first[size_t(y) * kWidth + x] : 0xFF0000FFu;
+                    ASSERT_EQ(s.pixel(x, y), want) << x << "," << y;
+                }
+        }
+    }
+}
+
+
+// The summed alpha of a line drawn in opaque black.
+uint64_t inkOf(Font& font, std::u16string_view text)
+{
+    Surface s(1);
+    if (!s.setSize(400, 40))
+        return 0;
+    s.begin();
+    s.font = &font;
+    s.text_colour = 0xFF000000u;
+    drawText(s, text.data(), int32_t(text.size()), 0, 4, 0, 400, 30);
+    s.render();
+    uint64_t sum = 0;
+    for (uint32_t p : picture(s))
+        sum += p >> 24;
+    return sum;
+}
+
+TEST(TextInk, BoldKanaAndIdeographsFromARegularOnlyFaceAreEmboldened)
+{
+    // The Japanese faces installed have no bold style: a bold label's kana and ideographs come
+    // from the regular face and must be thickened, as the Latin letters of the bold face are.
+    const std::u16string japanese = u"日本語のタイトル：夜明けの歌";
+    for (int32_t size : {8, 10}) {
+        FontRef regular(getFont(u"Tahoma", size, false, false));
+        FontRef bold(getFont(u"Tahoma", size, true, false));
+        ASSERT_TRUE(regular && bold);
+        uint64_t thin = inkOf(*regular.get(), japanese);
+        uint64_t thick = inkOf(*bold.get(), japanese);
+        std::vector<FontFile> faces = bold->facesUsed();
+        ASSERT_EQ(faces.size(), 2u) << "the bold font's kana came from its own face";
+        EXPECT_EQ(faces[1].path, regular->facesUsed().at(1).path) << "a bold Japanese face is installed now";
+        EXPECT_GT(thick, thin + thin / 8) << size << " pt: bold " << thick << ", regular " << thin;
+        // A bold glyph is as wide as its regular one plus the thickening, never narrower.
+        std::lock_guard guard(textLock());
+        for (char32_t c : {U'日', U'の', U'タ'}) {
+            const Glyph* a = regular->glyph(c);
+            const Glyph* b = bold->glyph(c);
+            ASSERT_TRUE(a && b);
+            EXPECT_GT(b->advance_x, a->advance_x) << describe(c);
+            EXPECT_GE(b->width, a->width) << describe(c);
+        }
+    }
+    // Latin text of the bold face itself is FreeType's rendering of that face, unchanged.
+    FontRef bold(getFont(u"Tahoma", 8, true, false));
+    const Glyph* g = lockedGlyph(*bold.get(), U'É');
+    DirectFace direct(bold->facesUsed().at(0), 8, bold->dpi());
+    FT_GlyphSlot slot = direct.render(U'É');
+    ASSERT_TRUE(g && slot);
+    EXPECT_EQ(g->advance_x, slot->advance.x / 64.0);
+    EXPECT_EQ(g->width, int(slot->bitmap.width));
+}
+
 } // namespace
 } // namespace tonvane

@@ -4,10 +4,15 @@
 // made FLAC with its logo, Convert, our own folder chooser, the files with their names, tags and
 // audio; the sheet deleted (a removal); then the same in Japanese. Every page, dialog, menu and
 // drop-down is written to <build>/screens/ as en-*.png and ja-*.png for a person to look at.
+// A shorter run per language with accented labels (Spanish, German, French, Russian) shows the
+// disc page with accented and over-long titles, the menus, the properties dialog and the About
+// box as es-*.png, de-*.png, fr-*.png and ru-*.png.
 #include <gtest/gtest.h> // before the X headers: they define None
 
 #include "app/FakeCddbServer.h"
 #include "controls/theme/ControlTheme.h"
+#include "core/foundation/WideString.h"
+#include "core/settings/SettingsFile.h"
 #include "graphics/image/PngEncoder.h"
 #include "support/ChildProcess.h"
 #include "support/MusicSignal.h"
@@ -395,6 +400,80 @@ protected:
         settle(&before);
     }
 };
+
+// The settings a person who chose `language` (its table number) and automatic lookups has.
+std::string settingsWith(uint32_t language)
+{
+    settings::SettingsFile file;
+    auto key = [](std::u16string_view suffix) {
+        WideString path(u"SOFTWARE\\ORVAL SOFTWARE\\Tonvane 0.2");
+        path.joinKeyPath(suffix);
+        return std::u16string(path.view());
+    };
+    file.setValue(key(u"\\Main"), {u"Lang", settings::SettingsFile::Type::Dword, language, {}});
+    file.setValue(key(u"\\FreeDB"), {u"Auto", settings::SettingsFile::Type::Dword, 1, {}});
+    return file.serialize();
+}
+
+// Spanish, German, French and Russian: the disc page looked up at start with accented titles and
+// one far too long for its row (the pointer resting on it), the properties dialog and its
+// drop-down, the File menu, the About box and the Language menu. No conversion: the long run
+// above covers that.
+TEST_F(WindowProgramEndToEnd, AccentedLanguagesScreenshots)
+{
+    for (const char* tool : {test::kXvfb, test::kOpenbox, test::kCompositor, test::kXdotool})
+        if (!std::filesystem::exists(tool))
+            GTEST_SKIP() << tool << " is not installed (tools/install-deps.sh installs it)";
+    ASSERT_TRUE(std::filesystem::exists(kProgram)) << kProgram << " is not built";
+    ASSERT_TRUE(screen.start(true)) << "Xvfb, openbox or xcompmgr did not come up";
+    std::string longTitle = "Ángeles sobre Núñez, Über den Wolken, À propos de l'été, Ёлка и Йошкар-Ола";
+    longTitle += " – " + longTitle + " – the end";
+    cddb = std::make_unique<test::FakeCddbServer>(
+        std::vector<std::string>{"Álbum: Über À propos Ñandú", "Йошкар-Ола: Ёлка, Çà et là", longTitle}, false, kCddbQuery);
+    test::writeFile(cue, kCueSheet);
+    struct Language {
+        const char* name;
+        uint32_t id; // the language table's number
+    };
+    int lookups = 0;
+    for (Language language : {Language{"es", 8}, Language{"de", 3}, Language{"fr", 2}, Language{"ru", 7}}) {
+        SCOPED_TRACE(language.name);
+        test::TempDir home, cache;
+        std::filesystem::create_directories(home.path() + "/tonvane");
+        test::writeFile(home.path() + "/tonvane/settings.reg", settingsWith(language.id));
+        std::vector<std::string> environment{"DISPLAY=" + screen.display(), "XDG_CONFIG_HOME=" + home.path(),
+                                             "XDG_CACHE_HOME=" + cache.path(), "XDG_MUSIC_DIR=" + music.path(),
+                                             "TONVANE_UPDATE_HOST=127.0.0.1:9", "TONVANE_FOLDER_CHOOSER=own"};
+        program = std::make_unique<test::RunningProcess>(
+            kProgram,
+            std::vector<std::string>{"--drive", "image:" + cue, "--server", "127.0.0.1:" + std::to_string(cddb->port())},
+            environment);
+        test::ProcessResult found
+            = test::runProcess(test::kXdotool, {"search", "--sync", "--name", "^Tonvane 0\\.2\\.7$"}, display(), 20000);
+        ASSERT_EQ(found.exitCode, 0) << "no main window: " << found.err;
+        window = found.out.substr(0, found.out.find('\n'));
+        int32_t w = 0, h = 0;
+        ASSERT_TRUE(geometry(window, left, top, w, h));
+        left += kShadow;
+        top += kShadow;
+        Picture loaded = waitForShot([this](const Picture& p) { return rows(p).has_value(); }, 15000, "no disc page");
+        std::optional<Rows> r = rows(loaded);
+        ASSERT_TRUE(r);
+        ++lookups;
+        EXPECT_TRUE(test::Screen::waitFor([&] { return cddb->lookups() == lookups; }, 10000)) << "no automatic lookup";
+        // The pointer rests on the third row's title, which is cut: the status bar shows it whole.
+        xdotool({"mousemove", "--sync", std::to_string(r->separatorX + 200), std::to_string(r->tops[2] + 32)});
+        save(settle(&loaded), std::string(language.name) + "-disc-page");
+        pointerAway();
+        propertiesDialog(*r, language.name);
+        menusAndAbout(language.name);
+        languageMenu(language.name, false);
+        xdotool({"windowactivate", "--sync", window, "key", "alt+F4"});
+        test::ProcessResult ended = program->wait(20000);
+        EXPECT_FALSE(ended.timedOut) << "the program did not end after Alt+F4";
+        EXPECT_EQ(ended.exitCode, 0) << ended.err;
+    }
+}
 
 TEST_F(WindowProgramEndToEnd, EnglishThenJapaneseFromArrivalToRemovalWithScreenshots)
 {
