@@ -386,7 +386,8 @@ TrackVerdict RipSession::verdictOf(int32_t index) const
     verdict.suspiciousSectors = check.suspicious.size();
     bool fed = check.accurateRip.wordsSeen() == uint64_t(entry.length) * kWordsPerSector;
     bool done = verdict.status == TrackStatus::Done;
-    if (done && fed && m_record.state != AccurateRipRecord::State::NotChecked && m_toc) {
+    verdict.accurateRip = m_record.unjudgedVerdict();
+    if (done && fed && m_record.judges() && m_toc) {
         AccurateRipVerdict result = accurateRipVerdict(m_record.blocks, m_toc->id, static_cast<uint32_t>(index),
                                                        check.accurateRip.v1(), check.accurateRip.v2());
         verdict.accurateRip = result.text();

@@ -239,8 +239,8 @@ int runVerify(const Options& options, std::FILE* out, std::FILE* errors)
     for (size_t i = 0; i < audio.size(); ++i) {
         AccurateRipChecksum checksum(audio[i].size() / 4, i == 0, i + 1 == audio.size());
         checksum.feed(audio[i].data(), audio[i].size());
-        std::string verdict = "not checked";
-        if (record.state != AccurateRipRecord::State::NotChecked) {
+        std::string verdict = record.unjudgedVerdict();
+        if (record.judges()) {
             AccurateRipVerdict result =
                 accurateRipVerdict(record.blocks, *id, static_cast<uint32_t>(i), checksum.v1(), checksum.v2());
             verdict = result.text();
