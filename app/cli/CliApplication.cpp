@@ -86,23 +86,23 @@ int loadChosenDisc(const Options& options, ConversionJob& job, std::string& driv
     } else {
         DriveChoice choice = chooseDefaultDrive(realDriveSources(), errors);
         if (choice.path.empty()) {
-            std::fprintf(errors, "tonvane: %s\n", choice.problem.c_str());
+            std::fprintf(errors, "tonvane: %s\n", terminalText(choice.problem).c_str());
             return kExitNoDisc;
         }
         drive = choice.path;
     }
     if (std::string problem = imageProblem(drive); !problem.empty()) {
-        std::fprintf(errors, "tonvane: %s\n", problem.c_str());
+        std::fprintf(errors, "tonvane: %s\n", terminalText(problem).c_str());
         return kExitNoDisc;
     }
     if (!hasAudioDisc(drive, true)) {
         std::string problem = isEmulatedDrivePath(drive) ? std::string() : openProblem(drive);
-        std::fprintf(errors, "tonvane: %s\n", problem.empty() ? ("no audio disc in " + drive).c_str() : problem.c_str());
+        std::fprintf(errors, "tonvane: %s\n", terminalText(problem.empty() ? "no audio disc in " + drive : problem).c_str());
         return kExitNoDisc;
     }
     loaded = loadDisc(job, drive);
     if (!loaded.loaded || job.count == 0) {
-        std::fprintf(errors, "tonvane: the disc in %s has no audio track that could be read\n", drive.c_str());
+        std::fprintf(errors, "tonvane: the disc in %s has no audio track that could be read\n", terminalText(drive).c_str());
         return kExitNoDisc;
     }
     return kExitOk;
@@ -133,7 +133,7 @@ int runDrives(const Options& options, std::FILE* out)
     for (const std::string& path : drives) {
         bool audio = hasAudioDisc(path, false);
         std::string model = driveModel(path);
-        std::fprintf(out, "%-28s %-14s %s\n", path.c_str(), audio ? "audio disc" : "no audio disc",
+        std::fprintf(out, "%-28s %-14s %s\n", terminalText(path).c_str(), audio ? "audio disc" : "no audio disc",
                      model.empty() ? "(no answer)" : model.c_str());
     }
     return kExitOk;
@@ -159,7 +159,7 @@ int runInfo(const Options& options, std::FILE* out, std::FILE* errors)
     DiscLoadResult loaded;
     if (int code = loadChosenDisc(options, job, drive, errors, loaded); code != kExitOk)
         return code;
-    std::fprintf(out, "Drive: %s\n", drive.c_str());
+    std::fprintf(out, "Drive: %s\n", terminalText(drive).c_str());
     DiscIdentity identity;
     if (identifyDisc(drive, identity)) {
         std::fprintf(out, "Disc ID: %s\n", identity.discId.c_str());
@@ -172,7 +172,7 @@ int runInfo(const Options& options, std::FILE* out, std::FILE* errors)
         LookupOptions lookup = lookupOptionsOf(options);
         MatchList list = lookUpMatches(drive, lookup, job);
         for (const std::string& failure : list.failures)
-            std::fprintf(errors, "tonvane: %s\n", failure.c_str());
+            std::fprintf(errors, "tonvane: %s\n", terminalText(failure).c_str());
         if (!list.anySourceAnswered)
             code = kExitTrackFailed;
         printMatches(list, out);
@@ -262,7 +262,7 @@ int applyTrackSelection(RipPlan& plan)
     std::string error;
     auto selection = parseTrackSelection(plan.options.tracks, job.count, error);
     if (!selection) {
-        std::fprintf(plan.errors, "tonvane: %s\n", error.c_str());
+        std::fprintf(plan.errors, "tonvane: %s\n", terminalText(error).c_str());
         return kExitUsage;
     }
     for (int32_t i = 0; i < job.count; ++i)
@@ -424,7 +424,7 @@ void printOutcome(const SessionOutcome& outcome, std::FILE* out, std::FILE* erro
         else if (track.status == TrackStatus::Failed)
             std::fprintf(errors, "tonvane: track %d failed: %s is incomplete\n", track.number, path.c_str());
     }
-    std::fprintf(out, "%s\n", outcome.summary.c_str());
+    std::fprintf(out, "%s\n", terminalText(outcome.summary).c_str());
     for (const std::string& problem : outcome.problems)
         std::fprintf(errors, "tonvane: %s\n", terminalText(problem).c_str());
 }
@@ -495,7 +495,7 @@ int runOffset(const Options& options, std::FILE* out, std::FILE* errors)
         return code;
     std::optional<TocSnapshot> toc = readTocSnapshot(drive);
     if (!toc) {
-        std::fprintf(errors, "tonvane: the table of contents of %s could not be read\n", drive.c_str());
+        std::fprintf(errors, "tonvane: the table of contents of %s could not be read\n", terminalText(drive).c_str());
         return kExitNoDisc;
     }
     AccurateRipRecord record = fetchAccurateRipRecord(toc->id, options.accurateRipServer, updateCacheDirectory());
@@ -506,7 +506,7 @@ int runOffset(const Options& options, std::FILE* out, std::FILE* errors)
     }
     CdDevice device;
     if (!openDevice(device, drive)) {
-        std::fprintf(errors, "tonvane: %s cannot be opened\n", drive.c_str());
+        std::fprintf(errors, "tonvane: %s cannot be opened\n", terminalText(drive).c_str());
         return kExitNoDisc;
     }
     std::map<int32_t, int> votes; // offset -> tracks that agree

@@ -216,3 +216,16 @@ TEST_F(CliRipSafety, ALogOrCueSheetThatCannotBeWrittenIsNamedAndExitsOne)
         EXPECT_TRUE(readFile(folder + "/Track 2.Wav").substr(44) == demoPcm(1)) << extension;
     }
 }
+
+// A folder name with control characters (legal on Linux) reaches the terminal without them.
+TEST_F(CliRipSafety, PathsReachTheTerminalWithoutControlCharacters)
+{
+    std::string folder = out("evil\x1b]0;retitled\x07\x9b" "2J");
+    ProcessResult result = rip({"--flat", "--out", folder, "--tracks", "2"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_NE(result.out.find("Track 2.Wav"), std::string::npos) << result.out;
+    for (const std::string* text : {&result.out, &result.err})
+        for (char c : *text)
+            EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c) << " in\n" << *text;
+    EXPECT_TRUE(readFile(folder + "/Track 2.Wav").substr(44) == demoPcm(1));
+}
