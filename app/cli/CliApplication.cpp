@@ -29,6 +29,7 @@
 #include "core/disc/EncoderSettings.h"
 #include "core/foundation/Clock.h"
 #include "core/foundation/Event.h"
+#include "core/foundation/Utf.h"
 #include "core/settings/SettingsDefaults.h"
 #include "core/settings/SettingsStore.h"
 #include "encoders/framework/JobEncoderStarter.h"
@@ -283,6 +284,12 @@ int chooseBaseFolder(RipPlan& plan)
     }
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
+    // File names go through UTF-16 on their way to the encoders: a folder whose name is not
+    // UTF-8 would come back as another folder, and every track would fail.
+    if (!isValidUtf8(folder)) {
+        std::fprintf(plan.errors, "tonvane: the output folder %s is not a UTF-8 name\n", terminalText(folder).c_str());
+        return kExitUsage;
+    }
     std::string error;
     if (!prepareOutputFolder(folder, error)) {
         std::fprintf(plan.errors, "tonvane: %s\n", terminalText(error).c_str());

@@ -217,15 +217,23 @@ TEST_F(CliRipSafety, ALogOrCueSheetThatCannotBeWrittenIsNamedAndExitsOne)
     }
 }
 
-// A folder name with control characters (legal on Linux) reaches the terminal without them.
+// A folder name with control characters (legal on Linux) reaches the terminal without them; one
+// that is not UTF-8 is refused before anything is read instead of failing every track.
 TEST_F(CliRipSafety, PathsReachTheTerminalWithoutControlCharacters)
 {
-    std::string folder = out("evil\x1b]0;retitled\x07\x9b" "2J");
+    std::string folder = out("evil\x1b]0;retitled\x07\xc2\x9b" "2J");
     ProcessResult result = rip({"--flat", "--out", folder, "--tracks", "2"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     ASSERT_NE(result.out.find("Track 2.Wav"), std::string::npos) << result.out;
-    for (const std::string* text : {&result.out, &result.err})
+    for (const std::string* text : {&result.out, &result.err}) {
+        EXPECT_EQ(text->find("\xc2\x9b"), std::string::npos) << *text;
         for (char c : *text)
             EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c) << " in\n" << *text;
+    }
     EXPECT_TRUE(readFile(folder + "/Track 2.Wav").substr(44) == demoPcm(1));
+
+    ProcessResult latin1 = rip({"--flat", "--out", out("caf\xe9"), "--tracks", "2"});
+    EXPECT_EQ(latin1.exitCode, 2) << latin1.err;
+    EXPECT_NE(latin1.err.find("is not a UTF-8 name"), std::string::npos) << latin1.err;
+    EXPECT_FALSE(std::filesystem::exists(out("caf\xe9")));
 }
