@@ -70,9 +70,10 @@ TEST_F(Languages, EveryTableHas53NonEmptyRowsWithTheSameShape)
         EXPECT_EQ(count((*table)[kTextDriveBusy].view(), u"%"), 0u);
         // The files-exist question names the file once; its buttons are translated, not English.
         EXPECT_EQ(count((*table)[kTextFilesExistQuestion].view(), u"%s"), 1u);
-        if (table != &kEnglishTable)
+        if (table != &kEnglishTable) {
             for (TextId row : {kTextFilesExistCaption, kTextReplace, kTextKeepBoth})
                 EXPECT_NE((*table)[row].view(), kEnglishTable[row].view()) << "row " << row;
+        }
         // Language names are the same in every table.
         for (TextId name = kTextSpanishName; name <= kTextJapaneseName; ++name)
             EXPECT_EQ((*table)[name].view(), kEnglishTable[name].view());
