@@ -23,7 +23,11 @@ build: deps-build
 
 # The program's main job: the window program when a display answers (the demo disc is offered
 # when no real drive holds an audio CD); without a display, the command-line rip of the first
-# drive holding a disc (else the demo disc) into ./rips as FLAC.
+# drive holding a disc (else the demo disc) as FLAC into a fresh folder of its own below ./rips
+# (./rips/YYYY-MM-DD_HH-MM-SS/Album artist/Album). A rip never replaces a file unless told to,
+# so a second run would stop on the first run's names; a fresh folder per run is the safest way
+# to let it be repeated: nothing earlier is ever touched, even when the drive now holds another
+# disc that shares a name with the last one.
 run: build
 	@if [ -n "$$DISPLAY" ] && xdpyinfo >/dev/null 2>&1; then \
 		if ./build/app/tonvane drives 2>/dev/null | grep -q '^/dev/[^ ]* *audio disc'; then \
@@ -32,7 +36,7 @@ run: build
 			./build/app/tonvane --drive demo:; \
 		fi; \
 	else \
-		./build/app/tonvane rip --format flac --out ./rips; \
+		./build/app/tonvane rip --format flac --out "./rips/$$(date +%Y-%m-%d_%H-%M-%S)"; \
 	fi
 
 # Installs below PREFIX (default /usr/local): binary, man page, desktop entry, metainfo, icons.

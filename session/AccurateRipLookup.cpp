@@ -16,6 +16,8 @@ namespace tonvane {
 
 namespace {
 
+constexpr int kHttpNotFound = 404;
+
 bool readWholeFile(const std::string& path, std::string& bytes)
 {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -52,7 +54,37 @@ std::optional<std::vector<AccurateRipBlock>> parse(const std::string& bytes, con
         std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), id);
 }
 
+uint32_t le32(const std::string& bytes, size_t at)
+{
+    return static_cast<uint8_t>(bytes[at]) | static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 2])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
+}
+
 } // namespace
+
+std::string accurateRipRecordProblem(const std::string& bytes, const AccurateRipDiscId& id)
+{
+    if (bytes.empty())
+        return "an empty answer";
+    size_t at = 0;
+    while (at < bytes.size()) {
+        if (bytes.size() - at < kAccurateRipHeaderBytes)
+            return std::to_string(bytes.size()) + " byte(s) that end inside a block header";
+        auto tracks = static_cast<uint8_t>(bytes[at]);
+        uint32_t id1 = le32(bytes, at + 1), id2 = le32(bytes, at + 5), id3 = le32(bytes, at + 9);
+        if (tracks != id.audioTracks || id1 != id.id1 || id2 != id.id2 || id3 != id.id3) {
+            char text[96];
+            std::snprintf(text, sizeof text, "the record of another disc (%u tracks, %08x-%08x-%08x)", tracks, id1,
+                          id2, id3);
+            return text;
+        }
+        at += kAccurateRipHeaderBytes + size_t{tracks} * kAccurateRipEntryBytes;
+        if (at > bytes.size())
+            return std::to_string(bytes.size()) + " byte(s) that end inside a block";
+    }
+    return parse(bytes, id) ? std::string() : "blocks that do not parse";
+}
 
 std::optional<TocSnapshot> readTocSnapshot(const std::string& drive)
 {
@@ -111,14 +143,29 @@ AccurateRipRecord fetchAccurateRipRecord(const AccurateRipDiscId& id, const std:
     client.setBodyBuffer(&bytes);
     std::string where = host + ":" + std::to_string(options.port);
     if (!client.get(host, accurateRipPath(id), kAccurateRipTimeoutMs)) {
-        record.note = "no answer from " + where;
+        int status = client.status();
+        if (status == kHttpNotFound) {
+            // The database's own answer for a disc nobody has submitted.
+            record.state = AccurateRipRecord::State::NoRecord;
+            record.note = "not in the database (HTTP 404 for " + name + " from " + where + ")";
+        } else if (client.bodyTooLarge()) {
+            record.note = "answer over 1 MiB from " + where + "; not checked";
+        } else if (status >= 300 && status <= 399) {
+            bool tls = client.error().find("TLS") != std::string::npos;
+            record.note = std::string(tls ? "redirect to https refused" : "redirect refused") + " (HTTP " +
+                          std::to_string(status) + " from " + where + ": " + client.error() + "); not checked";
+        } else if (status != 0) {
+            record.note = "HTTP " + std::to_string(status) + " from " + where + "; not checked";
+        } else {
+            record.note = "no answer from " + where + " (" + client.error() + "); not checked";
+        }
         return record;
     }
     std::optional<std::vector<AccurateRipBlock>> blocks = parse(bytes, id);
     if (!blocks) {
-        // A missing record comes as an error page; a damaged one is not half-believed either.
-        record.state = AccurateRipRecord::State::NoRecord;
-        record.note = "no usable record " + name + " on " + where;
+        // Never half-believed, and never taken for "not in the database" either.
+        record.state = AccurateRipRecord::State::Unusable;
+        record.note = "record unusable: " + accurateRipRecordProblem(bytes, id) + " (" + name + " from " + where + ")";
         return record;
     }
     if (!cacheFolder.empty())

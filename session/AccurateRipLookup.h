@@ -20,19 +20,28 @@ struct TocSnapshot {
 };
 std::optional<TocSnapshot> readTocSnapshot(const std::string& drive);
 
-// What the database said about a disc.
+// What the database said about a disc. NoRecord is only its HTTP 404 ("not in the database");
+// an answer that is damaged or names another disc is Unusable; no answer at all (refused
+// connection, another HTTP status, a redirect to https, an answer over 1 MiB) is NotChecked.
 struct AccurateRipRecord {
-    enum class State : uint8_t { NotChecked, NoRecord, Found };
+    enum class State : uint8_t { NotChecked, NoRecord, Unusable, Found };
     State state = State::NotChecked;
     std::vector<AccurateRipBlock> blocks; // when Found
     std::string note; // one line for the log: where the answer came from, or why there is none
+
+    // Tracks can be judged: against a record, or as not in the database.
+    bool judges() const { return state == State::Found || state == State::NoRecord; }
+    // Every track's verdict when the record does not judge.
+    const char* unjudgedVerdict() const { return state == State::Unusable ? "record unusable" : "not checked"; }
 };
 
 // The record of id from the cache folder ($XDG_CACHE_HOME/tonvane) or, when not cached, from
 // server ("host" or "host:port"; empty = www.accuraterip.com). A record that parses is cached
-// (written atomically); a missing or refused one is "NoRecord", an unreachable server
-// "NotChecked".
+// (written atomically); the note names the reason of every other outcome.
 AccurateRipRecord fetchAccurateRipRecord(const AccurateRipDiscId& id, const std::string& server,
                                          const std::string& cacheFolder);
+// Why bytes are no record of id: "N byte(s), not whole blocks", "the record of another disc
+// (...)" and the like; empty when they parse.
+std::string accurateRipRecordProblem(const std::string& bytes, const AccurateRipDiscId& id);
 
 } // namespace tonvane

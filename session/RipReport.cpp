@@ -46,6 +46,29 @@ bool gapInPreviousFile(const ReportTrack* previous, const ReportTrack& track)
 
 } // namespace
 
+std::string logText(std::string_view text)
+{
+    std::string escaped;
+    for (size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
+        char code[8];
+        if (c == '\\') {
+            escaped += "\\\\";
+        } else if (c < 0x20 || c == 0x7F) {
+            std::snprintf(code, sizeof code, "\\x%02X", c);
+            escaped += code;
+        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            // U+0080-U+009F: C1 controls, escape sequences to an 8-bit terminal
+            std::snprintf(code, sizeof code, "\\u%04X", static_cast<unsigned char>(text[++i]));
+            escaped += code;
+        } else {
+            escaped.push_back(static_cast<char>(c));
+        }
+    }
+    return escaped;
+}
+
 std::string reportBaseName(const RipReport& report)
 {
     std::string name;
@@ -107,14 +130,14 @@ std::string buildRipLog(const RipReport& report)
 {
     std::string log;
     log += report.version + " rip log\n\n";
-    log += "Drive: " + report.drive + (report.driveModel.empty() ? "" : " (" + report.driveModel + ")") + "\n";
+    log += "Drive: " + logText(report.drive) + (report.driveModel.empty() ? "" : " (" + logText(report.driveModel) + ")") + "\n";
     log += "Read offset: " + std::to_string(report.readOffset) + " samples\n";
-    log += "Mode: " + report.mode + "\n";
+    log += "Mode: " + logText(report.mode) + "\n";
     if (!report.driveCache.empty())
-        log += "Drive cache: " + report.driveCache + "\n";
-    log += "Disc ID: " + report.discId + "\n";
+        log += "Drive cache: " + logText(report.driveCache) + "\n";
+    log += "Disc ID: " + logText(report.discId) + "\n";
     if (!report.album.empty())
-        log += "Album: " + report.artist + " / " + report.album + "\n";
+        log += "Album: " + logText(report.artist) + " / " + logText(report.album) + "\n";
     if (report.toc) {
         const TocSnapshot& toc = *report.toc;
         log += "\nTable of contents\n  Track  Start    Length   Type\n";
@@ -130,11 +153,11 @@ std::string buildRipLog(const RipReport& report)
         std::snprintf(ids, sizeof ids, "AccurateRip ids: %08x-%08x-%08x\n", toc.id.id1, toc.id.id2, toc.id.id3);
         log += ids;
     }
-    log += "AccurateRip: " + report.accurateRipNote + "\n";
+    log += "AccurateRip: " + logText(report.accurateRipNote) + "\n";
     const ReportTrack* previous = nullptr;
     for (const ReportTrack& track : report.tracks) {
         log += "\nTrack " + std::to_string(track.number) + "\n";
-        log += "  File: " + track.fileName + "\n";
+        log += "  File: " + logText(track.fileName) + "\n";
         log += "  Start: " + std::to_string(track.start) + ", length " + std::to_string(track.length) + " sectors\n";
         log += "  Gap: " + cueTime(track.gap) +
                (track.gap > 0 && !gapInPreviousFile(previous, track) ? " (in no file: PREGAP in the CUE sheet)" : "") +
@@ -143,9 +166,9 @@ std::string buildRipLog(const RipReport& report)
         if (track.testCrc)
             log += "  Test CRC32: " + hex8(*track.testCrc) + "\n";
         log += "  Copy CRC32: " + hex8(track.copyCrc) + "\n";
-        log += "  AccurateRip: " + track.accurateRip + "\n";
+        log += "  AccurateRip: " + logText(track.accurateRip) + "\n";
         for (const std::string& note : track.notes)
-            log += "  " + note + "\n";
+            log += "  " + logText(note) + "\n";
         if (track.unreadable > 0)
             log += "  Unreadable sectors (silence in the file): " + std::to_string(track.unreadable) + "\n";
         if (!track.suspicious.empty()) {
@@ -156,9 +179,11 @@ std::string buildRipLog(const RipReport& report)
             }
             log += "\n";
         }
-        log += "  Status: " + track.status + "\n";
+        log += "  Status: " + logText(track.status) + "\n";
     }
-    log += "\n" + report.summary + "\n";
+    if (report.interrupted)
+        log += "\nInterrupted: the rip was stopped; only the tracks whose status is done are whole\n";
+    log += "\n" + logText(report.summary) + "\n";
     return log;
 }
 

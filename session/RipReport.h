@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tonvane {
@@ -37,7 +38,13 @@ struct RipReport {
     std::string accurateRipNote;
     std::vector<ReportTrack> tracks; // ripped ones, in disc order
     std::string summary;
+    bool interrupted = false; // stopped by a signal or the person before its end
 };
+
+// Outside text (titles, paths, server notes) for the log: control characters become "\\xNN",
+// C1 controls "\\u00NN", a backslash "\\\\", so a hostile title cannot rewrite a terminal that
+// shows the log.
+std::string logText(std::string_view text);
 
 // The rip log (UTF-8 text).
 std::string buildRipLog(const RipReport& report);

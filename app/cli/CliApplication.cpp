@@ -11,6 +11,9 @@
 #include "app/cli/ProgressDisplay.h"
 #include "session/RipChecks.h"
 #include "session/RipReport.h"
+#include "session/RipSession.h"
+#include "session/SessionEventQueue.h"
+#include "session/DriveModel.h"
 #include "app/cli/RipVerification.h"
 #include "app/cli/TerminalText.h"
 #include "app/cli/TestFaults.h"
@@ -27,6 +30,7 @@
 #include "core/disc/EncoderSettings.h"
 #include "core/foundation/Clock.h"
 #include "core/foundation/Event.h"
+#include "core/foundation/Utf.h"
 #include "core/settings/SettingsDefaults.h"
 #include "core/settings/SettingsStore.h"
 #include "encoders/framework/JobEncoderStarter.h"
@@ -46,49 +50,12 @@ namespace tonvane::cli {
 namespace {
 
 constexpr uint32_t kDisplayIntervalMs = 200; // [ms] between progress redraws
-constexpr size_t kInquiryLength = 36; // [bytes] standard INQUIRY data
-constexpr uint8_t kOpInquiryCode = 0x12;
-constexpr char16_t kValueReadOffset[] = u"ReadOffset"; // DWORD, two's complement [samples]
-constexpr char16_t kAccurateRipKey[] = u"\\AccurateRip";
-constexpr char16_t kValueServer[] = u"Server"; // HOST[:PORT] of the AccurateRip database
 
-std::string hexId(uint32_t value)
+volatile std::sig_atomic_t g_signal = 0; // the signal that stops the rip, 0 while none came
+
+void onInterrupt(int signal)
 {
-    char text[12];
-    std::snprintf(text, sizeof text, "%08x", value);
-    return text;
-}
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void onInterrupt(int)
-{
-    g_interrupted = 1;
-}
-
-// Vendor and product of the drive (INQUIRY bytes 8-15 and 16-31), trimmed; empty when it does
-// not answer.
-std::string driveModel(const std::string& path)
-{
-    CdDevice device;
-    if (!openDevice(device, path))
-        return {};
-    uint8_t answer[kInquiryLength] = {};
-    uint8_t cdb[6] = {kOpInquiryCode, 0, 0, 0, static_cast<uint8_t>(kInquiryLength), 0};
-    bool ok = sendCommand(device, cdb, sizeof cdb, answer, sizeof answer, DataDirection::In);
-    closeDevice(device);
-    if (!ok)
-        return {};
-    auto field = [&](size_t from, size_t length) {
-        std::string text;
-        for (size_t i = from; i < from + length; ++i)
-            text.push_back(answer[i] >= 0x20 && answer[i] < 0x7F ? static_cast<char>(answer[i]) : ' ');
-        while (!text.empty() && text.back() == ' ')
-            text.pop_back();
-        return text;
-    };
-    std::string vendor = field(8, 8), product = field(16, 16);
-    return vendor.empty() ? product : vendor + " " + product;
+    g_signal = signal;
 }
 
 DriveSources sourcesFor(const Options& options)
@@ -121,23 +88,23 @@ int loadChosenDisc(const Options& options, ConversionJob& job, std::string& driv
     } else {
         DriveChoice choice = chooseDefaultDrive(realDriveSources(), errors);
         if (choice.path.empty()) {
-            std::fprintf(errors, "tonvane: %s\n", choice.problem.c_str());
+            std::fprintf(errors, "tonvane: %s\n", terminalText(choice.problem).c_str());
             return kExitNoDisc;
         }
         drive = choice.path;
     }
     if (std::string problem = imageProblem(drive); !problem.empty()) {
-        std::fprintf(errors, "tonvane: %s\n", problem.c_str());
+        std::fprintf(errors, "tonvane: %s\n", terminalText(problem).c_str());
         return kExitNoDisc;
     }
     if (!hasAudioDisc(drive, true)) {
         std::string problem = isEmulatedDrivePath(drive) ? std::string() : openProblem(drive);
-        std::fprintf(errors, "tonvane: %s\n", problem.empty() ? ("no audio disc in " + drive).c_str() : problem.c_str());
+        std::fprintf(errors, "tonvane: %s\n", terminalText(problem.empty() ? "no audio disc in " + drive : problem).c_str());
         return kExitNoDisc;
     }
     loaded = loadDisc(job, drive);
     if (!loaded.loaded || job.count == 0) {
-        std::fprintf(errors, "tonvane: the disc in %s has no audio track that could be read\n", drive.c_str());
+        std::fprintf(errors, "tonvane: the disc in %s has no audio track that could be read\n", terminalText(drive).c_str());
         return kExitNoDisc;
     }
     return kExitOk;
@@ -168,7 +135,7 @@ int runDrives(const Options& options, std::FILE* out)
     for (const std::string& path : drives) {
         bool audio = hasAudioDisc(path, false);
         std::string model = driveModel(path);
-        std::fprintf(out, "%-28s %-14s %s\n", path.c_str(), audio ? "audio disc" : "no audio disc",
+        std::fprintf(out, "%-28s %-14s %s\n", terminalText(path).c_str(), audio ? "audio disc" : "no audio disc",
                      model.empty() ? "(no answer)" : model.c_str());
     }
     return kExitOk;
@@ -194,7 +161,7 @@ int runInfo(const Options& options, std::FILE* out, std::FILE* errors)
     DiscLoadResult loaded;
     if (int code = loadChosenDisc(options, job, drive, errors, loaded); code != kExitOk)
         return code;
-    std::fprintf(out, "Drive: %s\n", drive.c_str());
+    std::fprintf(out, "Drive: %s\n", terminalText(drive).c_str());
     DiscIdentity identity;
     if (identifyDisc(drive, identity)) {
         std::fprintf(out, "Disc ID: %s\n", identity.discId.c_str());
@@ -204,39 +171,22 @@ int runInfo(const Options& options, std::FILE* out, std::FILE* errors)
     }
     int code = kExitOk;
     if (wantLookup(options, drive)) {
-        MatchList list = lookUpMatches(drive, options, job);
+        LookupOptions lookup = lookupOptionsOf(options);
+        MatchList list = lookUpMatches(drive, lookup, job);
         for (const std::string& failure : list.failures)
-            std::fprintf(errors, "tonvane: %s\n", failure.c_str());
+            std::fprintf(errors, "tonvane: %s\n", terminalText(failure).c_str());
         if (!list.anySourceAnswered)
             code = kExitTrackFailed;
         printMatches(list, out);
         size_t match = static_cast<size_t>(options.match.value_or(0));
         if (match < list.entries.size())
-            applyListedMatch(list, match, options, job, errors);
+            applyListedMatch(list, match, lookup, job);
         else if (options.match)
             std::fprintf(errors, "tonvane: --match %zu, but there are %zu match(es)\n", match, list.entries.size());
     }
     printTracks(job, out);
     return code;
 }
-
-// The sink of a command-line conversion: the job's fields, plus an event for its end.
-class CliSink : public ProgressSink {
-public:
-    explicit CliSink(ConversionJob& job) : m_job(job) {}
-    void onProgress(int32_t trackIndex, double fraction) override
-    {
-        if (trackIndex >= 0 && trackIndex < m_job.count)
-            m_job.tracks[trackIndex].progress.store(fraction);
-    }
-    void onFinished() override { m_finished.set(); }
-    bool isCancelled() override { return m_job.cancel.load() != 0; }
-    bool waitFinished(uint32_t ms) { return m_finished.waitFor(std::chrono::milliseconds(ms)); }
-
-private:
-    ConversionJob& m_job;
-    Event m_finished;
-};
 
 std::string humanSize(uint64_t bytes)
 {
@@ -248,53 +198,56 @@ std::string humanSize(uint64_t bytes)
     return text;
 }
 
-// Restores the previous SIGINT handler on every way out of a conversion.
+// SIGINT, SIGTERM and SIGHUP all stop a rip the same way; the previous handlers come back on
+// every way out.
 class InterruptGuard {
 public:
+    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
     InterruptGuard()
     {
         struct sigaction action{};
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
-        g_interrupted = 0;
-        ::sigaction(SIGINT, &action, &m_previous);
+        g_signal = 0;
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            ::sigaction(kSignals[i], &action, &m_previous[i]);
     }
-    ~InterruptGuard() { ::sigaction(SIGINT, &m_previous, nullptr); }
+    ~InterruptGuard()
+    {
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            ::sigaction(kSignals[i], &m_previous[i], nullptr);
+    }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
 private:
-    struct sigaction m_previous{};
+    struct sigaction m_previous[std::size(kSignals)]{};
 };
 
-// Everything one `tonvane rip` decides and learns, phase by phase.
-struct RipSession {
+// Everything one `tonvane rip` decides before the session takes over.
+struct RipPlan {
     const Options& options;
     std::FILE* out;
     std::FILE* errors;
     ConversionJob job;
     std::string drive;
     DiscLoadResult loaded;
-    std::string folder;
-    std::string model; // of the drive, for its stored read offset and the log
-    int32_t readOffset = 0; // [samples]
-    std::optional<TocSnapshot> toc;
-    std::vector<uint32_t> gaps; // [sectors] INDEX 00 to INDEX 01 per job track; empty: unknown
-    AccurateRipRecord accurateRip;
-    std::string discId;
+    std::string baseFolder; // --out, the stored folder or the music folder
+    std::string folder; // where the files go
 };
 
-int applyFormatChoice(RipSession& session)
+int applyFormatChoice(RipPlan& plan)
 {
-    const Options& options = session.options;
-    ConversionJob& job = session.job;
+    const Options& options = plan.options;
+    ConversionJob& job = plan.job;
     // Format and quality for this run only; the stored settings stay as they are.
     if (!options.format && !options.quality)
         return kExitOk;
     int32_t format = options.format.value_or(job.tracks[0].format);
     uint32_t quality = options.quality.value_or(storedQuality(format));
     if (quality >= qualityCount(format)) {
-        std::fprintf(session.errors, "tonvane: --quality %u is outside 0-%u for this format\n", quality,
+        std::fprintf(plan.errors, "tonvane: --quality %u is outside 0-%u for this format\n", quality,
                      qualityCount(format) - 1);
         return kExitUsage;
     }
@@ -305,13 +258,13 @@ int applyFormatChoice(RipSession& session)
     return kExitOk;
 }
 
-int applyTrackSelection(RipSession& session)
+int applyTrackSelection(RipPlan& plan)
 {
-    ConversionJob& job = session.job;
+    ConversionJob& job = plan.job;
     std::string error;
-    auto selection = parseTrackSelection(session.options.tracks, job.count, error);
+    auto selection = parseTrackSelection(plan.options.tracks, job.count, error);
     if (!selection) {
-        std::fprintf(session.errors, "tonvane: %s\n", error.c_str());
+        std::fprintf(plan.errors, "tonvane: %s\n", terminalText(error).c_str());
         return kExitUsage;
     }
     for (int32_t i = 0; i < job.count; ++i)
@@ -321,9 +274,9 @@ int applyTrackSelection(RipSession& session)
     return kExitOk;
 }
 
-int chooseOutputFolder(RipSession& session)
+int chooseBaseFolder(RipPlan& plan)
 {
-    std::string folder = session.options.outputFolder;
+    std::string folder = plan.options.outputFolder;
     if (folder.empty()) {
         WideString stored;
         folder = settings::readString(product::kProductKey, settings::kEncodersKey, settings::kValuePath, stored)
@@ -332,88 +285,68 @@ int chooseOutputFolder(RipSession& session)
     }
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
-    std::string error;
-    if (!prepareOutputFolder(folder, error)) {
-        std::fprintf(session.errors, "tonvane: %s\n", error.c_str());
+    // File names go through UTF-16 on their way to the encoders: a folder whose name is not
+    // UTF-8 would come back as another folder, and every track would fail.
+    if (!isValidUtf8(folder)) {
+        std::fprintf(plan.errors, "tonvane: the output folder %s is not a UTF-8 name\n", terminalText(folder).c_str());
         return kExitUsage;
     }
-    session.folder = folder;
+    std::string error;
+    if (!prepareOutputFolder(folder, error)) {
+        std::fprintf(plan.errors, "tonvane: %s\n", terminalText(error).c_str());
+        return kExitUsage;
+    }
+    plan.baseFolder = folder;
     return kExitOk;
 }
 
-int lookUpTitles(RipSession& session)
+int lookUpTitles(RipPlan& plan, RipSession& session, SessionEventQueue& events)
 {
-    const Options& options = session.options;
-    ConversionJob& job = session.job;
-    const std::string& drive = session.drive;
-    std::FILE* errors = session.errors;
-    if (!wantLookup(options, drive))
+    const Options& options = plan.options;
+    if (!wantLookup(options, plan.drive))
         return kExitOk;
-    // The servers answer while the drive spins up for the first track.
-    BackgroundMatchLookup lookup(drive, options, job);
-    if (int32_t first = job.firstSelected(); first >= 0)
-        spinUpDrive(drive, static_cast<uint32_t>(job.tracks[first].start));
-    MatchList list = lookup.finish();
-    for (const std::string& failure : list.failures)
-        std::fprintf(errors, "tonvane: %s\n", failure.c_str());
+    LookupOptions lookup = lookupOptionsOf(options);
+    MatchList list = session.lookUp(lookup);
+    events.drain();
     if (list.entries.empty())
-        std::fprintf(errors, "%sThe tracks keep their default names\n",
+        std::fprintf(plan.errors, "%sThe tracks keep their default names\n",
                      list.anySourceAnswered ? "No match for this disc. " : "");
     size_t match = static_cast<size_t>(options.match.value_or(0));
     if (options.match && match >= list.entries.size()) {
-        std::fprintf(errors, "tonvane: --match %zu, but there are %zu match(es)\n", match, list.entries.size());
+        std::fprintf(plan.errors, "tonvane: --match %zu, but there are %zu match(es)\n", match, list.entries.size());
         return kExitUsage;
     }
     if (match < list.entries.size()) {
-        applyListedMatch(list, match, options, job, errors);
-        std::fprintf(errors, "Match %zu: %s\n", match, describeMatch(list, match).c_str());
-        saveCover(job, session.folder, errors);
+        session.applyMatch(list, match, lookup);
+        events.drain();
+        std::fprintf(plan.errors, "Match %zu: %s\n", match, describeMatch(list, match).c_str());
     }
     return kExitOk;
 }
 
-// --offset is kept per drive model; without it the model's stored offset applies.
-void chooseReadOffset(RipSession& session)
+// One folder per disc below the base folder, so that two discs never share file names; then no
+// existing file may be in the way unless --overwrite says it may be replaced.
+int settleFolder(RipPlan& plan)
 {
-    session.model = driveModel(session.drive);
-    std::u16string key = u"\\Drives\\";
-    for (char c : session.model.empty() ? std::string("unknown drive") : session.model)
-        key.push_back(c == '\\' ? u' ' : static_cast<char16_t>(static_cast<unsigned char>(c)));
-    if (session.options.readOffset) {
-        session.readOffset = *session.options.readOffset;
-        settings::writeDword(product::kProductKey, key, kValueReadOffset, static_cast<uint32_t>(session.readOffset));
-        return;
+    plan.folder = plan.baseFolder;
+    if (!plan.options.flat) {
+        std::string discId = cddbDiscIdOf(plan.drive);
+        plan.folder += "/" + discFolderName(plan.job, discId.empty() ? std::string("00000000") : discId);
+        std::string error;
+        if (!prepareOutputFolder(plan.folder, error)) {
+            std::fprintf(plan.errors, "tonvane: %s\n", terminalText(error).c_str());
+            return kExitUsage;
+        }
     }
-    uint32_t stored = 0;
-    if (settings::readDword(product::kProductKey, key, kValueReadOffset, stored)) {
-        int32_t offset = static_cast<int32_t>(stored);
-        if (offset >= -kMaxReadOffset && offset <= kMaxReadOffset)
-            session.readOffset = offset;
-    }
-}
-
-// The disc's AccurateRip ids from its table of contents and the database's record of them.
-void fetchAccurateRip(RipSession& session)
-{
-    session.toc = readTocSnapshot(session.drive);
-    if (session.toc)
-        session.discId = hexId(session.toc->id.id3);
-    if (!session.options.accurateRip) {
-        session.accurateRip.note = "not checked (--no-accuraterip)";
-        return;
-    }
-    if (!session.toc) {
-        session.accurateRip.note = "not checked: the table of contents could not be read";
-        return;
-    }
-    std::string server = session.options.accurateRipServer;
-    if (server.empty()) {
-        WideString stored;
-        if (settings::readString(product::kProductKey, kAccurateRipKey, kValueServer, stored))
-            server = stored.toUtf8();
-    }
-    session.accurateRip = fetchAccurateRipRecord(session.toc->id, server, updateCacheDirectory());
-    std::fprintf(session.errors, "AccurateRip: %s\n", terminalText(session.accurateRip.note).c_str());
+    plan.job.outputFolder = WideString::fromUtf8(plan.folder + "/");
+    if (plan.options.overwrite)
+        return kExitOk;
+    std::vector<std::string> existing = existingTrackFiles(plan.job);
+    if (existing.empty())
+        return kExitOk;
+    std::fprintf(plan.errors, "tonvane: %s exists (%zu file(s) of this rip do); nothing was read. "
+                 "--overwrite replaces them\n", terminalText(existing.front()).c_str(), existing.size());
+    return kExitUsage;
 }
 
 ReadMode readModeOf(RipMode mode)
@@ -429,191 +362,134 @@ ReadMode readModeOf(RipMode mode)
     return ReadMode::Single;
 }
 
-const char* modeText(RipMode mode)
+SessionSettings sessionSettingsOf(const RipPlan& plan)
 {
-    switch (mode) {
-    case RipMode::Secure:
-        return "secure (AccurateRip first, then test and copy)";
-    case RipMode::TestAndCopy:
-        return "test and copy";
-    case RipMode::Normal:
-        break;
-    }
-    return "normal";
-}
-
-// The pregaps from the Q sub-channel, for the CUE sheet and the log.
-void detectGaps(RipSession& session)
-{
-    std::vector<GapTrack> tracks;
-    for (int32_t i = 0; i < session.job.count; ++i)
-        tracks.push_back({session.job.tracks[i].trackNumber, static_cast<uint32_t>(session.job.tracks[i].start)});
-    if (std::optional<std::vector<uint32_t>> gaps = detectPregaps(session.drive, tracks))
-        session.gaps = std::move(*gaps);
-    else
-        std::fprintf(session.errors, "Gaps: the drive gives no Q sub-channel positions; none are listed\n");
-}
-
-// Runs the conversion with a Ctrl-C handler; false when it could not start.
-bool convert(RipSession& session, RipChecks& checks)
-{
-    ConversionJob& job = session.job;
-    DeviceRipDrive ripDrive;
-    JobEncoderStarter encoders;
-    RipEnvironment environment{&ripDrive, &encoders, {}, &checks};
-    environment.options.laneOverride = session.options.jobs.value_or(0);
-    environment.options.readOffset = session.readOffset;
-    environment.options.mode = readModeOf(session.options.mode);
-    if (session.options.cacheMiB)
-        environment.options.driveCacheBytes = *session.options.cacheMiB << 20;
+    const Options& options = plan.options;
+    SessionSettings settings;
+    settings.drive = plan.drive;
+    settings.readOffset = options.readOffset;
+    settings.accurateRip = options.accurateRip;
+    settings.accurateRipServer = options.accurateRipServer;
+    settings.cacheFolder = updateCacheDirectory();
+    settings.mode = readModeOf(options.mode);
+    settings.lanes = options.jobs.value_or(0);
+    if (options.cacheMiB)
+        settings.driveCacheBytes = uint64_t{*options.cacheMiB} << 20;
     // Nobody watches a list here, so the lanes take the longest tracks first and end together.
-    environment.options.order = TrackOrder::LongestFirst;
-    CliSink sink(job);
-    ProgressDisplay display(job, session.out, ::isatty(::fileno(session.out)) == 1);
-    InterruptGuard interrupts;
-
-    std::fprintf(session.out, "Ripping %d track(s) from %s into %s\n", job.selectedCount(), session.drive.c_str(),
-                 session.folder.c_str());
-    if (!startConversion(job, WideString::fromUtf8(session.folder + "/"), sink, environment)) {
-        std::fprintf(session.errors, "tonvane: the conversion could not be started\n");
-        return false;
-    }
-    while (!sink.waitFinished(kDisplayIntervalMs)) {
-        display.update();
-        if (g_interrupted && !job.cancel.load()) {
-            std::fprintf(session.errors, "\nInterrupted: stopping and closing the files...\n");
-            closeStop(job); // cancel, wait for the rip thread and its encoders
-        }
-    }
-    waitForConversion(job);
-    display.finish();
-    return true;
+    settings.order = TrackOrder::LongestFirst;
+    settings.existingFiles = options.overwrite ? ExistingFiles::Replace : ExistingFiles::Refuse;
+    settings.version = std::string("Tonvane ") + product::kVersion;
+    return settings;
 }
 
-std::string fileNameOf(const std::string& path)
-{
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+// Prints what the session tells, on the command line's own thread.
+class CliObserver final : public SessionObserver {
+public:
+    CliObserver(std::FILE* out, std::FILE* errors) : m_out(out), m_errors(errors) {}
 
-// The summary table, the log and the CUE sheet. Answers the number of tracks not whole.
-int reportRip(RipSession& session, const RipChecks& checks)
-{
-    const ConversionJob& job = session.job;
-    RipReport report;
-    report.version = std::string("Tonvane ") + product::kVersion;
-    report.drive = session.drive;
-    report.driveModel = session.model;
-    report.readOffset = session.readOffset;
-    report.mode = modeText(session.options.mode);
-    report.driveCache = checks.driveCacheText();
-    report.discId = session.discId;
-    report.toc = session.toc;
-    report.accurateRipNote = session.accurateRip.note;
-    for (int32_t i = 0; i < job.count; ++i) {
-        if (job.tracks[i].selected && report.album.empty()) {
-            report.album = job.tracks[i].tags.album.toUtf8();
-            report.artist = job.tracks[i].tags.artist.toUtf8();
-        }
+    void onPhase(SessionPhase phase, const std::string& detail) override
+    {
+        if (phase == SessionPhase::AccurateRip)
+            std::fprintf(m_errors, "AccurateRip: %s\n", terminalText(detail).c_str());
+        else if (phase == SessionPhase::Gaps && detail.find("pregap") == std::string::npos)
+            std::fprintf(m_errors, "Gaps: %s\n", terminalText(detail).c_str());
+        else if (phase == SessionPhase::Conversion)
+            std::fprintf(m_out, "Ripping %s\n", terminalText(detail).c_str());
     }
+    void onNote(const std::string& line) override { std::fprintf(m_errors, "tonvane: %s\n", terminalText(line).c_str()); }
+    void onEnded(const SessionOutcome& outcome) override
+    {
+        m_outcome = outcome;
+        m_ended = true;
+    }
+    bool ended() const { return m_ended; }
+    const SessionOutcome& outcome() const { return m_outcome; }
 
-    std::fprintf(session.out, "\nTrack  Status     Size        AccurateRip                File\n");
-    int failed = 0, accurate = 0, checked = 0;
-    for (int32_t i = 0; i < job.count; ++i) {
-        const TrackEntry& entry = job.tracks[i];
-        if (!entry.selected)
+private:
+    std::FILE* m_out;
+    std::FILE* m_errors;
+    SessionOutcome m_outcome;
+    bool m_ended = false;
+};
+
+// The summary table and every track that is not whole, named.
+void printOutcome(const SessionOutcome& outcome, std::FILE* out, std::FILE* errors)
+{
+    std::fprintf(out, "\nTrack  Status     Size        AccurateRip                File\n");
+    for (const TrackVerdict& track : outcome.tracks) {
+        const char* shown = track.suspicious ? "suspicious" : trackStatusText(track.status);
+        std::string path = terminalText(track.path);
+        std::fprintf(out, "%5d  %-10s %-10s  %-25s  %s\n", track.number, shown, humanSize(track.bytes).c_str(),
+                     terminalText(track.accurateRip).c_str(), path.c_str());
+        if (track.suspicious)
+            std::fprintf(errors, "tonvane: track %d is suspicious: %zu sector(s) never read the same twice\n",
+                         track.number, track.suspiciousSectors);
+        if (track.status == TrackStatus::Done)
             continue;
-        std::string path = job.outputPath(i).toUtf8();
-        struct stat info;
-        uint64_t size = ::stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
-        TrackStatus status = entry.status.load();
-        const TrackCheck& check = checks.track(i);
-        std::string verdict = "not checked";
-        bool whole = status == TrackStatus::Done && check.accurateRip.wordsSeen() == uint64_t(entry.length) * kWordsPerSector;
-        if (whole && session.accurateRip.state != AccurateRipRecord::State::NotChecked && session.toc) {
-            AccurateRipVerdict result = accurateRipVerdict(session.accurateRip.blocks, session.toc->id,
-                                                           static_cast<uint32_t>(i), check.accurateRip.v1(),
-                                                           check.accurateRip.v2());
-            verdict = result.text();
-            ++checked;
-            accurate += result.status == AccurateRipStatus::Accurate ? 1 : 0;
-        }
-        // Whole, but with sectors whose reads never agreed: the file may not be the disc's audio.
-        bool suspicious = status == TrackStatus::Done && !check.suspicious.empty();
-        const char* shown = suspicious ? "suspicious" : statusText(status);
-        std::fprintf(session.out, "%5d  %-10s %-10s  %-25s  %s\n", entry.trackNumber, shown,
-                     humanSize(size).c_str(), verdict.c_str(), path.c_str());
-        if (suspicious) {
-            ++failed;
-            std::fprintf(session.errors, "tonvane: track %d is suspicious: %zu sector(s) never read the same twice\n",
-                         entry.trackNumber, check.suspicious.size());
-        }
-        if (status != TrackStatus::Done) {
-            ++failed;
-            if (!check.unreadable.empty())
-                std::fprintf(session.errors, "tonvane: track %d: %zu unreadable sector(s) written as silence in %s\n",
-                             entry.trackNumber, check.unreadable.size(), path.c_str());
-            else if (status == TrackStatus::Failed)
-                std::fprintf(session.errors, "tonvane: track %d failed: %s is incomplete\n", entry.trackNumber,
-                             path.c_str());
-        }
-        ReportTrack line;
-        line.number = entry.trackNumber;
-        line.fileName = fileNameOf(path);
-        line.start = static_cast<uint32_t>(entry.start);
-        line.length = static_cast<uint32_t>(entry.length);
-        line.gap = static_cast<size_t>(i) < session.gaps.size() ? session.gaps[static_cast<size_t>(i)] : 0;
-        line.copyCrc = check.copyCrc;
-        line.testCrc = check.testCrc;
-        line.accurateRip = verdict;
-        line.unreadable = check.unreadable.size();
-        line.suspicious = check.unreadable; // a sector never read may also never have read the same twice
-        for (int32_t lba : check.suspicious)
-            if (std::find(line.suspicious.begin(), line.suspicious.end(), lba) == line.suspicious.end())
-                line.suspicious.push_back(lba);
-        line.notes = check.rereads;
-        if (check.testCrc)
-            line.notes.push_back(*check.testCrc == check.copyCrc ? "Test and copy CRCs agree"
-                                                                 : "Re-reads settled what the test read disagreed on");
-        line.status = shown;
-        report.tracks.push_back(std::move(line));
+        if (track.unreadable != 0)
+            std::fprintf(errors, "tonvane: track %d: %zu unreadable sector(s) written as silence in %s\n",
+                         track.number, track.unreadable, path.c_str());
+        else if (track.status == TrackStatus::Failed)
+            std::fprintf(errors, "tonvane: track %d failed: %s is incomplete\n", track.number, path.c_str());
     }
-    int ripped = static_cast<int>(report.tracks.size());
-    report.summary = std::to_string(ripped - failed) + " of " + std::to_string(ripped) + " track(s) ripped whole; " +
-                     std::to_string(accurate) + " of " + std::to_string(checked) + " checked track(s) accurate";
-    if (g_interrupted)
-        report.summary += "; interrupted";
-    std::fprintf(session.out, "%s\n", report.summary.c_str());
+    std::fprintf(out, "%s\n", terminalText(outcome.summary).c_str());
+    for (const std::string& problem : outcome.problems)
+        std::fprintf(errors, "tonvane: %s\n", terminalText(problem).c_str());
+}
 
-    if (session.discId.empty())
-        return failed; // without a table of contents there is nothing to name the files after
-    std::string base = session.folder + "/" + reportBaseName(report);
-    std::string error;
-    if (!writeFileAtomically(base + ".log", buildRipLog(report), error) ||
-        !writeFileAtomically(base + ".cue", buildCueSheet(report), error))
-        std::fprintf(session.errors, "tonvane: %s\n", error.c_str());
-    return failed;
+int exitCodeOf(const SessionOutcome& outcome)
+{
+    if (g_signal != 0)
+        return kExitSignalBase + g_signal;
+    return outcome.complete() ? kExitOk : kExitTrackFailed;
+}
+
+// Runs the session's rip phases, showing progress; a signal stops the running tracks.
+int convert(RipPlan& plan, RipSession& session, SessionEventQueue& events, CliObserver& observer)
+{
+    ProgressDisplay display(plan.job, plan.out, ::isatty(::fileno(plan.out)) == 1);
+    if (!session.start(nullptr)) {
+        std::fprintf(plan.errors, "tonvane: the conversion could not be started\n");
+        return kExitTrackFailed;
+    }
+    while (!observer.ended()) {
+        events.waitFor(kDisplayIntervalMs);
+        events.drain();
+        display.update();
+        if (g_signal != 0 && !session.interrupted()) {
+            std::fprintf(plan.errors, "\nInterrupted: stopping and closing the files...\n");
+            session.interrupt();
+        }
+    }
+    session.wait();
+    display.finish();
+    printOutcome(observer.outcome(), plan.out, plan.errors);
+    return exitCodeOf(observer.outcome());
 }
 
 int runRip(const Options& options, std::FILE* out, std::FILE* errors)
 {
-    RipSession session{options, out, errors};
-    if (int code = loadChosenDisc(options, session.job, session.drive, errors, session.loaded); code != kExitOk)
+    InterruptGuard interrupts;
+    RipPlan plan{options, out, errors};
+    if (int code = loadChosenDisc(options, plan.job, plan.drive, errors, plan.loaded); code != kExitOk)
         return code;
-    for (auto phase : {applyFormatChoice, applyTrackSelection, chooseOutputFolder, lookUpTitles})
-        if (int code = phase(session); code != kExitOk)
+    for (auto phase : {applyFormatChoice, applyTrackSelection, chooseBaseFolder})
+        if (int code = phase(plan); code != kExitOk)
             return code;
-    chooseReadOffset(session);
-    fetchAccurateRip(session);
-    detectGaps(session);
-
-    RipChecks checks(session.job, &session.accurateRip, session.toc ? &session.toc->id : nullptr);
-    if (!convert(session, checks))
-        return kExitTrackFailed;
-    int failed = reportRip(session, checks);
-    if (g_interrupted)
-        return kExitInterrupted;
-    return failed == 0 ? kExitOk : kExitTrackFailed;
+    SessionEventQueue events;
+    CliObserver observer(out, errors);
+    RipSession session(plan.job, sessionSettingsOf(plan), observer, events.deliver());
+    session.discLoaded();
+    if (int code = lookUpTitles(plan, session, events); code != kExitOk)
+        return code;
+    if (int code = settleFolder(plan); code != kExitOk)
+        return code;
+    if (g_signal != 0)
+        return kExitSignalBase + g_signal; // stopped before anything was read or written
+    session.settings().folder = plan.folder;
+    session.keepCover();
+    events.drain();
+    return convert(plan, session, events, observer);
 }
 
 // Tries every read offset against the record's sector-450 checksums of each track the database

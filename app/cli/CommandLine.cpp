@@ -61,7 +61,13 @@ const char* usageText()
            "                       flac 0-7 = level 0..7 (7), wav 0\n"
            "  --tracks LIST        rip: track numbers such as 1,3-5 (default: every track)\n"
            "  --out DIR            rip: output folder (default: the stored folder, else the music\n"
-           "                       folder: XDG_MUSIC_DIR or ~/Music)\n"
+           "                       folder: XDG_MUSIC_DIR or ~/Music); the files go into a folder of\n"
+           "                       the disc below it: \"Album artist/Album\" (\" (Disc n)\" for a set),\n"
+           "                       or \"Unknown disc ID\" without a match\n"
+           "  --flat               rip: write the files straight into the --out folder\n"
+           "  --overwrite          rip: replace files of the same names (default: a name that exists\n"
+           "                       stops the rip before anything is read, exit 2); a file is replaced\n"
+           "                       only once its new version is whole\n"
            "  --lookup             look the disc up on the CDDB server\n"
            "  --no-lookup          do not look the disc up\n"
            "                       (default: look up unless \"Auto\" is stored as 0; never for demo:)\n"
@@ -88,8 +94,10 @@ const char* usageText()
            "                       the start of a secure rip; 4 when the drive shows none)\n"
            "  --verbose            offset: list the offsets each track matches, not only the answer\n"
            "\n"
-           "Exit status: 0 every selected track written, 1 some track failed or is suspicious, 2 bad usage,\n"
-           "3 no drive or no audio disc, 130 interrupted.\n";
+           "Exit status: 0 every selected track whole and the log and CUE sheet written, 1 some track\n"
+           "failed or is suspicious or the log or CUE sheet could not be written, 2 bad usage or a file\n"
+           "that exists, 3 no drive or no audio disc, 130 SIGINT (Ctrl-C), 143 SIGTERM, 129 SIGHUP: the\n"
+           "running tracks are stopped, their unfinished files removed and the log written.\n";
 }
 
 ParseResult parseCommandLine(const std::vector<std::string>& arguments)
@@ -228,6 +236,14 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 return result;
             }
             (option == "--musicbrainz-server" ? options.musicBrainzServer : options.coverArtServer) = value;
+        } else if (option == "--flat") {
+            if (!ripOnly(option))
+                return result;
+            options.flat = true;
+        } else if (option == "--overwrite") {
+            if (!ripOnly(option))
+                return result;
+            options.overwrite = true;
         } else if (option == "--no-cover") {
             if (!ripOnly(option))
                 return result;

@@ -11,7 +11,8 @@ inline constexpr int kExitOk = 0; // every selected track written
 inline constexpr int kExitTrackFailed = 1; // some track failed (named in the summary)
 inline constexpr int kExitUsage = 2; // bad usage
 inline constexpr int kExitNoDisc = 3; // no drive or no audio disc
-inline constexpr int kExitInterrupted = 130; // Ctrl-C: stopped, files closed
+inline constexpr int kExitSignalBase = 128; // + the signal: SIGINT 130, SIGTERM 143, SIGHUP 129
+
 
 enum class Command { Help, Version, Drives, Info, Rip, Offset, Verify, Window };
 // Auto: look up unless "Auto" is stored as 0; never for the demo disc, which no database knows.
@@ -28,6 +29,8 @@ struct Options {
     std::optional<uint32_t> quality; // --quality: QualityIndex of the format
     std::string tracks; // --tracks as given ("1,3-5"); empty = every track
     std::string outputFolder; // --out
+    bool flat = false; // --flat: no folder per disc below --out
+    bool overwrite = false; // --overwrite: ExistingFiles::Replace
     LookupChoice lookup = LookupChoice::Auto;
     std::string server; // --server HOST[:PORT]
     std::string cddbUser; // --cddb-user NAME@HOST

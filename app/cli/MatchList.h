@@ -1,65 +1,18 @@
 #pragma once
 #include "app/cli/CommandLine.h"
-#include "session/DiscLookup.h"
-#include "core/disc/ConversionJob.h"
-#include "core/foundation/Thread.h"
-#include "net/musicbrainz/MusicBrainzClient.h"
+#include "session/MatchList.h"
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace tonvane::cli {
 
-// Every match the chosen sources found for the disc: MusicBrainz releases first, then the CDDB
-// matches, numbered from 0 in that order.
-struct MatchList {
-    struct Entry {
-        bool musicBrainz = false;
-        size_t index = 0; // within its source
-    };
-    std::vector<Entry> entries;
-    std::vector<std::string> failures; // one line per source that failed
-    bool anySourceAnswered = false;
-    MusicBrainzLookup musicBrainz;
-    int32_t musicBrainzFirstTrack = 1;
-    LookupOutcome cddb;
-};
-
-// Looks the disc in drive up in the sources the options name, both at once.
-MatchList lookUpMatches(const std::string& drive, const Options& options, const ConversionJob& job);
-// lookUpMatches on a thread of its own, so that the drive can spin up meanwhile. The options and
-// the job must outlive finish().
-class BackgroundMatchLookup {
-public:
-    BackgroundMatchLookup(const std::string& drive, const Options& options, const ConversionJob& job);
-    ~BackgroundMatchLookup() { m_thread.join(); }
-    BackgroundMatchLookup(const BackgroundMatchLookup&) = delete;
-    BackgroundMatchLookup& operator=(const BackgroundMatchLookup&) = delete;
-    // Waits for the lookup and hands its list over.
-    MatchList finish();
-
-private:
-    static void* run(void* self);
-    std::string m_drive;
-    const Options& m_options;
-    const ConversionJob& m_job;
-    MatchList m_list;
-    Thread m_thread;
-};
-
-// Reads the sector at lba once, so that the drive is up to speed when the rip starts; failures
-// do not matter (the rip reports its own).
-void spinUpDrive(const std::string& drive, uint32_t lba);
+// The lookup options of the command line's flags; covers only for a rip.
+LookupOptions lookupOptionsOf(const Options& options);
 
 // "  N: MusicBrainz  Artist - Album (date, format, disc 2/3)" or "  N: CDDB  DTITLE" per match.
 void printMatches(const MatchList& list, std::FILE* out);
 // One line naming match n, for the rip's progress output.
 std::string describeMatch(const MatchList& list, size_t n);
-// Copies match n into the job's titles and tags. For a MusicBrainz match with covers wanted,
-// fetches the front cover into every track's tags; the cover itself is saved by saveCover.
-void applyListedMatch(const MatchList& list, size_t n, const Options& options, ConversionJob& job, std::FILE* errors);
-// Writes the cover the tracks carry as cover.jpg / cover.png into folder (once per rip).
-void saveCover(const ConversionJob& job, const std::string& folder, std::FILE* errors);
 
 } // namespace tonvane::cli

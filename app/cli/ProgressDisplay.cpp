@@ -9,22 +9,6 @@ ProgressDisplay::ProgressDisplay(const ConversionJob& job, std::FILE* out, bool 
 {
 }
 
-const char* statusText(TrackStatus status)
-{
-    switch (status) {
-    case TrackStatus::Pending:
-        return "skipped";
-    case TrackStatus::Converting:
-        return "converting";
-    case TrackStatus::Done:
-        return "done";
-    case TrackStatus::Cancelled:
-        return "cancelled";
-    case TrackStatus::Failed:
-        return "FAILED";
-    }
-    return "?";
-}
 
 std::string ProgressDisplay::trackLine(int32_t index, const TrackTiming& timing, uint64_t now) const
 {
@@ -69,7 +53,7 @@ void ProgressDisplay::updateTerminal(uint64_t now)
         ++finished;
         if (!timing.announcedEnd) {
             timing.announcedEnd = true;
-            std::fprintf(m_out, "\r\x1b[2K  track %2d  %s\n", m_job.tracks[index].trackNumber, statusText(status));
+            std::fprintf(m_out, "\r\x1b[2K  track %2d  %s\n", m_job.tracks[index].trackNumber, trackStatusText(status));
             --m_linesShown; // that line of the old block is now taken
         }
     }
@@ -103,7 +87,7 @@ void ProgressDisplay::updatePlain(uint64_t now)
             }
         } else if (!timing.announcedEnd) {
             timing.announcedEnd = true;
-            std::fprintf(m_out, "  track %2d  %s  elapsed %s\n", entry.trackNumber, statusText(status),
+            std::fprintf(m_out, "  track %2d  %s  elapsed %s\n", entry.trackNumber, trackStatusText(status),
                          elapsedTimeText(now - m_startMs).toUtf8().c_str());
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 #include "core/disc/ConversionJob.h"
+#include "session/SessionObserver.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -39,7 +40,5 @@ private:
     std::map<int32_t, TrackTiming> m_timings;
 };
 
-// "Done", "FAILED", "cancelled", "skipped" for a track's status.
-const char* statusText(TrackStatus status);
 
 } // namespace tonvane::cli

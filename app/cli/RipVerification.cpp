@@ -385,13 +385,13 @@ int runVerify(const Options& options, std::FILE* out, std::FILE* errors)
     size_t accurate = 0;
     for (size_t i = 0; i < files->size(); ++i) {
         const CheckedFile& file = checked[i];
-        std::string verdict = "not checked";
+        std::string verdict = record.unjudgedVerdict();
         if (file.state == CheckedFile::State::Missing) {
             verdict = "missing";
         } else if (file.state == CheckedFile::State::NotWhole) {
             verdict = "not whole";
             std::fprintf(errors, "tonvane: %s is not whole: %s\n", (*files)[i].path.c_str(), file.problem.c_str());
-        } else if (id && record.state != AccurateRipRecord::State::NotChecked) {
+        } else if (id && record.judges()) {
             // The track's audio: its own file from INDEX 01, then the next file up to its INDEX 01.
             std::vector<uint8_t> pcm(file.pcm.begin() + static_cast<std::ptrdiff_t>(trackFrom[i]), file.pcm.end());
             if (i + 1 < files->size()) {

@@ -3,7 +3,6 @@
 #include "session/DiscLookup.h"
 #include "session/MusicFolder.h"
 #include "app/window/EncoderPropertiesDialog.h"
-#include "cdrom/rip/DeviceRipDrive.h"
 #include "cdrom/rip/DiscLoader.h"
 #include "cdrom/rip/RipThread.h"
 #include "controls/theme/ControlTheme.h"
@@ -13,7 +12,7 @@
 #include "core/disc/EncoderSettings.h"
 #include "core/settings/SettingsDefaults.h"
 #include "core/settings/SettingsStore.h"
-#include "encoders/framework/JobEncoderStarter.h"
+#include "net/update/UpdateDownload.h"
 #include "encoders/framework/QualityTable.h"
 #include "graphics/surface/Surface.h"
 #include "graphics/text/Font.h"
@@ -297,14 +296,25 @@ bool DiscPage::startConversionIn(const std::string& folder)
             m_host.status->setStatusText(0, std::u16string(WideString::fromUtf8(error).view()));
         return false;
     }
-    static DeviceRipDrive ripDrive; // outlive every rip thread of the run
-    static JobEncoderStarter encoders;
-    RipEnvironment environment{&ripDrive, &encoders, {}};
+    m_job.outputFolder = WideString::fromUtf8(folder + "/");
+    ExistingFiles existing = ExistingFiles::Refuse;
+    if (!settleExistingFiles(existing))
+        return false;
+    SessionSettings settings;
+    settings.drive = m_drivePath;
+    settings.folder = folder;
+    settings.cacheFolder = updateCacheDirectory();
+    settings.order = TrackOrder::DiscOrder; // the list shows the tracks converted top to bottom
+    settings.existingFiles = existing;
+    settings.version = std::string("Tonvane ") + product::kVersion;
+    m_session.reset(); // the last one has ended: converting() said so
+    m_session = std::make_unique<RipSession>(m_job, std::move(settings), m_sessionObserver,
+                                             [this](std::function<void()> work) { onWindowThread(std::move(work)); });
     // A cancel belongs to the conversion it stopped: the close stop before a new disc loads
     // leaves it set, and a Convert asked for afterwards must not inherit it.
     m_job.cancel.store(0);
     m_progress.conversionStarting();
-    if (!tonvane::startConversion(m_job, WideString::fromUtf8(folder + "/"), m_progress, environment))
+    if (!m_session->start(&m_progress))
         return false;
     setControlsEnabled(false);
     m_album.setEnabled(false);
@@ -314,9 +324,52 @@ bool DiscPage::startConversionIn(const std::string& folder)
     return true;
 }
 
+bool DiscPage::settleExistingFiles(ExistingFiles& choice)
+{
+    for (int32_t i = 0; i < m_job.count; ++i)
+        m_job.tracks[size_t(i)].nameSuffix = WideString();
+    std::vector<std::string> existing = existingTrackFiles(m_job);
+    if (existing.empty())
+        return true;
+    WidgetWindow* host = window();
+    if (host == nullptr || host->window() == nullptr)
+        return false; // nobody to ask: nothing is replaced
+    std::string first = existing.front().substr(existing.front().rfind('/') + 1);
+    ExistingFilesDialog dialog(*host->window(), std::u16string(WideString::fromUtf8(first).view()));
+    m_existingDialog = &dialog;
+    dialog.run();
+    m_existingDialog = nullptr;
+    switch (dialog.choice) {
+    case ExistingFilesDialog::Choice::Replace:
+        choice = ExistingFiles::Replace;
+        return true;
+    case ExistingFilesDialog::Choice::KeepBoth:
+        // Each track whose name is taken gets the first free " (n)": its earlier file stays.
+        for (int32_t i = 0; i < m_job.count; ++i) {
+            if (!m_job.tracks[size_t(i)].selected)
+                continue;
+            std::string path = m_job.outputPath(i).toUtf8();
+            std::string free = freePath(path);
+            if (free == path)
+                continue;
+            size_t open = free.rfind(" (");
+            size_t close = free.find(')', open);
+            m_job.tracks[size_t(i)].nameSuffix = WideString::fromUtf8(free.substr(open, close + 1 - open));
+        }
+        return true;
+    case ExistingFilesDialog::Choice::Cancel:
+        break;
+    }
+    return false;
+}
+
 void DiscPage::closeStop()
 {
     ++m_closeStops;
+    if (m_session) {
+        m_session->interrupt(); // the log still says which tracks are whole
+        m_session->wait();
+    }
     tonvane::closeStop(m_job);
     if (m_cddb)
         m_cddb->close();

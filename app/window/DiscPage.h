@@ -1,5 +1,7 @@
 #pragma once
+#include "app/window/ExistingFilesDialog.h"
 #include "app/window/StatusBar.h"
+#include "session/RipSession.h"
 #include "controls/button/PushButton.h"
 #include "controls/dropdown/DropDownBox.h"
 #include "controls/label/Label.h"
@@ -50,14 +52,20 @@ public:
     bool loadFrom(const std::string& drivePath);
     const std::string& drivePath() const { return m_drivePath; }
     ConversionJob& job() { return m_job; }
-    bool converting() const { return m_job.running.load() != 0; }
+    // From the start until the log and CUE sheet are written.
+    bool converting() const { return m_job.running.load() != 0 || (m_session && m_session->running()); }
     bool lookingUp() const { return m_lookupRunning; }
 
     // Command 4: a FreeDB lookup. Command 3: a conversion into the host's folder.
     void startLookup();
     bool startConversion();
-    // A conversion into folder (UTF-8, without the final '/').
+    // A conversion into folder (UTF-8, without the final '/') through a rip session: checked
+    // against AccurateRip, read with the drive model's stored offset, the log and the CUE sheet
+    // written beside the files. When files of its names are there, the person is asked once
+    // whether to replace them, keep both (" (2)" before the extension) or cancel.
     bool startConversionIn(const std::string& folder);
+    // The question about existing files while it is open (for tests), else null.
+    ExistingFilesDialog* existingFilesDialog() { return m_existingDialog; }
     // The close stop: a running conversion is cancelled and waited for; a lookup ended.
     void closeStop();
 
@@ -85,6 +93,8 @@ private:
     void showFullTitle(int32_t index);
     void setControlsEnabled(bool enabled);
     void onLookupEvent(int kind);
+    // Sets the tracks' name suffixes and the job's choice for files that exist; false: cancel.
+    bool settleExistingFiles(ExistingFiles& choice);
     // Runs on the window's thread, whatever thread asks.
     void onWindowThread(std::function<void()> work);
 
@@ -116,6 +126,11 @@ private:
 
     ConversionJob m_job;
     ConversionProgress m_progress{m_job, *this};
+    // The window draws the conversion as before from the job and its progress sink; what the
+    // session tells besides is not shown yet.
+    SessionObserver m_sessionObserver;
+    std::unique_ptr<RipSession> m_session;
+    ExistingFilesDialog* m_existingDialog = nullptr;
     std::string m_drivePath;
     std::vector<std::u16string> m_matchTitles;
     std::unique_ptr<CddbClient> m_cddb;

@@ -70,8 +70,12 @@ enum : TextId {
     kTextCannotOpenDrive = 46, // "%s" the device path, then "%s" the reason
     kTextDriveNoPermission = 47, // the reason when the user may not open the drive
     kTextDriveBusy = 48, // the reason when another program holds it
+    kTextFilesExistCaption = 49, // the caption of the dialog about files that exist
+    kTextFilesExistQuestion = 50, // "%s" the first file that exists
+    kTextReplace = 51,
+    kTextKeepBoth = 52,
 };
-inline constexpr int kTextCount = 49;
+inline constexpr int kTextCount = 53;
 
 // One entry of a table: text and its length in UTF-16 units (the text need not be terminated
 // at that length).

@@ -126,8 +126,12 @@ bool HttpClient::get(const std::string& host, const std::string& path, uint32_t 
     std::lock_guard oneAtATime(m_getMutex);
     m_status = 0;
     m_error.clear();
+    m_bodyTooLarge = false;
     bool complete = fetch(host, path, timeoutMs);
     std::lock_guard lock(m_mutex);
+    m_bodyTooLarge = !complete && m_parser.bodyTooLarge();
+    if (m_bodyTooLarge)
+        m_error = "the answer is larger than " + std::to_string(m_options.maxBodyBytes) + " bytes";
     m_phase = Phase::Idle;
     m_cancelled = false; // a cancel ends one get: the running one, or the next when none runs
     return complete;

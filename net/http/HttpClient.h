@@ -47,6 +47,8 @@ public:
     // After get: the last response's status (0 when none came) and, on failure, why.
     int status() const { return m_status; }
     const std::string& error() const { return m_error; }
+    // After a failed get: the body was larger than maxBodyBytes.
+    bool bodyTooLarge() const { return m_bodyTooLarge; }
     // Ends a running get early (it answers false), or the next get when none runs; for another
     // thread.
     void cancel();
@@ -82,6 +84,7 @@ private:
     std::chrono::steady_clock::time_point m_lastActivity; // the last received byte
     int m_status = 0;
     std::string m_error;
+    bool m_bodyTooLarge = false;
     HttpResponseParser m_parser;
     std::vector<char> m_receiveBuffer;
 };

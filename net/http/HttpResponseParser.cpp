@@ -88,6 +88,7 @@ void HttpResponseParser::reset()
     m_chunkRemainder = 0;
     m_remaining = 0;
     m_delivered = 0;
+    m_bodyTooLarge = false;
     m_status = 0;
     m_location.clear();
     m_lineBuffer.clear();
@@ -181,7 +182,7 @@ bool HttpResponseParser::processLine(std::string_view line)
                     break;
                 length = length * 10 + static_cast<uint64_t>(c - '0');
                 if (length > m_maxBodyBytes)
-                    return false;
+                    return m_bodyTooLarge = true, false;
             }
             m_contentLength = length;
             m_haveContentLength = true;
@@ -205,8 +206,10 @@ bool HttpResponseParser::processLine(std::string_view line)
                 return false;
             size = size * 16 + static_cast<uint64_t>(value);
         }
-        if (digits == 0 || m_delivered + size > m_maxBodyBytes)
+        if (digits == 0)
             return false;
+        if (m_delivered + size > m_maxBodyBytes)
+            return m_bodyTooLarge = true, false;
         if (size == 0) {
             setOutcome(Outcome::Complete);
             return true;
@@ -256,7 +259,7 @@ bool HttpResponseParser::deliver(const char* bytes, size_t count)
     if (count == 0)
         return true;
     if (m_delivered + count > m_maxBodyBytes)
-        return false;
+        return m_bodyTooLarge = true, false;
     m_delivered += count;
     if (m_buffer)
         m_buffer->append(bytes, count);

@@ -32,6 +32,8 @@ public:
     Outcome finish(bool cleanly = true);
     Outcome outcome() const { return m_outcome; }
     uint64_t bodyBytes() const { return m_delivered; }
+    // The response failed because its body (announced or sent) is above the limit.
+    bool bodyTooLarge() const { return m_bodyTooLarge; }
     // The status line's code (0 until it arrived or when it was not "HTTP/x.y NNN").
     int status() const { return m_status; }
     bool isSuccess() const { return m_status >= 200 && m_status <= 299; }
@@ -58,6 +60,7 @@ private:
     uint64_t m_chunkRemainder = 0; // [bytes] still expected in the current chunk
     uint64_t m_remaining = 0; // [bytes] of body to take next
     uint64_t m_delivered = 0;
+    bool m_bodyTooLarge = false;
     int m_status = 0;
     std::string m_location;
     std::string m_lineBuffer;

@@ -17,6 +17,10 @@ extern const LanguageTable kEnglishTable = {
     ui(u"Download"), ui(u"Cannot open %s: %s"),
     ui(u"permission denied. Add your user to the \"cdrom\" group and log in again"),
     ui(u"the drive is busy (another program is using it)"),
+    ui(u"Files already exist"),
+    ui(u"%s already exists in this folder. Replace the existing files, or keep both?"),
+    ui(u"Replace"),
+    ui(u"Keep both"),
 };
 
 } // namespace tonvane

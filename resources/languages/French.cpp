@@ -18,6 +18,10 @@ extern const LanguageTable kFrenchTable = {
     ui(u"Téléchargement"), ui(u"Impossible d'ouvrir %s : %s"),
     ui(u"accès refusé. Ajoutez votre utilisateur au groupe « cdrom » et reconnectez-vous"),
     ui(u"le lecteur est occupé (un autre programme l'utilise)"),
+    ui(u"Les fichiers existent déjà"),
+    ui(u"%s existe déjà dans ce dossier. Remplacer les fichiers existants ou conserver les deux ?"),
+    ui(u"Remplacer"),
+    ui(u"Conserver les deux"),
 };
 
 } // namespace tonvane

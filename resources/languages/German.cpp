@@ -19,6 +19,10 @@ extern const LanguageTable kGermanTable = {
     ui(u"Herunterladen"), ui(u"%s kann nicht geöffnet werden: %s"),
     ui(u"Zugriff verweigert. Fügen Sie Ihren Benutzer der Gruppe „cdrom“ hinzu und melden Sie sich neu an"),
     ui(u"das Laufwerk ist belegt (ein anderes Programm verwendet es)"),
+    ui(u"Dateien bereits vorhanden"),
+    ui(u"%s ist in diesem Ordner bereits vorhanden. Vorhandene Dateien ersetzen oder beide behalten?"),
+    ui(u"Ersetzen"),
+    ui(u"Beide behalten"),
 };
 
 } // namespace tonvane

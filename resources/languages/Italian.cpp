@@ -18,6 +18,10 @@ extern const LanguageTable kItalianTable = {
     ui(u"Scaricamento"), ui(u"Impossibile aprire %s: %s"),
     ui(u"accesso negato. Aggiungi il tuo utente al gruppo \"cdrom\" e accedi di nuovo"),
     ui(u"l'unità è occupata (la sta usando un altro programma)"),
+    ui(u"I file esistono già"),
+    ui(u"%s esiste già in questa cartella. Sostituire i file esistenti o tenerli entrambi?"),
+    ui(u"Sostituisci"),
+    ui(u"Mantieni entrambi"),
 };
 
 } // namespace tonvane

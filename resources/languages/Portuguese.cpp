@@ -18,6 +18,10 @@ extern const LanguageTable kPortugueseTable = {
     ui(u"Download"), ui(u"Não é possível abrir %s: %s"),
     ui(u"permissão negada. Adicione seu usuário ao grupo \"cdrom\" e entre novamente"),
     ui(u"a unidade está ocupada (outro programa a está usando)"),
+    ui(u"Os arquivos já existem"),
+    ui(u"%s já existe nesta pasta. Substituir os arquivos existentes ou manter ambos?"),
+    ui(u"Substituir"),
+    ui(u"Manter ambos"),
 };
 
 } // namespace tonvane

@@ -18,6 +18,10 @@ extern const LanguageTable kSpanishTable = {
     ui(u"Descarga"), ui(u"No se puede abrir %s: %s"),
     ui(u"permiso denegado. Añada su usuario al grupo \"cdrom\" y vuelva a iniciar sesión"),
     ui(u"la unidad está ocupada (otro programa la está usando)"),
+    ui(u"Los archivos ya existen"),
+    ui(u"%s ya existe en esta carpeta. ¿Reemplazar los archivos existentes o conservar ambos?"),
+    ui(u"Reemplazar"),
+    ui(u"Conservar ambos"),
 };
 
 } // namespace tonvane

@@ -76,7 +76,7 @@ protected:
     ProcessResult rip(const std::string& drive, std::vector<std::string> extra, const std::string& folder)
     {
         std::vector<std::string> arguments = {"rip", "--drive", drive, "--no-lookup", "--format", "wav",
-                                              "--out", out(folder)};
+                                              "--flat", "--out", out(folder)};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         return tonvane(arguments);
     }
@@ -149,7 +149,7 @@ TEST_F(CliAccurateRip, SecureRipRereadsPastTheDriveCacheOrNamesTheSuspiciousSect
     const std::string at = "LBA " + std::to_string(damaged);
 
     // Damaged on its first two reads (copy and test), behind a drive cache of 64 sectors.
-    ProcessResult healed = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "wav", "--out", out("healed"),
+    ProcessResult healed = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "wav", "--flat", "--out", out("healed"),
                                     "--secure", "--accuraterip-server", server.address()},
                                    {"TONVANE_TEST_FAULTS=cache:64;corrupt:" + std::to_string(damaged) + "x2"});
     ASSERT_EQ(healed.exitCode, 0) << healed.err << healed.out;
@@ -169,7 +169,7 @@ TEST_F(CliAccurateRip, SecureRipRereadsPastTheDriveCacheOrNamesTheSuspiciousSect
     EXPECT_NE(log.find("Mode: secure"), std::string::npos);
 
     // Never the same twice: the track is suspicious, exit 1, and the log names the place.
-    ProcessResult broken = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "wav", "--out",
+    ProcessResult broken = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "wav", "--flat", "--out",
                                     out("broken"), "--test-and-copy", "--accuraterip-server", server.address()},
                                    {"TONVANE_TEST_FAULTS=cache:64;corrupt:" + std::to_string(damaged)});
     EXPECT_EQ(broken.exitCode, 1) << broken.err;
@@ -240,7 +240,7 @@ TEST_F(CliAccurateRip, UnreadableCountIsTheSilenceInTheFileWithAReadOffset)
 
 TEST_F(CliAccurateRip, CueSheetPutsEachPregapAtTheEndOfThePreviousFile)
 {
-    ProcessResult result = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "wav", "--out",
+    ProcessResult result = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "wav", "--flat", "--out",
                                     out("cue"), "--no-accuraterip"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto& tracks = demoDrive()->disc()->tracks();
@@ -424,7 +424,7 @@ TEST_F(CliAccurateRip, VerifyChecksAnEarlierRipsFilesAndFindsADamagedOne)
     FakeHttpServer server(accurateRipPath(id), demoRecord(id));
     for (const char* format : {"flac", "wav"}) {
         std::string folder = out(format);
-        ProcessResult ripped = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", format, "--out", folder,
+        ProcessResult ripped = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", format, "--flat", "--out", folder,
                                         "--accuraterip-server", server.address()});
         ASSERT_EQ(ripped.exitCode, 0) << ripped.err;
         ProcessResult verified = tonvane({"verify", folder, "--accuraterip-server", server.address()});

@@ -9,7 +9,7 @@ TEST(CommandLine, RipOptionsAreParsed)
     auto parsed = parseCommandLine({"rip", "--drive", "demo:", "--format", "flac", "--quality", "3", "--tracks",
                                     "1,3-5", "--out", "/tmp/x", "--no-lookup", "--server", "h:1", "--match", "2",
                                     "--jobs", "4", "--cddb-user", "ana@example.org", "--metadata", "musicbrainz",
-                                    "--musicbrainz-server", "http://127.0.0.1:5000/", "--no-cover"});
+                                    "--musicbrainz-server", "http://127.0.0.1:5000/", "--no-cover", "--flat", "--overwrite"});
     ASSERT_TRUE(parsed.options) << parsed.error;
     const Options& o = *parsed.options;
     EXPECT_EQ(o.command, Command::Rip);
@@ -27,6 +27,8 @@ TEST(CommandLine, RipOptionsAreParsed)
     EXPECT_EQ(o.musicBrainzServer, "http://127.0.0.1:5000");
     EXPECT_EQ(o.coverArtServer, "https://coverartarchive.org");
     EXPECT_FALSE(o.cover);
+    EXPECT_TRUE(o.flat);
+    EXPECT_TRUE(o.overwrite);
     EXPECT_TRUE(o.accurateRip);
     EXPECT_EQ(o.mode, RipMode::Normal);
 
@@ -95,7 +97,7 @@ TEST(CommandLine, HelpListsEveryOptionWithItsDefault)
     for (const char* option : {"--drive", "--format", "--quality", "--tracks", "--out", "--lookup", "--no-lookup",
                                "--server", "--match", "--jobs", "--cddb-user", "--metadata", "--musicbrainz-server",
                                "--coverart-server", "--no-cover", "--offset", "--no-accuraterip",
-                               "--accuraterip-server", "--secure", "--test-and-copy", "--drive-cache", "drives",
+                               "--accuraterip-server", "--secure", "--test-and-copy", "--drive-cache", "--flat", "--overwrite", "drives",
                                "info", "rip"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_NE(help.find("gnudb.gnudb.org:8880"), std::string::npos);
@@ -115,8 +117,8 @@ TEST(CommandLine, ManPageListsEveryOptionOfTheHelp)
     for (const char* option : {"drive", "format", "quality", "tracks", "out", "lookup", "no\\-lookup", "server",
                                "match", "jobs", "help", "version", "cddb\\-user", "metadata", "musicbrainz\\-server",
                                "coverart\\-server", "no\\-cover", "offset", "no\\-accuraterip", "accuraterip\\-server",
-                               "secure", "test\\-and\\-copy", "drive\\-cache"})
+                               "secure", "test\\-and\\-copy", "drive\\-cache", "flat", "overwrite"})
         EXPECT_NE(text.find(std::string("\\-\\-") + option), std::string::npos) << option;
-    for (const char* exitCode : {".B 0", ".B 1", ".B 2", ".B 3", ".B 130"})
+    for (const char* exitCode : {".B 0", ".B 1", ".B 2", ".B 3", ".B 130", ".B 143", ".B 129"})
         EXPECT_NE(text.find(exitCode), std::string::npos) << exitCode;
 }

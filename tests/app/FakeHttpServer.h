@@ -1,6 +1,7 @@
 #pragma once
 // An HTTP server on 127.0.0.1 for command-line tests: answers a GET of one path with a fixed
-// body, any other path with 404, and records the paths asked for. One connection at a time, on
+// body (after a fixed status line and headers, 200 by default), any other path with 404, and
+// records the paths asked for. One connection at a time, on
 // its own thread; stops when destroyed.
 #include <arpa/inet.h>
 #include <atomic>
@@ -17,7 +18,8 @@ namespace tonvane::test {
 
 class FakeHttpServer {
 public:
-    FakeHttpServer(std::string path, std::string body) : m_path(std::move(path)), m_body(std::move(body))
+    FakeHttpServer(std::string path, std::string body, std::string head = "HTTP/1.1 200 OK\r\n")
+        : m_path(std::move(path)), m_body(std::move(body)), m_head(std::move(head))
     {
         m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
@@ -78,13 +80,14 @@ private:
             m_paths.push_back(path);
         }
         std::string body = path == m_path ? m_body : "<html>404 Not Found</html>";
-        std::string head = path == m_path ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n";
+        std::string head = path == m_path ? m_head : "HTTP/1.1 404 Not Found\r\n";
         std::string reply = head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
         ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
     }
 
     std::string m_path;
     std::string m_body;
+    std::string m_head;
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_stop{false};

@@ -4,6 +4,8 @@
 #include "app/window/MainContent.h"
 #include "controls/theme/ControlTheme.h"
 #include "core/language/Language.h"
+#include "core/ProductConfig.h"
+#include "core/settings/SettingsStore.h"
 #include "net/LocalServer.h"
 #include "net/update/UpdateChecker.h"
 #include "support/TempDir.h"
@@ -67,6 +69,8 @@ struct MainWindowFixture : ::testing::Test {
         update.port = test::unusedLocalPort();
         update.launcher = &launcher;
         update.checkDelayMs = kNoDelayedCheck;
+        // Conversions check AccurateRip: against a port that refuses at once, never the internet.
+        settings::writeString(product::kProductKey, u"\\AccurateRip", u"Server", u"127.0.0.1:1");
     }
     void TearDown() override
     {

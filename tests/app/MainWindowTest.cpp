@@ -5,6 +5,8 @@
 #include "MainWindowFixture.h"
 #include "app/window/FolderDialog.h"
 #include "app/window/UpdateDialog.h"
+#include "app/window/ExistingFilesDialog.h"
+#include "session/DriveModel.h"
 #include "cdrom/emulated/DemoDisc.h"
 #include "cdrom/emulated/EmulatedDrive.h"
 #include "controls/label/Label.h"
@@ -29,6 +31,7 @@
 #include <cerrno>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -351,9 +354,16 @@ TEST_F(MainWindow, ConvertAsksForTheFolderStoresItAndCancelStartsNothing)
     for (const auto& entry : std::filesystem::directory_iterator(music.path() + "/rips"))
         files += entry.path().extension() == ".ogg";
     EXPECT_EQ(files, 4u);
+    // The same names again: the question about them comes up, and Cancel starts nothing.
+    injectStep([this] {
+        ASSERT_NE(content->discPage().existingFilesDialog(), nullptr);
+        PushButton& cancel = content->discPage().existingFilesDialog()->cancelButton();
+        cancel.onMouse(MouseAction::LeftDown, 10, 10);
+        cancel.onMouse(MouseAction::LeftUp, 10, 10);
+    });
     content->onCommand(3);
     EXPECT_EQ(offeredFolder, music.path() + "/rips/") << "the stored Path is offered next time";
-    pumpUntil(ui, [&] { return !content->discPage().converting(); }, 120);
+    EXPECT_FALSE(content->discPage().converting());
 }
 
 TEST_F(MainWindow, ADiscArrivingDuringAConversionWaitsAndARemovalCancelsIt)
@@ -378,7 +388,9 @@ TEST_F(MainWindow, ADiscArrivingDuringAConversionWaitsAndARemovalCancelsIt)
     EXPECT_NE(job.tracks.get(), tracksInUse) << "the disc that arrived is loaded at the end";
     EXPECT_EQ(job.tracks[0].progress.load(), 0.0);
 
-    // A removal of the drive being converted cancels the conversion first.
+    // A removal of the drive being converted cancels the conversion first (into a fresh folder:
+    // the names of the first one would be asked about).
+    folderAnswer = music.path() + "/again";
     content->onCommand(3);
     ASSERT_TRUE(content->discPage().converting());
     ASSERT_TRUE(pumpUntil(ui, [&] { return !content->statusBar().paneText(1).empty(); }, 10));
@@ -896,6 +908,110 @@ TEST_F(MainWindow, ApplyToAllCaptionKeepsItsLastWordInEveryLanguage)
         EXPECT_TRUE(pictures[0] != pictures[1]) << language << ": the last word of the caption is not drawn";
     }
     setLanguage(kEnglish, nullptr);
+}
+
+// The files of a folder by name, with their bytes.
+std::map<std::string, std::string> folderFiles(const std::string& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[entry.path().filename().string()] = test::readFile(entry.path().string());
+    return files;
+}
+
+size_t countOf(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+// A conversion of the window program goes through the rip session: the drive model's stored
+// offset is used, AccurateRip is asked, and the log and CUE sheet lie beside the files.
+TEST_F(MainWindow, ConversionWritesTheLogAndCueSheetWithTheStoredOffset)
+{
+    test::TempDir music;
+    folderAnswer = music.path();
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    storeReadOffset(driveModel("demo:"), 30);
+    open();
+    content->onCommand(3);
+    ASSERT_TRUE(content->discPage().converting());
+    ASSERT_TRUE(pumpUntil(ui, [&] { return !content->discPage().converting(); }, 120));
+    std::map<std::string, std::string> files = folderFiles(music.path());
+    std::string log, cue;
+    size_t tracks = 0;
+    for (const auto& [name, bytes] : files) {
+        tracks += name.ends_with(".ogg") ? 1 : 0;
+        if (name.ends_with(".log"))
+            log = bytes;
+        if (name.ends_with(".cue"))
+            cue = bytes;
+    }
+    EXPECT_EQ(tracks, 4u);
+    EXPECT_NE(log.find("Read offset: 30 samples"), std::string::npos) << log;
+    EXPECT_NE(log.find("AccurateRip: no answer from 127.0.0.1:1"), std::string::npos) << log;
+    EXPECT_EQ(countOf(log, "Status: done"), 4u) << log;
+    EXPECT_NE(log.find("4 of 4 track(s) ripped whole"), std::string::npos) << log;
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_NE(cue.find("FILE \"Track " + std::to_string(n) + ".ogg\" WAVE"), std::string::npos) << cue;
+}
+
+// Converting again into the same folder asks once: Keep both writes " (2)" files beside the
+// untouched earlier ones, Cancel starts nothing, Replace writes over the earlier names.
+TEST_F(MainWindow, FilesThatExistAreKeptCancelledOrReplacedAsTheQuestionIsAnswered)
+{
+    test::TempDir music;
+    folderAnswer = music.path();
+    settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+    settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    open();
+    content->onCommand(3);
+    ASSERT_TRUE(pumpUntil(ui, [&] { return !content->discPage().converting(); }, 120));
+    const std::map<std::string, std::string> first = folderFiles(music.path());
+    ASSERT_TRUE(first.count("Track 1.ogg")) << first.size();
+
+    auto answer = [this](PushButton& (ExistingFilesDialog::*button)(), std::u16string* question) {
+        injectStep([this, button, question] {
+            ExistingFilesDialog* dialog = content->discPage().existingFilesDialog();
+            ASSERT_NE(dialog, nullptr);
+            *question = std::u16string(dialog->question().caption().view());
+            press((dialog->*button)());
+        });
+    };
+    std::u16string question;
+    answer(&ExistingFilesDialog::keepBothButton, &question);
+    content->onCommand(3);
+    EXPECT_NE(question.find(u"Track 1.ogg"), std::u16string::npos) << "the question names the first file";
+    ASSERT_TRUE(content->discPage().converting());
+    ASSERT_TRUE(pumpUntil(ui, [&] { return !content->discPage().converting(); }, 120));
+    std::map<std::string, std::string> both = folderFiles(music.path());
+    for (const auto& [name, bytes] : first)
+        EXPECT_TRUE(both[name] == bytes) << name << " stays byte for byte";
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_GT(both["Track " + std::to_string(n) + " (2).ogg"].size(), 4096u) << n;
+    EXPECT_EQ(both.size(), 2 * first.size()) << "a second log and CUE sheet with \" (2)\" too";
+
+    answer(&ExistingFilesDialog::cancelButton, &question);
+    content->onCommand(3);
+    EXPECT_FALSE(content->discPage().converting());
+    EXPECT_EQ(folderFiles(music.path()).size(), both.size()) << "Cancel starts nothing";
+
+    answer(&ExistingFilesDialog::replaceButton, &question);
+    content->onCommand(3);
+    ASSERT_TRUE(pumpUntil(ui, [&] { return !content->discPage().converting(); }, 120));
+    std::map<std::string, std::string> replaced = folderFiles(music.path());
+    EXPECT_EQ(replaced.size(), both.size()) << "no \" (3)\" names";
+    for (int n = 1; n <= 4; ++n) {
+        std::string name = "Track " + std::to_string(n) + ".ogg";
+        // Each Vorbis stream has a random serial: a new file never equals the old one.
+        EXPECT_FALSE(replaced[name] == first.at(name)) << name << " was replaced";
+        EXPECT_GT(replaced[name].size(), 4096u) << name;
+        EXPECT_TRUE(replaced["Track " + std::to_string(n) + " (2).ogg"] == both["Track " + std::to_string(n) + " (2).ogg"]);
+    }
 }
 
 } // namespace

@@ -82,3 +82,24 @@ TEST(RipReport, FilesAreNamedAfterTheAlbumOrTheDiscIdAndWrittenWhole)
     EXPECT_FALSE(writeFileAtomically(dir.file("missing/x.log"), "text", error));
     EXPECT_NE(error.find("missing/x.log"), std::string::npos) << error;
 }
+
+TEST(RipReport, TheLogEscapesControlCharactersOfOutsideText)
+{
+    RipReport report;
+    report.discId = "26007204";
+    report.version = "Tonvane 0.2";
+    // A terminal title change (OSC), a C1 CSI (U+009B) and a backslash from a hostile server.
+    report.album = "Evil\x1b]0;pwned\x07 Album \xc2\x9b" "2J";
+    report.artist = "A\\B";
+    report.accurateRipNote = "no answer\r\nfaked line";
+    ReportTrack t = track(1, 4500, 0);
+    t.fileName = "01 - Tab\there.flac";
+    report.tracks = {t};
+    std::string log = buildRipLog(report);
+    for (char c : log)
+        EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
+    EXPECT_EQ(log.find("\xc2\x9b"), std::string::npos);
+    EXPECT_NE(log.find("Album: A\\\\B / Evil\\x1B]0;pwned\\x07 Album \\u009B2J"), std::string::npos) << log;
+    EXPECT_NE(log.find("AccurateRip: no answer\\x0D\\x0Afaked line"), std::string::npos) << log;
+    EXPECT_NE(log.find("File: 01 - Tab\\x09here.flac"), std::string::npos) << log;
+}

@@ -17,6 +17,8 @@
 #include "support/ChildProcess.h"
 #include "support/MusicSignal.h"
 #include "support/TempDir.h"
+#include "core/ProductConfig.h"
+#include "core/settings/SettingsStore.h"
 #include "windowing/x11/XvfbScreen.h"
 
 #include <algorithm>
@@ -44,6 +46,7 @@ constexpr int32_t kContentWidth = 650; // [pixels] the main window's first size
 constexpr int32_t kDialogWidth = 380; // [pixels] content of the dialogs
 constexpr int32_t kDialogHeight = 200;
 constexpr int32_t kFolderDialogHeight = 320;
+constexpr int32_t kFilesExistDialogHeight = 170; // the question about files that exist
 constexpr uint32_t kDialogFrameStyle = 0x6410;
 constexpr int32_t kControlHeight = 22; // [pixels] a closed drop-down box
 
@@ -344,8 +347,9 @@ protected:
         EXPECT_FALSE(windowOfSize(kDialogWidth, 250, 0)) << "Return did not close the About box";
     }
 
-    // Convert, our folder chooser (accepted with Return), the conversion seen and waited for.
-    void convert(const Rows& r, const std::string& language)
+    // Convert, our folder chooser (accepted with Return), the question about files of the same
+    // names when the folder holds them (Return: keep both), the conversion seen and waited for.
+    void convert(const Rows& r, const std::string& language, bool filesExist)
     {
         Picture before = shot();
         int32_t pageTop = r.tops[0] - kListTop;
@@ -353,17 +357,29 @@ protected:
         ASSERT_TRUE(windowOfSize(kDialogWidth, kFolderDialogHeight)) << "Convert showed no folder chooser";
         pointerAway();
         save(settle(&before), language + "-folder-chooser");
+        before = shot();
         key({"Return"});
+        if (filesExist) {
+            ASSERT_TRUE(windowOfSize(kDialogWidth, kFilesExistDialogHeight)) << "no question about the files that exist";
+            save(settle(&before), language + "-files-exist");
+            key({"Return"});
+        }
         save(waitForShot([this](const Picture& p) { return converting(p); }, 20000, "no progress shown"),
              language + "-converting");
         Picture finished = waitForShot([this](const Picture& p) { return done(p); }, 60000, "the bars never all turned green");
         save(settle(&finished), language + "-done");
     }
 
-    void checkFiles()
+    // The files of a conversion; suffix (" (2)") is put before each extension when the folder
+    // held files of the same names and both were kept.
+    void checkFiles(const std::string& suffix)
     {
+        auto named = [&](const std::string& name) {
+            size_t dot = name.rfind('.');
+            return music.file(name.substr(0, dot) + suffix + name.substr(dot));
+        };
         // The FLAC track: its tags, and its audio decodes to the disc's first track exactly.
-        std::string flacFile = music.file(kFileNames[0]);
+        std::string flacFile = named(kFileNames[0]);
         test::ProcessResult tags = test::runProcess(kMetaflac, {"--export-tags-to=-", flacFile}, {}, 10000);
         EXPECT_EQ(tags.exitCode, 0) << tags.err;
         for (const char* tag : {"TITLE=Morning Light\n", "ARTIST=Demo Artist\n", "ALBUM=Demo Album\n", "DATE=2024\n",
@@ -375,12 +391,20 @@ protected:
         std::string disc = test::readFile(bin);
         EXPECT_TRUE(decoded.out == disc.substr(0, kTrackSectors[0] * kSectorBytes))
             << "the FLAC file's audio is not the track's (" << decoded.out.size() << " bytes)";
+        // The log and the CUE sheet beside the files, named after the album.
+        std::string log = test::readFile(named("Demo Album.log"));
+        EXPECT_NE(log.find("3 of 3 track(s) ripped whole"), std::string::npos) << log;
+        EXPECT_NE(log.find("Disc ID: 0e001203"), std::string::npos) << log;
+        std::string cue = test::readFile(named("Demo Album.cue"));
+        for (const std::string& name : kFileNames)
+            EXPECT_NE(cue.find("FILE \"" + named(name).substr(music.path().size() + 1) + "\" WAVE"), std::string::npos)
+                << cue;
         // The Vorbis tracks: their titles and lengths, read back by mutagen.
         for (size_t i = 1; i < 3; ++i) {
             test::ProcessResult read = test::runProcess(
                 kPython,
                 {"-c", "import sys, mutagen; f = mutagen.File(sys.argv[1]); print(f['title'][0]); print(round(f.info.length))",
-                 music.file(kFileNames[i])},
+                 named(kFileNames[i])},
                 {}, 20000);
             EXPECT_EQ(read.out, kTitles[i] + "\n" + std::to_string(kTrackSectors[i] / 75) + "\n") << read.err;
         }
@@ -483,6 +507,11 @@ TEST_F(WindowProgramEndToEnd, EnglishThenJapaneseFromArrivalToRemovalWithScreens
     ASSERT_TRUE(std::filesystem::exists(kProgram)) << kProgram << " is not built";
     ASSERT_TRUE(screen.start(true)) << "Xvfb, openbox or xcompmgr did not come up";
     test::TempDir cache;
+    {
+        // Conversions ask AccurateRip: a refused local port instead of the internet.
+        test::ScopedEnv home("XDG_CONFIG_HOME", config.path().c_str());
+        settings::writeString(product::kProductKey, u"\\AccurateRip", u"Server", u"127.0.0.1:9");
+    }
     std::vector<std::string> environment{"DISPLAY=" + screen.display(), "XDG_CONFIG_HOME=" + config.path(),
                                          "XDG_CACHE_HOME=" + cache.path(), "XDG_MUSIC_DIR=" + music.path(),
                                          "TONVANE_UPDATE_HOST=127.0.0.1:9", // never the internet
@@ -539,8 +568,8 @@ TEST_F(WindowProgramEndToEnd, EnglishThenJapaneseFromArrivalToRemovalWithScreens
     click(r->separatorX - 32, r->tops[0] + 32);
     propertiesDialog(*r, "en");
     menusAndAbout("en");
-    convert(*r, "en");
-    checkFiles();
+    convert(*r, "en", false);
+    checkFiles("");
     languageMenu("en", true);
 
     // Japanese: the sheet deleted (removal: the insert-disc page), copied back (arrival: the disc
@@ -558,8 +587,8 @@ TEST_F(WindowProgramEndToEnd, EnglishThenJapaneseFromArrivalToRemovalWithScreens
     propertiesDialog(*r, "ja");
     menusAndAbout("ja");
     languageMenu("ja", false); // its row is disabled now
-    convert(*r, "ja");
-    checkFiles();
+    convert(*r, "ja", true);
+    checkFiles(" (2)");
 
     // Removal at the end, then Alt+F4: the program ends cleanly.
     std::filesystem::remove(cue);

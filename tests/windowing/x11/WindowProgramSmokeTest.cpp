@@ -6,6 +6,8 @@
 
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
+#include "core/ProductConfig.h"
+#include "core/settings/SettingsStore.h"
 #include "windowing/x11/XvfbScreen.h"
 
 #include <algorithm>
@@ -48,6 +50,11 @@ TEST(WindowProgram, ChooseEnglishConvertTheDemoDiscAndClose)
     test::Screen screen;
     ASSERT_TRUE(screen.start(true)) << "Xvfb, openbox or xcompmgr did not come up";
     test::TempDir config, music;
+    {
+        // The conversion asks AccurateRip: a refused local port instead of the internet.
+        test::ScopedEnv home("XDG_CONFIG_HOME", config.path().c_str());
+        settings::writeString(product::kProductKey, u"\\AccurateRip", u"Server", u"127.0.0.1:9");
+    }
     // The update check, 6 s after the start, asks a refused local port instead of the internet.
     std::vector<std::string> environment{"DISPLAY=" + screen.display(), "XDG_CONFIG_HOME=" + config.path(),
                                          "XDG_MUSIC_DIR=" + music.path(), "TONVANE_UPDATE_HOST=127.0.0.1:9",

@@ -309,6 +309,8 @@ std::string freshSettings(const std::string& work, int run)
     settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, 1);
     settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
     settings::writeDword(product::kProductKey, settings::kEncodersKey, settings::kValueDefaultFormat, kFlac);
+    // The conversion asks AccurateRip first: a refused local port keeps the run local and quick.
+    settings::writeString(product::kProductKey, u"\\AccurateRip", u"Server", u"127.0.0.1:9");
     return config;
 }
 
