@@ -10,6 +10,7 @@ namespace {
 
 constexpr char16_t kPartSuffix[] = u".part";
 constexpr size_t kPartNameExtraBytes = 1 + 5; // [bytes] the leading '.' and ".part"
+constexpr size_t kMaxSuffixBytes = kMaxFileNameBytes / 2; // [bytes] the rest is for the title
 
 } // namespace
 
@@ -80,11 +81,13 @@ WideString ConversionJob::outputPath(int32_t index) const
     if (!extension)
         return WideString();
     std::u16string_view extensionView(extension);
-    std::u16string_view suffix = entry.nameSuffix.view();
+    // The suffix comes from a front end; it still must not add a folder or a control character.
+    WideString safeSuffix = safeNameCharacters(entry.nameSuffix.view());
+    cutToUtf8Bytes(safeSuffix, kMaxSuffixBytes);
+    std::u16string_view suffix = safeSuffix.view();
     // The temporary name adds a leading '.' and ".part": the final name leaves room for both.
     size_t reserved = extensionView.size() + kPartNameExtraBytes;
-    WideString name = outputFileName(entry, index,
-                                     kMaxFileNameBytes - reserved - std::min(utf8ByteCount(suffix), kMaxFileNameBytes / 2));
+    WideString name = outputFileName(entry, index, kMaxFileNameBytes - reserved - utf8ByteCount(suffix));
     WideString path = outputFolder;
     path.append(name.view());
     path.append(suffix);

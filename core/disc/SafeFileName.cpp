@@ -81,7 +81,7 @@ void cutToUtf8Bytes(WideString& name, size_t maxBytes)
         name.assign(text.substr(0, i));
 }
 
-WideString safePathComponent(std::u16string_view text, size_t maxBytes)
+WideString safeNameCharacters(std::u16string_view text)
 {
     WideString name;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -96,7 +96,12 @@ WideString safePathComponent(std::u16string_view text, size_t maxBytes)
             name.appendChar(c);
         }
     }
-    name = trimmed(name.view());
+    return name;
+}
+
+WideString safePathComponent(std::u16string_view text, size_t maxBytes)
+{
+    WideString name = trimmed(safeNameCharacters(text).view());
     cutToUtf8Bytes(name, maxBytes);
     return trimmed(name.view()); // the cut may end on a space or a dot
 }

@@ -18,6 +18,10 @@ inline constexpr size_t kMaxFileNameBytes = 255; // [bytes] NAME_MAX of Linux fi
 // an empty name; the caller picks a fallback then.
 WideString safePathComponent(std::u16string_view text, size_t maxBytes = kMaxFileNameBytes);
 
+// Only the character filter of safePathComponent, without trimming or cutting: for pieces that
+// go inside a name, such as a name suffix (" (2)").
+WideString safeNameCharacters(std::u16string_view text);
+
 // Bytes of text in UTF-8 (an unpaired surrogate counts as the 3 of U+FFFD).
 size_t utf8ByteCount(std::u16string_view text);
 // Cuts name so that its UTF-8 form takes at most maxBytes, never inside a character.

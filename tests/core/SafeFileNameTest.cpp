@@ -117,6 +117,7 @@ TEST(SafeFileName, TrackNamesFallBackToTheUntitledNameAndKeepTheirTemporaryFormS
         {u"Intro", u" (2)", u"/music/05 - Intro (2).flac"},
         {u"", u" (3)", u"/music/Track 6 (3).flac"},
         {u".hidden.", u"", u"/music/07 - hidden.flac"},
+        {u"Outro", u"/../x\u202E", u"/music/08 - Outro..x.flac"},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         TrackEntry& entry = job.tracks[i];
@@ -141,4 +142,11 @@ TEST(SafeFileName, TrackNamesFallBackToTheUntitledNameAndKeepTheirTemporaryFormS
     EXPECT_EQ(finalName.substr(finalName.size() - 8), " (2).ogg");
     EXPECT_EQ((finalName.size() - 5 - 8) % 4, 0u);
     EXPECT_GE(partName.size(), kMaxFileNameBytes - 3);
+
+    // A suffix longer than half a name is cut; the whole name still fits.
+    longEntry.nameSuffix = WideString(repeat(u"é", 200));
+    std::string partOfLong = job.partPath(11).toUtf8().substr(7);
+    EXPECT_LE(partOfLong.size(), kMaxFileNameBytes);
+    EXPECT_EQ(partOfLong.substr(0, 5), ".12 -");
+    expectHarmless(job.outputPath(11).toUtf8().substr(7), "long suffix");
 }

@@ -291,6 +291,58 @@ TEST_F(RipToWav, FullDiskFailsTheAffectedTracksAndNothingHangs)
     EXPECT_EQ(folderEntries(), (std::set<std::string>{"Track 1.Wav", "Track 2.Wav", "Track 3.Wav"}));
 }
 
+TEST_F(RipToWav, FullDiskLeavesNoBrokenFileInTheCompressedFormatsEither)
+{
+    struct Case {
+        int32_t format;
+        uint32_t quality; // FLAC level 5, MP3 128 kbps, Vorbis 0.5
+        const char* extension;
+    } cases[] = {{kFormatFlac, 5, ".flac"}, {kFormatMp3, 8, ".mp3"}, {kFormatVorbis, 5, ".ogg"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.extension);
+        TempDir folder;
+        auto file = [&](int track) { return folder.path() + "/Track " + std::to_string(track) + c.extension; };
+        const std::string earlier = "an earlier rip of track 2";
+        test::writeFile(file(2), earlier);
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            // [bytes] tracks 1 and 3 (under a second of noise) fit; track 2 (27 s, over 400 kB
+            // at these qualities) does not.
+            rlimit limit{200000, 200000};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ConversionJob job;
+            describeDisc(job, {50, 2000, 30}, c.format);
+            for (int32_t t = 0; t < job.count; ++t)
+                job.tracks[t].quality = c.quality;
+            job.existingFiles = ExistingFiles::Replace;
+            RecordingSink sink(job);
+            RipEnvironment environment{&m_drive, &m_starter, {}};
+            environment.options.laneOverride = 1;
+            if (!startConversion(job, WideString::fromUtf8(folder.path() + "/"), sink, environment))
+                ::_exit(10);
+            waitForConversion(job);
+            int code = 0;
+            code |= job.tracks[0].status.load() == TrackStatus::Done ? 0 : 1;
+            code |= job.tracks[1].status.load() == TrackStatus::Failed ? 0 : 2;
+            code |= job.tracks[2].status.load() == TrackStatus::Done ? 0 : 4;
+            ::_exit(code);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_TRUE(readFile(file(2)) == earlier);
+        EXPECT_GT(readFile(file(1)).size(), 1000u);
+        std::set<std::string> names;
+        for (const auto& item : std::filesystem::directory_iterator(folder.path()))
+            names.insert(item.path().filename().string());
+        EXPECT_EQ(names, (std::set<std::string>{std::string("Track 1") + c.extension, std::string("Track 2") + c.extension,
+                                                std::string("Track 3") + c.extension}));
+    }
+}
+
 TEST(WavWriter, HeaderSizesFollowWhatWasWritten)
 {
     TempDir dir;
