@@ -488,20 +488,3 @@ TEST_F(EmulatedRip, AFileThatAppearsDuringTheRipIsKeptOrReplacedAsChosen)
         uninstallEmulatedDrive(kDrivePath);
     }
 }
-
-TEST_F(EmulatedRip, ANameSuffixKeepsTheEarlierFileAndNamesTheNewOne)
-{
-    install(audioDisc({90, 40}));
-    ConversionJob job;
-    ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
-    test::writeFile(m_dir.file("Track 1.Wav"), kEarlier);
-    job.tracks[0].nameSuffix = WideString(u" (2)");
-    RipOptions options;
-    options.laneOverride = 2;
-    ripWith(job, options, nullptr);
-    EXPECT_EQ(job.tracks[0].status.load(), TrackStatus::Done);
-    EXPECT_EQ(readFile(m_dir.file("Track 1.Wav")), kEarlier);
-    EXPECT_TRUE(readFile(m_dir.file("Track 1 (2).Wav")).substr(44) == sectors(0, 90));
-    EXPECT_TRUE(wavData(1) == sectors(90, 40));
-    EXPECT_EQ(filesInFolder(), (std::set<std::string>{"Track 1.Wav", "Track 1 (2).Wav", "Track 2.Wav"}));
-}
