@@ -145,7 +145,8 @@ private:
     }
 
     // Gives up the rest of the lane's track after a read failed for good. The encoder learns it
-    // from the track's status once it has drained what was read, and finishes a shorter file.
+    // from the track's status once it has drained what was read, finishes its temporary file and
+    // removes it.
     void failTrack(RipSlot& lane)
     {
         track(lane.trackIndex).status.store(TrackStatus::Failed);

@@ -58,7 +58,7 @@ void encoderThreadMain(EncoderJob job)
             }
             if (trackGivenUp(entry) && job.stream->buffered() < size) {
                 // The rip thread gave up reading this track. What is buffered is the end of the
-                // audio; it is written too, and the file finished shorter.
+                // audio; it is written too, and the file finished shorter (then removed).
                 size_t rest = static_cast<size_t>(job.stream->buffered());
                 if (rest > 0 && job.stream->read(chunk.data(), rest) && writerOk)
                     writerOk = writer->write(chunk.data(), rest);

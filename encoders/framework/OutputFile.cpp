@@ -90,9 +90,10 @@ bool unsupported(int error)
 
 CommitResult committed(const std::string& finalPath)
 {
-    // The rename itself is done; a folder that cannot be synced is still reported, since the new
-    // name might not survive a power loss.
-    return syncFolderOf(finalPath) ? CommitResult::Committed : CommitResult::Failed;
+    // The rename is done and the file whole: a folder that cannot be synced (some FUSE file
+    // systems refuse fsync on a folder) does not make the track fail with its file in place.
+    syncFolderOf(finalPath);
+    return CommitResult::Committed;
 }
 
 } // namespace

@@ -26,7 +26,7 @@ bool closeOutputFile(int fd);
 
 // What became of a whole track's temporary file.
 enum class CommitResult : uint8_t {
-    Committed, // it carries the final name, and the folder entry is on the disk
+    Committed, // it carries the final name (and the folder was synced, where it can be)
     NameTaken, // Refuse, and a file of the final name exists: neither file was touched
     Failed, // the file system refused (permissions, a vanished folder, an invalid name)
 };
