@@ -48,7 +48,6 @@ public:
         // One lane gains nothing from another order and would only make the drive seek.
         m_order = ripTrackOrder(m_job, m_laneCount > 1 ? m_options.order : TrackOrder::DiscOrder);
         m_lanes = std::make_unique<RipSlot[]>(static_cast<size_t>(m_laneCount));
-        m_damaged.assign(static_cast<size_t>(m_job.count), false);
         // The drive can deliver the audio tracks' sectors only: what an offset shift takes
         // beyond them is silence, and the cache-emptying reads stay among them.
         int32_t readableStart = m_job.tracks[0].start, readableEnd = 0;
@@ -152,6 +151,7 @@ private:
         lane.checkedPcm.shrink_to_fit();
         lane.nextSector = entry.start;
         lane.endSector = entry.start + entry.length;
+        entry.damaged.store(0);
         entry.status.store(TrackStatus::Converting);
         if (!m_encoders.startEncoder(lane.encoder, m_job, index, lane.stream)) {
             // No encoder thread (unknown format, or no thread to be had): nothing will drain
@@ -165,7 +165,8 @@ private:
     }
 
     // Gives up the rest of the lane's track after a read failed for good. The encoder learns it
-    // from the track's status once it has drained what was read, and finishes a shorter file.
+    // from the track's status once it has drained what was read, finishes its temporary file and
+    // removes it.
     void failTrack(RipSlot& lane)
     {
         track(lane.trackIndex).status.store(TrackStatus::Failed);
@@ -178,7 +179,8 @@ private:
     {
         if (sectors.empty())
             return;
-        m_damaged[static_cast<size_t>(trackIndex)] = true;
+        // Before the chunk enters the stream: the encoder must know it before it commits.
+        track(trackIndex).damaged.store(1);
         if (m_observer)
             for (int32_t lba : sectors)
                 m_observer->onUnreadableSector(trackIndex, lba);
@@ -312,11 +314,6 @@ private:
                 thread.join();
             lane.finishing.clear();
         }
-        // Every encoder has set its track's status by now; a file with silence in place of an
-        // unreadable sector is whole but not the disc's audio.
-        for (int32_t t = 0; t < m_job.count; ++t)
-            if (m_damaged[static_cast<size_t>(t)] && track(t).status.load() == TrackStatus::Done)
-                track(t).status.store(TrackStatus::Failed);
     }
 
     void finishJob()
@@ -337,7 +334,6 @@ private:
     int32_t m_laneCount = 0;
     DrainSignal m_drains; // declared before the lanes: their streams point at it
     std::unique_ptr<RipSlot[]> m_lanes;
-    std::vector<bool> m_damaged; // by track index: a sector of it was written as silence
     std::vector<int32_t> m_order; // the selected tracks in the order lanes take them
     size_t m_orderPosition = 0; // of m_next in m_order
     int32_t m_next = -1; // next track to hand to a free lane, -1 when none is left
@@ -379,6 +375,7 @@ bool startConversion(ConversionJob& job, const WideString& folder, ProgressSink&
         job.tracks[i].progress.store(0.0);
         job.tracks[i].status.store(TrackStatus::Pending);
         job.tracks[i].waiting.store(1);
+        job.tracks[i].damaged.store(0);
     }
     job.sink = &sink;
     job.outputFolder = folder;

@@ -2,8 +2,6 @@
 
 #include "core/disc/SafeFileName.h"
 
-#include "core/foundation/Utf.h"
-
 #include <algorithm>
 
 namespace tonvane {
@@ -12,39 +10,7 @@ namespace {
 
 constexpr char16_t kPartSuffix[] = u".part";
 constexpr size_t kPartNameExtraBytes = 1 + 5; // [bytes] the leading '.' and ".part"
-
-// Bytes of c (and its low surrogate) in UTF-8.
-size_t utf8Length(std::u16string_view text, size_t i, size_t& units)
-{
-    char16_t c = text[i];
-    units = 1;
-    if (c < 0x80)
-        return 1;
-    if (c < 0x800)
-        return 2;
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-        units = 2;
-        return 4;
-    }
-    return 3; // BMP character, or a lone surrogate that becomes U+FFFD
-}
-
-// Cuts name so that its UTF-8 form takes at most maxBytes, never inside a character.
-void cutToUtf8Bytes(WideString& name, size_t maxBytes)
-{
-    std::u16string_view text = name.view();
-    size_t bytes = 0, i = 0;
-    while (i < text.size()) {
-        size_t units;
-        size_t length = utf8Length(text, i, units);
-        if (bytes + length > maxBytes)
-            break;
-        bytes += length;
-        i += units;
-    }
-    if (i < text.size())
-        name.assign(text.substr(0, i));
-}
+constexpr size_t kMaxSuffixBytes = kMaxFileNameBytes / 2; // [bytes] the rest is for the title
 
 } // namespace
 
@@ -88,18 +54,23 @@ int32_t ConversionJob::selectedCount() const
     return selected;
 }
 
-WideString outputFileName(const TrackEntry& entry, int32_t index)
+WideString outputFileName(const TrackEntry& entry, int32_t index, size_t maxBytes)
 {
     WideString name;
-    if (!entry.title.empty()) {
-        name.appendFormattedNumber(index + 1, 0, 2, 0, true, false);
-        name.append(u" - ");
-        name.append(safePathComponent(entry.title.view()).view());
-    } else {
-        name.append(uiText(kTextTrack).view());
-        name.appendChar(u' ');
-        name.appendDecimal(index + 1);
+    name.appendFormattedNumber(index + 1, 0, 2, 0, true, false);
+    name.append(u" - ");
+    size_t prefixBytes = utf8ByteCount(name.view());
+    WideString title = safePathComponent(entry.title.view(), maxBytes > prefixBytes ? maxBytes - prefixBytes : 0);
+    if (!title.empty()) {
+        name.append(title.view());
+        return name;
     }
+    // No title, or one with nothing a file name can hold: the untitled name.
+    name.clear();
+    name.append(uiText(kTextTrack).view());
+    name.appendChar(u' ');
+    name.appendDecimal(index + 1);
+    cutToUtf8Bytes(name, maxBytes);
     return name;
 }
 
@@ -109,12 +80,14 @@ WideString ConversionJob::outputPath(int32_t index) const
     const char16_t* extension = formatExtension(entry.format);
     if (!extension)
         return WideString();
-    WideString name = outputFileName(entry, index);
     std::u16string_view extensionView(extension);
-    std::u16string_view suffix = entry.nameSuffix.view();
+    // The suffix comes from a front end; it still must not add a folder or a control character.
+    WideString safeSuffix = safeNameCharacters(entry.nameSuffix.view());
+    cutToUtf8Bytes(safeSuffix, kMaxSuffixBytes);
+    std::u16string_view suffix = safeSuffix.view();
     // The temporary name adds a leading '.' and ".part": the final name leaves room for both.
     size_t reserved = extensionView.size() + kPartNameExtraBytes;
-    cutToUtf8Bytes(name, kMaxFileNameBytes - reserved - std::min(suffix.size() * 3, kMaxFileNameBytes / 2));
+    WideString name = outputFileName(entry, index, kMaxFileNameBytes - reserved - utf8ByteCount(suffix));
     WideString path = outputFolder;
     path.append(name.view());
     path.append(suffix);

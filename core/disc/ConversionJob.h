@@ -1,6 +1,7 @@
 #pragma once
 #include "core/disc/EncoderFormat.h"
 #include "core/disc/ProgressSink.h"
+#include "core/disc/SafeFileName.h"
 #include "core/disc/TrackEntry.h"
 #include "core/foundation/Thread.h"
 #include "core/foundation/WideString.h"
@@ -11,8 +12,6 @@
 #include <memory>
 
 namespace tonvane {
-
-inline constexpr size_t kMaxFileNameBytes = 255; // [bytes] NAME_MAX of Linux file systems
 
 // What the commit of a whole track does when its final name exists by then: Refuse leaves the
 // existing file alone (the track fails and its temporary file goes), Replace puts the new file in
@@ -44,9 +43,10 @@ struct ConversionJob {
     int32_t selectedCount() const;
 
     // Output folder + file name + extension of entry index, or empty for an unknown format.
-    // Titled: "NN - Title" with '"' turned into '\'' and < > : / \ | and control characters
-    // removed; untitled: row 21 of the interface language, a space and index + 1. The name is
-    // cut at a character boundary so that with its extension it fits 255 UTF-8 bytes.
+    // Titled: "NN - Title" with the title made safe by safePathComponent; untitled (or a title
+    // with nothing a name can hold): row 21 of the interface language, a space and index + 1.
+    // Then the name suffix. The name is cut at a character boundary so that its temporary form
+    // (".name.ext.part") fits 255 UTF-8 bytes.
     WideString outputPath(int32_t index) const;
     // Where the track is written until it is whole: the final name in the same folder with a '.'
     // in front and ".part" behind (".01 - Title.flac.part"), so that it is hidden and never taken
@@ -54,8 +54,9 @@ struct ConversionJob {
     WideString partPath(int32_t index) const;
 };
 
-// The file name of entry index without folder and extension (see outputPath).
-WideString outputFileName(const TrackEntry& entry, int32_t index);
+// The file name of entry index without folder, suffix and extension (see outputPath), at most
+// maxBytes of UTF-8.
+WideString outputFileName(const TrackEntry& entry, int32_t index, size_t maxBytes = kMaxFileNameBytes);
 
 // "mm:ss" from milliseconds: minutes = ms / 60000, seconds = (ms / 1000) mod 60, both at least
 // two digits.

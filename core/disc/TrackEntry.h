@@ -15,9 +15,9 @@ inline constexpr uint32_t kPcmBytesPerSecond = 176400; // 44100 Hz x 2 channels 
 enum class TrackStatus : uint8_t {
     Pending, // not converted (yet)
     Converting,
-    Done, // every byte read and the file finished
-    Cancelled, // stopped by the user; the file is shorter but valid
-    Failed, // a read or write failed; the file is shorter but valid (or missing)
+    Done, // every byte read, the file finished and renamed to its final name
+    Cancelled, // stopped by the user; no file is left under the final name
+    Failed, // a read or write failed, or the final name was taken; no file left under it
 };
 
 struct LinkRect {
@@ -42,6 +42,9 @@ struct TrackEntry {
     LinkRect link; // where the row's encoder link was last drawn
     TrackTags tags;
     std::atomic<TrackStatus> status{TrackStatus::Pending};
+    // 1 once a sector of this track could not be read and was given as silence; set by the rip
+    // thread before that audio reaches the encoder, which then does not commit the file.
+    std::atomic<uint8_t> damaged{0};
 
     uint64_t byteSize() const { return static_cast<uint64_t>(length) * kSectorBytes; }
     double playingSeconds() const { return static_cast<double>(byteSize()) / kPcmBytesPerSecond; }

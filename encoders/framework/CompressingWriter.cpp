@@ -2,6 +2,8 @@
 
 #include "encoders/framework/OutputFile.h"
 
+#include <cstdio>
+
 namespace tonvane {
 
 CompressingWriter::~CompressingWriter()
@@ -68,7 +70,10 @@ bool CompressingWriter::release()
     releaseEncoder();
     bool closed = true;
     if (m_file) {
-        closed = std::fclose(m_file) == 0;
+        // A whole file goes to the disk before anyone can rename it to its final name.
+        if (m_state == State::Encoding)
+            closed = std::fflush(m_file) == 0 && syncOutputFile(::fileno(m_file));
+        closed = std::fclose(m_file) == 0 && closed;
         m_file = nullptr;
     }
     m_state = State::Closed;

@@ -2,6 +2,7 @@
 
 #include "cdrom/rip/AudioStream.h"
 #include "encoders/flac/FlacWriter.h"
+#include "encoders/framework/OutputFile.h"
 #include "encoders/mp3/Mp3Writer.h"
 #include "encoders/vorbis/VorbisWriter.h"
 #include "encoders/wav/WavWriter.h"
@@ -15,7 +16,7 @@ namespace {
 // The parameter block of one encoder thread, copied by the thread before the launcher returns.
 struct EncoderJob {
     int32_t format;
-    WideString outputPath;
+    TrackFiles files;
     uint32_t quality;
     uint64_t total; // [bytes] of PCM for the whole track
     AudioStream* stream;
@@ -35,7 +36,7 @@ void encoderThreadMain(EncoderJob job)
     std::unique_ptr<FormatWriter> writer = makeFormatWriter(job.format);
     TrackEntry& entry = *job.entry;
     // A writer that cannot create its file still drains the stream, so the lane goes on.
-    bool writerOk = writer && writer->open(job.outputPath.view(), job.quality, entry.tags, job.total);
+    bool writerOk = writer && writer->open(job.files.partPath.view(), job.quality, entry.tags, job.total);
     bool readFailed = false;
     bool cancelled = false;
 
@@ -57,7 +58,7 @@ void encoderThreadMain(EncoderJob job)
             }
             if (trackGivenUp(entry) && job.stream->buffered() < size) {
                 // The rip thread gave up reading this track. What is buffered is the end of the
-                // audio; it is written too, and the file finished shorter.
+                // audio; it is written too, and the file finished shorter (then removed).
                 size_t rest = static_cast<size_t>(job.stream->buffered());
                 if (rest > 0 && job.stream->read(chunk.data(), rest) && writerOk)
                     writerOk = writer->write(chunk.data(), rest);
@@ -76,54 +77,67 @@ void encoderThreadMain(EncoderJob job)
     }
 
     bool finished = writer && writer->finish();
-    if (!writerOk || !finished || readFailed)
-        entry.status.store(TrackStatus::Failed);
+    // The rip thread marks a track damaged before the audio of its silent sector enters the
+    // stream, so by the last byte read here the mark is seen.
+    TrackStatus outcome = TrackStatus::Done;
+    if (!writerOk || !finished || readFailed || entry.damaged.load() != 0)
+        outcome = TrackStatus::Failed;
     else if (cancelled)
-        entry.status.store(TrackStatus::Cancelled);
-    else
-        entry.status.store(TrackStatus::Done);
+        outcome = TrackStatus::Cancelled;
+    if (outcome == TrackStatus::Done &&
+        commitOutputFile(job.files.partPath.view(), job.files.finalPath.view(), job.files.existing) !=
+            CommitResult::Committed)
+        outcome = TrackStatus::Failed;
+    if (outcome != TrackStatus::Done)
+        removeOutputFile(job.files.partPath.view());
+    entry.status.store(outcome);
 }
 
-bool launch(Thread& thread, int32_t format, const WideString& outputPath, uint32_t quality, uint64_t totalBytes,
+bool launch(Thread& thread, int32_t format, const TrackFiles& files, uint32_t quality, uint64_t totalBytes,
             AudioStream& stream, ProgressSink& sink, int32_t trackIndex, TrackEntry& entry)
 {
     if (format < 0 || format >= kFormatCount)
         return false;
-    EncoderJob job{format, outputPath, quality, totalBytes, &stream, &sink, trackIndex, &entry};
+    EncoderJob job{format, files, quality, totalBytes, &stream, &sink, trackIndex, &entry};
     return startThreadWithCopy(thread, encoderThreadMain, job) == kSuccess;
 }
 
 } // namespace
 
-bool launchEncoder(Thread& thread, int32_t format, const WideString& outputPath, uint32_t quality,
+bool launchEncoder(Thread& thread, int32_t format, const TrackFiles& files, uint32_t quality,
                    uint64_t totalBytes, AudioStream& stream, ProgressSink& sink, int32_t trackIndex,
                    TrackEntry& entry)
 {
-    return launch(thread, format, outputPath, quality, totalBytes, stream, sink, trackIndex, entry);
+    return launch(thread, format, files, quality, totalBytes, stream, sink, trackIndex, entry);
 }
 
-bool launchMp3Encoder(Thread& thread, const WideString& outputPath, uint32_t quality, uint64_t totalBytes,
+bool launchMp3Encoder(Thread& thread, const TrackFiles& files, uint32_t quality, uint64_t totalBytes,
                       AudioStream& stream, ProgressSink& sink, int32_t trackIndex, TrackEntry& entry)
 {
-    return launch(thread, kFormatMp3, outputPath, quality, totalBytes, stream, sink, trackIndex, entry);
+    return launch(thread, kFormatMp3, files, quality, totalBytes, stream, sink, trackIndex, entry);
 }
 
-bool launchVorbisEncoder(Thread& thread, const WideString& outputPath, uint32_t quality, uint64_t totalBytes,
+bool launchVorbisEncoder(Thread& thread, const TrackFiles& files, uint32_t quality, uint64_t totalBytes,
                          AudioStream& stream, ProgressSink& sink, int32_t trackIndex, TrackEntry& entry)
 {
-    return launch(thread, kFormatVorbis, outputPath, quality, totalBytes, stream, sink, trackIndex, entry);
+    return launch(thread, kFormatVorbis, files, quality, totalBytes, stream, sink, trackIndex, entry);
 }
 
-bool launchFlacEncoder(Thread& thread, const WideString& outputPath, uint32_t quality, uint64_t totalBytes,
+bool launchFlacEncoder(Thread& thread, const TrackFiles& files, uint32_t quality, uint64_t totalBytes,
                        AudioStream& stream, ProgressSink& sink, int32_t trackIndex, TrackEntry& entry)
 {
-    return launch(thread, kFormatFlac, outputPath, quality, totalBytes, stream, sink, trackIndex, entry);
+    return launch(thread, kFormatFlac, files, quality, totalBytes, stream, sink, trackIndex, entry);
 }
 
-bool launchWavEncoder(Thread& thread, const WideString& outputPath, uint32_t quality, uint64_t totalBytes,
+bool launchWavEncoder(Thread& thread, const TrackFiles& files, uint32_t quality, uint64_t totalBytes,
                       AudioStream& stream, ProgressSink& sink, int32_t trackIndex, TrackEntry& entry)
 {
-    return launch(thread, kFormatWav, outputPath, quality, totalBytes, stream, sink, trackIndex, entry);
+    return launch(thread, kFormatWav, files, quality, totalBytes, stream, sink, trackIndex, entry);
+}
+
+TrackFiles trackFilesOf(const ConversionJob& job, int32_t index)
+{
+    return TrackFiles{job.partPath(index), job.outputPath(index), job.existingFiles};
 }
 
 std::unique_ptr<FormatWriter> makeFormatWriter(int32_t format)

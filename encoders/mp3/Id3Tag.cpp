@@ -1,12 +1,13 @@
 #include "encoders/mp3/Id3Tag.h"
 
+#include "encoders/framework/TagText.h"
+
 #include <string>
 #include <string_view>
 
 namespace tonvane {
 
 namespace {
-
 
 constexpr uint8_t kPictureFrontCover = 3; // APIC picture type
 constexpr char kMusicBrainzOwner[] = "http://musicbrainz.org"; // UFID owner of recording ids
@@ -35,10 +36,11 @@ void appendText(std::vector<uint8_t>& body, std::string_view text)
 // Encoding byte, the text, a 0 terminator.
 bool appendTextFrame(std::vector<uint8_t>& tag, const char (&id)[5], const WideString& text)
 {
-    if (text.empty())
+    std::string utf8 = tagText(text);
+    if (utf8.empty())
         return true;
     std::vector<uint8_t> body{id3::kEncodingUtf8};
-    appendText(body, text.toUtf8());
+    appendText(body, utf8);
     return appendFrame(tag, id, body);
 }
 
@@ -56,22 +58,23 @@ WideString ofTotal(const WideString& number, const WideString& total)
 // TXXX: encoding, description, 0, value, 0.
 bool appendUserText(std::vector<uint8_t>& tag, std::string_view description, const WideString& value)
 {
-    if (value.empty())
+    std::string utf8 = tagText(value);
+    if (utf8.empty())
         return true;
     std::vector<uint8_t> body{id3::kEncodingUtf8};
     appendText(body, description);
-    appendText(body, value.toUtf8());
+    appendText(body, utf8);
     return appendFrame(tag, "TXXX", body);
 }
 
 // UFID: owner, 0, the identifier's bytes (at most 64).
 bool appendRecordingId(std::vector<uint8_t>& tag, const WideString& id)
 {
-    if (id.empty())
+    std::string bytes = tagText(id);
+    if (bytes.empty())
         return true;
     std::vector<uint8_t> body;
     appendText(body, kMusicBrainzOwner);
-    std::string bytes = id.toUtf8();
     body.insert(body.end(), bytes.begin(), bytes.end());
     return appendFrame(tag, "UFID", body);
 }

@@ -1,14 +1,17 @@
 #include "encoders/vorbis/VorbisComments.h"
 
+#include "encoders/framework/TagText.h"
+
 namespace tonvane {
 
 std::vector<VorbisComment> vorbisComments(const TrackTags& tags)
 {
     std::vector<VorbisComment> comments;
-    comments.push_back({"ENCODER", tags.encoder.toUtf8()});
+    comments.push_back({"ENCODER", tagText(tags.encoder)});
     auto addIfSet = [&comments](const char* name, const WideString& text) {
-        if (!text.empty())
-            comments.push_back({name, text.toUtf8()});
+        std::string value = tagText(text);
+        if (!value.empty())
+            comments.push_back({name, std::move(value)});
     };
     addIfSet("DISCID", tags.discId);
     addIfSet("ALBUM", tags.album);

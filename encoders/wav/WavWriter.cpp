@@ -101,9 +101,10 @@ bool WavWriter::finish()
     bool headerWritten = ::pwrite(m_fd, header, kHeaderBytes, 0) == static_cast<ssize_t>(kHeaderBytes);
     if (m_failed) // drop a torn sample frame behind the last whole one
         ::ftruncate(m_fd, static_cast<off_t>(kHeaderBytes + m_dataBytes));
+    bool synced = !m_failed && headerWritten && syncOutputFile(m_fd); // on the disk before any rename
     bool closed = closeOutputFile(m_fd);
     m_fd = -1;
-    return headerWritten && closed && !m_failed;
+    return headerWritten && synced && closed && !m_failed;
 }
 
 } // namespace tonvane

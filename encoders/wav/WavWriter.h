@@ -7,7 +7,7 @@ namespace tonvane {
 
 // PCM unchanged behind a canonical 44-byte RIFF/WAVE header. The header's two sizes are written
 // for the expected length at open and rewritten at finish to what was really written, so a
-// cancelled or failed track leaves a valid, shorter file.
+// cancelled or failed track's file is valid, if shorter.
 class WavWriter final : public FormatWriter {
 public:
     static constexpr uint32_t kHeaderBytes = 44;

@@ -8,10 +8,16 @@
 #include "core/ProductConfig.h"
 #include "core/settings/SettingsDefaults.h"
 #include "core/settings/SettingsStore.h"
+#include "encoders/framework/EncoderThread.h"
 #include "encoders/framework/JobEncoderStarter.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
 
 using namespace tonvane;
 using namespace tonvane::test;
@@ -75,7 +81,7 @@ protected:
     void ripWith(ConversionJob& job, const RipOptions& options, RipObserver* observer)
     {
         for (int32_t i = 0; i < job.count; ++i)
-            job.tracks[i].format = kFormatWav;
+            job.tracks[i].format = m_format;
         SinkForJob sink(job);
         DeviceRipDrive drive;
         JobEncoderStarter starter;
@@ -85,6 +91,17 @@ protected:
         EXPECT_EQ(sink.finished.load(), 1);
     }
 
+    // The plain files of the output folder (the settings live in a subfolder of it).
+    std::set<std::string> filesInFolder() const
+    {
+        std::set<std::string> names;
+        for (const auto& item : std::filesystem::directory_iterator(m_dir.path()))
+            if (item.is_regular_file())
+                names.insert(item.path().filename().string());
+        return names;
+    }
+
+    int32_t m_format = kFormatWav;
     TempDir m_dir;
     ScopedEnv m_config{"XDG_CONFIG_HOME", m_dir.path().c_str()};
     std::shared_ptr<const EmulatedDisc> m_disc;
@@ -163,6 +180,7 @@ TEST_F(EmulatedRip, OneTwoAndFourLanesGiveFilesEqualToTheDiscSectors)
         SCOPED_TRACE("lanes " + std::to_string(lanes));
         ConversionJob job;
         ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+        job.existingFiles = ExistingFiles::Replace; // the files of the round before are there
         rip(job, lanes);
         for (int32_t i = 0; i < job.count; ++i) {
             EXPECT_EQ(job.tracks[i].status.load(), TrackStatus::Done);
@@ -187,11 +205,10 @@ TEST_F(EmulatedRip, ReadErrorsHealOrFailExactlyTheirTrack)
     EXPECT_EQ(job.tracks[0].status.load(), TrackStatus::Done);
     EXPECT_TRUE(wavData(0) == sectors(0, 200));
     EXPECT_EQ(job.tracks[1].status.load(), TrackStatus::Failed);
-    std::string damaged = sectors(200, 200); // whole, with LBA 250 as silence
-    std::fill(damaged.begin() + 50 * 2352, damaged.begin() + 51 * 2352, '\0');
-    EXPECT_TRUE(wavData(1) == damaged);
     EXPECT_EQ(job.tracks[2].status.load(), TrackStatus::Done);
     EXPECT_TRUE(wavData(2) == sectors(400, 200));
+    // LBA 250 would be silence in track 2: no file of it at all, no temporary file left.
+    EXPECT_EQ(filesInFolder(), (std::set<std::string>{"Track 1.Wav", "Track 3.Wav"}));
 }
 
 TEST_F(EmulatedRip, MediumRemovedMidRipEndsTheJob)
@@ -223,6 +240,7 @@ TEST_F(EmulatedRip, OffsetCorrectionGivesTheDiscSamplesBackExceptBeyondTheDisc)
         install(description, faults, offset);
         ConversionJob job;
         ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+        job.existingFiles = ExistingFiles::Replace;
         RipOptions options;
         options.laneOverride = 2;
         options.readOffset = offset;
@@ -250,7 +268,12 @@ TEST_F(EmulatedRip, OffsetCorrectionGivesTheDiscSamplesBackExceptBeyondTheDisc)
 namespace {
 // What secure reading told its observer.
 struct SecureLog : RipObserver {
-    void onAudio(int32_t, int32_t, const uint8_t*, size_t) override {}
+    // The audio handed to the encoders, by track: what a track's file holds when it is whole, and
+    // what it would have held when it is not (such a track leaves no file).
+    void onAudio(int32_t track, int32_t, const uint8_t* pcm, size_t bytes) override
+    {
+        audio[track].append(reinterpret_cast<const char*>(pcm), bytes);
+    }
     void onUnreadableSector(int32_t, int32_t lba) override { unreadable.push_back(lba); }
     bool accurateRipConfirms(int32_t, const uint8_t*, size_t) override { return confirm; }
     void onTestRead(int32_t, uint32_t) override { ++testReads; }
@@ -275,6 +298,7 @@ struct SecureLog : RipObserver {
     std::vector<int32_t> unreadable, suspicious;
     std::optional<uint32_t> cacheBytes;
     std::optional<DriveCacheSource> cacheSource;
+    std::map<int32_t, std::string> audio;
 };
 } // namespace
 
@@ -306,6 +330,7 @@ TEST_F(EmulatedRip, SecureReadingDefeatsTheCacheAndWritesExactFilesOrNamesTheSec
         install(audioDisc({200, 100}), faults);
         ConversionJob job;
         ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+        job.existingFiles = ExistingFiles::Replace;
         SecureLog log;
         log.confirm = c.confirmed;
         RipOptions options;
@@ -337,6 +362,143 @@ TEST_F(EmulatedRip, SecureReadingDefeatsTheCacheAndWritesExactFilesOrNamesTheSec
             EXPECT_TRUE(file.substr((kDamaged + 1) * 2352) == disc.substr((kDamaged + 1) * 2352));
         }
         EXPECT_TRUE(log.unreadable.empty()) << c.name;
+        uninstallEmulatedDrive(kDrivePath);
+    }
+}
+
+namespace {
+// Calls back when the rip thread hands over a given sector of a track (before that audio enters
+// the encoder's stream), to act during the rip.
+struct AudioHook : RipObserver {
+    void onAudio(int32_t track, int32_t sector, const uint8_t*, size_t bytes) override
+    {
+        if (track == atTrack && sector <= atSector && atSector < sector + static_cast<int32_t>(bytes / 2352) && action)
+            action();
+    }
+    void onUnreadableSector(int32_t, int32_t) override {}
+    int32_t atTrack = 0, atSector = 0;
+    std::function<void()> action;
+};
+
+constexpr char kEarlier[] = "an earlier file of this name, kept byte for byte";
+} // namespace
+
+TEST_F(EmulatedRip, WholeTracksAreCommittedEqualToADirectEncodeAndNothingElseIsLeft)
+{
+    struct Case {
+        int32_t format;
+        uint32_t quality;
+        const char* extension;
+    } cases[] = {{kFormatWav, 0, ".Wav"}, {kFormatFlac, 5, ".flac"}, {kFormatMp3, 2, ".mp3"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.extension);
+        install(audioDisc({150, 77}));
+        ConversionJob job;
+        ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+        for (int32_t i = 0; i < job.count; ++i)
+            job.tracks[i].quality = c.quality;
+        m_format = c.format;
+        RipOptions options;
+        options.laneOverride = 2;
+        ripWith(job, options, nullptr);
+
+        std::set<std::string> expected;
+        for (int32_t i = 0; i < job.count; ++i) {
+            EXPECT_EQ(job.tracks[i].status.load(), TrackStatus::Done);
+            std::string name = "Track " + std::to_string(i + 1) + c.extension;
+            expected.insert(name);
+            // The same audio through the format's writer straight to a file elsewhere.
+            TempDir direct;
+            std::unique_ptr<FormatWriter> writer = makeFormatWriter(c.format);
+            std::string pcm = sectors(static_cast<uint32_t>(job.tracks[i].start), static_cast<uint32_t>(job.tracks[i].length));
+            std::string path = direct.file(name);
+            ASSERT_TRUE(writer->open(WideString::fromUtf8(path).view(), c.quality, job.tracks[i].tags, pcm.size()));
+            for (size_t at = 0; at < pcm.size(); at += kEncoderChunkBytes)
+                ASSERT_TRUE(writer->write(reinterpret_cast<const uint8_t*>(pcm.data()) + at,
+                                          std::min<size_t>(kEncoderChunkBytes, pcm.size() - at)));
+            ASSERT_TRUE(writer->finish());
+            EXPECT_TRUE(readFile(m_dir.file(name)) == readFile(path)) << name;
+        }
+        EXPECT_EQ(filesInFolder(), expected);
+        for (const std::string& name : expected)
+            std::filesystem::remove(m_dir.file(name));
+        uninstallEmulatedDrive(kDrivePath);
+    }
+}
+
+TEST_F(EmulatedRip, TracksThatAreNotWholeLeaveNoFileAndAnEarlierFileAlone)
+{
+    enum class Fault { Cancel, UnreadableSector, MediumRemoved };
+    struct Case {
+        const char* name;
+        Fault fault;
+        ExistingFiles existing;
+        TrackStatus second; // the outcome of track 2, whose name an earlier file has
+    } cases[] = {
+        {"cancelled in track 2", Fault::Cancel, ExistingFiles::Replace, TrackStatus::Cancelled},
+        {"unreadable sector in track 2", Fault::UnreadableSector, ExistingFiles::Replace, TrackStatus::Failed},
+        {"medium removed in track 2", Fault::MediumRemoved, ExistingFiles::Replace, TrackStatus::Failed},
+        {"unreadable sector, refusing", Fault::UnreadableSector, ExistingFiles::Refuse, TrackStatus::Failed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmulatedFaults faults;
+        if (c.fault == Fault::UnreadableSector)
+            faults.readFaults.push_back({260, kPermanentFault});
+        if (c.fault == Fault::MediumRemoved)
+            faults.removeAfterSectors = 280;
+        install(audioDisc({200, 200}), faults);
+        ConversionJob job;
+        ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+        job.existingFiles = c.existing;
+        test::writeFile(m_dir.file("Track 2.Wav"), kEarlier);
+        ConversionJob* running = &job;
+        AudioHook hook;
+        hook.atTrack = 1;
+        hook.atSector = 96; // track 2 is half read and its encoder has a .part file open
+        if (c.fault == Fault::Cancel)
+            hook.action = [running] { running->cancel.store(1); };
+        RipOptions options;
+        options.laneOverride = 1;
+        ripWith(job, options, &hook);
+
+        EXPECT_EQ(job.tracks[0].status.load(), TrackStatus::Done);
+        EXPECT_TRUE(wavData(0) == sectors(0, 200));
+        EXPECT_EQ(job.tracks[1].status.load(), c.second);
+        EXPECT_EQ(readFile(m_dir.file("Track 2.Wav")), kEarlier);
+        EXPECT_EQ(filesInFolder(), (std::set<std::string>{"Track 1.Wav", "Track 2.Wav"}));
+        std::filesystem::remove(m_dir.file("Track 1.Wav"));
+        uninstallEmulatedDrive(kDrivePath);
+    }
+}
+
+TEST_F(EmulatedRip, AFileThatAppearsDuringTheRipIsKeptOrReplacedAsChosen)
+{
+    for (ExistingFiles existing : {ExistingFiles::Refuse, ExistingFiles::Replace}) {
+        bool refuse = existing == ExistingFiles::Refuse;
+        SCOPED_TRACE(refuse ? "refuse" : "replace");
+        install(audioDisc({120}));
+        ConversionJob job;
+        ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+        job.existingFiles = existing;
+        job.tracks[0].title = WideString(u"Überall");
+        std::string name = "01 - \xC3\x9C" "berall.Wav";
+        std::string path = m_dir.file(name);
+        AudioHook hook;
+        hook.atSector = 60; // the file is created by someone else while the track is ripped
+        hook.action = [path] { test::writeFile(path, kEarlier); };
+        RipOptions options;
+        options.laneOverride = 1;
+        ripWith(job, options, &hook);
+
+        EXPECT_EQ(job.tracks[0].status.load(), refuse ? TrackStatus::Failed : TrackStatus::Done);
+        std::string file = readFile(path);
+        if (refuse)
+            EXPECT_EQ(file, kEarlier);
+        else
+            EXPECT_TRUE(file.size() > 44 && file.substr(44) == sectors(0, 120));
+        EXPECT_EQ(filesInFolder(), std::set<std::string>{name});
+        std::filesystem::remove(path);
         uninstallEmulatedDrive(kDrivePath);
     }
 }
@@ -465,7 +627,12 @@ TEST_F(EmulatedRip, UnreadableSectorsReportedAreTheSilenceInTheFile)
         EXPECT_EQ(log.unreadable, c.unreadable) << c.name;
         EXPECT_EQ(job.tracks[0].status.load(), c.unreadable.empty() ? TrackStatus::Done : TrackStatus::Failed)
             << c.name;
-        std::string file = wavData(0), disc = sectors(0, 300);
+        // A track with silence for unreadable sectors is not whole: no file under its name.
+        EXPECT_EQ(fileExists(m_dir.path() + "/Track 1.Wav"), c.unreadable.empty()) << c.name;
+        if (c.unreadable.empty()) {
+            EXPECT_TRUE(wavData(0) == log.audio[0]) << c.name;
+        }
+        std::string file = log.audio[0], disc = sectors(0, 300);
         ASSERT_EQ(file.size(), disc.size()) << c.name;
         if (c.offset < 0) // the drive cannot read before the disc's start
             std::fill(disc.begin(), disc.begin() + 667 * 4, '\0');

@@ -123,7 +123,10 @@ EncodeOutcome encodeThroughEncoderThread(OutputKind kind, const EncodeRequest& r
     entry.tags = request.tags;
     NullSink sink;
     Thread encoder;
-    if (!launchEncoder(encoder, formatOf(kind), WideString(std::u16string_view(request.path)), request.quality,
+    // The file is written under a temporary name and renamed to request.path once whole.
+    TrackFiles files{WideString(std::u16string_view(request.path + u".part")),
+                     WideString(std::u16string_view(request.path)), ExistingFiles::Replace};
+    if (!launchEncoder(encoder, formatOf(kind), files, request.quality,
                        pcm.size(), stream, sink, 0, entry))
         return {};
     // The rip thread's side: 16-sector pieces while the stream has room.
