@@ -60,7 +60,7 @@ enum : TextId {
     kTextNoUpdates = 36,
     kTextDownloading = 37,
     kTextAbout = 38,
-    kTextAboutBody = 39,
+    kTextAboutBody = 39, // "%s" the version (product::kVersion)
     kTextHelpPage = 40,
     kTextTutorialsAddress = 41,
     kTextProperties = 42,
@@ -70,8 +70,10 @@ enum : TextId {
     kTextCannotOpenDrive = 46, // "%s" the device path, then "%s" the reason
     kTextDriveNoPermission = 47, // the reason when the user may not open the drive
     kTextDriveBusy = 48, // the reason when another program holds it
+    kTextNewFolder = 49, // the folder chooser's button and the new folder's name
+    kTextDownloadFailed = 50, // the update dialog after a download that did not complete
 };
-inline constexpr int kTextCount = 49;
+inline constexpr int kTextCount = 51;
 
 // One entry of a table: text and its length in UTF-16 units (the text need not be terminated
 // at that length).
