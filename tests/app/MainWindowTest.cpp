@@ -14,6 +14,8 @@
 #include "core/foundation/Utf.h"
 #include "core/settings/SettingsDefaults.h"
 #include "core/settings/SettingsStore.h"
+#include "graphics/text/Font.h"
+#include "graphics/text/TextLayout.h"
 #include "FakeCddbServer.h"
 #include "net/UpdateServer.h"
 #include "support/TempDir.h"
@@ -369,6 +371,30 @@ TEST_F(MainWindow, ReturnPressesTheFocusedButtonAndTheAboutBoxIsTranslated)
         std::u16string_view body = about.body().caption().view();
         EXPECT_EQ(body.substr(0, body.find(u'\n')), u"Tonvane " + utf8ToUtf16(version)) << int(c.language);
         EXPECT_NE(body.find(c.sentence), std::u16string_view::npos) << int(c.language);
+    }
+    // Every language's body fits the box (its last line ends inside it), and the new rows fit
+    // their controls: German and Russian run longest.
+    Font* font = theme.font();
+    ASSERT_NE(font, nullptr);
+    for (int id = int(kEnglish); id <= int(kSpanish); ++id) {
+        setLanguage(LanguageId(id), nullptr);
+        AboutBox about(*window);
+        ASSERT_TRUE(about.open());
+        const Label& label = about.body();
+        std::u16string body(label.caption().view());
+        std::vector<LaidOutLine> lines =
+            layoutText(*font, body.data(), int32_t(body.size()), 0, 0, 0, label.width(), label.height());
+        ASSERT_FALSE(lines.empty()) << id;
+        EXPECT_EQ(lines.back().start + lines.back().characters, body.size()) << id << ": the body is cut";
+        EXPECT_GE(lines.back().run.boxBottom, 0) << id << ": the last line runs out of the box";
+        FolderDialog chooser(*window, config.path());
+        ASSERT_TRUE(chooser.open());
+        std::u16string_view newFolder = uiText(kTextNewFolder).view();
+        EXPECT_LE(measureLine(*font, newFolder.data(), uint32_t(newFolder.size()), 1e6).width + 8,
+                  chooser.newFolderButton().width())
+            << id;
+        std::u16string_view failed = uiText(kTextDownloadFailed).view();
+        EXPECT_LE(measureLine(*font, failed.data(), uint32_t(failed.size()), 1e6).width, 300) << id << ": the update dialog's one-line label is about 320 wide";
     }
     setLanguage(kEnglish, nullptr);
 }
