@@ -248,7 +248,7 @@ void MainContent::startDriveWork(const std::optional<std::string>& path)
 void MainContent::driveWorkDone(uint32_t generation, LoadedDisc& disc)
 {
     --m_driveJobs;
-    if (generation != m_mediaGeneration || page() == Page::Language)
+    if (m_workersStopped || generation != m_mediaGeneration || page() == Page::Language)
         return;
     if (disc.path.empty()) {
         if (page() == Page::InsertDisc)
@@ -539,6 +539,7 @@ void MainContent::stopWorkers()
     m_watcher.stop();
     m_chooser.reset(); // ends an outside chooser and joins its reader
     m_driveWorker.stop();
+    m_workersStopped = true; // a disc read before the stop and posted is not shown any more
     if (m_insertPage)
         m_insertPage->stopAnimation();
     if (m_balloon)
