@@ -1,6 +1,8 @@
 #include "app/window/AboutBox.h"
 
 #include "controls/theme/StyleBits.h"
+#include "core/ProductConfig.h"
+#include "core/foundation/Utf.h"
 
 #include <algorithm>
 
@@ -11,7 +13,8 @@ AboutBox::AboutBox(LayeredWindow& owner) : DialogWindow(owner, std::u16string(ui
     m_ok.setCaption(Caption::text(kTextOk));
     m_ok.setOnClick([this] { close(); });
     m_ok.create(0, 0, 100, 25, style::kVisible);
-    m_text.setCaption(Caption::text(kTextAboutBody));
+    std::u16string version = utf8ToUtf16(product::kVersion);
+    m_text.setCaption(Caption::of(fillPlaceholders(uiText(kTextAboutBody).view(), {version})));
     m_text.create(0, 0, kTextWidth, 100, style::kVisible);
 }
 

@@ -12,6 +12,7 @@ public:
     static constexpr int32_t kTextWidth = 340; // [pixels]
 
     explicit AboutBox(LayeredWindow& owner);
+    const Label& body() const { return m_text; }
 
 protected:
     void placeWidgets(int32_t width, int32_t height) override;

@@ -125,6 +125,7 @@ DiscPage::DiscPage(Widget* parent, Host host)
 DiscPage::~DiscPage()
 {
     closeStop();
+    m_cddb.reset(); // its threads end before the page's token goes
     m_alive.reset();
 }
 
@@ -154,14 +155,32 @@ void DiscPage::onWindowThread(std::function<void()> work)
 
 bool DiscPage::loadFrom(const std::string& drivePath)
 {
+    ConversionJob loaded;
+    DiscLoadResult result = loadDisc(loaded, drivePath);
+    return adoptDisc(drivePath, loaded, result);
+}
+
+bool DiscPage::adoptDisc(const std::string& drivePath, ConversionJob& loaded, DiscLoadResult result)
+{
     closeStop();
+    // Only a drive that answered its track list replaces the disc: one that does not open
+    // leaves the disc shown before, and its drive path, together.
+    if (!result.loaded) {
+        if (m_job.count > 0)
+            setControlsEnabled(true); // the close stop may have ended a lookup of the disc kept
+        return false;
+    }
+    m_job.tracks = std::move(loaded.tracks);
+    m_job.allocated = loaded.allocated;
+    m_job.count = loaded.count;
+    m_job.drivePath = loaded.drivePath;
+    m_job.loaded = true;
+    m_drivePath = drivePath;
     m_matchTitles.clear();
     m_album.setRowCount(0);
     m_album.setEnabled(false);
-    DiscLoadResult result = loadDisc(m_job, drivePath);
     if (m_job.count == 0)
         return false;
-    m_drivePath = drivePath;
     m_hoveredRow = -1;
     m_list.setItemCount(m_job.count);
     m_list.setPositions(0, 1);
@@ -190,7 +209,31 @@ void DiscPage::startLookup()
     m_album.setEnabled(false);
     m_matchTitles.clear();
     m_album.setRowCount(0);
-    std::optional<DiscToc> toc = readDiscToc(m_drivePath);
+    if (m_cddb)
+        m_cddb->close();
+    // Events and the TOC of an earlier lookup are dropped from here on.
+    uint32_t generation = ++m_lookupGeneration;
+    m_lookupRunning = true;
+    if (m_host.status != nullptr)
+        m_host.status->setIcons(&m_globe);
+    // A spinner still lingering from the last lookup ends now; this lookup turns its own.
+    m_spinner.quit();
+    m_spinner.join();
+    ++m_spinnerRuns;
+    if (m_host.ui != nullptr)
+        m_spinner.start(*this, m_host.ui->clock());
+    if (!m_host.readToc) {
+        beginLookup(readDiscToc(m_drivePath), generation);
+        return;
+    }
+    m_host.readToc(m_drivePath, [this, generation](std::optional<DiscToc> toc) {
+        if (generation == m_lookupGeneration.load())
+            beginLookup(toc, generation);
+    });
+}
+
+void DiscPage::beginLookup(const std::optional<DiscToc>& toc, uint32_t generation)
+{
     // The server as "host" or "host:port".
     std::string host = m_host.server;
     CddbClientOptions options;
@@ -203,22 +246,22 @@ void DiscPage::startLookup()
             host.resize(colon);
         }
     }
-    if (m_cddb)
-        m_cddb->close();
-    m_cddb = std::make_unique<CddbClient>(static_cast<CddbObserver&>(*this), options);
-    m_lookupRunning = true;
-    if (m_host.status != nullptr)
-        m_host.status->setIcons(&m_globe);
-    if (m_host.ui != nullptr && !m_spinner.running())
-        m_spinner.start(*this, m_host.ui->clock());
+    // The earlier client ends (its threads joined) before its relay; its queued events carry an
+    // older generation.
+    m_cddb.reset();
+    m_relay = std::make_unique<LookupRelay>(*this, generation);
+    m_cddb = std::make_unique<CddbClient>(*m_relay, options);
     bool started = toc && (host.empty() ? m_cddb->lookup(*toc) : m_cddb->lookup(*toc, host));
     if (!started)
         onLookupEvent(7);
 }
 
-void DiscPage::onCddbEvent(int code)
+void DiscPage::lookupEvent(uint32_t generation, int code)
 {
-    onWindowThread([this, code] { onLookupEvent(code); });
+    onWindowThread([this, generation, code] {
+        if (generation == m_lookupGeneration.load())
+            onLookupEvent(code);
+    });
 }
 
 void DiscPage::onLookupEvent(int kind)
@@ -366,6 +409,7 @@ bool DiscPage::settleExistingFiles(ExistingFiles& choice)
 void DiscPage::closeStop()
 {
     ++m_closeStops;
+    ++m_discChanges;
     if (m_session) {
         m_session->interrupt(); // the log still says which tracks are whole
         m_session->wait();
@@ -373,6 +417,8 @@ void DiscPage::closeStop()
     tonvane::closeStop(m_job);
     if (m_cddb)
         m_cddb->close();
+    ++m_lookupGeneration; // what the closed client had posted is dropped
+    m_lookupRunning = false;
     m_spinner.quit(); // no two-second linger: the window closes or the disc goes
     if (m_spinner.running())
         m_spinner.join();
@@ -429,10 +475,12 @@ void DiscPage::repaint()
     });
 }
 
+// The end of a linger: the text of the lookup it belonged to goes, unless a newer lookup began.
 void DiscPage::clearText()
 {
-    onWindowThread([this] {
-        if (m_host.status != nullptr)
+    uint32_t run = m_spinnerRuns.load();
+    onWindowThread([this, run] {
+        if (m_host.status != nullptr && run == m_spinnerRuns.load())
             m_host.status->setStatusText(0, u"");
     });
 }
@@ -576,13 +624,16 @@ void DiscPage::rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y)
         if (host == nullptr || host->window() == nullptr)
             return;
         EncoderPropertiesDialog dialog(*host->window(), entry.format, static_cast<int32_t>(entry.quality));
+        // The modal loop runs media events: the disc may go, and its track array with it.
+        uint32_t changes = m_discChanges;
         dialog.run();
         // The pointer moved on while the dialog had the input: the link is no longer hovered
         // until the next move over it says so.
         int32_t hovered = std::exchange(m_hoveredRow, -1);
         m_list.redrawItem(hovered);
-        if (dialog.result != EncoderPropertiesDialog::kOk)
-            return;
+        if (dialog.result != EncoderPropertiesDialog::kOk || changes != m_discChanges || converting()
+            || index >= m_job.count)
+            return; // the choice was for a disc that is no longer shown
         if (dialog.applyToAll()) {
             for (int32_t i = 0; i < m_job.count; ++i) {
                 m_job.tracks[size_t(i)].format = dialog.format();
@@ -590,8 +641,8 @@ void DiscPage::rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y)
             }
             m_list.requestRepaint();
         } else {
-            entry.format = dialog.format();
-            entry.quality = dialog.quality();
+            m_job.tracks[size_t(index)].format = dialog.format();
+            m_job.tracks[size_t(index)].quality = dialog.quality();
             m_list.redrawItem(index);
         }
         return;

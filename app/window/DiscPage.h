@@ -10,6 +10,8 @@
 #include "controls/widget/Widget.h"
 #include "core/disc/ConversionJob.h"
 #include "core/disc/ConversionProgress.h"
+#include "cdrom/rip/DiscLoader.h"
+#include "net/cddb/DiscToc.h"
 #include "graphics/image/ImageStrip.h"
 #include "graphics/text/FontList.h"
 #include "net/cddb/CddbClient.h"
@@ -30,7 +32,7 @@ class UiThread;
 // the track list with one 64-pixel row per audio track (logo, progress, check box, title, play
 // time, encoder link). It owns the conversion job and runs the lookups and conversions; their
 // threads reach it through the window's thread.
-class DiscPage : public Widget, private ConversionView, public CddbObserver, private SpinnerTarget {
+class DiscPage : public Widget, private ConversionView, private SpinnerTarget {
 public:
     static constexpr int32_t kRowHeight = 64; // [pixels]
 
@@ -43,18 +45,29 @@ public:
         std::function<std::string()> outputFolder; // UTF-8, without the final '/'
         std::function<void()> conversionFinished; // on the window's thread
         std::string server; // CDDB server; empty: the stored one
+        // Reads a drive's TOC away from the window's thread and hands it to done on that thread;
+        // empty: read here.
+        std::function<void(const std::string& drive, std::function<void(std::optional<DiscToc>)> done)> readToc;
     };
 
     DiscPage(Widget* parent, Host host);
     ~DiscPage() override;
 
-    // Builds the disc from the drive (audio tracks only); false when it holds none.
+    // Builds the disc from the drive (audio tracks only); false when it holds none. A drive that
+    // cannot be opened or read leaves the disc shown before as it was (its tracks and drive).
     bool loadFrom(const std::string& drivePath);
+    // The same with the disc read elsewhere (loadDisc into `loaded`): the page takes its tracks.
+    bool adoptDisc(const std::string& drivePath, ConversionJob& loaded, DiscLoadResult result);
     const std::string& drivePath() const { return m_drivePath; }
     ConversionJob& job() { return m_job; }
     // From the start until the log and CUE sheet are written.
     bool converting() const { return m_job.running.load() != 0 || (m_session && m_session->running()); }
     bool lookingUp() const { return m_lookupRunning; }
+    // Each lookup has a generation; an event of an earlier one (a client closed since, the disc
+    // gone) is dropped. Called on the connection's event thread (or any).
+    void lookupEvent(uint32_t generation, int code);
+    uint32_t lookupGeneration() const { return m_lookupGeneration.load(); }
+    bool spinnerRunning() const { return m_spinner.running(); }
 
     // Command 4: a FreeDB lookup. Command 3: a conversion into the host's folder.
     void startLookup();
@@ -92,6 +105,7 @@ private:
     // has written it since).
     void showFullTitle(int32_t index);
     void setControlsEnabled(bool enabled);
+    void beginLookup(const std::optional<DiscToc>& toc, uint32_t generation);
     void onLookupEvent(int kind);
     // Sets the tracks' name suffixes and the job's choice for files that exist; false: cancel.
     bool settleExistingFiles(ExistingFiles& choice);
@@ -103,8 +117,6 @@ private:
     void showElapsedTime(const WideString& text) override;
     void scrollToTrack(int32_t index) override;
     void conversionEnded() override;
-    // CddbObserver (the connection's event thread)
-    void onCddbEvent(int code) override;
     // SpinnerTarget (the spinner's thread)
     void setFrame(int frame) override;
     void repaint() override;
@@ -133,7 +145,19 @@ private:
     ExistingFilesDialog* m_existingDialog = nullptr;
     std::string m_drivePath;
     std::vector<std::u16string> m_matchTitles;
-    std::unique_ptr<CddbClient> m_cddb;
+    // One lookup's events, tagged with its generation; outlives its client.
+    struct LookupRelay final : CddbObserver {
+        LookupRelay(DiscPage& page, uint32_t generation) : page(page), generation(generation) {}
+        void onCddbEvent(int code) override { page.lookupEvent(generation, code); }
+        DiscPage& page;
+        uint32_t generation;
+    };
+    std::unique_ptr<LookupRelay> m_relay;
+    std::unique_ptr<CddbClient> m_cddb; // uses m_relay: declared after it
+    std::atomic<uint32_t> m_lookupGeneration{0};
+    // Spinner runs: the linger's clearing of an earlier run's text is dropped once a new one began.
+    std::atomic<uint32_t> m_spinnerRuns{0};
+    uint32_t m_discChanges = 0; // close stops and loads: a dialog's answer for a gone disc is dropped
     BusySpinner m_spinner;
     bool m_lookupRunning = false;
     int32_t m_hoveredRow = -1;

@@ -8,6 +8,7 @@
 
 #include "cdrom/device/DevicePath.h"
 #include "cdrom/drives/DiscCheck.h"
+#include "session/DiscLookup.h"
 #include "controls/label/Label.h"
 #include "controls/theme/ControlTheme.h"
 #include "core/foundation/Utf.h"
@@ -17,6 +18,7 @@
 #include "core/settings/SettingsStore.h"
 #include "graphics/surface/Surface.h"
 #include "resources/skins/SkinResources.h"
+#include "windowing/backend/WindowBackend.h"
 #include "windowing/loop/UiThread.h"
 #include "windowing/message/KeyCodes.h"
 #include "windowing/window/LayeredWindow.h"
@@ -102,8 +104,17 @@ void MainContent::start(LayeredWindow& window)
     host.enableCommand = [this](int32_t command, bool enabled) { enableCommand(command, enabled); };
     host.conversionFinished = [this] {
         std::string path = std::exchange(m_arrivalDuringConversion, std::string());
-        if (!path.empty() && hasAudioDisc(path, true))
-            loadDisc(path);
+        if (!path.empty())
+            startDriveWork(path);
+    };
+    host.readToc = [this](const std::string& drive, std::function<void(std::optional<DiscToc>)> done) {
+        Poster post = poster();
+        bool queued = m_driveWorker.run([drive, post, done] {
+            std::optional<DiscToc> toc = readDiscToc(drive);
+            post([toc, done](MainContent&) { done(toc); });
+        });
+        if (!queued)
+            done(std::nullopt);
     };
     host.server = m_options.server;
     if (!m_options.outputFolder.empty()) {
@@ -177,11 +188,79 @@ void MainContent::chooseLanguage(LanguageId id)
 void MainContent::scanDrives()
 {
     showPage(Page::InsertDisc);
-    DriveScan scan = scanForAudioDisc(m_options.drives);
-    if (scan.audioDrive)
-        loadDisc(*scan.audioDrive);
-    else
-        showDriveProblems(scan.unopenable);
+    startDriveWork(std::nullopt);
+}
+
+struct MainContent::LoadedDisc {
+    std::string path; // empty: no audio disc
+    ConversionJob job;
+    DiscLoadResult result;
+    std::vector<DriveOpenProblem> unopenable; // of a scan
+};
+
+MainContent::Poster MainContent::poster()
+{
+    UiThread* ui = window() != nullptr ? &window()->ui() : nullptr;
+    WindowId id = window() != nullptr ? window()->id() : kNoWindow;
+    std::weak_ptr<MainContent*> alive = m_alive;
+    return [ui, id, alive](std::function<void(MainContent&)> work) {
+        if (ui == nullptr)
+            return;
+        ui->post(id, [alive, work = std::move(work)] {
+            if (auto self = alive.lock())
+                work(**self);
+        });
+    };
+}
+
+void MainContent::startDriveWork(const std::optional<std::string>& path)
+{
+    uint32_t generation = ++m_mediaGeneration;
+    m_loadingPath = path.value_or(std::string());
+    Poster post = poster();
+    DriveSources sources = m_options.drives;
+    DriveWorker* worker = &m_driveWorker;
+    ++m_driveJobs;
+    bool queued = m_driveWorker.run([path, generation, post, sources, worker] {
+        auto disc = std::make_shared<LoadedDisc>();
+        if (path) {
+            DiscCheckTiming timing;
+            timing.sleep = [worker](uint32_t ms) { worker->sleep(ms); };
+            if (hasAudioDisc(*path, true, timing)) {
+                disc->path = *path;
+                disc->result = tonvane::loadDisc(disc->job, *path);
+            }
+        } else {
+            DriveScan scan = scanForAudioDisc(sources);
+            disc->unopenable = std::move(scan.unopenable);
+            if (scan.audioDrive) {
+                disc->path = *scan.audioDrive;
+                disc->result = tonvane::loadDisc(disc->job, disc->path);
+            }
+        }
+        post([generation, disc](MainContent& self) { self.driveWorkDone(generation, *disc); });
+    });
+    if (!queued)
+        --m_driveJobs;
+}
+
+// On the window's thread: a removal, a newer arrival or scan since the work began drops it.
+void MainContent::driveWorkDone(uint32_t generation, LoadedDisc& disc)
+{
+    --m_driveJobs;
+    if (m_workersStopped || generation != m_mediaGeneration || page() == Page::Language)
+        return;
+    if (disc.path.empty()) {
+        if (page() == Page::InsertDisc)
+            showDriveProblems(disc.unopenable);
+        return;
+    }
+    // A conversion started meanwhile (of the disc shown) keeps its track array to its end.
+    if (m_discPage->converting()) {
+        m_arrivalDuringConversion = disc.path;
+        return;
+    }
+    showLoadedDisc(disc.path, disc.job, disc.result);
 }
 
 // A drive that cannot be opened must not look like an empty one: the first is named with the
@@ -194,15 +273,22 @@ void MainContent::showDriveProblems(const std::vector<DriveOpenProblem>& unopena
     m_status.setStatusText(0, m_driveProblem);
 }
 
-void MainContent::loadDisc(const std::string& path)
+void MainContent::showLoadedDisc(const std::string& path, ConversionJob& loaded, DiscLoadResult result)
 {
     if (!m_driveProblem.empty() && m_status.paneText(0) == m_driveProblem)
         m_status.setStatusText(0, {});
     m_driveProblem.clear();
     m_status.setStatusText(1, {}); // the elapsed time of another disc's conversion
     m_insertPage->stopAnimation();
-    if (!m_discPage->loadFrom(path)) {
-        showPage(Page::InsertDisc);
+    bool discShown = page() == Page::Disc;
+    if (!m_discPage->adoptDisc(path, loaded, result)) {
+        // A drive that could not be read leaves the disc shown before in place, drive and all.
+        bool kept = discShown && m_discPage->job().count > 0 && m_discPage->drivePath() != path;
+        showPage(kept ? Page::Disc : Page::InsertDisc);
+        if (kept) {
+            enableCommand(kCommandConvert, true);
+            enableCommand(kCommandLookup, true);
+        }
         return;
     }
     showPage(Page::Disc);
@@ -221,10 +307,42 @@ void MainContent::convert()
         start = stored.toUtf8();
     if (start.empty())
         start = musicFolder();
-    std::optional<std::string> chosen = m_options.chooseFolder ? m_options.chooseFolder(start)
-                                                               : chooseOutputFolder(*window(), start);
-    if (!chosen)
-        return; // cancelled: nothing starts
+    if (m_options.chooseFolder) {
+        convertInto(m_options.chooseFolder(start));
+        return;
+    }
+    if (m_chooser)
+        return; // the desktop's chooser is already open
+    // The desktop's chooser runs beside the window, which keeps painting and shows that it
+    // waits (the wait cursor, Convert disabled) until the answer is posted back.
+    std::vector<std::string> command = DesktopChooser::command(start);
+    auto chooser = std::make_unique<DesktopChooser>();
+    Poster post = poster();
+    bool started = !command.empty() && chooser->start(command, [post](std::optional<std::string> folder) {
+        post([folder](MainContent& self) {
+            self.m_chooser.reset();
+            if (self.window() != nullptr)
+                self.window()->setCursor(int(CursorKind::Arrow));
+            self.m_discPage->convertButton().setEnabled(true);
+            self.enableCommand(kCommandConvert, true);
+            self.convertInto(folder);
+        });
+    });
+    if (!started) {
+        convertInto(chooseOwnFolder(*window(), start));
+        return;
+    }
+    m_chooser = std::move(chooser);
+    window()->setCursor(int(CursorKind::Wait));
+    m_discPage->convertButton().setEnabled(false);
+    enableCommand(kCommandConvert, false);
+}
+
+void MainContent::convertInto(const std::optional<std::string>& chosen)
+{
+    // Cancelled, or the disc went or a conversion began while the chooser was open.
+    if (!chosen || page() != Page::Disc || m_discPage->converting())
+        return;
     std::string folder = *chosen;
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
@@ -246,24 +364,30 @@ void MainContent::onMediaArrived(const std::string& path)
     // disc already shown (a changed disc is always seen as a removal first).
     if (page() == Page::Disc && path == m_discPage->drivePath())
         return;
-    if (hasAudioDisc(path, true))
-        loadDisc(path);
+    startDriveWork(path);
 }
 
 void MainContent::onMediaRemoved(const std::string& path)
 {
     if (path == m_arrivalDuringConversion)
         m_arrivalDuringConversion.clear();
+    if (path == m_loadingPath && m_driveJobs > 0)
+        ++m_mediaGeneration; // the disc being read went: its tracks are not shown
     if (page() != Page::Disc || path != m_discPage->drivePath())
         return;
     m_discPage->closeStop(); // a conversion of the vanished disc is cancelled first
     m_status.setStatusText(1, {});
     showPage(Page::InsertDisc);
     enableCommand(kCommandConvert, false);
+    enableCommand(kCommandLookup, false);
 }
 
 void MainContent::enableCommand(int32_t command, bool enabled)
 {
+    // Convert and Consult FreeDB belong to a shown disc: the end of a conversion that a removal
+    // cancelled, or of a lookup, arrives after the page went and must not offer them.
+    if (enabled && (command == kCommandConvert || command == kCommandLookup) && page() != Page::Disc)
+        return;
     setItemEnabled(m_menu.tree(), command, enabled);
 }
 
@@ -391,7 +515,8 @@ void MainContent::paint(Surface& surface)
     LayeredWindow* w = window();
     if (theme != nullptr && w != nullptr) {
         uint32_t hot = static_cast<uint32_t>(w->hotButton());
-        theme->drawFrame(surface, w->width(), w->height(), frameStyle(), true, hot, m_logo.get(), u"Tonvane 0.2.7");
+        static const std::u16string title = u"Tonvane " + utf8ToUtf16(product::kVersion);
+        theme->drawFrame(surface, w->width(), w->height(), frameStyle(), true, hot, m_logo.get(), title.c_str());
         IntRect inner = theme->contentRect(w->width(), w->height(), frameStyle());
         surface.fillRectangle(inner.x0, inner.y0, inner.x1, inner.y1, kContentBackground);
     }
@@ -412,6 +537,9 @@ void MainContent::stopWorkers()
     if (m_updater)
         m_updater->stop();
     m_watcher.stop();
+    m_chooser.reset(); // ends an outside chooser and joins its reader
+    m_driveWorker.stop();
+    m_workersStopped = true; // a disc read before the stop and posted is not shown any more
     if (m_insertPage)
         m_insertPage->stopAnimation();
     if (m_balloon)

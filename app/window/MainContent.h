@@ -1,5 +1,7 @@
 #pragma once
 #include "app/window/DiscPage.h"
+#include "app/window/DriveWorker.h"
+#include "app/window/FolderDialog.h"
 #include "app/window/InsertDiscPage.h"
 #include "app/window/LanguagePage.h"
 #include "app/window/MenuBar.h"
@@ -48,7 +50,12 @@ public:
     void onCommand(int32_t command);
     void onMediaArrived(const std::string& path);
     void onMediaRemoved(const std::string& path);
+    // The drive scan, on the drive worker; its disc is shown when it has been read.
     void scanDrives();
+    // A scan or an arrival's check and load is under way on the drive worker.
+    bool driveWorkPending() const { return m_driveJobs > 0; }
+    // An outside folder chooser (zenity, kdialog) is open; Convert waits for its answer.
+    bool choosingFolder() const { return m_chooser != nullptr; }
 
     enum class Page { Language, InsertDisc, Disc };
     Page page() const;
@@ -83,7 +90,16 @@ private:
     void chooseLanguage(LanguageId id);
     void showDriveProblems(const std::vector<DriveOpenProblem>& unopenable);
     void convert();
-    void loadDisc(const std::string& path);
+    void convertInto(const std::optional<std::string>& chosen);
+    struct LoadedDisc;
+    // Reads a disc on the drive worker: the drive at path once it holds an audio disc (waiting
+    // for it to spin up), or without a path the first drive of the scan.
+    void startDriveWork(const std::optional<std::string>& path);
+    void driveWorkDone(uint32_t generation, LoadedDisc& disc);
+    void showLoadedDisc(const std::string& path, ConversionJob& loaded, DiscLoadResult result);
+    // Runs work on the window's thread while this content lives (any thread may call it).
+    using Poster = std::function<void(std::function<void(MainContent&)>)>;
+    Poster poster();
     void showPage(Page page);
     void enableCommand(int32_t command, bool enabled);
     // LanguageMenu
@@ -104,6 +120,12 @@ private:
     std::u16string m_driveProblem; // the status text naming a drive that cannot be opened
     ImagePtr m_logo;
     std::string m_arrivalDuringConversion; // loaded once the conversion ends
+    DriveWorker m_driveWorker;
+    uint32_t m_mediaGeneration = 0; // a disc change drops drive work started before it
+    int32_t m_driveJobs = 0;
+    bool m_workersStopped = false;
+    std::string m_loadingPath; // the drive the newest drive work reads ("" for a scan)
+    std::unique_ptr<DesktopChooser> m_chooser;
     std::shared_ptr<MainContent*> m_alive;
 };
 

@@ -59,6 +59,8 @@ void UpdateDialog::startDownload()
         m_cancel.takeFocus();
     // A thread that cannot start leaves the dialog open with OK disabled: Cancel closes it.
     m_state = m_download->start(this) ? State::Downloading : State::Ended;
+    if (m_state == State::Ended)
+        m_label.setCaption(Caption::text(kTextDownloadFailed));
 }
 
 void UpdateDialog::cancel()
@@ -147,7 +149,9 @@ void UpdateDialog::downloadEnded(bool complete)
     if (complete) {
         result = kFinished;
         close();
+        return;
     }
+    m_label.setCaption(Caption::text(kTextDownloadFailed)); // not "Downloading..." any more
 }
 
 } // namespace tonvane

@@ -85,6 +85,7 @@ void MediaWatcher::loop()
     std::vector<DriveMediaStatus> previous;
     for (const std::string& path : drives)
         previous.push_back(m_options.probe(path));
+    std::vector<uint32_t> notReadyPolls(drives.size(), 0); // of a drive last seen holding its disc
 
     std::vector<MediaEvent> events;
     for (;;) {
@@ -101,6 +102,12 @@ void MediaWatcher::loop()
             // last known state: a passing error is neither a removal nor, after it, an arrival.
             if (now == DriveMediaStatus::Unknown)
                 continue;
+            // A loaded drive's passing NOT READY keeps the disc (and a conversion of it) until
+            // it lasts; a drive seen empty before is not waited for.
+            if (now == DriveMediaStatus::NotReady && previous[i] == DriveMediaStatus::DiscPresent
+                && ++notReadyPolls[i] < kNotReadyPollsForRemoval)
+                continue;
+            notReadyPolls[i] = 0;
             bool had = previous[i] == DriveMediaStatus::DiscPresent;
             bool has = now == DriveMediaStatus::DiscPresent;
             if (had != has)

@@ -11,6 +11,9 @@
 namespace tonvane {
 
 inline constexpr uint32_t kMediaPollIntervalMs = 2000; // [ms]
+// A loaded drive answers NOT READY for a moment now and then (a re-spin, a bus reset): only this
+// many NOT READY polls in a row make a removal of it. An empty tray is a removal at once.
+inline constexpr uint32_t kNotReadyPollsForRemoval = 2;
 
 // CDROM_DRIVE_STATUS results, folded.
 enum class DriveMediaStatus : uint8_t {
@@ -31,7 +34,8 @@ struct MediaEvent {
 };
 
 // Polls the drives and reports medium arrival (status becomes DiscPresent) and removal (it stops
-// being DiscPresent), in drive order within each round. The first round only records the state.
+// being DiscPresent: NoDisc at once, NotReady once it lasted kNotReadyPollsForRemoval polls), in
+// drive order within each round. The first round only records the state.
 // The callback runs on the watcher thread; it hands the event to the UI thread itself.
 class MediaWatcher {
 public:

@@ -114,6 +114,12 @@ bool PushButton::onKeyDown(uint32_t key)
         }
         return true;
     }
+    // Return presses the focused button at once (Space on its release). Dialogs see Return
+    // first and decide themselves (OK, or Cancel when it has the focus).
+    if (key == vk::VK_RETURN) {
+        click();
+        return true;
+    }
     if (key == vk::VK_ESCAPE && (m_interaction & kSpacePressed)) {
         m_interaction &= ~kSpacePressed;
         requestRepaint();

@@ -8,6 +8,8 @@
 #include "windowing/loop/UiThread.h"
 #include "windowing/message/KeyCodes.h"
 
+#include <algorithm>
+
 namespace tonvane {
 
 void DropDownBox::setRowCount(int32_t rows)
@@ -41,10 +43,22 @@ void DropDownBox::open(bool byKeyboard)
         return;
     LayeredWindow& owner = *host->window();
     UiThread& ui = owner.ui();
-    // Below the box, as wide as it, its top edge 4 pixels under the box's bottom edge.
+    // Below the box, as wide as it, its top edge 4 pixels under the box's bottom edge; where the
+    // work area (y-up pixels from 0 at its bottom edge) has no room below, above the box, and
+    // where neither side has room, on the roomier side, shortened to fit.
     IntRect box = windowRect();
     int32_t left = owner.left() + box.x0;
-    int32_t top = owner.bottom() + box.y0 - kPopupGap;
+    int32_t roomBelow = std::max(0, owner.bottom() + box.y0 - kPopupGap);
+    int32_t aboveBottom = owner.bottom() + box.y1 + kPopupGap;
+    int32_t roomAbove = std::max(0, ui.backend().workArea().height - aboveBottom);
+    int32_t listHeight = m_listHeight;
+    int32_t top = roomBelow;
+    if (roomBelow < listHeight && roomAbove > roomBelow) {
+        listHeight = std::min(listHeight, roomAbove);
+        top = aboveBottom + listHeight;
+    } else {
+        listHeight = std::min(listHeight, roomBelow);
+    }
     bool focused = hasFocus();
     m_flags |= kOpenBit;
     if (byKeyboard)
@@ -55,7 +69,7 @@ void DropDownBox::open(bool byKeyboard)
     {
         DropDownPopup popup(ui, owner.id(), m_rows, m_chosen, m_rowText);
         m_popup = &popup;
-        hot = popup.run(left, top - m_listHeight, left + width(), top);
+        hot = popup.run(left, top - listHeight, left + width(), top);
         m_popup = nullptr;
     }
 

@@ -441,7 +441,9 @@ void ItemList::onMouse(MouseAction action, int32_t x, int32_t y)
             return;
         }
         int32_t item = itemAt(x, y);
-        if (m_routines.onItemClick)
+        if (action == MouseAction::LeftDouble && m_routines.onItemDoubleClick)
+            m_routines.onItemDoubleClick(item);
+        else if (m_routines.onItemClick)
             m_routines.onItemClick(item, keyState(), x, y);
         return;
     }

@@ -29,6 +29,8 @@ public:
     struct Routines {
         std::function<void(Surface&, int32_t index, const IntRect& rect)> drawItem;
         std::function<void(int32_t index, uint32_t keys, int32_t x, int32_t y)> onItemClick;
+        // The second press of a double click; empty: it is one more click.
+        std::function<void(int32_t index)> onItemDoubleClick;
         std::function<void(int32_t index, uint32_t keys, int32_t x, int32_t y)> onItemHover;
         std::function<void(int32_t index, bool selected)> onSelection; // then (-1, false)
         std::function<void()> onActivate; // Enter

@@ -60,7 +60,7 @@ enum : TextId {
     kTextNoUpdates = 36,
     kTextDownloading = 37,
     kTextAbout = 38,
-    kTextAboutBody = 39,
+    kTextAboutBody = 39, // "%s" the version (product::kVersion)
     kTextHelpPage = 40,
     kTextTutorialsAddress = 41,
     kTextProperties = 42,
@@ -74,8 +74,10 @@ enum : TextId {
     kTextFilesExistQuestion = 50, // "%s" the first file that exists
     kTextReplace = 51,
     kTextKeepBoth = 52,
+    kTextNewFolder = 53, // the folder chooser's button and the new folder's name
+    kTextDownloadFailed = 54, // the update dialog after a download that did not complete
 };
-inline constexpr int kTextCount = 53;
+inline constexpr int kTextCount = 55;
 
 // One entry of a table: text and its length in UTF-16 units (the text need not be terminated
 // at that length).

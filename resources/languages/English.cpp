@@ -3,6 +3,11 @@
 namespace tonvane {
 using texts::ui;
 
+namespace {
+constexpr char16_t kAbout[] = TONVANE_ABOUT_HEAD u"This program uses the FreeType library (https://freetype.org/).\n\n"
+                               u"The MP3, Vorbis and FLAC encoders are separate software:" TONVANE_ABOUT_LINKS;
+} // namespace
+
 extern const LanguageTable kEnglishTable = {
     ui(u"OK"), ui(u"Cancel"), ui(u"File"), ui(u"Convert"), ui(u"Consult FreeDB"), ui(u"Exit\tAlt+F4"),
     ui(u"View"), ui(u"Options"), ui(u"Language"), TONVANE_LANGUAGE_NAMES, ui(u"Help"), ui(texts::kWebLabel),
@@ -12,7 +17,7 @@ extern const LanguageTable kEnglishTable = {
     ui(u"Album:"), ui(u"Apply changes to all tracks"), ui(u"Check for Updates..."),
     ui(u"Checking for Updates..."), ui(u"Do you want to upgrade to version %s?"),
     ui(u"There are available updates"), ui(u"There are no available updates"), ui(u"Downloading..."),
-    ui(u"About..."), ui(texts::kAboutEnglish), ui(u"Help..."), ui(product::kTutorialsPage), ui(u"Properties"),
+    ui(u"About..."), ui(kAbout), ui(u"Help..."), ui(product::kTutorialsPage), ui(u"Properties"),
     ui(u"Tutorials"), ui(product::kWebPage),
     ui(u"Download"), ui(u"Cannot open %s: %s"),
     ui(u"permission denied. Add your user to the \"cdrom\" group and log in again"),
@@ -21,6 +26,7 @@ extern const LanguageTable kEnglishTable = {
     ui(u"%s already exists in this folder. Replace the existing files, or keep both?"),
     ui(u"Replace"),
     ui(u"Keep both"),
+    ui(u"New folder"), ui(u"The download failed"),
 };
 
 } // namespace tonvane

@@ -3,6 +3,11 @@
 namespace tonvane {
 using texts::ui;
 
+namespace {
+constexpr char16_t kAbout[] = TONVANE_ABOUT_HEAD u"Ce programme utilise la bibliothèque FreeType (https://freetype.org/).\n\n"
+                               u"Les encodeurs MP3, Vorbis et FLAC sont des logiciels distincts :" TONVANE_ABOUT_LINKS;
+} // namespace
+
 extern const LanguageTable kFrenchTable = {
     ui(u"OK"), ui(u"Annuler"), ui(u"Fichier"), ui(u"Convertir"), ui(u"Consulter FreeDB"),
     ui(u"Quitter\tAlt+F4"), ui(u"Affichage"), ui(u"Options"), ui(u"Langue"), TONVANE_LANGUAGE_NAMES,
@@ -13,7 +18,7 @@ extern const LanguageTable kFrenchTable = {
     ui(u"Appliquer les modifications à toutes les pistes"), ui(u"Rechercher des mises à jour..."),
     ui(u"Recherche de mises à jour..."), ui(u"Voulez-vous passer à la version %s ?"),
     ui(u"Des mises à jour sont disponibles"), ui(u"Aucune mise à jour disponible"),
-    ui(u"Téléchargement..."), ui(u"À propos..."), ui(texts::kAboutEnglish), ui(u"Aide..."),
+    ui(u"Téléchargement..."), ui(u"À propos..."), ui(kAbout), ui(u"Aide..."),
     ui(product::kTutorialsPage), ui(u"Propriétés"), ui(u"Tutoriels"), ui(product::kWebPage),
     ui(u"Téléchargement"), ui(u"Impossible d'ouvrir %s : %s"),
     ui(u"accès refusé. Ajoutez votre utilisateur au groupe « cdrom » et reconnectez-vous"),
@@ -22,6 +27,7 @@ extern const LanguageTable kFrenchTable = {
     ui(u"%s existe déjà dans ce dossier. Remplacer les fichiers existants ou conserver les deux ?"),
     ui(u"Remplacer"),
     ui(u"Conserver les deux"),
+    ui(u"Nouveau dossier"), ui(u"Le téléchargement a échoué"),
 };
 
 } // namespace tonvane

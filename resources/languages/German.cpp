@@ -3,6 +3,11 @@
 namespace tonvane {
 using texts::ui;
 
+namespace {
+constexpr char16_t kAbout[] = TONVANE_ABOUT_HEAD u"Dieses Programm verwendet die FreeType-Bibliothek (https://freetype.org/).\n\n"
+                               u"Die Encoder für MP3, Vorbis und FLAC sind eigenständige Software:" TONVANE_ABOUT_LINKS;
+} // namespace
+
 extern const LanguageTable kGermanTable = {
     ui(u"OK"), ui(u"Abbrechen"), ui(u"Datei"), ui(u"Konvertieren"), ui(u"FreeDB abfragen"),
     ui(u"Beenden\tAlt+F4"), ui(u"Ansicht"), ui(u"Optionen"), ui(u"Sprache"), TONVANE_LANGUAGE_NAMES,
@@ -14,7 +19,7 @@ extern const LanguageTable kGermanTable = {
     ui(u"Nach Updates suchen..."), ui(u"Suche nach Updates..."),
     ui(u"Möchten Sie auf Version %s aktualisieren?"), ui(u"Es sind Updates verfügbar"),
     ui(u"Es sind keine Updates verfügbar"), ui(u"Wird heruntergeladen..."), ui(u"Über..."),
-    ui(texts::kAboutEnglish), ui(u"Hilfe..."), ui(product::kTutorialsPage), ui(u"Eigenschaften"),
+    ui(kAbout), ui(u"Hilfe..."), ui(product::kTutorialsPage), ui(u"Eigenschaften"),
     ui(u"Anleitungen"), ui(product::kWebPage),
     ui(u"Herunterladen"), ui(u"%s kann nicht geöffnet werden: %s"),
     ui(u"Zugriff verweigert. Fügen Sie Ihren Benutzer der Gruppe „cdrom“ hinzu und melden Sie sich neu an"),
@@ -23,6 +28,7 @@ extern const LanguageTable kGermanTable = {
     ui(u"%s ist in diesem Ordner bereits vorhanden. Vorhandene Dateien ersetzen oder beide behalten?"),
     ui(u"Ersetzen"),
     ui(u"Beide behalten"),
+    ui(u"Neuer Ordner"), ui(u"Der Download ist fehlgeschlagen"),
 };
 
 } // namespace tonvane

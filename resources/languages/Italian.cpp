@@ -3,6 +3,11 @@
 namespace tonvane {
 using texts::ui;
 
+namespace {
+constexpr char16_t kAbout[] = TONVANE_ABOUT_HEAD u"Questo programma utilizza la libreria FreeType (https://freetype.org/).\n\n"
+                               u"Gli encoder MP3, Vorbis e FLAC sono software separati:" TONVANE_ABOUT_LINKS;
+} // namespace
+
 extern const LanguageTable kItalianTable = {
     ui(u"OK"), ui(u"Annulla"), ui(u"File"), ui(u"Converti"), ui(u"Consulta FreeDB"), ui(u"Esci\tAlt+F4"),
     ui(u"Visualizza"), ui(u"Opzioni"), ui(u"Lingua"), TONVANE_LANGUAGE_NAMES, ui(u"Aiuto"),
@@ -13,7 +18,7 @@ extern const LanguageTable kItalianTable = {
     ui(u"Applica le modifiche a tutte le tracce"), ui(u"Verifica aggiornamenti..."),
     ui(u"Verifica degli aggiornamenti..."), ui(u"Vuoi aggiornare alla versione %s?"),
     ui(u"Sono disponibili aggiornamenti"), ui(u"Non ci sono aggiornamenti disponibili"),
-    ui(u"Download in corso..."), ui(u"Informazioni..."), ui(texts::kAboutEnglish), ui(u"Aiuto..."),
+    ui(u"Download in corso..."), ui(u"Informazioni..."), ui(kAbout), ui(u"Aiuto..."),
     ui(product::kTutorialsPage), ui(u"Proprietà"), ui(u"Esercitazioni"), ui(product::kWebPage),
     ui(u"Scaricamento"), ui(u"Impossibile aprire %s: %s"),
     ui(u"accesso negato. Aggiungi il tuo utente al gruppo \"cdrom\" e accedi di nuovo"),
@@ -22,6 +27,7 @@ extern const LanguageTable kItalianTable = {
     ui(u"%s esiste già in questa cartella. Sostituire i file esistenti o tenerli entrambi?"),
     ui(u"Sostituisci"),
     ui(u"Mantieni entrambi"),
+    ui(u"Nuova cartella"), ui(u"Il download non è riuscito"),
 };
 
 } // namespace tonvane

@@ -3,6 +3,11 @@
 namespace tonvane {
 using texts::ui;
 
+namespace {
+constexpr char16_t kAbout[] = TONVANE_ABOUT_HEAD u"Este programa utiliza a biblioteca FreeType (https://freetype.org/).\n\n"
+                               u"Os codificadores MP3, Vorbis e FLAC são programas independentes:" TONVANE_ABOUT_LINKS;
+} // namespace
+
 extern const LanguageTable kPortugueseTable = {
     ui(u"OK"), ui(u"Cancelar"), ui(u"Arquivo"), ui(u"Converter"), ui(u"Consultar FreeDB"),
     ui(u"Sair\tAlt+F4"), ui(u"Exibir"), ui(u"Opções"), ui(u"Idioma"), TONVANE_LANGUAGE_NAMES, ui(u"Ajuda"),
@@ -12,7 +17,7 @@ extern const LanguageTable kPortugueseTable = {
     ui(u"Conexão com o FreeDB interrompida"), ui(u"Álbum:"), ui(u"Aplicar alterações a todas as faixas"),
     ui(u"Verificar atualizações..."), ui(u"Verificando atualizações..."),
     ui(u"Deseja atualizar para a versão %s?"), ui(u"Há atualizações disponíveis"),
-    ui(u"Não há atualizações disponíveis"), ui(u"Baixando..."), ui(u"Sobre..."), ui(texts::kAboutEnglish),
+    ui(u"Não há atualizações disponíveis"), ui(u"Baixando..."), ui(u"Sobre..."), ui(kAbout),
     ui(u"Ajuda..."), ui(product::kTutorialsPage), ui(u"Propriedades"), ui(u"Tutoriais"),
     ui(product::kWebPage),
     ui(u"Download"), ui(u"Não é possível abrir %s: %s"),
@@ -22,6 +27,7 @@ extern const LanguageTable kPortugueseTable = {
     ui(u"%s já existe nesta pasta. Substituir os arquivos existentes ou manter ambos?"),
     ui(u"Substituir"),
     ui(u"Manter ambos"),
+    ui(u"Nova pasta"), ui(u"O download falhou"),
 };
 
 } // namespace tonvane

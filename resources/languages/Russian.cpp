@@ -3,6 +3,11 @@
 namespace tonvane {
 using texts::ui;
 
+namespace {
+constexpr char16_t kAbout[] = TONVANE_ABOUT_HEAD u"Эта программа использует библиотеку FreeType (https://freetype.org/).\n\n"
+                               u"Кодировщики MP3, Vorbis и FLAC — отдельные программы:" TONVANE_ABOUT_LINKS;
+} // namespace
+
 extern const LanguageTable kRussianTable = {
     ui(u"OK"), ui(u"Отмена"), ui(u"Файл"), ui(u"Конвертировать"), ui(u"Запросить FreeDB"),
     ui(u"Выход\tAlt+F4"), ui(u"Вид"), ui(u"Параметры"), ui(u"Язык"), TONVANE_LANGUAGE_NAMES, ui(u"Справка"),
@@ -13,7 +18,7 @@ extern const LanguageTable kRussianTable = {
     ui(u"Применить изменения ко всем трекам"), ui(u"Проверить обновления..."),
     ui(u"Проверка обновлений..."), ui(u"Обновить программу до версии %s?"),
     ui(u"Доступны обновления"), ui(u"Обновлений нет"), ui(u"Загрузка..."), ui(u"О программе..."),
-    ui(texts::kAboutEnglish), ui(u"Справка..."), ui(product::kTutorialsPage), ui(u"Свойства"),
+    ui(kAbout), ui(u"Справка..."), ui(product::kTutorialsPage), ui(u"Свойства"),
     ui(u"Руководства"), ui(product::kWebPage),
     ui(u"Загрузка"), ui(u"Не удаётся открыть %s: %s"),
     ui(u"доступ запрещён. Добавьте пользователя в группу «cdrom» и войдите в систему заново"),
@@ -22,6 +27,7 @@ extern const LanguageTable kRussianTable = {
     ui(u"%s уже есть в этой папке. Заменить существующие файлы или сохранить оба?"),
     ui(u"Заменить"),
     ui(u"Сохранить оба"),
+    ui(u"Новая папка"), ui(u"Не удалось загрузить файл"),
 };
 
 } // namespace tonvane

@@ -19,20 +19,10 @@ constexpr UiString ui(std::u16string_view text)
 
 inline constexpr char16_t kWebLabel[] = u"Tonvane Web";
 
-inline constexpr char16_t kAboutEnglish[] =
-    u"Tonvane 0.2\n© ORVAL SOFTWARE\n\n"
-    u"This program uses the FreeType library (https://freetype.org/).\n\n"
-    u"The MP3, Vorbis and FLAC encoders are separate software:\n"
-    u"LAME: https://lame.sourceforge.io/\n"
-    u"Vorbis: https://xiph.org/vorbis/\n"
-    u"FLAC: https://xiph.org/flac/";
-
-inline constexpr char16_t kAboutSpanish[] =
-    u"Tonvane 0.2\n© ORVAL SOFTWARE\n\n"
-    u"Este programa utiliza la biblioteca FreeType (https://freetype.org/).\n\n"
-    u"The MP3, Vorbis and FLAC encoders are separate software:\n"
-    u"LAME: https://lame.sourceforge.io/\n"
-    u"Vorbis: https://xiph.org/vorbis/\n"
-    u"FLAC: https://xiph.org/flac/";
+// The About box's body: the version (a "%s" filled from product::kVersion) and the copyright,
+// two translated sentences, the encoders' addresses.
+#define TONVANE_ABOUT_HEAD u"Tonvane %s\n© ORVAL SOFTWARE\n\n"
+#define TONVANE_ABOUT_LINKS                                                                                   \
+    u"\nLAME: https://lame.sourceforge.io/\nVorbis: https://xiph.org/vorbis/\nFLAC: https://xiph.org/flac/"
 
 } // namespace tonvane::texts

@@ -3,6 +3,11 @@
 namespace tonvane {
 using texts::ui;
 
+namespace {
+constexpr char16_t kAbout[] = TONVANE_ABOUT_HEAD u"Este programa utiliza la biblioteca FreeType (https://freetype.org/).\n\n"
+                               u"Los codificadores MP3, Vorbis y FLAC son programas independientes:" TONVANE_ABOUT_LINKS;
+} // namespace
+
 extern const LanguageTable kSpanishTable = {
     ui(u"Aceptar"), ui(u"Cancelar"), ui(u"Archivo"), ui(u"Convertir"), ui(u"Consultar FreeDB"),
     ui(u"Salir\tAlt+F4"), ui(u"Ver"), ui(u"Opciones"), ui(u"Idioma"), TONVANE_LANGUAGE_NAMES, ui(u"Ayuda"),
@@ -13,7 +18,7 @@ extern const LanguageTable kSpanishTable = {
     ui(u"Aplicar los cambios a todas las pistas"), ui(u"Buscar actualizaciones..."),
     ui(u"Buscando actualizaciones..."), ui(u"¿Desea actualizar a la versión %s?"),
     ui(u"Hay actualizaciones disponibles"), ui(u"No hay actualizaciones disponibles"),
-    ui(u"Descargando..."), ui(u"Acerca de..."), ui(texts::kAboutSpanish), ui(u"Ayuda..."),
+    ui(u"Descargando..."), ui(u"Acerca de..."), ui(kAbout), ui(u"Ayuda..."),
     ui(product::kTutorialsPage), ui(u"Propiedades"), ui(u"Tutoriales"), ui(product::kWebPage),
     ui(u"Descarga"), ui(u"No se puede abrir %s: %s"),
     ui(u"permiso denegado. Añada su usuario al grupo \"cdrom\" y vuelva a iniciar sesión"),
@@ -22,6 +27,7 @@ extern const LanguageTable kSpanishTable = {
     ui(u"%s ya existe en esta carpeta. ¿Reemplazar los archivos existentes o conservar ambos?"),
     ui(u"Reemplazar"),
     ui(u"Conservar ambos"),
+    ui(u"Nueva carpeta"), ui(u"La descarga ha fallado"),
 };
 
 } // namespace tonvane

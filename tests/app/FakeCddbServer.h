@@ -39,6 +39,8 @@ public:
         ::close(m_listener);
     }
     int port() const { return m_port; }
+    // While held, connections wait in the listen queue unanswered (a lookup stays "connecting").
+    void hold(bool held) { m_held = held; }
     int lookups() const { return m_lookups; }
 
 private:
@@ -46,8 +48,12 @@ private:
     {
         while (!m_stop) {
             pollfd ready{m_listener, POLLIN, 0};
-            if (::poll(&ready, 1, 50) <= 0)
+            if (m_held) {
+                ::usleep(10000);
                 continue;
+            }
+            if (::poll(&ready, 1, 50) <= 0 || m_held)
+                continue; // held while polling: the connection waits in the queue
             int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
             if (client < 0)
                 continue;
@@ -113,6 +119,7 @@ private:
     int m_port = 0;
     std::string m_discId = "00000000";
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_held{false};
     std::atomic<int> m_lookups{0};
     std::thread m_thread;
 };

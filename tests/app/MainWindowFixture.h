@@ -16,10 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tonvane::test {
@@ -81,6 +83,7 @@ struct MainWindowFixture : ::testing::Test {
         setControlTheme(nullptr);
     }
     std::string server = "127.0.0.1:9"; // never the internet: a refused port
+    bool answerChooser = true; // false: the program's own choosers run
     std::optional<std::string> folderAnswer; // what the folder chooser answers
     std::string offeredFolder;
 
@@ -91,10 +94,11 @@ struct MainWindowFixture : ::testing::Test {
         options.update = update;
         options.watchMedia = false;
         options.tutorialsBalloon = false;
-        options.chooseFolder = [this](const std::string& start) {
-            offeredFolder = start;
-            return folderAnswer;
-        };
+        if (answerChooser)
+            options.chooseFolder = [this](const std::string& start) {
+                offeredFolder = start;
+                return folderAnswer;
+            };
         options.server = server;
         content = std::make_unique<MainContent>(options);
         LayeredWindow::Config c;
@@ -102,7 +106,25 @@ struct MainWindowFixture : ::testing::Test {
         window = std::make_unique<LayeredWindow>(ui, *content, c);
         ASSERT_TRUE(window->create(100, 100, 750, 550));
         content->start(*window);
+        settle();
         window->repaint();
+    }
+    // Runs the window's messages until the drive worker's scan or load has been shown.
+    void settle()
+    {
+        for (int i = 0; i < 4000 && content->driveWorkPending(); ++i) {
+            Message message;
+            if (ui.peekMessage(message))
+                ui.dispatch(message);
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    // A medium arrival as the watcher reports it, and its disc read and shown.
+    void arrive(const std::string& path)
+    {
+        content->onMediaArrived(path);
+        settle();
     }
     // A left click at a content point of a widget (x from its left, y up from its bottom).
     void click(const Widget& widget, int32_t x, int32_t y, uint32_t keys = 0)

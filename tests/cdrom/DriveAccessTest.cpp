@@ -217,7 +217,7 @@ TEST(MediaWatcher, ReportsArrivalAndRemovalInDriveOrder)
         std::lock_guard lock(mutex);
         EXPECT_TRUE(events.empty()); // the drives' first state is no event
         states["/dev/sr2"] = DriveMediaStatus::NoDisc;
-        states["/dev/sr1"] = DriveMediaStatus::NotReady;
+        states["/dev/sr1"] = DriveMediaStatus::NoDisc;
     }
     ASSERT_TRUE(got.waitFor(std::chrono::seconds(5)));
     sleepMs(60);
@@ -236,6 +236,55 @@ TEST(MediaWatcher, ReportsArrivalAndRemovalInDriveOrder)
     }
     watcher.stop();
     EXPECT_FALSE(watcher.isRunning());
+}
+
+// One drive's answers poll by poll (the first is the state at start, the last repeats): a loaded
+// drive's NOT READY is a removal only on its second poll in a row; an empty tray is one at once.
+TEST(MediaWatcher, ALoadedDrivesNotReadyIsARemovalOnlyWhenItLasts)
+{
+    using S = DriveMediaStatus;
+    using K = MediaEventKind;
+    struct Case {
+        const char* what;
+        std::vector<S> answers;
+        std::vector<std::pair<K, int>> events; // kind, poll
+    } cases[] = {
+        {"one NOT READY poll", {S::DiscPresent, S::NotReady, S::DiscPresent}, {}},
+        {"two apart", {S::DiscPresent, S::NotReady, S::DiscPresent, S::NotReady, S::DiscPresent}, {}},
+        {"two in a row", {S::DiscPresent, S::NotReady, S::NotReady, S::DiscPresent},
+         {{K::Removal, 2}, {K::Arrival, 3}}},
+        {"tray opened", {S::DiscPresent, S::NoDisc, S::DiscPresent}, {{K::Removal, 1}, {K::Arrival, 2}}},
+        {"a new disc spinning up", {S::NoDisc, S::NotReady, S::DiscPresent}, {{K::Arrival, 2}}},
+        {"spinning up at start", {S::NotReady, S::NotReady, S::DiscPresent}, {{K::Arrival, 2}}},
+    };
+    for (const Case& c : cases) {
+        std::mutex mutex;
+        int polls = 0;
+        std::vector<std::pair<K, int>> events;
+        MediaWatcher watcher;
+        MediaWatcher::Options options;
+        options.drives = {"/dev/sr0"};
+        options.pollIntervalMs = 1;
+        options.probe = [&](const std::string&) {
+            std::lock_guard lock(mutex);
+            return c.answers[std::min(size_t(polls++), c.answers.size() - 1)];
+        };
+        ASSERT_TRUE(watcher.start(options, [&](const MediaEvent& event) {
+            std::lock_guard lock(mutex);
+            events.emplace_back(event.kind, polls - 1);
+        }));
+        for (int i = 0; i < 5000; ++i) {
+            {
+                std::lock_guard lock(mutex);
+                if (polls > int(c.answers.size()) + 2)
+                    break;
+            }
+            sleepMs(1);
+        }
+        watcher.stop();
+        EXPECT_GT(polls, int(c.answers.size()) + 2) << c.what;
+        EXPECT_EQ(events, c.events) << c.what;
+    }
 }
 
 TEST(MediaWatcher, ADriveThatCannotBeAskedKeepsItsLastState)

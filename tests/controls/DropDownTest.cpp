@@ -111,6 +111,37 @@ TEST_F(DropDowns, LeavingAndPressingOutsideOrEscChangesNothing)
     EXPECT_FALSE(box.isOpen());
 }
 
+// The list opens below the box where the work area has room, else above it, and where neither
+// side has room on the roomier side, shortened to fit (y-up pixels; the box's bottom edge is at
+// the window's bottom + its y, its top 22 higher).
+TEST_F(DropDowns, TheListStaysInsideTheWorkArea)
+{
+    struct Case {
+        const char* what;
+        int32_t areaHeight, boxY, listHeight;
+        int32_t bottom, top; // of the open list
+    } cases[] = {
+        {"room below", 1024, 200, 110, 396 - 110, 396},
+        {"above: 206 below, 788 above", 1024, 10, 300, 236, 536},
+        {"neither: 206 below, 164 above", 400, 10, 300, 0, 206},
+        {"neither: 46 below, 224 above", 300, -150, 300, 76, 300},
+    };
+    for (const Case& c : cases) {
+        backend.setWorkArea({0, 0, 1280, c.areaHeight});
+        box.setRect(50, c.boxY, 180, 22);
+        box.setListHeight(c.listHeight);
+        IntRect placed;
+        whileOpen([&](DropDownPopup& popup) {
+            LayeredWindow& w = popup.popupWindow();
+            placed = {w.left(), w.bottom(), w.left() + w.width(), w.bottom() + w.height()};
+            backend.inject(Message{w.id(), msg::WM_KEYDOWN, vk::VK_ESCAPE});
+        });
+        box.open(true);
+        EXPECT_EQ(placed, (IntRect{kLeft + 50, c.bottom, kLeft + 230, c.top})) << c.what;
+    }
+    backend.setWorkArea({0, 0, 1280, 1024});
+}
+
 TEST_F(DropDowns, UpAndDownStopAtTheEndsOfTheList)
 {
     auto text = [](int32_t) { return std::u16string(u"row"); };

@@ -44,10 +44,11 @@ bool storedLanguage(uint32_t& value)
 }
 } // namespace
 
-TEST_F(Languages, EveryTableHas53NonEmptyRowsWithTheSameShape)
+TEST_F(Languages, EveryTableHas55NonEmptyRowsWithTheSameShape)
 {
-    static_assert(kTextCount == 53, "45 rows of the first tables, the update caption, three drive texts and "
-                                    "four of the files-exist dialog");
+    static_assert(kTextCount == 55, "45 rows of the first tables, the update caption, three drive texts, "
+                                    "four of the files-exist dialog, the chooser's new folder and the failed "
+                                    "download");
     auto count = [](std::u16string_view text, std::u16string_view what) {
         size_t n = 0;
         for (size_t at = text.find(what); at != std::u16string_view::npos; at = text.find(what, at + 1))
@@ -63,6 +64,12 @@ TEST_F(Languages, EveryTableHas53NonEmptyRowsWithTheSameShape)
         // Accelerator hint after a tab, and the version placeholder, survive translation.
         EXPECT_NE((*table)[kTextExit].view().find(u"\tAlt+F4"), std::u16string_view::npos);
         EXPECT_EQ(count((*table)[kTextUpgradeQuestion].view(), u"%s"), 1u);
+        // The About body's version comes from one place: its first line is "Tonvane %s".
+        std::u16string_view about = (*table)[kTextAboutBody].view();
+        EXPECT_EQ(about.substr(0, about.find(u'\n')), u"Tonvane %s");
+        EXPECT_EQ(count(about, u"%"), 1u);
+        EXPECT_EQ(count((*table)[kTextNewFolder].view(), u"/"), 0u) << "a folder name";
+        EXPECT_EQ(count((*table)[kTextDownloadFailed].view(), u"%"), 0u);
         // The drive path and the reason; the permission reason names the group to join.
         EXPECT_EQ(count((*table)[kTextCannotOpenDrive].view(), u"%s"), 2u);
         EXPECT_EQ(count((*table)[kTextDriveNoPermission].view(), u"cdrom"), 1u);
@@ -120,7 +127,7 @@ TEST_F(Languages, PlaceholdersAreFilledInOrderAndValuesAreNotSearchedAgain)
         EXPECT_TRUE(fillPlaceholders(cases[i].text, cases[i].values) == cases[i].filled) << "case " << i;
 }
 
-TEST_F(Languages, TranslationsDifferFromEnglishAndSpanishAboutHasItsOwnMiddle)
+TEST_F(Languages, TranslationsDifferFromEnglishAndEveryAboutBodyIsTranslated)
 {
     for (const LanguageTable* table : kAllTables) {
         if (table == &kEnglishTable)
@@ -129,13 +136,20 @@ TEST_F(Languages, TranslationsDifferFromEnglishAndSpanishAboutHasItsOwnMiddle)
         EXPECT_NE((*table)[kTextInsertCd].view(), kEnglishTable[kTextInsertCd].view());
         EXPECT_NE((*table)[kTextConnecting].view(), kEnglishTable[kTextConnecting].view());
     }
-    EXPECT_EQ(kFrenchTable[kTextAboutBody].view(), kEnglishTable[kTextAboutBody].view());
-    EXPECT_NE(kSpanishTable[kTextAboutBody].view(), kEnglishTable[kTextAboutBody].view());
-    // Only the middle sentence differs: the first and last lines are shared.
+    // Every About body is translated: only its first line (name and version) and its last (an
+    // address) are shared.
     auto firstLine = [](std::u16string_view text) { return text.substr(0, text.find(u'\n')); };
     auto lastLine = [](std::u16string_view text) { return text.substr(text.rfind(u'\n')); };
-    EXPECT_EQ(firstLine(kSpanishTable[kTextAboutBody].view()), firstLine(kEnglishTable[kTextAboutBody].view()));
-    EXPECT_EQ(lastLine(kSpanishTable[kTextAboutBody].view()), lastLine(kEnglishTable[kTextAboutBody].view()));
+    for (const LanguageTable* table : kAllTables) {
+        if (table == &kEnglishTable)
+            continue;
+        std::u16string_view about = (*table)[kTextAboutBody].view();
+        EXPECT_NE(about, kEnglishTable[kTextAboutBody].view());
+        EXPECT_EQ(firstLine(about), firstLine(kEnglishTable[kTextAboutBody].view()));
+        EXPECT_EQ(lastLine(about), lastLine(kEnglishTable[kTextAboutBody].view()));
+        EXPECT_NE((*table)[kTextNewFolder].view(), kEnglishTable[kTextNewFolder].view());
+        EXPECT_NE((*table)[kTextDownloadFailed].view(), kEnglishTable[kTextDownloadFailed].view());
+    }
     EXPECT_EQ(kSpanishTable[kTextTrack].view(), u"Pista");
 }
 
