@@ -1,5 +1,6 @@
 #include "app/cli/CliApplication.h"
 
+#include "session/AccurateRipFetch.h"
 #include "session/AccurateRipLookup.h"
 #include "cdrom/accuraterip/OffsetSearch.h"
 #include "cdrom/mmc/MmcCommands.h"
@@ -35,6 +36,7 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <memory>
 #include <set>
 #include <csignal>
 #include <sys/stat.h>
@@ -391,27 +393,43 @@ void chooseReadOffset(RipSession& session)
     }
 }
 
-// The disc's AccurateRip ids from its table of contents and the database's record of them.
-void fetchAccurateRip(RipSession& session)
+// The disc's AccurateRip ids from its table of contents. Without them, or with --no-accuraterip,
+// the record's note says why nothing is checked and no fetch is needed.
+bool readAccurateRipIds(RipSession& session)
 {
     session.toc = readTocSnapshot(session.drive);
     if (session.toc)
         session.discId = hexId(session.toc->id.id3);
     if (!session.options.accurateRip) {
         session.accurateRip.note = "not checked (--no-accuraterip)";
-        return;
+        return false;
     }
     if (!session.toc) {
         session.accurateRip.note = "not checked: the table of contents could not be read";
-        return;
+        return false;
     }
+    return true;
+}
+
+// Starts fetching the database's record of the disc (from the cache, else the server).
+std::unique_ptr<AccurateRipFetch> startAccurateRipFetch(const RipSession& session)
+{
     std::string server = session.options.accurateRipServer;
     if (server.empty()) {
         WideString stored;
         if (settings::readString(product::kProductKey, kAccurateRipKey, kValueServer, stored))
             server = stored.toUtf8();
     }
-    session.accurateRip = fetchAccurateRipRecord(session.toc->id, server, updateCacheDirectory());
+    return std::make_unique<AccurateRipFetch>(session.toc->id, server, updateCacheDirectory());
+}
+
+// Waits for a fetch still running and takes its record; nothing when there is none.
+void finishAccurateRipFetch(RipSession& session, std::unique_ptr<AccurateRipFetch>& fetch)
+{
+    if (!fetch)
+        return;
+    session.accurateRip = fetch->finish();
+    fetch.reset();
     std::fprintf(session.errors, "AccurateRip: %s\n", terminalText(session.accurateRip.note).c_str());
 }
 
@@ -599,11 +617,19 @@ int runRip(const Options& options, std::FILE* out, std::FILE* errors)
         if (int code = phase(session); code != kExitOk)
             return code;
     chooseReadOffset(session);
-    fetchAccurateRip(session);
+    std::unique_ptr<AccurateRipFetch> fetch;
+    if (readAccurateRipIds(session))
+        fetch = startAccurateRipFetch(session);
+    // Secure reading asks the record about each track as it reads; a normal rip or test and
+    // copy needs it only for the report, and reads the disc while it arrives.
+    if (session.options.mode == RipMode::Secure)
+        finishAccurateRipFetch(session, fetch);
     detectGaps(session);
 
     RipChecks checks(session.job, &session.accurateRip, session.toc ? &session.toc->id : nullptr);
-    if (!convert(session, checks))
+    const bool converted = convert(session, checks);
+    finishAccurateRipFetch(session, fetch);
+    if (!converted)
         return kExitTrackFailed;
     int failed = reportRip(session, checks);
     if (g_interrupted)

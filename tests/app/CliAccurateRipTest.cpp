@@ -137,6 +137,30 @@ TEST_F(CliAccurateRip, OffsetDrivesRipSampleExactAndEveryTrackIsAccurate)
     EXPECT_EQ(count(uncorrected.out, "not accurate"), tracks.size()) << uncorrected.out;
 }
 
+// A normal rip needs the record only for its report: the tracks are read while the server is
+// still answering, and the late record still decides every track.
+TEST_F(CliAccurateRip, NormalRipReadsTheDiscWhileTheRecordIsFetched)
+{
+    const AccurateRipDiscId id = demoId();
+    FakeHttpServer server(accurateRipPath(id), demoRecord(id));
+    const std::string folder = out("overlap");
+    server.holdAnswersUntil(
+        [folder] {
+            std::error_code error;
+            for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+                if (entry.path().filename().string().starts_with("Track "))
+                    return true;
+            return false;
+        },
+        15000); // [ms] below the fetch's own time-out, so a fetch made first still gets its answer
+    ProcessResult result = rip("demo:", {"--accuraterip-server", server.address()}, "overlap");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(server.answeredWhenReady()) << "the record was fetched before any track was begun";
+    EXPECT_EQ(server.paths(), std::vector<std::string>{accurateRipPath(id)});
+    EXPECT_EQ(count(result.out, "accurate (confidence 5)"), demoDrive()->disc()->tracks().size()) << result.out;
+    EXPECT_NE(result.err.find("AccurateRip: record"), std::string::npos) << result.err;
+}
+
 TEST_F(CliAccurateRip, SecureRipRereadsPastTheDriveCacheOrNamesTheSuspiciousSector)
 {
     const AccurateRipDiscId id = demoId();
