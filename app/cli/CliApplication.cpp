@@ -39,6 +39,7 @@
 #include <memory>
 #include <set>
 #include <csignal>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,6 +52,7 @@ constexpr size_t kInquiryLength = 36; // [bytes] standard INQUIRY data
 constexpr uint8_t kOpInquiryCode = 0x12;
 constexpr char16_t kValueReadOffset[] = u"ReadOffset"; // DWORD, two's complement [samples]
 constexpr char16_t kAccurateRipKey[] = u"\\AccurateRip";
+constexpr int kRipMallocArenas = 1;
 constexpr char16_t kValueServer[] = u"Server"; // HOST[:PORT] of the AccurateRip database
 
 std::string hexId(uint32_t value)
@@ -610,6 +612,11 @@ int reportRip(RipSession& session, const RipChecks& checks)
 
 int runRip(const Options& options, std::FILE* out, std::FILE* errors)
 {
+    // One malloc arena for the whole process, set before any thread starts: glibc would give
+    // each encoder thread (and the one still finishing its file beside it) an arena of its own
+    // that keeps the encoder's freed 0.7 MiB, about 1.7 MiB resident more on a 2-lane FLAC rip.
+    // The rip's threads allocate a few dozen times a track, so they never wait for each other.
+    mallopt(M_ARENA_MAX, kRipMallocArenas);
     RipSession session{options, out, errors};
     if (int code = loadChosenDisc(options, session.job, session.drive, errors, session.loaded); code != kExitOk)
         return code;
