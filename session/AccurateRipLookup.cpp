@@ -16,6 +16,8 @@ namespace tonvane {
 
 namespace {
 
+constexpr int kHttpNotFound = 404;
+
 bool readWholeFile(const std::string& path, std::string& bytes)
 {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -111,7 +113,16 @@ AccurateRipRecord fetchAccurateRipRecord(const AccurateRipDiscId& id, const std:
     client.setBodyBuffer(&bytes);
     std::string where = host + ":" + std::to_string(options.port);
     if (!client.get(host, accurateRipPath(id), kAccurateRipTimeoutMs)) {
-        record.note = "no answer from " + where;
+        // The database answers 404 for a disc it has no record of: that is an answer, and the
+        // tracks are "not in the database", not "not checked".
+        if (client.status() == kHttpNotFound) {
+            record.state = AccurateRipRecord::State::NoRecord;
+            record.note = "no record " + name + " on " + where;
+        } else if (client.status() != 0) {
+            record.note = where + " answered HTTP " + std::to_string(client.status());
+        } else {
+            record.note = "no answer from " + where;
+        }
         return record;
     }
     std::optional<std::vector<AccurateRipBlock>> blocks = parse(bytes, id);
