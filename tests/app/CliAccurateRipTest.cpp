@@ -62,6 +62,16 @@ std::string demoRecord(const AccurateRipDiscId& id)
     return other + matching;
 }
 
+// Whether a rip has begun a track's file in folder.
+bool holdsATrackFile(const std::string& folder)
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        if (entry.path().filename().string().starts_with("Track "))
+            return true;
+    return false;
+}
+
 size_t count(const std::string& text, const std::string& what)
 {
     size_t n = 0;
@@ -144,21 +154,28 @@ TEST_F(CliAccurateRip, NormalRipReadsTheDiscWhileTheRecordIsFetched)
     const AccurateRipDiscId id = demoId();
     FakeHttpServer server(accurateRipPath(id), demoRecord(id));
     const std::string folder = out("overlap");
-    server.holdAnswersUntil(
-        [folder] {
-            std::error_code error;
-            for (const auto& entry : std::filesystem::directory_iterator(folder, error))
-                if (entry.path().filename().string().starts_with("Track "))
-                    return true;
-            return false;
-        },
-        15000); // [ms] below the fetch's own time-out, so a fetch made first still gets its answer
+    server.holdAnswersUntil([folder] { return holdsATrackFile(folder); },
+                            15000); // [ms] below the fetch's own time-out, so a fetch made first still gets its answer
     ProcessResult result = rip("demo:", {"--accuraterip-server", server.address()}, "overlap");
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(server.answeredWhenReady()) << "the record was fetched before any track was begun";
     EXPECT_EQ(server.paths(), std::vector<std::string>{accurateRipPath(id)});
     EXPECT_EQ(count(result.out, "accurate (confidence 5)"), demoDrive()->disc()->tracks().size()) << result.out;
     EXPECT_NE(result.err.find("AccurateRip: record"), std::string::npos) << result.err;
+}
+
+// Secure reading asks the record about each track as it reads it: no file is begun while the
+// server holds its answer back.
+TEST_F(CliAccurateRip, SecureRipHasTheRecordBeforeItReads)
+{
+    const AccurateRipDiscId id = demoId();
+    FakeHttpServer server(accurateRipPath(id), demoRecord(id));
+    const std::string folder = out("secure-first");
+    server.holdAnswersUntil([folder] { return holdsATrackFile(folder); }, 3000); // [ms]
+    ProcessResult result = rip("demo:", {"--secure", "--accuraterip-server", server.address()}, "secure-first");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_FALSE(server.answeredWhenReady()) << "a track was begun before the record was there";
+    EXPECT_EQ(count(result.out, "accurate (confidence 5)"), demoDrive()->disc()->tracks().size()) << result.out;
 }
 
 TEST_F(CliAccurateRip, SecureRipRereadsPastTheDriveCacheOrNamesTheSuspiciousSector)
