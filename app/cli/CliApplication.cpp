@@ -52,8 +52,8 @@ constexpr size_t kInquiryLength = 36; // [bytes] standard INQUIRY data
 constexpr uint8_t kOpInquiryCode = 0x12;
 constexpr char16_t kValueReadOffset[] = u"ReadOffset"; // DWORD, two's complement [samples]
 constexpr char16_t kAccurateRipKey[] = u"\\AccurateRip";
-constexpr int kRipMallocArenas = 1;
 constexpr char16_t kValueServer[] = u"Server"; // HOST[:PORT] of the AccurateRip database
+constexpr int kRipMallocArenas = 1; // glibc malloc arenas of a command-line rip
 
 std::string hexId(uint32_t value)
 {
