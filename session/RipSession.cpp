@@ -1,5 +1,7 @@
 #include "session/RipSession.h"
 
+#include "session/AccurateRipFetch.h"
+
 #include "session/DriveModel.h"
 #include "session/RipReport.h"
 #include "cdrom/rip/DeviceRipDrive.h"
@@ -20,6 +22,7 @@ namespace {
 
 constexpr uint32_t kWatchIntervalMs = 50; // [ms] between looks at the tracks' states
 constexpr char16_t kAccurateRipKey[] = u"\\AccurateRip";
+constexpr char kVerdictPending[] = "pending"; // the record is still on its way
 constexpr char16_t kValueServer[] = u"Server"; // HOST[:PORT] of the AccurateRip database
 constexpr int kMaxKeptCopies = 9999; // " (2)" .. " (9999)", then the last one is taken
 
@@ -246,6 +249,8 @@ void RipSession::runPhases()
         detectGaps();
     m_checks = std::make_unique<RipChecks>(m_job, &m_record, m_toc ? &m_toc->id : nullptr);
     m_outcome.started = !m_interrupted.load() && convert();
+    if (m_fetch) // the rip thread is done: nothing reads the record while it is written
+        finishRecord();
     m_outcome.interrupted = m_interrupted.load();
     report();
     SessionObserver* observer = &m_observer;
@@ -296,7 +301,21 @@ void RipSession::fetchRecord()
             if (settings::readString(product::kProductKey, kAccurateRipKey, kValueServer, stored))
                 server = stored.toUtf8();
         }
-        m_record = fetchAccurateRipRecord(m_toc->id, server, m_settings.cacheFolder);
+        m_fetch = std::make_unique<AccurateRipFetch>(m_toc->id, server, m_settings.cacheFolder);
+        // Secure reading asks the record about each track as it reads; a normal rip or test and
+        // copy needs it only for the verdicts, and reads the disc while it arrives.
+        if (m_settings.mode != ReadMode::Secure)
+            return;
+    }
+    finishRecord();
+}
+
+// Takes the record of a fetch still running (waiting for it) and says what it is.
+void RipSession::finishRecord()
+{
+    if (m_fetch) {
+        m_record = m_fetch->finish();
+        m_fetch.reset();
     }
     deliverPhase(SessionPhase::AccurateRip, m_record.note);
 }
@@ -381,13 +400,15 @@ TrackVerdict RipSession::verdictOf(int32_t index) const
     verdict.number = entry.trackNumber;
     verdict.status = entry.status.load();
     verdict.path = m_job.outputPath(index).toUtf8();
-    struct stat info;
-    verdict.bytes = ::stat(verdict.path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
     verdict.unreadable = check.unreadable.size();
     verdict.suspiciousSectors = check.suspicious.size();
     bool fed = check.accurateRip.wordsSeen() == uint64_t(entry.length) * kWordsPerSector;
     bool done = verdict.status == TrackStatus::Done;
-    verdict.accurateRip = m_record.unjudgedVerdict();
+    // A track that is not whole has no file; a file of that name is someone else's.
+    struct stat info;
+    verdict.bytes = done && ::stat(verdict.path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+    // A normal rip fetches the record while it reads: the verdict comes with the report.
+    verdict.accurateRip = m_fetch ? kVerdictPending : m_record.unjudgedVerdict();
     if (done && fed && m_record.judges() && m_toc) {
         AccurateRipVerdict result = accurateRipVerdict(m_record.blocks, m_toc->id, static_cast<uint32_t>(index),
                                                        check.accurateRip.v1(), check.accurateRip.v2());

@@ -17,6 +17,8 @@
 
 namespace tonvane {
 
+class AccurateRipFetch;
+
 // Everything a rip needs beyond the loaded job.
 struct SessionSettings {
     std::string drive; // path the disc was loaded from
@@ -77,6 +79,7 @@ private:
     void runPhases();
     void chooseReadOffset();
     void fetchRecord();
+    void finishRecord();
     void detectGaps();
     bool convert();
     void watchTracks(std::vector<TrackStatus>& seen);
@@ -100,6 +103,7 @@ private:
     std::optional<TocSnapshot> m_toc;
     std::string m_discId;
     AccurateRipRecord m_record;
+    std::unique_ptr<AccurateRipFetch> m_fetch; // running while a normal rip reads
     std::vector<uint32_t> m_gaps; // [sectors] per job track; empty: unknown
     std::unique_ptr<RipChecks> m_checks;
     SessionOutcome m_outcome;

@@ -42,6 +42,7 @@
 #include <map>
 #include <set>
 #include <csignal>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +50,7 @@ namespace tonvane::cli {
 
 namespace {
 
+constexpr int kRipMallocArenas = 1; // glibc malloc arenas of a command-line rip
 constexpr uint32_t kDisplayIntervalMs = 200; // [ms] between progress redraws
 
 volatile std::sig_atomic_t g_signal = 0; // the signal that stops the rip, 0 while none came
@@ -469,6 +471,11 @@ int convert(RipPlan& plan, RipSession& session, SessionEventQueue& events, CliOb
 
 int runRip(const Options& options, std::FILE* out, std::FILE* errors)
 {
+    // One malloc arena for the whole process, set before any thread starts: glibc would give
+    // each encoder thread (and the one still finishing its file beside it) an arena of its own
+    // that keeps the encoder's freed 0.7 MiB, about 1.7 MiB resident more on a 2-lane FLAC rip.
+    // The rip's threads allocate a few dozen times a track, so they never wait for each other.
+    mallopt(M_ARENA_MAX, kRipMallocArenas);
     InterruptGuard interrupts;
     RipPlan plan{options, out, errors};
     if (int code = loadChosenDisc(options, plan.job, plan.drive, errors, plan.loaded); code != kExitOk)

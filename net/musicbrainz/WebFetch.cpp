@@ -1,10 +1,9 @@
 #include "net/musicbrainz/WebFetch.h"
 
-#include <curl/curl.h>
+#include "net/musicbrainz/CurlLibrary.h"
 
 #include <charconv>
 #include <memory>
-#include <mutex>
 #include <string_view>
 
 namespace tonvane {
@@ -63,14 +62,9 @@ size_t onHeader(char* bytes, size_t size, size_t count, void* user)
     return size * count;
 }
 
-void initialiseOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    const CurlLibrary* curl;
+    void operator()(CURL* handle) const { curl->easyCleanup(handle); }
 };
 
 } // namespace
@@ -78,33 +72,37 @@ struct EasyDeleter {
 WebResponse fetchUrl(const std::string& url, const WebFetchOptions& options)
 {
     WebResponse response;
-    initialiseOnce();
-    std::unique_ptr<CURL, EasyDeleter> curl(curl_easy_init());
+    const CurlLibrary* library = CurlLibrary::get();
+    if (!library) {
+        response.error = "the HTTP library (libcurl.so.4) could not be loaded";
+        return response;
+    }
+    std::unique_ptr<CURL, EasyDeleter> curl(library->easyInit(), EasyDeleter{library});
     if (!curl) {
         response.error = "the HTTP library could not start";
         return response;
     }
     Transfer transfer{&options, &response};
     CURL* handle = curl.get();
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, static_cast<long>(options.maxRedirects));
-    curl_easy_setopt(handle, CURLOPT_USERAGENT, options.userAgent.c_str());
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(options.timeoutMs));
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, std::min<long>(kConnectTimeoutMs, options.timeoutMs));
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L); // time-outs without SIGALRM: other threads run
-    curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, ""); // whatever the library can decode
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
-    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
+    library->easySetopt(handle, CURLOPT_URL, url.c_str());
+    library->easySetopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    library->easySetopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    library->easySetopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    library->easySetopt(handle, CURLOPT_MAXREDIRS, static_cast<long>(options.maxRedirects));
+    library->easySetopt(handle, CURLOPT_USERAGENT, options.userAgent.c_str());
+    library->easySetopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(options.timeoutMs));
+    library->easySetopt(handle, CURLOPT_CONNECTTIMEOUT_MS, std::min<long>(kConnectTimeoutMs, options.timeoutMs));
+    library->easySetopt(handle, CURLOPT_NOSIGNAL, 1L); // time-outs without SIGALRM: other threads run
+    library->easySetopt(handle, CURLOPT_ACCEPT_ENCODING, ""); // whatever the library can decode
+    library->easySetopt(handle, CURLOPT_WRITEFUNCTION, onBody);
+    library->easySetopt(handle, CURLOPT_WRITEDATA, &transfer);
+    library->easySetopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
+    library->easySetopt(handle, CURLOPT_HEADERDATA, &transfer);
     if (options.maxBodyBytes > 0)
-        curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBodyBytes));
+        library->easySetopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBodyBytes));
 
-    CURLcode result = curl_easy_perform(handle);
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &response.status);
+    CURLcode result = library->easyPerform(handle);
+    library->easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &response.status);
     if (result == CURLE_FILESIZE_EXCEEDED)
         response.tooLarge = true;
     if (response.tooLarge) {
@@ -114,7 +112,7 @@ WebResponse fetchUrl(const std::string& url, const WebFetchOptions& options)
     }
     if (result != CURLE_OK) {
         response.body.clear();
-        response.error = curl_easy_strerror(result);
+        response.error = library->easyStrerror(result);
         return response;
     }
     response.transferred = true;

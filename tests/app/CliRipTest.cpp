@@ -107,6 +107,20 @@ TEST_F(Cli, RipsTheDemoDiscToExactWavFiles)
     }
 }
 
+// libcurl and the TLS, Kerberos and LDAP libraries below it cost a process about 6.6 MiB of
+// resident memory: a rip that never goes to MusicBrainz must not load them. The dynamic
+// loader's own trace (LD_DEBUG=libs) names every library a process loads, dlopen()ed or linked.
+TEST_F(Cli, RipWithoutLookupNeverLoadsTheHttpsLibrary)
+{
+    ProcessResult result = tonvane({"rip", "--drive", "demo:", "--no-lookup", "--format", "flac", "--tracks", "1",
+                                    "--out", out("")},
+                                   {"LD_DEBUG=libs"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.err.find("libFLAC.so"), std::string::npos) << "no loader trace: " << result.err.substr(0, 400);
+    EXPECT_EQ(result.err.find("libcurl"), std::string::npos);
+    EXPECT_EQ(result.err.find("libgnutls"), std::string::npos);
+}
+
 TEST_F(Cli, TrackSelectionConvertsOnlyThoseTracks)
 {
     ProcessResult result =

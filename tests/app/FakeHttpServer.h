@@ -1,10 +1,12 @@
 #pragma once
 // An HTTP server on 127.0.0.1 for command-line tests: answers a GET of one path with a fixed
 // body (after a fixed status line and headers, 200 by default), any other path with 404, and
-// records the paths asked for. One connection at a time, on
-// its own thread; stops when destroyed.
+// records the paths asked for. One connection at a time, on its own thread; stops when
+// destroyed. It can hold its answer until the test's condition holds.
 #include <arpa/inet.h>
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
@@ -44,6 +46,19 @@ public:
         std::lock_guard lock(m_mutex);
         return m_paths;
     }
+    // Each answer waits until ready() is true, for at most holdMs; call before a client asks.
+    void holdAnswersUntil(std::function<bool()> ready, int holdMs)
+    {
+        std::lock_guard lock(m_mutex);
+        m_ready = std::move(ready);
+        m_holdMs = holdMs;
+    }
+    // Whether ready() was true when each answer went out (all of them).
+    bool answeredWhenReady() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_answeredWhenReady;
+    }
 
 private:
     void serve()
@@ -79,15 +94,38 @@ private:
             std::lock_guard lock(m_mutex);
             m_paths.push_back(path);
         }
+        hold();
         std::string body = path == m_path ? m_body : "<html>404 Not Found</html>";
         std::string head = path == m_path ? m_head : "HTTP/1.1 404 Not Found\r\n";
         std::string reply = head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
         ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
     }
 
+    void hold()
+    {
+        std::function<bool()> ready;
+        int holdMs = 0;
+        {
+            std::lock_guard lock(m_mutex);
+            ready = m_ready;
+            holdMs = m_holdMs;
+        }
+        if (!ready)
+            return;
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(holdMs);
+        while (!ready() && !m_stop && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        bool wasReady = ready();
+        std::lock_guard lock(m_mutex);
+        m_answeredWhenReady = m_answeredWhenReady && wasReady;
+    }
+
     std::string m_path;
     std::string m_body;
     std::string m_head;
+    std::function<bool()> m_ready;
+    int m_holdMs = 0;
+    bool m_answeredWhenReady = true;
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_stop{false};

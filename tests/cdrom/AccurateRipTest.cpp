@@ -192,6 +192,41 @@ TEST(Crc32, KnownValuesAndPieces)
     EXPECT_EQ(crc32Update(crc32Update(0, bytes, 4), bytes + 4, 5), 0xCBF43926u);
     EXPECT_EQ(crc32Update(0, bytes, 0), 0u);
 }
+
+// Bit by bit, straight from the polynomial: the oracle for the folded and the table paths.
+uint32_t bitwiseCrc32(uint32_t crc, const uint8_t* bytes, size_t count)
+{
+    crc = ~crc;
+    for (size_t i = 0; i < count; ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// Lengths around the 16- and 64-byte blocks of the folded path, at every alignment, whole and
+// in two pieces split anywhere, and a whole CD sector chunk as the rip feeds it.
+TEST(Crc32, AnyLengthAlignmentAndSplitMatchesTheBitwiseDefinition)
+{
+    std::mt19937 random(32);
+    std::vector<uint8_t> data(16 * 2352 + 64);
+    for (uint8_t& byte : data)
+        byte = static_cast<uint8_t>(random());
+    std::vector<size_t> lengths = {1, 15, 16, 17, 63, 64, 65, 79, 80, 127, 128, 129, 191, 255, 256, 1000, 4095, 16 * 2352};
+    for (size_t length : lengths) {
+        for (size_t offset : {0u, 1u, 3u, 8u, 15u}) {
+            const uint8_t* at = data.data() + offset;
+            const uint32_t expected = bitwiseCrc32(0, at, length);
+            EXPECT_EQ(crc32Update(0, at, length), expected) << length << " bytes at +" << offset;
+            const size_t split = random() % (length + 1);
+            EXPECT_EQ(crc32Update(crc32Update(0, at, split), at + split, length - split), expected)
+                << length << " bytes at +" << offset << " split at " << split;
+        }
+    }
+    // A running CRC that is not zero going in (the rip's, chunk after chunk).
+    EXPECT_EQ(crc32Update(0x12345678u, data.data(), 1024), bitwiseCrc32(0x12345678u, data.data(), 1024));
+}
 } // namespace
 } // namespace tonvane
 

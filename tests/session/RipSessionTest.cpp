@@ -105,8 +105,10 @@ TEST_F(RipSessionTest, PhasesAndTrackEventsComeInOrderOnTheFrontEndsThread)
     for (const std::string& line : observer.lines)
         if (line.rfind("phase ", 0) == 0)
             phases.push_back(line);
-    EXPECT_EQ(phases, (std::vector<std::string>{"phase disc", "phase read offset", "phase AccurateRip", "phase gaps",
-                                                 "phase conversion", "phase report"}));
+    // A normal rip reads the disc while the AccurateRip record is fetched: its phase ends after
+    // the conversion, before the report.
+    EXPECT_EQ(phases, (std::vector<std::string>{"phase disc", "phase read offset", "phase gaps", "phase conversion",
+                                                 "phase AccurateRip", "phase report"}));
     EXPECT_EQ(observer.lines.back(), "ended");
     for (int32_t i = 0; i < job.count; ++i) {
         size_t start = observer.position("start " + std::to_string(i));
