@@ -3,6 +3,7 @@
 #include "cdrom/device/CdDevice.h"
 #include "cdrom/mmc/MmcCommands.h"
 #include "encoders/framework/OutputFile.h"
+#include "encoders/cover/CoverImageCheck.h"
 #include "net/musicbrainz/CoverArtClient.h"
 #include "net/musicbrainz/MusicBrainzTransfer.h"
 
@@ -110,10 +111,16 @@ std::string applyListedMatch(const MatchList& list, size_t n, const LookupOption
     CoverArtOptions coverOptions;
     coverOptions.server = options.coverArtServer;
     CoverArtResult cover = fetchFrontCover(match.releaseId, coverOptions);
+    // A picture goes into every file: only one that decodes whole, at a sane size, is taken.
+    std::string refused;
+    if (cover.picture && !acceptCoverImage(cover.picture->bytes, refused))
+        cover.picture.reset();
     for (TrackEntry& track : tracks)
         track.tags.cover = cover.picture;
     if (cover.missing)
         return "Cover Art Archive: no front cover for this release";
+    if (!refused.empty())
+        return "Cover Art Archive: the front cover is refused (" + refused + "); the files get no cover";
     if (!cover.picture)
         return cover.error + "; the files get no cover";
     return {};

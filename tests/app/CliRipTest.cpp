@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <map>
@@ -385,9 +386,11 @@ TEST_F(Cli, ConnectionCutInsideAnEntryIsAFailedLookupNotNoMatch)
 }
 
 namespace {
-constexpr char kPngHeader[] = "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x02\0\0\0\x03\x08\x06\0\0\0";
-// A PNG signature and header chunk, then made-up bytes: only the magic bytes are checked.
-const std::string kCoverPng = std::string(kPngHeader, sizeof kPngHeader - 1) + std::string(200, '\x5a');
+// A whole 2 x 3 PNG (made with zlib and CRC-32 by hand: signature, IHDR, one IDAT, IEND).
+constexpr char kPngBytes[] = "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x02\x00\x00\x00\x03\x08\x06\x00\x00\x00\xb9\xea\xde\x81\x00\x00\x00\x11\x49\x44\x41\x54\x78\xda\x63\x38\x21\x27\xf7\x1f\x84\x19\x30\x18\x00\xa1\x1f\x0c\x13\xf9\xda\x77\x0f\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82";
+const std::string kCoverPng = std::string(kPngBytes, sizeof kPngBytes - 1);
+// A PNG signature and header chunk, then made-up bytes: a cover that does not decode.
+const std::string kDamagedPng = kCoverPng.substr(0, 33) + std::string(200, '\x5a');
 const char kMultiDiscRelease[] = "50000003-0003-4005-8003-abc00000138b";
 
 std::string recordedMusicBrainz(const std::string& name, const std::string& discId)
@@ -425,13 +428,20 @@ TEST_F(Cli, MusicBrainzMatchGivesTagsCoverAndComesFirstInTheList)
          answer("307 Temporary Redirect", "Location: /images/front.png\r\n", "")},
         {"/images/front.png", answer("200 OK", "Content-Type: image/png\r\n", kCoverPng)},
     };
+    std::atomic<bool> damagedCover{false}; // the archive serves a picture that does not decode
     LocalServer web(
-        [&replies, &answer](ServerPeer& peer) {
+        [&replies, &answer, &damagedCover](ServerPeer& peer) {
             std::optional<std::string> head = peer.readRequestHead();
             if (!head)
                 return;
             size_t start = head->find(' ') + 1;
-            auto found = replies.find(head->substr(start, head->find(' ', start) - start));
+            std::string path = head->substr(start, head->find(' ', start) - start);
+            if (path == "/images/front.png" && damagedCover.load()) {
+                peer.send(answer("200 OK", "Content-Type: image/png\r\n", kDamagedPng));
+                peer.waitForClientClose(3000);
+                return;
+            }
+            auto found = replies.find(path);
             peer.send(found != replies.end() ? found->second : answer("404 Not Found", "", ""));
             peer.waitForClientClose(3000);
         },
@@ -494,6 +504,20 @@ TEST_F(Cli, MusicBrainzMatchGivesTagsCoverAndComesFirstInTheList)
                 EXPECT_EQ(id3.out, "2/2 2/3 image/png True\n") << id3.err;
             }
         }
+    }
+
+    // A cover that does not decode goes into no file and is not saved; the rip says why.
+    damagedCover.store(true);
+    std::vector<std::string> damagedRip = {"rip", "--drive", image, "--format", "flac", "--tracks", "2", "--flat",
+                                           "--out", out("damaged")};
+    damagedRip.insert(damagedRip.end(), sources.begin(), sources.end());
+    ProcessResult damaged = tonvane(damagedRip);
+    ASSERT_EQ(damaged.exitCode, 0) << damaged.err;
+    EXPECT_NE(damaged.err.find("the front cover is refused (damaged PNG data)"), std::string::npos) << damaged.err;
+    EXPECT_FALSE(fileExists(out("damaged/cover.png")));
+    if (haveTool("/usr/bin/metaflac")) {
+        ProcessResult blocks = runProcess("/usr/bin/metaflac", {"--list", "--block-type=PICTURE", out("damaged/02 - Disc Two Two.flac")});
+        EXPECT_EQ(blocks.out.find("PICTURE"), std::string::npos) << blocks.out;
     }
 
     // --match 1 takes the CDDB entry instead, and no cover.
