@@ -248,6 +248,11 @@ void MainContent::startDriveWork(const std::optional<std::string>& path)
 void MainContent::driveWorkDone(uint32_t generation, LoadedDisc& disc)
 {
     --m_driveJobs;
+    // The load that stores the missing "Auto" does no lookup (a fresh install's first disc). A
+    // scan and an arrival can both load that disc; when the storing one is dropped, the one
+    // that replaces it keeps its rule instead of finding "Auto" set.
+    if (disc.result.autoStored)
+        m_firstDiscPending = true;
     if (m_workersStopped || generation != m_mediaGeneration || page() == Page::Language)
         return;
     if (disc.path.empty()) {
@@ -259,6 +264,10 @@ void MainContent::driveWorkDone(uint32_t generation, LoadedDisc& disc)
     if (m_discPage->converting()) {
         m_arrivalDuringConversion = disc.path;
         return;
+    }
+    if (m_firstDiscPending && disc.result.loaded) {
+        disc.result.lookupWanted = false;
+        m_firstDiscPending = false;
     }
     showLoadedDisc(disc.path, disc.job, disc.result);
 }

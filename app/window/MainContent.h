@@ -123,6 +123,7 @@ private:
     DriveWorker m_driveWorker;
     uint32_t m_mediaGeneration = 0; // a disc change drops drive work started before it
     int32_t m_driveJobs = 0;
+    bool m_firstDiscPending = false; // a load stored the missing "Auto": the disc shown next skips the lookup
     bool m_workersStopped = false;
     std::string m_loadingPath; // the drive the newest drive work reads ("" for a scan)
     std::unique_ptr<DesktopChooser> m_chooser;

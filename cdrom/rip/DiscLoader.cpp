@@ -52,7 +52,8 @@ DiscLoadResult loadDisc(ConversionJob& job, const std::string& devicePath)
     if (settings::readDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, autoLookup))
         result.lookupWanted = autoLookup != 0;
     else
-        settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, settings::kDefaultAuto);
+        result.autoStored =
+            settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, settings::kDefaultAuto);
     closeDevice(device);
     return result;
 }

@@ -8,6 +8,7 @@ namespace tonvane {
 struct DiscLoadResult {
     bool loaded = false; // false: the drive did not open or refused READ DISC INFORMATION
     bool lookupWanted = false; // "Auto" was present and non-zero
+    bool autoStored = false; // "Auto" was missing and this load stored the default
 };
 
 // Builds the job's track list from the drive at devicePath: READ DISC INFORMATION for the last

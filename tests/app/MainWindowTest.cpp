@@ -165,6 +165,35 @@ TEST_F(MainWindow, FirstDiscOfAFreshInstallIsNotLookedUpTheNextIs)
     EXPECT_EQ(page.job().tracks[0].title.view(), u"Alpha");
 }
 
+// The scan after the language page and the watcher's arrival can both read the first disc of a
+// fresh install: the scan's load stores "Auto" and is dropped for the newer arrival, whose load
+// then finds "Auto" set. That disc is still the first one and is not looked up.
+TEST_F(MainWindow, FirstDiscReadByAScanAndAnArrivalTogetherIsNotLookedUp)
+{
+    test::FakeCddbServer cddb({"Alpha", "Beta", "Gamma", "Delta"});
+    server = "127.0.0.1:" + std::to_string(cddb.port());
+    open();
+    ASSERT_EQ(content->page(), MainContent::Page::Language) << "a fresh install asks for the language first";
+    content->scanDrives();
+    content->onMediaArrived("demo:");
+    settle();
+    ASSERT_EQ(content->page(), MainContent::Page::Disc);
+    DiscPage& page = content->discPage();
+    EXPECT_FALSE(page.lookingUp());
+    uint32_t stored = 0;
+    EXPECT_TRUE(settings::readDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, stored));
+    EXPECT_EQ(stored, 1u);
+    // A lookup started by mistake would reach the server within this second.
+    EXPECT_FALSE(pumpUntil(ui, [&] { return cddb.lookups() > 0; }, 1));
+
+    // The next disc is looked up.
+    content->onMediaRemoved("demo:");
+    arrive("demo:");
+    EXPECT_TRUE(page.lookingUp());
+    ASSERT_TRUE(pumpUntil(ui, [&] { return !page.lookingUp(); }));
+    EXPECT_EQ(cddb.lookups(), 1);
+}
+
 TEST_F(MainWindow, ConsultFreeDbFillsTheTitlesAndReportsEachStep)
 {
     test::FakeCddbServer cddb({"Alpha", "Beta", "Gamma", "Delta"});
