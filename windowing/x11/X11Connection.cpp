@@ -401,6 +401,8 @@ void X11Connection::beginMoveResize(WindowId id, int32_t hitCode, ScreenPoint at
         XSendEvent(m_display, m_root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
         XFlush(m_display);
         m_managerMoveResize = id;
+        m_moveReleasedNs = 0;
+        m_moveConfiguredNs = 0;
         return;
     }
     m_drag = {id, hitCode, at, window->rect};

@@ -41,6 +41,9 @@ constexpr uint64_t kIconifyUnmanagedNs = 300000000; // 300 ms: nobody to answer 
 // to tell when the user let go (the manager's grab hides the release from us, and the crossing
 // events of grabs also come from our own ungrab at the start).
 constexpr int kMoveResizePollMs = 50;
+// After the release, how long the window manager's last moves may take to reach us: the end is
+// told once this long has passed without a ConfigureNotify of the window.
+constexpr uint64_t kMoveResizeSettleNs = 250000000; // 250 ms
 // WM_STATE values.
 constexpr long kIconicState = 3;
 
@@ -192,7 +195,9 @@ private:
     std::map<CursorKind, Cursor> m_cursors;
     WindowId m_capture = kNoWindow;
     Drag m_drag;
-    WindowId m_managerMoveResize = kNoWindow; // a _NET_WM_MOVERESIZE we asked for, until the release
+    WindowId m_managerMoveResize = kNoWindow; // a _NET_WM_MOVERESIZE we asked for, until it settles
+    uint64_t m_moveReleasedNs = 0; // when its buttons were found released; 0: still held
+    uint64_t m_moveConfiguredNs = 0; // the window's last ConfigureNotify meanwhile
     std::atomic<uint32_t> m_modifiers{0};
     Window m_lastPressWindow = 0;
     ScreenPoint m_lastPressAt;

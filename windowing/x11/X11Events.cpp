@@ -72,7 +72,9 @@ bool X11Connection::checkDeadlines(Message& out)
         out = {window.window, msg::WM_SYSCOMMAND, sc::SC_RESTORE};
         return true;
     }
-    if (m_managerMoveResize != kNoWindow) {
+    if (m_managerMoveResize == kNoWindow)
+        return false;
+    if (m_moveReleasedNs == 0) {
         Window root = 0;
         Window child = 0;
         int rootX = 0;
@@ -81,13 +83,17 @@ bool X11Connection::checkDeadlines(Message& out)
         int y = 0;
         unsigned mask = 0;
         XQueryPointer(m_display, m_root, &root, &child, &rootX, &rootY, &x, &y, &mask);
-        if ((mask & (Button1Mask | Button2Mask | Button3Mask)) == 0) {
-            out = {m_managerMoveResize, msg::WM_EXITSIZEMOVE};
-            m_managerMoveResize = kNoWindow;
-            return true;
-        }
+        wakeForQueuedEvents();
+        if ((mask & (Button1Mask | Button2Mask | Button3Mask)) != 0)
+            return false;
+        m_moveReleasedNs = now;
     }
-    return false;
+    // A busy window manager sends its last moves after the release: wait until they stop.
+    if (now - std::max(m_moveReleasedNs, m_moveConfiguredNs) < kMoveResizeSettleNs)
+        return false;
+    out = {m_managerMoveResize, msg::WM_EXITSIZEMOVE};
+    m_managerMoveResize = kNoWindow;
+    return true;
 }
 
 bool X11Connection::reportVisibility(X11Window& window, Message& out)
@@ -311,6 +317,8 @@ bool X11Connection::translate(XEvent& event, Message& out)
         Window child = 0;
         XTranslateCoordinates(m_display, window->window, m_root, 0, 0, &x, &y, &child);
         ScreenRect rect{x, y, event.xconfigure.width, event.xconfigure.height};
+        if (window->window == m_managerMoveResize)
+            m_moveConfiguredNs = monotonicNs();
         if (rect == window->rect)
             return false;
         window->rect = rect;

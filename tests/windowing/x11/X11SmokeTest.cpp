@@ -208,10 +208,12 @@ TEST_F(X11Smoke, ComposedWindowShowsWhatWasPushedMovesIconifiesAndCloses)
     pump(ui, 300);
     EXPECT_EQ(window.left(), startLeft + 100);
     EXPECT_EQ(window.bottom(), startBottom - 60);
+    // Stored once the drag has ended and settled.
     settings::WindowRect stored;
-    ASSERT_TRUE(settings::readWindowRect(product::kProductKey, stored));
-    EXPECT_EQ(stored.left, window.left());
-    EXPECT_EQ(stored.bottom, window.bottom());
+    EXPECT_TRUE(pumpUntil(ui, [&] {
+        return settings::readWindowRect(product::kProductKey, stored) && stored.left == window.left()
+               && stored.bottom == window.bottom();
+    })) << "the place after the drag was not stored: " << stored.left << "," << stored.bottom;
 
     // A taskbar tells where our button is through _NET_WM_ICON_GEOMETRY.
     long geometry[4] = {300, 740, 48, 28};
