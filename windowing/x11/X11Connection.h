@@ -42,8 +42,10 @@ constexpr uint64_t kIconifyUnmanagedNs = 300000000; // 300 ms: nobody to answer 
 // events of grabs also come from our own ungrab at the start).
 constexpr int kMoveResizePollMs = 50;
 // After the release, how long the window manager's last moves may take to reach us: the end is
-// told once this long has passed without a ConfigureNotify of the window.
+// told once this long has passed without a ConfigureNotify of the window, or, when none came at
+// all yet (a manager that starts late, or a press without a drag), the longer wait.
 constexpr uint64_t kMoveResizeSettleNs = 250000000; // 250 ms
+constexpr uint64_t kMoveResizeUnmovedNs = 1000000000; // 1 s
 // WM_STATE values.
 constexpr long kIconicState = 3;
 

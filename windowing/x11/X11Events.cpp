@@ -89,7 +89,8 @@ bool X11Connection::checkDeadlines(Message& out)
         m_moveReleasedNs = now;
     }
     // A busy window manager sends its last moves after the release: wait until they stop.
-    if (now - std::max(m_moveReleasedNs, m_moveConfiguredNs) < kMoveResizeSettleNs)
+    uint64_t quiet = m_moveConfiguredNs != 0 ? kMoveResizeSettleNs : kMoveResizeUnmovedNs;
+    if (now - std::max(m_moveReleasedNs, m_moveConfiguredNs) < quiet)
         return false;
     out = {m_managerMoveResize, msg::WM_EXITSIZEMOVE};
     m_managerMoveResize = kNoWindow;
