@@ -31,7 +31,28 @@ InsertDiscPage::InsertDiscPage(Widget* parent)
 
 void InsertDiscPage::startAnimation(UiThread& ui, WindowId window)
 {
-    m_ticker.start(ui, window, kTickMs, [this] { step(); });
+    m_ui = &ui;
+    m_window = window;
+    m_wanted = true;
+    if (m_onScreen)
+        m_ticker.start(ui, window, kTickMs, [this] { step(); });
+}
+
+void InsertDiscPage::stopAnimation()
+{
+    m_wanted = false;
+    m_ticker.stop();
+}
+
+// Frames nobody sees cost a wake-up and a repaint every tick: the ticker only runs while the
+// window is on the screen, and picks up where it was when it comes back.
+void InsertDiscPage::setOnScreen(bool onScreen)
+{
+    m_onScreen = onScreen;
+    if (!onScreen)
+        m_ticker.stop();
+    else if (m_wanted && m_ui != nullptr)
+        m_ticker.start(*m_ui, m_window, kTickMs, [this] { step(); });
 }
 
 void InsertDiscPage::step()

@@ -17,9 +17,12 @@ public:
 
     explicit InsertDiscPage(Widget* parent);
 
+    // The animation is wanted from start to stop; it runs while the window is on the screen.
     void startAnimation(UiThread& ui, WindowId window);
-    void stopAnimation() { m_ticker.stop(); }
+    void stopAnimation();
     bool animating() const { return m_ticker.running(); }
+    // The window was minimised or covered (false), or shown again (true).
+    void setOnScreen(bool onScreen);
     // One tick: the next frame, the text a little fainter (full again after it vanished).
     void step();
     int frame() const { return m_frame; }
@@ -29,6 +32,10 @@ public:
 
 private:
     Ticker m_ticker;
+    UiThread* m_ui = nullptr;
+    WindowId m_window = kNoWindow;
+    bool m_wanted = false;
+    bool m_onScreen = true;
     FontRef m_font; // Arial 28
     ImagePtr m_disc; // kept for the whole run
     int m_frame = 0;

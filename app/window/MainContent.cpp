@@ -488,6 +488,11 @@ void MainContent::focusLost()
     m_menu.leaveKeyboardNavigation();
 }
 
+void MainContent::visibilityChanged(bool onScreen)
+{
+    m_insertPage->setOnScreen(onScreen);
+}
+
 // Tab moves the focus: the keys belong to the widgets again.
 bool MainContent::moveFocus(bool backwards, bool fromEnd)
 {

@@ -81,6 +81,7 @@ public:
     void mouse(MouseAction action, int32_t x, int32_t y) override;
     bool moveFocus(bool backwards, bool fromEnd) override;
     void focusLost() override;
+    void visibilityChanged(bool onScreen) override;
     void layout(int32_t width, int32_t height) override;
     void paint(Surface& surface) override;
     void stopWork() override;

@@ -152,7 +152,7 @@ void MenuBar::onMouse(MouseAction action, int32_t x, int32_t y)
     if (action == MouseAction::Move) {
         bool inside = x >= 0 && y >= 0 && x < width() && y < height();
         if (inside && !hasCapture())
-            takeCapture();
+            takeCapture(false, CaptureHold::Hover);
         else if (!inside)
             releaseCapture();
         // Keyboard navigation keeps its title when the pointer leaves.
@@ -258,6 +258,14 @@ bool MenuBar::windowKeyUp(uint32_t key)
     m_state |= kKeyboardNavigation;
     setHover(first);
     return true;
+}
+
+// The hover ended elsewhere (a dialog opened, the window lost the keyboard): no title stays hot
+// for a pointer that is gone, unless the keys hold it.
+void MenuBar::captureLost()
+{
+    if ((m_state & kKeyboardNavigation) == 0 && m_open < 0)
+        setHover(-1);
 }
 
 void MenuBar::leaveKeyboardNavigation()

@@ -60,6 +60,7 @@ public:
     void layout() override;
     void paint(Surface& surface) override;
     void onMouse(MouseAction action, int32_t x, int32_t y) override;
+    void captureLost() override;
 
 private:
     void readTitles();

@@ -67,9 +67,10 @@ void PushButton::onMouse(MouseAction action, int32_t x, int32_t y)
                 m_interaction |= kHotBit;
                 requestRepaint();
             }
-            // Holding the capture lets the button see the pointer leave.
+            // A hover on the route lets the button see the pointer leave, without taking the
+            // window system's pointer from other programs.
             if (!(m_interaction & kMousePressed) && !captureHeldByAnyone(*this))
-                takeCapture();
+                takeCapture(false, CaptureHold::Hover);
         } else {
             if (!(m_interaction & kMousePressed))
                 releaseCapture();
@@ -83,7 +84,8 @@ void PushButton::onMouse(MouseAction action, int32_t x, int32_t y)
     case MouseAction::LeftDouble:
         if (m_interaction & kSpacePressed)
             return;
-        m_interaction |= kMousePressed;
+        m_interaction |= kMousePressed | kHotBit;
+        takeCapture(true, CaptureHold::Grab); // the release may come outside the window
         if (hasFocus())
             requestRepaint();
         else
@@ -93,12 +95,11 @@ void PushButton::onMouse(MouseAction action, int32_t x, int32_t y)
         if (!(m_interaction & kMousePressed) || (m_interaction & kSpacePressed))
             return;
         m_interaction &= ~kMousePressed;
-        if (inside(x, y)) {
-            releaseCapture();
-            m_interaction &= ~kHotBit;
-            requestRepaint();
+        releaseCapture(); // the grab ends with the press; the next move hovers again
+        m_interaction &= ~kHotBit;
+        requestRepaint();
+        if (inside(x, y))
             click();
-        }
         return;
     default:
         return;
@@ -136,6 +137,14 @@ bool PushButton::onKeyUp(uint32_t key)
     requestRepaint();
     click();
     return true;
+}
+
+void PushButton::captureLost()
+{
+    if (!(m_interaction & (kHotBit | kMousePressed)))
+        return;
+    m_interaction &= ~(kHotBit | kMousePressed);
+    requestRepaint();
 }
 
 void PushButton::click()

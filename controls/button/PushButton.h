@@ -30,6 +30,7 @@ public:
 
     void paint(Surface& surface) override;
     void onMouse(MouseAction action, int32_t x, int32_t y) override;
+    void captureLost() override;
     bool onKeyDown(uint32_t key) override;
     bool onKeyUp(uint32_t key) override;
     bool acceptsFocus() const override { return true; }

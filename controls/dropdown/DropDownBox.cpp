@@ -83,7 +83,8 @@ void DropDownBox::open(bool byKeyboard)
     int32_t px = host->toContentX(pointer.x) - box.x0;
     int32_t py = host->toContentY(owner.flip(pointer.y)) - box.y0;
     if (byKeyboard && inside(px, py)) {
-        takeCapture(true);
+        m_hovered = true;
+        takeCapture(true, CaptureHold::Hover);
     } else {
         m_hovered = false;
         releaseCapture();
@@ -122,6 +123,14 @@ void DropDownBox::onMouse(MouseAction action, int32_t x, int32_t y)
         takeFocus();
         open(false);
     }
+}
+
+void DropDownBox::captureLost()
+{
+    if (!m_hovered)
+        return;
+    m_hovered = false;
+    requestRepaint();
 }
 
 bool DropDownBox::onKeyDown(uint32_t key)

@@ -55,7 +55,7 @@ int32_t DropDownPopup::run(int32_t left, int32_t bottom, int32_t right, int32_t 
     if (m_hot >= 0)
         m_list.scrollToLine(m_hot);
     m_list.takeFocus();
-    m_list.takeCapture(true);
+    m_list.takeCapture(true, CaptureHold::Grab);
     runUntilClosed();
     m_list.releaseCapture();
     return m_hot;

@@ -95,7 +95,7 @@ void Label::onMouse(MouseAction action, int32_t x, int32_t y)
         return;
     bool inside = x >= 0 && y >= 0 && x < width() && y < height();
     if (action == MouseAction::Move) {
-        // The capture lets the label see the pointer leave and drop its hover colour.
+        // A hover on the route lets the label see the pointer leave and drop its hover colour.
         if (inside != m_hovered) {
             m_hovered = inside;
             if (inside)
@@ -108,6 +108,14 @@ void Label::onMouse(MouseAction action, int32_t x, int32_t y)
     }
     if (action == MouseAction::LeftDown && inside && m_address >= 0 && m_address < kTextCount)
         openAddress(utf16ToUtf8(uiText(m_address).view()));
+}
+
+void Label::captureLost()
+{
+    if (!m_hovered)
+        return;
+    m_hovered = false;
+    requestRepaint();
 }
 
 } // namespace tonvane

@@ -35,6 +35,7 @@ public:
 
     void paint(Surface& surface) override;
     void onMouse(MouseAction action, int32_t x, int32_t y) override;
+    void captureLost() override;
 
 private:
     Caption m_caption;

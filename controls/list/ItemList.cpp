@@ -309,7 +309,7 @@ void ItemList::beginThumbDrag(bool vertical, int32_t x, int32_t y)
     m_anchorX = x;
     m_anchorY = y;
     m_startPosition = vertical ? m_vertical : m_horizontal;
-    takeCapture(true);
+    takeCapture(true, CaptureHold::Grab); // held button: the release may come anywhere
 }
 
 void ItemList::pressOnBar(bool vertical, int32_t x, int32_t y)
@@ -340,7 +340,7 @@ void ItemList::beginPanning(int32_t x, int32_t y)
     m_anchorY = y;
     m_velocityX = 0;
     m_velocityY = 0;
-    takeCapture(true);
+    takeCapture(true, CaptureHold::Grab); // held button: the release may come anywhere
     m_panStop.reset();
     UiThread* ui = host->ui();
     WindowId id = host->window()->id();

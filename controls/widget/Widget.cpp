@@ -96,6 +96,8 @@ bool Widget::setStyle(uint32_t clear, uint32_t set)
     bool enabled = (m_style & style::kDisabled) == 0;
     if (enabled && !wasEnabled && g_pendingFocus == this && isInteractive())
         takeFocus();
+    if (!isInteractive())
+        releaseCaptureWithin();
     return true;
 }
 
@@ -234,7 +236,7 @@ WidgetWindow* Widget::window() const
     return w->m_rootWindow;
 }
 
-bool Widget::takeCapture(bool evenFromOthers)
+bool Widget::takeCapture(bool evenFromOthers, CaptureHold hold)
 {
     WidgetWindow* host = window();
     if (host == nullptr || host->ui() == nullptr || host->window() == nullptr)
@@ -242,8 +244,22 @@ bool Widget::takeCapture(bool evenFromOthers)
     CaptureRoute& route = host->ui()->captureRoute();
     if (route.owner() != nullptr && route.owner() != this && !evenFromOthers)
         return false;
-    route.setOwner(this, host->window()->id());
+    route.setOwner(this, host->window()->id(), hold);
     return true;
+}
+
+void Widget::releaseCaptureWithin()
+{
+    WidgetWindow* host = window();
+    if (host == nullptr || host->ui() == nullptr)
+        return;
+    CaptureRoute& route = host->ui()->captureRoute();
+    auto* owner = dynamic_cast<Widget*>(route.owner());
+    for (const Widget* w = owner; w != nullptr; w = w->m_parent)
+        if (w == this) {
+            route.clear();
+            return;
+        }
 }
 
 void Widget::releaseCapture()

@@ -1,5 +1,6 @@
 #pragma once
 #include "graphics/surface/IntRect.h"
+#include "windowing/window/CaptureRoute.h"
 #include "windowing/window/WindowContent.h"
 
 #include <cstdint>
@@ -61,7 +62,9 @@ public:
     WidgetWindow* window() const;
 
     // Pointer capture through the window's capture route: false when another owner holds it.
-    bool takeCapture(bool evenFromOthers = false);
+    // Hover (the default) only routes this window's pointer events here and hears the pointer
+    // leave; Grab, for a held button or a drag, takes the window system's pointer as well.
+    bool takeCapture(bool evenFromOthers = false, CaptureHold hold = CaptureHold::Hover);
     void releaseCapture();
     bool hasCapture() const;
     static bool captureHeldByAnyone(const Widget& any);
@@ -90,6 +93,9 @@ public:
 
 private:
     void addChild(Widget* child);
+    // A widget that is no longer interactive lets go of the route when it, or a widget inside
+    // it, holds it.
+    void releaseCaptureWithin();
     void removeChild(Widget* child);
     IntRect rectInParent() const;
     void repaintMoved(const IntRect& before);

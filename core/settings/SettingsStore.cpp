@@ -17,6 +17,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tonvane::settings {
 
@@ -322,10 +323,21 @@ bool readWindowRect(std::u16string_view keyPath, WindowRect& rect)
 
 bool writeWindowRect(std::u16string_view keyPath, int32_t left, int32_t bottom, int32_t width, int32_t height)
 {
-    return writeDword(keyPath, kMainKey, kValueLeft, static_cast<uint32_t>(left)) &&
-           writeDword(keyPath, kMainKey, kValueBottom, static_cast<uint32_t>(bottom)) &&
-           writeDword(keyPath, kMainKey, kValueRight, static_cast<uint32_t>(left + width)) &&
-           writeDword(keyPath, kMainKey, kValueTop, static_cast<uint32_t>(bottom + height));
+    // One rewrite of the file for the four values: each rewrite is a locked read, a temporary
+    // file, an fsync and a rename.
+    std::u16string key = fullKeyPath(keyPath, kMainKey);
+    const std::pair<std::u16string_view, int32_t> values[] = {
+        {kValueLeft, left}, {kValueBottom, bottom}, {kValueRight, left + width}, {kValueTop, bottom + height}};
+    return updateSettings([&](SettingsFile& file) {
+        for (const auto& [name, number] : values) {
+            SettingsFile::Value stored;
+            stored.name = name;
+            stored.type = SettingsFile::Type::Dword;
+            stored.dword = static_cast<uint32_t>(number);
+            file.setValue(key, std::move(stored));
+        }
+        return true;
+    });
 }
 
 uint32_t readDwordOr(std::u16string_view suffix, std::u16string_view name, uint32_t fallback, bool writeBack)

@@ -35,7 +35,7 @@ struct WindowRect {
 };
 // Reads the four values in order and stops at the first missing one.
 bool readWindowRect(std::u16string_view keyPath, WindowRect& rect);
-// Writes x, y, x2 = left + width, y2 = bottom + height; stops at the first failed write.
+// Writes x, y, x2 = left + width, y2 = bottom + height in one rewrite of the file.
 bool writeWindowRect(std::u16string_view keyPath, int32_t left, int32_t bottom, int32_t width, int32_t height);
 
 // $XDG_CONFIG_HOME/tonvane (else ~/.config/tonvane) and the file inside it.

@@ -260,8 +260,9 @@ TEST_F(WindowTest, WindowSystemMovesAndResizes)
                   (std::vector<int32_t>{row.left, row.bottom, row.width, row.height}))
             << row.what;
     }
-    ASSERT_FALSE(stored.empty());
-    EXPECT_EQ(stored.back(), (std::vector<int32_t>{300, 150, 300, 300}));
+    EXPECT_TRUE(stored.empty()) << "nothing is stored while the window manager moves or sizes";
+    send(msg::WM_EXITSIZEMOVE);
+    EXPECT_EQ(stored, (std::vector<std::vector<int32_t>>{{300, 150, 400, 300}}));
     Message moved{window.id(), msg::WM_MOVE};
     moved.x = 11; // the client origin
     moved.y = 21;
@@ -297,9 +298,11 @@ TEST_F(WindowTest, CloseButtonClosesOnlyWhenReleasedOverIt)
     int32_t closeX = cx(kWidth - 10);
     pointer(msg::WM_MOUSEMOVE, closeX, cy(5));
     EXPECT_EQ(window.hotButton(), CaptionButton::Close);
-    EXPECT_EQ(backend.capture(), window.id());
+    EXPECT_EQ(ui.captureRoute().owner(), &window);
+    EXPECT_EQ(backend.capture(), kNoWindow) << "a hot button leaves the pointer to other programs";
     pointer(msg::WM_LBUTTONDOWN, closeX, cy(5));
     EXPECT_EQ(window.armedButton(), CaptionButton::Close);
+    EXPECT_EQ(backend.capture(), window.id()) << "held, it sees the release anywhere";
     pointer(msg::WM_MOUSEMOVE, cx(50), cy(60)); // leaves the button: capture ends
     pointer(msg::WM_LBUTTONUP, cx(50), cy(60));
     drain(ui);

@@ -110,6 +110,9 @@ public:
     // connection by another thread's call and wait in the backend's own queue. -1: none.
     virtual int wakeFd() { return -1; }
     virtual bool nextEvent(Message& out) = 0;
+    // [milliseconds] How long the loop may sleep before nextEvent has to look again without any
+    // descriptor becoming readable (a deadline of the backend's own); -1: no limit.
+    virtual int waitLimitMs() { return -1; }
     // Pending requests sent to the window system.
     virtual void flush() = 0;
 };

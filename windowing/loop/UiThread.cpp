@@ -95,7 +95,7 @@ void UiThread::waitForEvents()
     for (int fd : {m_posted.wakeFd(), m_backend.eventFd(), m_backend.wakeFd()})
         if (fd >= 0)
             fds[count++] = {fd, POLLIN, 0};
-    poll(fds, count, -1); // EINTR: the caller looks again
+    poll(fds, count, m_backend.waitLimitMs()); // EINTR: the caller looks again
 }
 
 bool UiThread::getMessage(Message& out)
@@ -116,7 +116,8 @@ Message UiThread::translatePointer(LayeredWindow& window, const Message& message
     // The window system gives X11 windows no frame: pointer events over our own caption, caption
     // buttons and borders become the non-client messages they would be on a framed window.
     bool translatable = message.message >= msg::WM_MOUSEMOVE && message.message <= msg::WM_MBUTTONDBLCLK;
-    if (!translatable || m_backend.capture() == message.window)
+    // The owner of the route sees the window's pointer events as they are, frame or not.
+    if (!translatable || m_capture.window() == message.window)
         return message;
     ScreenRect rect = window.windowRect();
     Message hit{message.window, msg::WM_NCHITTEST};
@@ -160,6 +161,12 @@ int64_t UiThread::runModal(LayeredWindow& dialog)
     WindowId modalId = dialog.id();
     if (modalId == kNoWindow)
         return 0;
+    // A dialog opened without a click (by a worker's request) would find the mouse still held by
+    // a hovered or pressed control of another window: its events would go there and the window
+    // system's pointer, when grabbed, would never reach the dialog. A popup that took the pointer
+    // for itself before its loop keeps it.
+    if (m_capture.window() != modalId)
+        m_capture.clear();
     m_backend.activate(modalId);
     LayeredWindow* previous = m_modal;
     m_modal = &dialog;

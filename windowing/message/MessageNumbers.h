@@ -45,8 +45,13 @@ constexpr uint32_t WM_XBUTTONDBLCLK = 0x020D;
 constexpr uint32_t WM_MOUSEHWHEEL = 0x020E;
 constexpr uint32_t WM_MOUSELAST = 0x020D; // the range the modal loop drops for other windows
 constexpr uint32_t WM_DEVICECHANGE = 0x0219;
+constexpr uint32_t WM_EXITSIZEMOVE = 0x0232; // a move or resize by the user ended
+constexpr uint32_t WM_MOUSELEAVE = 0x02A3; // the pointer left the window (x, y: where, client pixels)
 constexpr uint32_t WM_USER = 0x0400;
 constexpr uint32_t WM_INVOKE = WM_USER + 1;
+// The window became visible on the screen (wParam 1) or stopped being (0): minimised, fully
+// covered, or hidden by the window manager.
+constexpr uint32_t WM_VISIBILITY = WM_USER + 2;
 constexpr uint32_t WM_USER_LAST = 0x7FFF;
 // The distance from a client mouse message to its non-client twin.
 constexpr uint32_t kClientToNonClient = WM_MOUSEMOVE - WM_NCMOUSEMOVE;

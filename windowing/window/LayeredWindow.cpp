@@ -92,6 +92,9 @@ const LayeredWindow::Row LayeredWindow::kTable[] = {
     {msg::WM_MBUTTONDBLCLK, &LayeredWindow::onNotHandled},
     {msg::WM_MOUSEHWHEEL, &LayeredWindow::onNotHandled},
     {msg::WM_DEVICECHANGE, &LayeredWindow::onDeviceChange},
+    {msg::WM_EXITSIZEMOVE, &LayeredWindow::onExitSizeMove},
+    {msg::WM_MOUSELEAVE, &LayeredWindow::onMouseLeave},
+    {msg::WM_VISIBILITY, &LayeredWindow::onVisibility},
     {msg::WM_INVOKE, &LayeredWindow::onInvoke},
 };
 
@@ -225,12 +228,9 @@ void LayeredWindow::onMove(const Message& message)
     int32_t bottom = y - m_height;
     if (x == m_left && bottom == m_bottom)
         return;
-    {
-        std::lock_guard<std::mutex> hold(m_surface.lock);
-        m_left = x;
-        m_bottom = bottom;
-    }
-    notifyPosition();
+    std::lock_guard<std::mutex> hold(m_surface.lock);
+    m_left = x;
+    m_bottom = bottom;
 }
 
 void LayeredWindow::onSize(const Message& message)
@@ -249,6 +249,7 @@ void LayeredWindow::onClose(const Message&)
 {
     m_content.stopWork();
     m_ui.captureRoute().clear();
+    notifyPosition();
     {
         std::lock_guard<std::mutex> hold(m_surface.lock);
         if (m_shownOnce)
@@ -267,6 +268,10 @@ void LayeredWindow::onActivateApp(const Message& message)
 
 void LayeredWindow::onKillFocus(const Message&)
 {
+    // A hover or a press of ours must not outlive the keyboard going elsewhere (a window
+    // manager's shortcut grabs the pointer too).
+    if (m_ui.captureRoute().window() == m_id)
+        m_ui.captureRoute().clear();
     m_content.focusLost();
 }
 
@@ -301,12 +306,9 @@ void LayeredWindow::onWindowPosChanged(const Message& message)
         int32_t bottom = flip(message.y + m_height + marginTop());
         if (left == m_left && bottom == m_bottom)
             return;
-        {
-            std::lock_guard<std::mutex> hold(m_surface.lock);
-            m_left = left;
-            m_bottom = bottom;
-        }
-        notifyPosition();
+        std::lock_guard<std::mutex> hold(m_surface.lock);
+        m_left = left;
+        m_bottom = bottom;
         return;
     }
     if (!sizeUsable)
@@ -338,7 +340,7 @@ void LayeredWindow::onNcMouseMove(const Message& message)
     auto code = static_cast<int32_t>(message.wParam);
     if (ht::isCaptionButton(code)) {
         if (m_armedButton == CaptionButton::None && m_ui.captureRoute().owner() == nullptr) {
-            m_ui.captureRoute().setOwner(this, m_id);
+            m_ui.captureRoute().setOwner(this, m_id, CaptureHold::Hover);
             setHotButton(code);
         }
         return;
@@ -364,7 +366,7 @@ void LayeredWindow::onWheel(const Message& message)
     auto delta = static_cast<int16_t>((message.wParam >> 16) & 0xFFFF);
     auto keys = static_cast<uint32_t>(message.wParam & 0xFFFF);
     int32_t y = flip(message.y);
-    if (MouseTarget* owner = m_ui.captureRoute().owner())
+    if (MouseTarget* owner = routeOwner())
         owner->wheel(message.x, y, delta, keys);
     else
         m_content.wheel(message.x, y, delta, keys);
@@ -419,6 +421,48 @@ void LayeredWindow::onInvoke(const Message& message)
     m_result = record->routine(message.wParam, message.lParam);
 }
 
+void LayeredWindow::onExitSizeMove(const Message&)
+{
+    notifyPosition();
+}
+
+// The pointer left the window without a grab: a hovered owner is told with a point outside
+// every widget, and the route lets go of it.
+void LayeredWindow::onMouseLeave(const Message&)
+{
+    CaptureRoute& route = m_ui.captureRoute();
+    if (route.owner() == nullptr || route.window() != m_id || route.grabbed())
+        return;
+    if (route.owner() == this) {
+        clearCaptionButtons();
+        route.clear();
+        return;
+    }
+    route.owner()->mouse(MouseAction::Move, kNoPosition / 2, kNoPosition / 2);
+    if (route.owner() != nullptr && route.window() == m_id && !route.grabbed())
+        route.clear();
+}
+
+void LayeredWindow::onVisibility(const Message& message)
+{
+    m_obscured = message.wParam == 0;
+    tellVisibility();
+}
+
+void LayeredWindow::tellVisibility()
+{
+    bool onScreen = !m_obscured && (m_state & kMinimised) == 0 && m_id != kNoWindow;
+    if (onScreen == m_toldOnScreen)
+        return;
+    m_toldOnScreen = onScreen;
+    m_content.visibilityChanged(onScreen);
+}
+
+void LayeredWindow::captureLost()
+{
+    clearCaptionButtons();
+}
+
 // ---- caption buttons ----
 
 void LayeredWindow::setHotButton(int32_t hitCode)
@@ -459,6 +503,7 @@ bool LayeredWindow::captionButtons(const Message& message)
     }
     case msg::WM_LBUTTONDOWN:
         m_armedButton = m_hotButton;
+        route.setOwner(this, m_id, CaptureHold::Grab); // the release may come anywhere
         return true;
     case msg::WM_LBUTTONUP:
         if (m_armedButton == m_hotButton) {
@@ -492,6 +537,10 @@ bool LayeredWindow::captionButtons(const Message& message)
 
 void LayeredWindow::keyboardDispatch(uint32_t key)
 {
+    // Esc lets go of a hover or a press held over this window (popups handle their own Esc).
+    CaptureRoute& route = m_ui.captureRoute();
+    if (key == vk::VK_ESCAPE && route.window() == m_id && !isPopupKind(m_config.kind))
+        route.clear();
     uint32_t live = m_ui.backend().modifierState();
     if (const KeyTableEntry* entry = findKey(m_keyTable, key, live)) {
         m_content.keyCommand(*entry);
@@ -558,9 +607,19 @@ void LayeredWindow::setCursor(int cursorNumber)
     m_ui.backend().setCursor(m_id, static_cast<CursorKind>(cursorNumber));
 }
 
+MouseTarget* LayeredWindow::routeOwner() const
+{
+    // A hover holds only its own window's events; a grab every window's (the window system
+    // sends them all to the grabbing window anyway).
+    const CaptureRoute& route = m_ui.captureRoute();
+    if (route.owner() != nullptr && (route.grabbed() || route.window() == m_id))
+        return route.owner();
+    return nullptr;
+}
+
 void LayeredWindow::toMouseTarget(MouseAction action, ScreenPoint point)
 {
-    if (MouseTarget* owner = m_ui.captureRoute().owner())
+    if (MouseTarget* owner = routeOwner())
         owner->mouse(action, point.x, point.y);
     else
         m_content.mouse(action, point.x, point.y);
@@ -573,8 +632,18 @@ void LayeredWindow::addPositionListener(std::function<void(int32_t, int32_t, int
 
 void LayeredWindow::notifyPosition()
 {
+    if (m_left == kNoPosition || m_bottom == kNoPosition)
+        return;
+    ContentRect normal = normalRect();
     for (auto& listener : m_positionListeners)
-        listener(m_left, m_bottom, m_width, m_height);
+        listener(normal.left, normal.bottom, normal.width, normal.height);
+}
+
+LayeredWindow::ContentRect LayeredWindow::normalRect() const
+{
+    if ((m_state & (kMaximised | kMinimised)) != 0)
+        return m_normal;
+    return {m_left, m_bottom, m_width, m_height};
 }
 
 void LayeredWindow::relayout()
@@ -597,7 +666,6 @@ void LayeredWindow::setRect(int32_t left, int32_t bottom, int32_t width, int32_t
         m_width = width;
         m_height = height;
     }
-    notifyPosition();
     relayout();
     repaint();
 }
@@ -612,47 +680,56 @@ void LayeredWindow::minimise()
     {
         std::lock_guard<std::mutex> hold(m_surface.lock);
         playTransition(*this, Transition::Minimise);
+        // A maximised window keeps the normal rectangle it had before maximising.
+        if ((m_state & kMaximised) == 0)
+            m_normal = {m_left, m_bottom, m_width, m_height};
         m_state = (m_state & ~kShown) | kMinimised;
-        m_savedLeft = m_left;
-        m_savedBottom = m_bottom;
-        m_savedWidth = m_width;
-        m_savedHeight = m_height;
     }
     m_ui.backend().iconify(m_id);
     m_changingState = false;
+    tellVisibility();
 }
 
 void LayeredWindow::maximise()
 {
     if (m_changingState || (m_state & (kMaximised | kMinimised)) != 0)
         return;
-    ScreenRect area = m_ui.backend().workArea();
+    ContentRect area = maximisedRect();
     {
         std::lock_guard<std::mutex> hold(m_surface.lock);
-        m_savedLeft = m_left;
-        m_savedBottom = m_bottom;
-        m_savedWidth = m_width;
-        m_savedHeight = m_height;
+        m_normal = {m_left, m_bottom, m_width, m_height};
         m_state |= kMaximised;
     }
+    setRect(area.left, area.bottom, area.width, area.height);
+}
+
+LayeredWindow::ContentRect LayeredWindow::maximisedRect() const
+{
     // The work area's own left edge: a panel on the left keeps its place.
-    setRect(area.x, 0, area.width, area.height);
+    ScreenRect area = m_ui.backend().workArea();
+    return {area.x, 0, area.width, area.height};
 }
 
 void LayeredWindow::restore()
 {
     if (m_changingState || m_id == kNoWindow)
         return;
-    m_changingState = true;
     bool wasMinimised = (m_state & kMinimised) != 0;
+    bool wasMaximised = (m_state & kMaximised) != 0;
+    if (!wasMinimised && !wasMaximised)
+        return;
+    m_changingState = true;
+    // From minimised back to what the window was before (maximised stays maximised); from
+    // maximised to the normal rectangle.
+    ContentRect target = wasMinimised && wasMaximised ? maximisedRect() : m_normal;
     {
         std::lock_guard<std::mutex> hold(m_surface.lock);
         if (!wasMinimised)
             m_state &= ~kMaximised;
-        m_left = m_savedLeft;
-        m_bottom = m_savedBottom;
-        m_width = m_savedWidth;
-        m_height = m_savedHeight;
+        m_left = target.left;
+        m_bottom = target.bottom;
+        m_width = target.width;
+        m_height = target.height;
     }
     if (wasMinimised) {
         m_ui.backend().deiconify(m_id, windowRect());
@@ -665,7 +742,8 @@ void LayeredWindow::restore()
         m_state &= ~kClearedOnRestore;
     }
     m_changingState = false;
-    setRect(m_savedLeft, m_savedBottom, m_savedWidth, m_savedHeight);
+    setRect(target.left, target.bottom, target.width, target.height);
+    tellVisibility();
 }
 
 void LayeredWindow::taskbarClickCheck()

@@ -90,7 +90,9 @@ public:
     void restore();
 
     void setKeyTable(std::vector<KeyTableEntry> table) { m_keyTable = std::move(table); }
-    // Called with the content rectangle whenever the window's place changes.
+    // Called with the normal content rectangle (the one the window had before it was maximised
+    // or minimised) when a move or resize by the user ends and when the window closes: the
+    // place to store, once, not at every step of a drag.
     void addPositionListener(std::function<void(int32_t left, int32_t bottom, int32_t width, int32_t height)> listener);
     void setIcons(const std::vector<IconImage>& icons);
 
@@ -133,6 +135,18 @@ public:
     // Capture-route owner while a caption button is hot: the dispatcher handles those events.
     void mouse(MouseAction, int32_t, int32_t) override {}
     void wheel(int32_t, int32_t, int32_t, uint32_t) override {}
+    void captureLost() override;
+
+    // A content rectangle in y-up screen pixels.
+    struct ContentRect {
+        int32_t left = 0;
+        int32_t bottom = 0;
+        int32_t width = 0;
+        int32_t height = 0;
+        bool operator==(const ContentRect&) const = default;
+    };
+    // The rectangle the window has when neither maximised nor minimised.
+    ContentRect normalRect() const;
 
 private:
     using Handler = void (LayeredWindow::*)(const Message&);
@@ -163,6 +177,9 @@ private:
     void onNotHandled(const Message&);
     void onDeviceChange(const Message&);
     void onInvoke(const Message&);
+    void onExitSizeMove(const Message&);
+    void onMouseLeave(const Message&);
+    void onVisibility(const Message&);
 
     void defaultProcedure(const Message& message);
     // Caption-button part of the client mouse messages; true when it consumed the message.
@@ -173,6 +190,11 @@ private:
     // A client point (window-system pixels inside the window) in y-up screen pixels.
     ScreenPoint clientToProgram(int32_t x, int32_t y) const;
     void toMouseTarget(MouseAction action, ScreenPoint point);
+    // The capture route's owner when it holds this window's pointer events, else null.
+    MouseTarget* routeOwner() const;
+    ContentRect maximisedRect() const;
+    // Tells the content when the window starts or stops being visible on the screen.
+    void tellVisibility();
     void notifyPosition();
     void relayout();
     // The size and look of the picture on screen, to tell whether a partial push may follow.
@@ -203,10 +225,9 @@ private:
     int32_t m_width = 0;
     int32_t m_height = 0;
     uint32_t m_state = 0;
-    int32_t m_savedLeft = 0;
-    int32_t m_savedBottom = 0;
-    int32_t m_savedWidth = 0;
-    int32_t m_savedHeight = 0;
+    ContentRect m_normal; // while maximised or minimised
+    bool m_obscured = false; // fully covered or hidden, as the window system last said
+    bool m_toldOnScreen = true; // what the content was last told
     std::atomic<bool> m_compositor{true}; // followed by every repaint, on any thread
     std::atomic<bool> m_screenWhole{false}; // the last push showed the whole picture of m_screenShape
     PictureShape m_screenShape; // under the surface lock

@@ -15,6 +15,8 @@ public:
     virtual ~MouseTarget() = default;
     virtual void mouse(MouseAction action, int32_t x, int32_t y) = 0;
     virtual void wheel(int32_t x, int32_t y, int32_t delta, uint32_t keys) = 0;
+    // The capture route was cleared or handed to another owner: drop hover and press states.
+    virtual void captureLost() {}
 };
 
 // What a layered window hosts: its widget tree. Every call comes on the window's thread except
@@ -46,6 +48,9 @@ public:
     // The window lost the keyboard: to another window, or to a grab (a window manager's
     // shortcut).
     virtual void focusLost() {}
+    // The window became visible on the screen (shown, restored, uncovered) or stopped being
+    // (minimised, fully covered): animations only run while it is.
+    virtual void visibilityChanged(bool) {}
     // Before the window closes: stop what runs for it (the close stop of a conversion).
     virtual void stopWork() {}
     // When it is destroyed: stop and join its worker threads.

@@ -1,5 +1,7 @@
 #include "windowing/x11/X11Connection.h"
 
+#include "core/foundation/Clock.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
@@ -192,6 +194,8 @@ void X11Connection::destroyWindow(WindowId id)
     m_windows.erase(found);
     if (m_capture == id)
         m_capture = kNoWindow;
+    if (m_managerMoveResize == id)
+        m_managerMoveResize = kNoWindow;
 }
 
 void X11Connection::showWindow(WindowId id, bool visible)
@@ -230,6 +234,7 @@ void X11Connection::iconify(WindowId id)
     std::lock_guard<std::mutex> hold(m_mutex);
     if (X11Window* window = find(id)) {
         window->iconic = true;
+        window->iconifyAskedNs = monotonicNs();
         XIconifyWindow(m_display, window->window, m_screen);
         XFlush(m_display);
     }
@@ -240,6 +245,7 @@ void X11Connection::deiconify(WindowId id, const ScreenRect& rect)
     std::lock_guard<std::mutex> hold(m_mutex);
     if (X11Window* window = find(id)) {
         window->iconic = false;
+        window->iconifyAskedNs = 0;
         XMapRaised(m_display, window->window);
         place(*window, rect);
     }
@@ -271,6 +277,7 @@ ScreenRect X11Connection::workArea()
     if (m_lost)
         return screen;
     std::vector<long> area = cardinals(m_root, atom("_NET_WORKAREA"), 4);
+    wakeForQueuedEvents();
     if (area.size() < 4 || area[2] <= 0 || area[3] <= 0)
         return screen;
     return {static_cast<int32_t>(area[0]), static_cast<int32_t>(area[1]), static_cast<int32_t>(area[2]),
@@ -280,7 +287,11 @@ ScreenRect X11Connection::workArea()
 bool X11Connection::compositorPresent()
 {
     std::lock_guard<std::mutex> hold(m_mutex);
-    return !m_lost && XGetSelectionOwner(m_display, m_compositorSelection) != None;
+    if (m_lost)
+        return false;
+    bool present = XGetSelectionOwner(m_display, m_compositorSelection) != None;
+    wakeForQueuedEvents();
+    return present;
 }
 
 TaskbarButton X11Connection::taskbarButton(WindowId id)
@@ -291,6 +302,7 @@ TaskbarButton X11Connection::taskbarButton(WindowId id)
     if (window == nullptr)
         return button;
     std::vector<long> geometry = cardinals(window->window, atom("_NET_WM_ICON_GEOMETRY"), 4);
+    wakeForQueuedEvents();
     if (geometry.size() == 4)
         button.rect = {static_cast<int32_t>(geometry[0]), static_cast<int32_t>(geometry[1]),
                        static_cast<int32_t>(geometry[2]), static_cast<int32_t>(geometry[3])};
@@ -346,6 +358,7 @@ ScreenPoint X11Connection::cursorPosition()
     int y = 0;
     unsigned mask = 0;
     XQueryPointer(m_display, m_root, &root, &child, &rootX, &rootY, &x, &y, &mask);
+    wakeForQueuedEvents();
     return {rootX, rootY};
 }
 
@@ -362,6 +375,7 @@ bool X11Connection::pointerButtonsDown()
     int y = 0;
     unsigned mask = 0;
     XQueryPointer(m_display, m_root, &root, &child, &rootX, &rootY, &x, &y, &mask);
+    wakeForQueuedEvents();
     return (mask & (Button1Mask | Button3Mask)) != 0;
 }
 
@@ -386,6 +400,9 @@ void X11Connection::beginMoveResize(WindowId id, int32_t hitCode, ScreenPoint at
         event.xclient.data.l[4] = kSourceNormal;
         XSendEvent(m_display, m_root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
         XFlush(m_display);
+        m_managerMoveResize = id;
+        m_moveReleasedNs = 0;
+        m_moveConfiguredNs = 0;
         return;
     }
     m_drag = {id, hitCode, at, window->rect};

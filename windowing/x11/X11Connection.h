@@ -30,7 +30,22 @@ constexpr int kDoubleClickSlop = 4; // [pixels]
 constexpr int kDefaultDpi = 96;
 constexpr long kPointerMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
 constexpr long kEventMask = ExposureMask | StructureNotifyMask | PointerMotionMask | ButtonPressMask | ButtonReleaseMask
-                            | KeyPressMask | KeyReleaseMask | FocusChangeMask | PropertyChangeMask;
+                            | KeyPressMask | KeyReleaseMask | FocusChangeMask | PropertyChangeMask | EnterWindowMask
+                            | LeaveWindowMask | VisibilityChangeMask;
+// How long an iconify request may go unanswered before the window is shown again: without a
+// window manager, or with one that does not iconify (a tiling one), the request is simply lost.
+// A manager that runs gets longer, for when it is busy.
+constexpr uint64_t kIconifyAnswerNs = 2000000000; // 2 s
+constexpr uint64_t kIconifyUnmanagedNs = 300000000; // 300 ms: nobody to answer at all
+// While the window manager moves or sizes a window for us, how often the buttons are looked at
+// to tell when the user let go (the manager's grab hides the release from us, and the crossing
+// events of grabs also come from our own ungrab at the start).
+constexpr int kMoveResizePollMs = 50;
+// After the release, how long the window manager's last moves may take to reach us: the end is
+// told once this long has passed without a ConfigureNotify of the window, or, when none came at
+// all yet (a manager that starts late, or a press without a drag), the longer wait.
+constexpr uint64_t kMoveResizeSettleNs = 250000000; // 250 ms
+constexpr uint64_t kMoveResizeUnmovedNs = 1000000000; // 1 s
 // WM_STATE values.
 constexpr long kIconicState = 3;
 
@@ -57,6 +72,10 @@ struct X11Window {
     bool mapped = false; // asked to be shown
     bool viewable = false; // shown by the server (MapNotify seen)
     bool iconic = false;
+    uint64_t iconifyAskedNs = 0; // when we asked the window manager to iconify; 0: not waiting
+    bool obscured = false; // VisibilityFullyObscured
+    bool hiddenByManager = false; // _NET_WM_STATE_HIDDEN
+    bool toldOnScreen = true; // the last WM_VISIBILITY reported
     int32_t shapedRadius = -1; // corner radius the shape was cut for; -1: unshaped
     ScreenRect shapedSize;
 };
@@ -112,6 +131,7 @@ public:
     int wakeFd() override { return m_wakeFd; }
 
     bool nextEvent(Message& out) override;
+    int waitLimitMs() override;
     void flush() override;
 
 private:
@@ -150,6 +170,16 @@ private:
     // A move or resize of our own, following the pointer from the press.
     bool dragTo(int32_t rootX, int32_t rootY, Message& out);
     bool translate(XEvent& event, Message& out);
+    // What is due without an event: an iconify nobody answered (the window comes back), the end
+    // of a move or resize the window manager ran for us.
+    bool checkDeadlines(Message& out);
+    // A WM_VISIBILITY when the window's being on screen changed since the last one.
+    bool reportVisibility(X11Window& window, Message& out);
+    bool managerSaysHidden(Window window);
+    // After a round trip: events it read into Xlib's queue make no descriptor readable, so the
+    // loop is woken through the wake descriptor instead of sleeping on them.
+    void wakeForQueuedEvents();
+    uint64_t iconifyAnswerNs() { return windowManagerRunning() ? kIconifyAnswerNs : kIconifyUnmanagedNs; }
     std::vector<long> cardinalsOfType(Window window, Atom property);
     std::mutex m_mutex; // every X call and every window record
     Display* m_display;
@@ -167,6 +197,9 @@ private:
     std::map<CursorKind, Cursor> m_cursors;
     WindowId m_capture = kNoWindow;
     Drag m_drag;
+    WindowId m_managerMoveResize = kNoWindow; // a _NET_WM_MOVERESIZE we asked for, until it settles
+    uint64_t m_moveReleasedNs = 0; // when its buttons were found released; 0: still held
+    uint64_t m_moveConfiguredNs = 0; // the window's last ConfigureNotify meanwhile
     std::atomic<uint32_t> m_modifiers{0};
     Window m_lastPressWindow = 0;
     ScreenPoint m_lastPressAt;

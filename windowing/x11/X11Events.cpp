@@ -7,6 +7,7 @@
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <poll.h>
 #include <unistd.h>
@@ -34,7 +35,97 @@ bool X11Connection::nextEvent(Message& out)
     }
     if (m_lost)
         return reportLoss(out);
-    return false;
+    // Only once every event that came is taken: an answer already waiting is no missed deadline.
+    return checkDeadlines(out);
+}
+
+int X11Connection::waitLimitMs()
+{
+    std::lock_guard<std::mutex> hold(m_mutex);
+    if (m_lost)
+        return -1;
+    int limit = m_managerMoveResize != kNoWindow ? kMoveResizePollMs : -1;
+    uint64_t now = monotonicNs();
+    for (auto& [id, window] : m_windows) {
+        if (window.iconifyAskedNs == 0)
+            continue;
+        uint64_t due = window.iconifyAskedNs + iconifyAnswerNs();
+        int left = due <= now ? 0 : static_cast<int>((due - now + 999999) / 1000000);
+        limit = limit < 0 ? left : std::min(limit, left);
+    }
+    if (limit >= 0 && XEventsQueued(m_display, QueuedAlready) > 0)
+        return 0;
+    return limit;
+}
+
+bool X11Connection::checkDeadlines(Message& out)
+{
+    uint64_t now = monotonicNs();
+    for (auto& [id, window] : m_windows) {
+        if (window.iconifyAskedNs == 0 || now - window.iconifyAskedNs < iconifyAnswerNs())
+            continue;
+        // Nobody iconified the window: left alone it would stay mapped with the transparent last
+        // frame of the minimise animation and never come back. Restore it as a taskbar click
+        // would.
+        window.iconifyAskedNs = 0;
+        window.iconic = false;
+        out = {window.window, msg::WM_SYSCOMMAND, sc::SC_RESTORE};
+        return true;
+    }
+    if (m_managerMoveResize == kNoWindow)
+        return false;
+    if (m_moveReleasedNs == 0) {
+        Window root = 0;
+        Window child = 0;
+        int rootX = 0;
+        int rootY = 0;
+        int x = 0;
+        int y = 0;
+        unsigned mask = 0;
+        XQueryPointer(m_display, m_root, &root, &child, &rootX, &rootY, &x, &y, &mask);
+        wakeForQueuedEvents();
+        if ((mask & (Button1Mask | Button2Mask | Button3Mask)) != 0)
+            return false;
+        m_moveReleasedNs = now;
+    }
+    // A busy window manager sends its last moves after the release: wait until they stop.
+    uint64_t quiet = m_moveConfiguredNs != 0 ? kMoveResizeSettleNs : kMoveResizeUnmovedNs;
+    if (now - std::max(m_moveReleasedNs, m_moveConfiguredNs) < quiet)
+        return false;
+    out = {m_managerMoveResize, msg::WM_EXITSIZEMOVE};
+    m_managerMoveResize = kNoWindow;
+    return true;
+}
+
+bool X11Connection::reportVisibility(X11Window& window, Message& out)
+{
+    bool onScreen = !window.obscured && !window.hiddenByManager;
+    if (onScreen == window.toldOnScreen)
+        return false;
+    window.toldOnScreen = onScreen;
+    out = {window.window, msg::WM_VISIBILITY, onScreen ? 1u : 0u};
+    return true;
+}
+
+bool X11Connection::managerSaysHidden(Window window)
+{
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    bool hidden = false;
+    Atom hiddenAtom = atom("_NET_WM_STATE_HIDDEN");
+    if (XGetWindowProperty(m_display, window, atom("_NET_WM_STATE"), 0, 64, False, XA_ATOM, &type, &format, &items,
+                           &after, &data)
+            == Success
+        && data != nullptr) {
+        if (type == XA_ATOM && format == 32)
+            for (unsigned long i = 0; i < items; ++i)
+                hidden = hidden || static_cast<Atom>(reinterpret_cast<long*>(data)[i]) == hiddenAtom;
+        XFree(data);
+    }
+    return hidden;
 }
 
 void X11Connection::connectionLost(Display*, void* self)
@@ -178,9 +269,11 @@ bool X11Connection::translate(XEvent& event, Message& out)
     case ButtonRelease:
         if (m_drag.window != kNoWindow) {
             if (event.type == ButtonRelease && event.xbutton.button == Button1) {
+                out = {m_drag.window, msg::WM_EXITSIZEMOVE};
                 m_drag = {};
                 m_capture = kNoWindow;
                 XUngrabPointer(m_display, CurrentTime);
+                return true;
             }
             return false;
         }
@@ -225,6 +318,8 @@ bool X11Connection::translate(XEvent& event, Message& out)
         Window child = 0;
         XTranslateCoordinates(m_display, window->window, m_root, 0, 0, &x, &y, &child);
         ScreenRect rect{x, y, event.xconfigure.width, event.xconfigure.height};
+        if (window->window == m_managerMoveResize)
+            m_moveConfiguredNs = monotonicNs();
         if (rect == window->rect)
             return false;
         window->rect = rect;
@@ -235,6 +330,29 @@ bool X11Connection::translate(XEvent& event, Message& out)
         out.cy = rect.height;
         return true;
     }
+    case LeaveNotify:
+        // Into a child of ours is no leave; a grab taken elsewhere (a window manager's move, a
+        // popup) takes the pointer away like a leave.
+        if (event.xcrossing.detail == NotifyInferior || event.xcrossing.mode == NotifyUngrab)
+            return false;
+        out = {event.xcrossing.window, msg::WM_MOUSELEAVE};
+        out.x = event.xcrossing.x;
+        out.y = event.xcrossing.y;
+        return true;
+    case VisibilityNotify:
+        if (X11Window* window = find(event.xvisibility.window)) {
+            window->obscured = event.xvisibility.state == VisibilityFullyObscured;
+            return reportVisibility(*window, out);
+        }
+        return false;
+    case PropertyNotify:
+        if (event.xproperty.atom != atom("_NET_WM_STATE"))
+            return false;
+        if (X11Window* window = find(event.xproperty.window)) {
+            window->hiddenByManager = managerSaysHidden(window->window);
+            return reportVisibility(*window, out);
+        }
+        return false;
     case Expose:
         if (X11Window* window = find(event.xexpose.window); window != nullptr && event.xexpose.count == 0)
             putImage(*window); // the last picture is still in the image
@@ -261,8 +379,10 @@ bool X11Connection::translate(XEvent& event, Message& out)
         }
         return false;
     case UnmapNotify:
-        if (X11Window* window = find(event.xunmap.window); window != nullptr)
+        if (X11Window* window = find(event.xunmap.window); window != nullptr) {
             window->viewable = false;
+            window->iconifyAskedNs = 0; // answered
+        }
         if (X11Window* window = find(event.xunmap.window); window != nullptr && window->mapped) {
             std::vector<long> state = cardinalsOfType(window->window, atom("WM_STATE"));
             if (!state.empty() && state[0] == kIconicState && !window->iconic) {

@@ -174,11 +174,16 @@ void X11Connection::putImage(X11Window& window, const ScreenRect& part)
         XPutImage(m_display, window.window, window.gc, push.image, part.x, part.y, part.x, part.y, width, height);
     // The segment is written again by the next push: wait until the server has read it.
     XSync(m_display, False);
-    if (XEventsQueued(m_display, QueuedAlready) > 0) {
-        uint64_t one = 1;
-        if (write(m_wakeFd, &one, sizeof one) < 0) {
-            // Saturated: the loop is awake anyway.
-        }
+    wakeForQueuedEvents();
+}
+
+void X11Connection::wakeForQueuedEvents()
+{
+    if (m_lost || XEventsQueued(m_display, QueuedAlready) == 0)
+        return;
+    uint64_t one = 1;
+    if (write(m_wakeFd, &one, sizeof one) < 0) {
+        // Saturated: the loop is awake anyway.
     }
 }
 

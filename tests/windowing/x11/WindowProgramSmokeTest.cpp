@@ -8,7 +8,10 @@
 #include "support/TempDir.h"
 #include "core/ProductConfig.h"
 #include "core/settings/SettingsStore.h"
-#include "windowing/x11/XvfbScreen.h"
+#include "windowing/x11/XvfbScreen.h" // X headers: after ours, which use None
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -38,6 +41,36 @@ size_t filesIn(const std::string& folder, const std::string& extension)
     for (const auto& entry : std::filesystem::directory_iterator(folder, error))
         count += entry.path().extension() == extension && entry.file_size() > 1000;
     return count;
+}
+
+// The lowest alpha inside the open popup menu (its 32-bit override-redirect window, the margin
+// left out) as the window holds it; -1 when no popup is shown.
+int popupInteriorAlpha(Display* display)
+{
+    constexpr int kInset = 12; // [pixels] past the margin and the rounded border
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+    int lowest = -1;
+    for (unsigned i = 0; i < count; ++i) {
+        XWindowAttributes a{};
+        XGetWindowAttributes(display, children[i], &a);
+        if (!a.override_redirect || a.map_state != IsViewable || a.depth != 32 || a.width <= 2 * kInset
+            || a.height <= 2 * kInset)
+            continue;
+        XImage* image = XGetImage(display, children[i], kInset, kInset, unsigned(a.width - 2 * kInset),
+                                  unsigned(a.height - 2 * kInset), AllPlanes, ZPixmap);
+        if (image == nullptr)
+            continue;
+        lowest = 255;
+        for (int y = 0; y < image->height; ++y)
+            for (int x = 0; x < image->width; ++x)
+                lowest = std::min(lowest, int((XGetPixel(image, x, y) >> 24) & 0xFF));
+        XDestroyImage(image);
+    }
+    if (children != nullptr)
+        XFree(children);
+    return lowest;
 }
 
 TEST(WindowProgram, ChooseEnglishConvertTheDemoDiscAndClose)
@@ -103,11 +136,23 @@ TEST(WindowProgram, ChooseEnglishConvertTheDemoDiscAndClose)
     EXPECT_EQ(click(kViewX, kViewY), 0);
     EXPECT_TRUE(test::Screen::waitFor([&] { return shownWindows() >= 2; }, 20000)) << "the View menu did not open";
     settle();
+    int byMouse = popupInteriorAlpha(screen.connection());
     EXPECT_EQ(click(kLanguageRowX, kLanguageRowY), 0);
     EXPECT_TRUE(test::Screen::waitFor([&] { return shownWindows() >= 3; }, 20000)) << "the Language menu did not open";
     settle();
     EXPECT_EQ(click(kGermanX, kGermanY), 0);
     EXPECT_TRUE(test::Screen::waitFor([&] { return shownWindows() == 1; }, 20000)) << "the menus did not close";
+
+    // A menu opened from the keys is as solid as one opened by the mouse: nothing below shows
+    // through either (the face is 0xF8 opaque, a hot row fully).
+    test::runProcess(test::kXdotool, {"key", "F10"}, display, 5000);
+    EXPECT_TRUE(test::Screen::waitFor([&] { return shownWindows() >= 2; }, 20000)) << "F10 opened no menu";
+    settle();
+    int byKeys = popupInteriorAlpha(screen.connection());
+    test::runProcess(test::kXdotool, {"key", "Escape"}, display, 5000);
+    EXPECT_TRUE(test::Screen::waitFor([&] { return shownWindows() == 1; }, 20000)) << "Esc did not close the menu";
+    EXPECT_GE(byMouse, 0xF7) << "the menu opened by the mouse lets what is below show through";
+    EXPECT_GE(byKeys, 0xF7) << "the menu opened from the keys lets what is below show through";
 
     // Alt+F4 through the window manager: the program ends cleanly and kept its settings.
     test::runProcess(test::kXdotool, {"windowactivate", "--sync", window, "key", "alt+F4"}, display, 5000);
