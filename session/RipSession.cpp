@@ -359,14 +359,14 @@ bool RipSession::convert()
     std::vector<TrackStatus> seen(static_cast<size_t>(m_job.count), TrackStatus::Pending);
     bool stopping = false;
     while (!m_conversionEnded.waitFor(std::chrono::milliseconds(kWatchIntervalMs))) {
-        watchTracks(seen);
+        watchTracks(seen, false);
         if (m_interrupted.load() && !stopping) {
             stopping = true;
             m_job.cancel.store(1);
         }
     }
     waitForConversion(m_job);
-    watchTracks(seen);
+    watchTracks(seen, true);
     // A track that did not end whole leaves no temporary file behind.
     for (int32_t i = 0; i < m_job.count; ++i)
         if (m_job.tracks[i].selected && m_job.tracks[i].status.load() != TrackStatus::Done)
@@ -375,7 +375,10 @@ bool RipSession::convert()
 }
 
 // Start and end events for every track whose state changed since the last look.
-void RipSession::watchTracks(std::vector<TrackStatus>& seen)
+// A Done track's checks are complete (the rip thread fed all its audio before the encoder could
+// finish); a failed or cancelled one may still be read into while the rip thread runs, so its
+// end is told once the conversion is over.
+void RipSession::watchTracks(std::vector<TrackStatus>& seen, bool conversionOver)
 {
     SessionObserver* observer = &m_observer;
     for (int32_t i = 0; i < m_job.count; ++i) {
@@ -383,11 +386,15 @@ void RipSession::watchTracks(std::vector<TrackStatus>& seen)
         TrackStatus& before = seen[static_cast<size_t>(i)];
         if (now == before || !m_job.tracks[i].selected)
             continue;
-        if (before == TrackStatus::Pending)
+        if (before == TrackStatus::Pending) {
             m_deliver([observer, i] { observer->onTrackStarted(i); });
-        if (now != TrackStatus::Converting && now != TrackStatus::Pending)
+            before = TrackStatus::Converting;
+        }
+        bool ended = now != TrackStatus::Converting && now != TrackStatus::Pending;
+        if (ended && (now == TrackStatus::Done || conversionOver)) {
             m_deliver([observer, verdict = verdictOf(i)] { observer->onTrackFinished(verdict); });
-        before = now;
+            before = now;
+        }
     }
 }
 

@@ -82,7 +82,7 @@ private:
     void finishRecord();
     void detectGaps();
     bool convert();
-    void watchTracks(std::vector<TrackStatus>& seen);
+    void watchTracks(std::vector<TrackStatus>& seen, bool conversionOver);
     TrackVerdict verdictOf(int32_t index) const;
     void report();
     void writeReportFile(const std::string& base, const char* extension, const std::string& text,
