@@ -345,21 +345,25 @@ void X11Connection::setCursor(WindowId id, CursorKind shape)
     XFlush(m_display);
 }
 
+X11Connection::PointerState X11Connection::queryPointer()
+{
+    Window root = 0;
+    Window child = 0;
+    int x = 0;
+    int y = 0;
+    PointerState pointer;
+    XQueryPointer(m_display, m_root, &root, &child, &pointer.rootX, &pointer.rootY, &x, &y, &pointer.mask);
+    wakeForQueuedEvents();
+    return pointer;
+}
+
 ScreenPoint X11Connection::cursorPosition()
 {
     std::lock_guard<std::mutex> hold(m_mutex);
     if (m_lost)
         return {};
-    Window root = 0;
-    Window child = 0;
-    int rootX = 0;
-    int rootY = 0;
-    int x = 0;
-    int y = 0;
-    unsigned mask = 0;
-    XQueryPointer(m_display, m_root, &root, &child, &rootX, &rootY, &x, &y, &mask);
-    wakeForQueuedEvents();
-    return {rootX, rootY};
+    PointerState pointer = queryPointer();
+    return {pointer.rootX, pointer.rootY};
 }
 
 bool X11Connection::pointerButtonsDown()
@@ -367,16 +371,8 @@ bool X11Connection::pointerButtonsDown()
     std::lock_guard<std::mutex> hold(m_mutex);
     if (m_lost)
         return false;
-    Window root = 0;
-    Window child = 0;
-    int rootX = 0;
-    int rootY = 0;
-    int x = 0;
-    int y = 0;
-    unsigned mask = 0;
-    XQueryPointer(m_display, m_root, &root, &child, &rootX, &rootY, &x, &y, &mask);
-    wakeForQueuedEvents();
-    return (mask & (Button1Mask | Button3Mask)) != 0;
+    PointerState pointer = queryPointer();
+    return (pointer.mask & (Button1Mask | Button3Mask)) != 0;
 }
 
 void X11Connection::beginMoveResize(WindowId id, int32_t hitCode, ScreenPoint at)

@@ -179,6 +179,14 @@ private:
     // After a round trip: events it read into Xlib's queue make no descriptor readable, so the
     // loop is woken through the wake descriptor instead of sleeping on them.
     void wakeForQueuedEvents();
+    // The pointer on the root window and the buttons and modifiers held (a round trip; the
+    // events it pulls into Xlib's queue wake the loop). The caller holds m_mutex.
+    struct PointerState {
+        int rootX = 0;
+        int rootY = 0;
+        unsigned mask = 0;
+    };
+    PointerState queryPointer();
     uint64_t iconifyAnswerNs() { return windowManagerRunning() ? kIconifyAnswerNs : kIconifyUnmanagedNs; }
     std::vector<long> cardinalsOfType(Window window, Atom property);
     std::mutex m_mutex; // every X call and every window record

@@ -75,16 +75,8 @@ bool X11Connection::checkDeadlines(Message& out)
     if (m_managerMoveResize == kNoWindow)
         return false;
     if (m_moveReleasedNs == 0) {
-        Window root = 0;
-        Window child = 0;
-        int rootX = 0;
-        int rootY = 0;
-        int x = 0;
-        int y = 0;
-        unsigned mask = 0;
-        XQueryPointer(m_display, m_root, &root, &child, &rootX, &rootY, &x, &y, &mask);
-        wakeForQueuedEvents();
-        if ((mask & (Button1Mask | Button2Mask | Button3Mask)) != 0)
+        PointerState pointer = queryPointer();
+        if ((pointer.mask & (Button1Mask | Button2Mask | Button3Mask)) != 0)
             return false;
         m_moveReleasedNs = now;
     }
