@@ -34,6 +34,13 @@ int main(int argc, char** argv)
         WindowProgramOptions window;
         window.drives = parsed.options->drives;
         window.server = parsed.options->server;
+        window.run.cddbServer = parsed.options->server;
+        if (parsed.options->musicBrainzServerGiven)
+            window.run.musicBrainzServer = parsed.options->musicBrainzServer;
+        if (parsed.options->coverArtServerGiven)
+            window.run.coverArtServer = parsed.options->coverArtServer;
+        window.run.accurateRipServer = parsed.options->accurateRipServer;
+        window.run.noAccurateRip = !parsed.options->accurateRip;
         window.outputFolder = parsed.options->outputFolder;
         // For tests: the update check's server ("127.0.0.1:9", a refused port, keeps it local).
         if (const char* host = std::getenv("TONVANE_UPDATE_HOST"); host != nullptr)

@@ -63,6 +63,46 @@ uint32_t le32(const std::string& bytes, size_t at)
 
 } // namespace
 
+// Ties a request to its FetchCancel for the request's lifetime.
+class FetchCancelScope {
+public:
+    FetchCancelScope(FetchCancel* cancel, HttpClient& client) : m_cancel(cancel)
+    {
+        if (m_cancel == nullptr)
+            return;
+        std::lock_guard lock(m_cancel->m_mutex);
+        m_cancel->m_client = &client;
+        if (m_cancel->m_cancelled)
+            client.cancel();
+    }
+    ~FetchCancelScope()
+    {
+        if (m_cancel == nullptr)
+            return;
+        std::lock_guard lock(m_cancel->m_mutex);
+        m_cancel->m_client = nullptr;
+    }
+    FetchCancelScope(const FetchCancelScope&) = delete;
+    FetchCancelScope& operator=(const FetchCancelScope&) = delete;
+
+private:
+    FetchCancel* m_cancel;
+};
+
+void FetchCancel::cancel()
+{
+    std::lock_guard lock(m_mutex);
+    m_cancelled = true;
+    if (m_client != nullptr)
+        m_client->cancel();
+}
+
+bool FetchCancel::cancelled()
+{
+    std::lock_guard lock(m_mutex);
+    return m_cancelled;
+}
+
 std::string accurateRipRecordProblem(const std::string& bytes, const AccurateRipDiscId& id)
 {
     if (bytes.empty())
@@ -110,7 +150,7 @@ std::optional<TocSnapshot> readTocSnapshot(const std::string& drive)
 }
 
 AccurateRipRecord fetchAccurateRipRecord(const AccurateRipDiscId& id, const std::string& server,
-                                         const std::string& cacheFolder)
+                                         const std::string& cacheFolder, FetchCancel* cancel)
 {
     AccurateRipRecord record;
     std::string name = accurateRipFileName(id);
@@ -142,6 +182,7 @@ AccurateRipRecord fetchAccurateRipRecord(const AccurateRipDiscId& id, const std:
     bytes.clear();
     client.setBodyBuffer(&bytes);
     std::string where = host + ":" + std::to_string(options.port);
+    FetchCancelScope scope(cancel, client);
     if (!client.get(host, accurateRipPath(id), kAccurateRipTimeoutMs)) {
         int status = client.status();
         if (status == kHttpNotFound) {

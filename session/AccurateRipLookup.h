@@ -2,11 +2,14 @@
 #include "cdrom/accuraterip/AccurateRipDiscId.h"
 #include "cdrom/accuraterip/AccurateRipResponse.h"
 
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace tonvane {
+
+class HttpClient;
 
 inline constexpr char kAccurateRipHost[] = "www.accuraterip.com";
 inline constexpr uint32_t kAccurateRipTimeoutMs = 20000; // [ms] for the whole record
@@ -35,11 +38,25 @@ struct AccurateRipRecord {
     const char* unjudgedVerdict() const { return state == State::Unusable ? "record unusable" : "not checked"; }
 };
 
+// Lets another thread end a fetch early: cancel() cuts its request short (the record is then
+// NotChecked) and makes a later fetch give up before connecting.
+class FetchCancel {
+public:
+    void cancel();
+    bool cancelled();
+
+private:
+    friend class FetchCancelScope;
+    std::mutex m_mutex;
+    HttpClient* m_client = nullptr; // the request under way
+    bool m_cancelled = false;
+};
+
 // The record of id from the cache folder ($XDG_CACHE_HOME/tonvane) or, when not cached, from
 // server ("host" or "host:port"; empty = www.accuraterip.com). A record that parses is cached
 // (written atomically); the note names the reason of every other outcome.
 AccurateRipRecord fetchAccurateRipRecord(const AccurateRipDiscId& id, const std::string& server,
-                                         const std::string& cacheFolder);
+                                         const std::string& cacheFolder, FetchCancel* cancel = nullptr);
 // Why bytes are no record of id: "N byte(s), not whole blocks", "the record of another disc
 // (...)" and the like; empty when they parse.
 std::string accurateRipRecordProblem(const std::string& bytes, const AccurateRipDiscId& id);

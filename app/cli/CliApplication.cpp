@@ -8,6 +8,7 @@
 #include "app/cli/DriveChoice.h"
 #include "app/cli/MatchList.h"
 #include "session/MusicFolder.h"
+#include "session/OffsetDetect.h"
 #include "app/cli/ProgressDisplay.h"
 #include "session/RipChecks.h"
 #include "session/RipReport.h"
@@ -509,43 +510,34 @@ int runOffset(const Options& options, std::FILE* out, std::FILE* errors)
     DiscLoadResult loaded;
     if (int code = loadChosenDisc(options, job, drive, errors, loaded); code != kExitOk)
         return code;
-    std::optional<TocSnapshot> toc = readTocSnapshot(drive);
-    if (!toc) {
+    OffsetDetectRequest request;
+    request.drive = drive;
+    request.accurateRipServer = options.accurateRipServer;
+    request.cacheFolder = updateCacheDirectory();
+    OffsetDetectResult result = detectReadOffset(job, request);
+    switch (result.state) {
+    case OffsetDetectState::NoToc:
         std::fprintf(errors, "tonvane: the table of contents of %s could not be read\n", drive.c_str());
         return kExitNoDisc;
-    }
-    AccurateRipRecord record = fetchAccurateRipRecord(toc->id, options.accurateRipServer, updateCacheDirectory());
-    std::fprintf(errors, "AccurateRip: %s\n", terminalText(record.note).c_str());
-    if (record.state != AccurateRipRecord::State::Found) {
+    case OffsetDetectState::NoRecord:
+        std::fprintf(errors, "AccurateRip: %s\n", terminalText(result.record.note).c_str());
         std::fprintf(errors, "tonvane: AccurateRip has no record of this disc; try a disc it knows\n");
         return kExitTrackFailed;
-    }
-    CdDevice device;
-    if (!openDevice(device, drive)) {
+    case OffsetDetectState::CannotOpen:
+        std::fprintf(errors, "AccurateRip: %s\n", terminalText(result.record.note).c_str());
         std::fprintf(errors, "tonvane: %s cannot be opened\n", drive.c_str());
         return kExitNoDisc;
+    case OffsetDetectState::Found:
+    case OffsetDetectState::NoEvidence:
+    case OffsetDetectState::Cancelled:
+        std::fprintf(errors, "AccurateRip: %s\n", terminalText(result.record.note).c_str());
+        break;
     }
-    std::vector<TrackOffsetEvidence> evidence;
-    std::vector<uint8_t> window(size_t{kOffsetWindowSectors} * kSectorBytes);
-    size_t entryShift = toc->id.dataTrackFirst ? 1 : 0;
-    for (int32_t i = 0; i < job.count; ++i) {
-        const TrackEntry& entry = job.tracks[i];
-        std::vector<uint32_t> crcs; // sector 450 of this track in each pressing the record knows
-        for (const AccurateRipBlock& block : record.blocks) {
-            size_t at = static_cast<size_t>(i) + entryShift;
-            if (at < block.size() && block[at].confidence != 0)
-                crcs.push_back(block[at].frame450Crc);
-        }
-        bool longEnough = entry.length >= static_cast<int32_t>(kOffsetFindingSector + kOffsetWindowSectors);
-        uint32_t first = static_cast<uint32_t>(entry.start) + kOffsetFindingSector - kOffsetWindowBefore;
-        bool read = longEnough && !crcs.empty() && readCd(device, first, kOffsetWindowSectors, window.data());
-        evidence.push_back(weighOffsetWindow(entry.trackNumber, read ? window.data() : nullptr, crcs));
-    }
-    closeDevice(device);
+    const std::vector<TrackOffsetEvidence>& evidence = result.evidence;
     if (options.verbose)
         for (const TrackOffsetEvidence& track : evidence)
             std::fprintf(out, "%s\n", describeOffsetEvidence(track).c_str());
-    OffsetAnswer answer = decideReadOffset(evidence);
+    const OffsetAnswer& answer = result.answer;
     if (!answer.offset) {
         std::fprintf(errors, "tonvane: the read offset cannot be found with this disc: no track's sector 450 matches "
                              "the record at exactly one offset with audio that is not silence%s\n",

@@ -42,7 +42,8 @@ const char* usageText()
     return "Usage: tonvane [COMMAND] [OPTIONS]\n"
            "\n"
            "Commands:\n"
-           "  (none), window       the window program (needs an X display); --drive adds image drives\n"
+           "  (none), window       the window program (needs an X display); --drive adds image drives;\n"
+           "                       the servers and --no-accuraterip hold for this run, not stored\n"
            "  drives               list the drives, whether each holds an audio disc, and its model\n"
            "  info                 show the disc's audio tracks, its CDDB disc ID and query line\n"
            "  rip                  convert the disc's tracks into audio files\n"
@@ -84,9 +85,10 @@ const char* usageText()
            "  --jobs N             rip: tracks converted at once (default: the number of processors)\n"
            "  --offset N           rip: the drive's read offset in samples, -2939..2939, kept for this\n"
            "                       drive model from then on (default: the stored one, else 0)\n"
-           "  --no-accuraterip     rip: do not check the tracks against AccurateRip\n"
+           "  --no-accuraterip     rip, window: do not check the tracks against AccurateRip\n"
            "  --accuraterip-server HOST[:PORT]\n"
-           "                       rip, offset, verify: AccurateRip server (default: www.accuraterip.com)\n"
+           "                       rip, offset, verify, window: AccurateRip server (default: the\n"
+           "                       window's stored one, else www.accuraterip.com)\n"
            "  --secure             rip: read a second time every track AccurateRip does not confirm;\n"
            "                       chunks whose reads differ are read again until two reads agree\n"
            "  --test-and-copy      rip: like --secure, but read every track twice\n"
@@ -236,6 +238,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 return result;
             }
             (option == "--musicbrainz-server" ? options.musicBrainzServer : options.coverArtServer) = value;
+            (option == "--musicbrainz-server" ? options.musicBrainzServerGiven : options.coverArtServerGiven) = true;
         } else if (option == "--flat") {
             if (!ripOnly(option))
                 return result;
@@ -276,11 +279,12 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
             }
             options.readOffset = static_cast<int32_t>(*number);
         } else if (option == "--no-accuraterip") {
-            if (!ripOnly(option))
+            if (options.command != Command::Window && !ripOnly(option))
                 return result;
             options.accurateRip = false;
         } else if (option == "--accuraterip-server") {
-            if ((options.command != Command::Offset && options.command != Command::Verify && !ripOnly(option)) ||
+            if ((options.command != Command::Offset && options.command != Command::Verify &&
+                 options.command != Command::Window && !ripOnly(option)) ||
                 !takeValue(option, value))
                 return result;
             if (value.empty()) {

@@ -38,6 +38,8 @@ struct Options {
     MetadataSources metadata = MetadataSources::Both;
     std::string musicBrainzServer = "https://musicbrainz.org"; // --musicbrainz-server URL
     std::string coverArtServer = "https://coverartarchive.org"; // --coverart-server URL
+    bool musicBrainzServerGiven = false; // the two above came from the command line
+    bool coverArtServerGiven = false;
     bool cover = true; // --no-cover turns it off
     std::optional<int32_t> jobs; // --jobs N (lanes)
     std::optional<int32_t> readOffset; // --offset N [samples], -2939..2939

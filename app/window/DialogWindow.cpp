@@ -24,8 +24,8 @@ LayeredWindow::Config DialogWindow::dialogConfig(LayeredWindow& owner)
     return config;
 }
 
-DialogWindow::DialogWindow(LayeredWindow& owner, std::u16string caption, int32_t height)
-    : m_owner(owner), m_caption(std::move(caption)), m_height(height), m_window(owner.ui(), *this, dialogConfig(owner))
+DialogWindow::DialogWindow(LayeredWindow& owner, std::u16string caption, int32_t height, int32_t width)
+    : m_owner(owner), m_caption(std::move(caption)), m_height(height), m_width(width), m_window(owner.ui(), *this, dialogConfig(owner))
 {
     attach(m_window);
     m_panel.create(0, 0, 0, 0, style::kVisible);
@@ -40,10 +40,10 @@ bool DialogWindow::open()
 {
     // Centred on the middle of the main window's content.
     int32_t cx = m_owner.left() + m_owner.width() / 2, cy = m_owner.bottom() + m_owner.height() / 2;
-    int32_t left = cx - kWidth / 2, bottom = cy - m_height / 2;
-    if (!m_window.create(left, bottom, left + kWidth, bottom + m_height))
+    int32_t left = cx - m_width / 2, bottom = cy - m_height / 2;
+    if (!m_window.create(left, bottom, left + m_width, bottom + m_height))
         return false;
-    layout(kWidth, m_height);
+    layout(m_width, m_height);
     m_window.repaint();
     return true;
 }
@@ -72,7 +72,7 @@ void DialogWindow::close()
 IntRect DialogWindow::inner() const
 {
     ControlTheme* theme = controlTheme();
-    return theme != nullptr ? theme->contentRect(kWidth, m_height, kFrameStyle) : IntRect{0, 0, kWidth, m_height};
+    return theme != nullptr ? theme->contentRect(m_width, m_height, kFrameStyle) : IntRect{0, 0, m_width, m_height};
 }
 
 int32_t DialogWindow::hitTest(int32_t x, int32_t y)

@@ -18,7 +18,7 @@ public:
     static constexpr int32_t kWidth = 380; // [pixels] the requested content size
     static constexpr int32_t kHeight = 200;
 
-    DialogWindow(LayeredWindow& owner, std::u16string caption, int32_t height = kHeight);
+    DialogWindow(LayeredWindow& owner, std::u16string caption, int32_t height = kHeight, int32_t width = kWidth);
     ~DialogWindow() override;
 
     // Creates the window centred on the owner and shows it; false when it cannot be created.
@@ -52,6 +52,7 @@ private:
     LayeredWindow& m_owner;
     std::u16string m_caption;
     int32_t m_height;
+    int32_t m_width;
     Widget m_panel{&root()}; // the inner rectangle; the widgets are its children
     LayeredWindow m_window;
 };

@@ -3,6 +3,7 @@
 #include "session/DiscLookup.h"
 #include "session/MusicFolder.h"
 #include "app/window/EncoderPropertiesDialog.h"
+#include "cdrom/accuraterip/AccurateRipDiscId.h"
 #include "cdrom/rip/DiscLoader.h"
 #include "cdrom/rip/RipThread.h"
 #include "controls/theme/ControlTheme.h"
@@ -49,6 +50,22 @@ const char16_t* const kFormatLabels[] = {u"MP3:", u"OGG Vorbis:", u"Flac:", u"Wa
 constexpr IntRect kCheckZone{72, 30, 88, 46};
 constexpr int32_t kTitleRightRoom = 250; // [pixels] from the title's end to the row's right edge
 constexpr IntRect kLogoZone{8, 8, 56, 56};
+
+// The CDDB id of the audio tracks shown ("Unknown disc <id>" folders), from the loaded track
+// list: the window's thread does not ask the drive for its table of contents again.
+std::string audioDiscId(const ConversionJob& job)
+{
+    std::vector<DiscIdTrack> tracks;
+    uint32_t leadOut = 0;
+    for (int32_t i = 0; i < job.count; ++i) {
+        const TrackEntry& entry = job.tracks[size_t(i)];
+        tracks.push_back({uint32_t(entry.start), true});
+        leadOut = uint32_t(entry.start + entry.length);
+    }
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", tracks.empty() ? 0u : cddbDiscIdOf(tracks, leadOut));
+    return text;
+}
 
 bool inZone(const IntRect& zone, int32_t x, int32_t y)
 {
@@ -339,13 +356,23 @@ bool DiscPage::startConversionIn(const std::string& folder)
             m_host.status->setStatusText(0, std::u16string(WideString::fromUtf8(error).view()));
         return false;
     }
-    m_job.outputFolder = WideString::fromUtf8(folder + "/");
+    RipPreferences preferences = runPreferences(m_host.run);
+    std::string target = preferences.folderPerAlbum ? folder + "/" + discFolderName(m_job, audioDiscId(m_job)) : folder;
+    if (target != folder && !prepareOutputFolder(target, error)) {
+        if (m_host.status != nullptr)
+            m_host.status->setStatusText(0, std::u16string(WideString::fromUtf8(error).view()));
+        return false;
+    }
+    m_job.outputFolder = WideString::fromUtf8(target + "/");
     ExistingFiles existing = ExistingFiles::Refuse;
     if (!settleExistingFiles(existing))
         return false;
     SessionSettings settings;
     settings.drive = m_drivePath;
-    settings.folder = folder;
+    settings.folder = target;
+    settings.mode = preferences.readMode;
+    settings.accurateRip = preferences.accurateRip;
+    settings.accurateRipServer = preferences.accurateRipServer;
     settings.cacheFolder = updateCacheDirectory();
     settings.order = TrackOrder::DiscOrder; // the list shows the tracks converted top to bottom
     settings.existingFiles = existing;

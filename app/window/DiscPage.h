@@ -1,6 +1,7 @@
 #pragma once
 #include "app/window/ExistingFilesDialog.h"
 #include "app/window/StatusBar.h"
+#include "app/window/WindowRunOptions.h"
 #include "session/RipSession.h"
 #include "controls/button/PushButton.h"
 #include "controls/dropdown/DropDownBox.h"
@@ -45,6 +46,7 @@ public:
         std::function<std::string()> outputFolder; // UTF-8, without the final '/'
         std::function<void()> conversionFinished; // on the window's thread
         std::string server; // CDDB server; empty: the stored one
+        WindowRunOptions run; // this run's servers and AccurateRip choice, over the stored preferences
         // Reads a drive's TOC away from the window's thread and hands it to done on that thread;
         // empty: read here.
         std::function<void(const std::string& drive, std::function<void(std::optional<DiscToc>)> done)> readToc;

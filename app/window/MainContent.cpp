@@ -5,6 +5,7 @@
 #include "app/window/AboutBox.h"
 #include "app/window/EncoderPropertiesDialog.h"
 #include "app/window/FolderDialog.h"
+#include "app/window/OptionsDialog.h"
 
 #include "cdrom/device/DevicePath.h"
 #include "cdrom/drives/DiscCheck.h"
@@ -117,6 +118,9 @@ void MainContent::start(LayeredWindow& window)
             done(std::nullopt);
     };
     host.server = m_options.server;
+    host.run = m_options.run;
+    if (host.run.cddbServer.empty())
+        host.run.cddbServer = m_options.server;
     if (!m_options.outputFolder.empty()) {
         std::string folder = m_options.outputFolder;
         host.outputFolder = [folder] { return folder; };
@@ -133,7 +137,9 @@ void MainContent::start(LayeredWindow& window)
         m_balloon->start(window.ui(), window.id());
     // After an update: its installer removed, the product page opened; then the delayed check.
     m_updateUi = std::make_unique<WindowUpdateUi>(window, m_status);
-    m_updater = std::make_unique<UpdateChecker>(*m_updateUi, m_options.update);
+    UpdateCheckerOptions update = m_options.update;
+    update.delayedCheck = update.delayedCheck && loadRipPreferences().updateCheck;
+    m_updater = std::make_unique<UpdateChecker>(*m_updateUi, update);
     m_updater->startUp();
     if (!firstRun)
         scanDrives();
@@ -347,6 +353,28 @@ void MainContent::convert()
     enableCommand(kCommandConvert, false);
 }
 
+void MainContent::showOptions()
+{
+    if (window() == nullptr || m_optionsDialog != nullptr)
+        return;
+    OptionsDialog::Setup setup;
+    if (page() == Page::Disc) {
+        const ConversionJob& job = m_discPage->job();
+        setup.drive = m_discPage->drivePath();
+        for (int32_t i = 0; i < job.count; ++i) {
+            const TrackEntry& entry = job.tracks[size_t(i)];
+            setup.tracks.push_back({entry.trackNumber, entry.start, entry.length});
+        }
+        setup.driveBusy = m_discPage->converting();
+    }
+    setup.accurateRipServer = runPreferences(m_options.run).accurateRipServer;
+    setup.cacheFolder = updateCacheDirectory();
+    OptionsDialog dialog(*window(), std::move(setup));
+    m_optionsDialog = &dialog;
+    dialog.run();
+    m_optionsDialog = nullptr;
+}
+
 void MainContent::convertInto(const std::optional<std::string>& chosen)
 {
     // Cancelled, or the disc went or a conversion began while the chooser was open.
@@ -421,6 +449,9 @@ void MainContent::onCommand(int32_t command)
     case kTextCheckUpdates: // on this thread; a check already running makes it do nothing
         if (m_updater)
             m_updater->check();
+        return;
+    case kTextOptions:
+        showOptions();
         return;
     case kTextAbout:
         if (window() != nullptr) {

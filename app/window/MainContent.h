@@ -32,6 +32,7 @@ public:
     struct Options {
         DriveSources drives;
         std::string server; // CDDB server; empty: the stored one
+        WindowRunOptions run; // this run's servers (run.cddbServer empty: server above)
         std::string outputFolder; // empty: the music folder
         bool watchMedia = true;
         bool tutorialsBalloon = true;
@@ -67,6 +68,8 @@ public:
     TutorialsBalloon& balloon() { return *m_balloon; }
     // The update check's window side (null before start).
     WindowUpdateUi* updateUi() { return m_updateUi.get(); }
+    // The open Options dialog (for tests), else null.
+    class OptionsDialog* optionsDialog() { return m_optionsDialog; }
     UpdateChecker* updater() { return m_updater.get(); }
 
     // The frame's style: caption, sizing borders, close, maximise and minimise buttons.
@@ -91,6 +94,8 @@ private:
     void chooseLanguage(LanguageId id);
     void showDriveProblems(const std::vector<DriveOpenProblem>& unopenable);
     void convert();
+    // View > Options; a detected offset and the preferences are stored on OK.
+    void showOptions();
     void convertInto(const std::optional<std::string>& chosen);
     struct LoadedDisc;
     // Reads a disc on the drive worker: the drive at path once it holds an audio disc (waiting
@@ -128,6 +133,7 @@ private:
     bool m_workersStopped = false;
     std::string m_loadingPath; // the drive the newest drive work reads ("" for a scan)
     std::unique_ptr<DesktopChooser> m_chooser;
+    class OptionsDialog* m_optionsDialog = nullptr;
     std::shared_ptr<MainContent*> m_alive;
 };
 

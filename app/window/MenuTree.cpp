@@ -174,7 +174,7 @@ MenuTree mainMenuTree()
     b.item(kTextExit, kIconExit);
     b.end();
     b.beginSubmenu(kTextView);
-    b.item(kTextOptions, kIconOptions, kDisabled); // no code ever enables it
+    b.item(kTextOptions, kIconOptions);
     b.separator();
     b.beginSubmenu(kTextLanguage);
     for (TextId key = kTextSpanishName; key <= kTextJapaneseName; ++key)

@@ -100,6 +100,7 @@ int runWindowProgram(const WindowProgramOptions& options)
             if (isEmulatedDrivePath(drive))
                 contentOptions.drives.imageDrives.push_back(drive);
         contentOptions.server = options.server;
+        contentOptions.run = options.run;
         contentOptions.outputFolder = options.outputFolder;
         if (!options.updateServer.empty())
             contentOptions.update.host = options.updateServer;

@@ -1,4 +1,6 @@
 #pragma once
+#include "app/window/WindowRunOptions.h"
+
 #include <string>
 #include <vector>
 
@@ -7,6 +9,7 @@ namespace tonvane {
 struct WindowProgramOptions {
     std::vector<std::string> drives; // image and demo drives after the real ones
     std::string server; // CDDB server; empty: the stored one
+    WindowRunOptions run; // this run's servers (cddbServer as server above)
     std::string outputFolder; // empty: the music folder
     std::string updateServer; // "host[:port]" of the update check; empty: the product's server
 };

@@ -76,8 +76,33 @@ enum : TextId {
     kTextKeepBoth = 52,
     kTextNewFolder = 53, // the folder chooser's button and the new folder's name
     kTextDownloadFailed = 54, // the update dialog after a download that did not complete
+    kTextReadModeLabel = 55, // the Options dialog's labels and choices
+    kTextReadNormal = 56,
+    kTextReadSecure = 57,
+    kTextReadTestAndCopy = 58,
+    kTextAccurateRipOption = 59,
+    kTextMetadataLabel = 60,
+    kTextMetadataBoth = 61,
+    kTextMetadataCddb = 62,
+    kTextMetadataNone = 63,
+    kTextCddbServerLabel = 64,
+    kTextCoverArtOption = 65,
+    kTextFolderPerAlbumOption = 66,
+    kTextReplayGainOption = 67,
+    kTextUpdateCheckOption = 68,
+    kTextReadOffsetLabel = 69,
+    kTextDetect = 70,
+    kTextOffsetSamples = 71, // "%s" the signed read offset
+    kTextOffsetFound = 72, // "%s" the offset, then "%s" the agreeing tracks
+    kTextOffsetAsking = 73,
+    kTextOffsetReading = 74, // "%s" the track, then "%s" the track count
+    kTextOffsetNoAnswer = 75, // "%s" one of the four reasons below
+    kTextOffsetUnknownDisc = 76,
+    kTextOffsetNoServer = 77,
+    kTextOffsetNoMatch = 78,
+    kTextOffsetNoDisc = 79,
 };
-inline constexpr int kTextCount = 55;
+inline constexpr int kTextCount = 80;
 
 // One entry of a table: text and its length in UTF-16 units (the text need not be terminated
 // at that length).

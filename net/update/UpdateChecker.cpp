@@ -87,7 +87,8 @@ void UpdateChecker::startUp()
         std::lock_guard lock(m_mutex);
         m_stopping = false;
     }
-    startThread(m_delayedThread, delayedCheckMain, this);
+    if (m_options.delayedCheck)
+        startThread(m_delayedThread, delayedCheckMain, this);
 }
 
 void UpdateChecker::stop()

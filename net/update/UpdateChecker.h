@@ -42,6 +42,7 @@ struct UpdateCheckerOptions {
     std::string runningVersion = product::kVersion;
     std::u16string webPage; // empty: the product page in the interface's language
     uint32_t checkDelayMs = 6000;
+    bool delayedCheck = true; // false: startUp only cleans up after an update (the check is off)
     uint32_t versionTimeoutMs = 10000;
     uint32_t downloadTimeoutMs = UpdateDownload::kTimeoutMs;
     std::array<uint8_t, kUpdatePublicKeyBytes> publicKey = std::to_array(product::kUpdateSigningKey);

@@ -44,11 +44,11 @@ bool storedLanguage(uint32_t& value)
 }
 } // namespace
 
-TEST_F(Languages, EveryTableHas55NonEmptyRowsWithTheSameShape)
+TEST_F(Languages, EveryTableHasItsNonEmptyRowsWithTheSameShape)
 {
-    static_assert(kTextCount == 55, "45 rows of the first tables, the update caption, three drive texts, "
-                                    "four of the files-exist dialog, the chooser's new folder and the failed "
-                                    "download");
+    static_assert(kTextCount == 80, "45 rows of the first tables, the update caption, three drive texts, "
+                                    "four of the files-exist dialog, the chooser's new folder, the failed "
+                                    "download and 25 of the Options dialog");
     auto count = [](std::u16string_view text, std::u16string_view what) {
         size_t n = 0;
         for (size_t at = text.find(what); at != std::u16string_view::npos; at = text.find(what, at + 1))
@@ -80,6 +80,21 @@ TEST_F(Languages, EveryTableHas55NonEmptyRowsWithTheSameShape)
         if (table != &kEnglishTable) {
             for (TextId row : {kTextFilesExistCaption, kTextReplace, kTextKeepBoth})
                 EXPECT_NE((*table)[row].view(), kEnglishTable[row].view()) << "row " << row;
+        }
+        // The Options dialog: the values its rows take, in order; every row but the read mode
+        // "Normal" (the same word in several languages) translated.
+        struct Placeholders {
+            TextId row;
+            size_t count;
+        };
+        for (Placeholders p : {Placeholders{kTextOffsetSamples, 1}, {kTextOffsetFound, 2}, {kTextOffsetReading, 2},
+                               {kTextOffsetNoAnswer, 1}, {kTextOffsetAsking, 0}, {kTextOffsetUnknownDisc, 0},
+                               {kTextOffsetNoServer, 0}, {kTextOffsetNoMatch, 0}, {kTextOffsetNoDisc, 0}})
+            EXPECT_EQ(count((*table)[p.row].view(), u"%"), p.count) << "row " << p.row;
+        for (TextId row = kTextReadModeLabel; row <= kTextOffsetNoDisc; ++row) {
+            if (table != &kEnglishTable && row != kTextReadNormal) {
+                EXPECT_NE((*table)[row].view(), kEnglishTable[row].view()) << "row " << row;
+            }
         }
         // Language names are the same in every table.
         for (TextId name = kTextSpanishName; name <= kTextJapaneseName; ++name)
