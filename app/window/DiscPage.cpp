@@ -658,6 +658,8 @@ void DiscPage::rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y)
         // until the next move over it says so.
         int32_t hovered = std::exchange(m_hoveredRow, -1);
         m_list.redrawItem(hovered);
+        if (dialog.result == EncoderPropertiesDialog::kOk)
+            dialog.storeChoices(); // Cancel stores nothing
         if (dialog.result != EncoderPropertiesDialog::kOk || changes != m_discChanges || converting()
             || index >= m_job.count)
             return; // the choice was for a disc that is no longer shown

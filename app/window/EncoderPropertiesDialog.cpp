@@ -71,13 +71,11 @@ EncoderPropertiesDialog::EncoderPropertiesDialog(LayeredWindow& owner, int32_t f
     m_qualityBox.create(0, 0, 160, metrics::kControlHeight, kShown);
     fillQualities(quality);
 
-    // The stored "ApplyAll"; written as 1 (and ticked) when missing.
+    // The stored "ApplyAll"; ticked when missing (and written as 1 after OK).
     uint32_t applyAll = settings::kDefaultApplyAll;
-    if (!settings::readDword(product::kProductKey, settings::kEncodersKey, settings::kValueApplyAll, applyAll))
-        storeEncoders(settings::kValueApplyAll, settings::kDefaultApplyAll);
+    settings::readDword(product::kProductKey, settings::kEncodersKey, settings::kValueApplyAll, applyAll);
     m_applyAll.setCaption(Caption::text(kTextApplyAll));
     m_applyAll.setTicked(applyAll != 0);
-    m_applyAll.setOnToggle([](bool on) { storeEncoders(settings::kValueApplyAll, on ? 1 : 0); });
     m_applyAll.create(0, 0, 230, 16, kShown);
 }
 
@@ -85,6 +83,8 @@ EncoderPropertiesDialog::EncoderPropertiesDialog(LayeredWindow& owner, int32_t f
 void EncoderPropertiesDialog::fillQualities(int32_t quality)
 {
     uint32_t rows = qualityCount(m_format);
+    if (quality < 0)
+        quality = m_chosenQuality[m_format]; // the row picked here before, if any
     m_quality = quality < 0 ? storedQuality(m_format) : static_cast<uint32_t>(quality);
     if (m_quality >= rows)
         m_quality = rows > 0 ? rows - 1 : 0;
@@ -96,16 +96,29 @@ void EncoderPropertiesDialog::fillQualities(int32_t quality)
 
 void EncoderPropertiesDialog::chooseFormat(int32_t format)
 {
+    if (format < 0 || format >= kFormats)
+        return;
     m_format = format;
-    storeEncoders(settings::kValueDefaultFormat, static_cast<uint32_t>(format));
+    m_formatChosen = true;
     fillQualities(-1);
 }
 
 void EncoderPropertiesDialog::chooseQuality(int32_t row)
 {
     m_quality = static_cast<uint32_t>(row);
-    if (const char16_t* name = qualityValueName(m_format))
-        storeEncoders(name, m_quality);
+    m_chosenQuality[m_format] = row;
+}
+
+void EncoderPropertiesDialog::storeChoices() const
+{
+    if (m_formatChosen)
+        storeEncoders(settings::kValueDefaultFormat, static_cast<uint32_t>(m_format));
+    for (int32_t format = 0; format < kFormats; ++format) {
+        const char16_t* name = qualityValueName(format);
+        if (name != nullptr && m_chosenQuality[format] >= 0)
+            storeEncoders(name, static_cast<uint32_t>(m_chosenQuality[format]));
+    }
+    storeEncoders(settings::kValueApplyAll, m_applyAll.ticked() ? 1 : 0);
 }
 
 void EncoderPropertiesDialog::dismiss()

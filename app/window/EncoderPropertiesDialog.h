@@ -6,9 +6,10 @@
 
 namespace tonvane {
 
-// Format and quality of one track (or of all, with the apply-to-all box). Choices are stored as
-// they are made: the format as "Default", the quality under the format's own name, the box as
-// "ApplyAll"; the caller applies format and quality to tracks only after OK (result 0).
+// Format and quality of one track (or of all, with the apply-to-all box). Nothing is stored while
+// the dialog is open: after OK (result 0) the caller calls storeChoices (the format as "Default",
+// each quality chosen under its format's own name, the box as "ApplyAll") and applies format and
+// quality to tracks; Cancel leaves the settings as they were.
 class EncoderPropertiesDialog final : public DialogWindow {
 public:
     static constexpr int32_t kOk = 0;
@@ -21,6 +22,8 @@ public:
     int32_t format() const { return m_format; }
     uint32_t quality() const { return m_quality; }
     bool applyToAll() const { return m_applyAll.ticked(); }
+    // Writes the choices to the settings (after OK).
+    void storeChoices() const;
 
     DropDownBox& formatBox() { return m_formatBox; }
     DropDownBox& qualityBox() { return m_qualityBox; }
@@ -41,6 +44,9 @@ private:
 
     int32_t m_format;
     uint32_t m_quality = 0;
+    static constexpr int32_t kFormatCount = 4;
+    int32_t m_chosenQuality[kFormatCount] = {-1, -1, -1, -1}; // per format, -1: not chosen here
+    bool m_formatChosen = false; // a format was picked: it becomes the "Default"
     PushButton m_ok{&panel()};
     PushButton m_cancel{&panel()};
     DropDownBox m_formatBox{&panel()};

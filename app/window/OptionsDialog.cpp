@@ -119,7 +119,7 @@ struct OptionsDialog::Worker {
 
 OptionsDialog::OptionsDialog(LayeredWindow& owner, Setup setup)
     : DialogWindow(owner, std::u16string(uiText(kTextOptions).view()), kHeight, kWidth), m_setup(std::move(setup)),
-      m_stored(loadRipPreferences()), m_alive(std::make_shared<OptionsDialog*>(this))
+      m_stored(loadRipPreferences()), m_postTarget(owner.id()), m_alive(std::make_shared<OptionsDialog*>(this))
 {
     m_disc.resetTracks(static_cast<int32_t>(m_setup.tracks.size()));
     for (const Track& track : m_setup.tracks) {
@@ -187,7 +187,7 @@ OptionsDialog::OptionsDialog(LayeredWindow& owner, Setup setup)
     if (!m_setup.drive.empty() && m_setup.driveBusy == false) {
         m_work = std::make_shared<Worker>();
         m_work->ui = &owner.ui();
-        m_work->window = dialogWindow().id();
+        m_work->window = m_postTarget;
         m_work->alive = m_alive;
         m_work->drive = m_setup.drive;
         if (startThreadWithCopy(m_worker, &Worker::run, m_work) != kSuccess)
@@ -248,7 +248,7 @@ void OptionsDialog::startDetect()
     m_work = std::make_shared<Worker>();
     m_work->generation = ++m_generation;
     m_work->ui = &dialogWindow().ui();
-    m_work->window = dialogWindow().id();
+    m_work->window = m_postTarget;
     m_work->alive = m_alive;
     m_work->drive = m_setup.drive;
     m_work->detect = true;

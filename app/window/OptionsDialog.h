@@ -97,6 +97,8 @@ private:
     Setup m_setup;
     ConversionJob m_disc; // the tracks the search reads; outlives the worker
     RipPreferences m_stored;
+    // The worker's posts go to the main window, whose work the dialog's modal loop runs.
+    WindowId m_postTarget;
     std::vector<std::string> m_servers; // rows of the CDDB server box
     std::string m_model; // the drive's model, once asked (on the worker)
     std::optional<int32_t> m_storedOffset;

@@ -91,6 +91,42 @@ TEST(CommandLine, TrackSelections)
     EXPECT_NE(error.find("no track 9"), std::string::npos);
 }
 
+// The window program takes the servers and --no-accuraterip for its run; rip-only options it
+// still refuses.
+TEST(CommandLine, TheWindowProgramTakesTheServersOfARun)
+{
+    for (std::vector<std::string> arguments :
+         {std::vector<std::string>{"window", "--server", "127.0.0.1:1", "--musicbrainz-server", "http://127.0.0.1:2/",
+                                   "--coverart-server", "http://127.0.0.1:3", "--accuraterip-server", "127.0.0.1:4",
+                                   "--no-accuraterip"},
+          std::vector<std::string>{"--drive", "demo:", "--accuraterip-server", "127.0.0.1:4", "--no-accuraterip",
+                                   "--server", "127.0.0.1:1", "--musicbrainz-server", "http://127.0.0.1:2",
+                                   "--coverart-server", "http://127.0.0.1:3"}}) {
+        auto parsed = parseCommandLine(arguments);
+        ASSERT_TRUE(parsed.options) << parsed.error;
+        const Options& o = *parsed.options;
+        EXPECT_EQ(o.command, Command::Window);
+        EXPECT_EQ(o.server, "127.0.0.1:1");
+        EXPECT_EQ(o.musicBrainzServer, "http://127.0.0.1:2");
+        EXPECT_TRUE(o.musicBrainzServerGiven);
+        EXPECT_EQ(o.coverArtServer, "http://127.0.0.1:3");
+        EXPECT_TRUE(o.coverArtServerGiven);
+        EXPECT_EQ(o.accurateRipServer, "127.0.0.1:4");
+        EXPECT_FALSE(o.accurateRip);
+    }
+    auto plain = parseCommandLine({"window"});
+    ASSERT_TRUE(plain.options);
+    EXPECT_FALSE(plain.options->musicBrainzServerGiven);
+    EXPECT_FALSE(plain.options->coverArtServerGiven);
+    EXPECT_TRUE(plain.options->accurateRip);
+    for (const char* ripOnly : {"--secure", "--flat", "--no-cover"}) {
+        auto refused = parseCommandLine({"window", ripOnly});
+        EXPECT_FALSE(refused.options) << ripOnly;
+        EXPECT_NE(refused.error.find("rip command"), std::string::npos) << refused.error;
+    }
+    EXPECT_FALSE(parseCommandLine({"info", "--no-accuraterip"}).options);
+}
+
 TEST(CommandLine, HelpListsEveryOptionWithItsDefault)
 {
     std::string help = usageText();

@@ -73,6 +73,9 @@ struct MainWindowFixture : ::testing::Test {
         update.checkDelayMs = kNoDelayedCheck;
         // Conversions check AccurateRip: against a port that refuses at once, never the internet.
         settings::writeString(product::kProductKey, u"\\AccurateRip", u"Server", u"127.0.0.1:1");
+        // The tests look for a conversion's files in the folder they choose; the folder per album
+        // below it has its own test.
+        settings::writeDword(product::kProductKey, u"\\Options", u"FolderPerAlbum", 0);
     }
     void TearDown() override
     {
@@ -83,6 +86,7 @@ struct MainWindowFixture : ::testing::Test {
         setControlTheme(nullptr);
     }
     std::string server = "127.0.0.1:9"; // never the internet: a refused port
+    WindowRunOptions runOptions; // the command line's servers for this run
     bool answerChooser = true; // false: the program's own choosers run
     std::optional<std::string> folderAnswer; // what the folder chooser answers
     std::string offeredFolder;
@@ -100,6 +104,7 @@ struct MainWindowFixture : ::testing::Test {
                 return folderAnswer;
             };
         options.server = server;
+        options.run = runOptions;
         content = std::make_unique<MainContent>(options);
         LayeredWindow::Config c;
         c.renderBands = 1;

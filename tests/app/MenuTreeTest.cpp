@@ -49,7 +49,7 @@ std::vector<Row> mainTreeRows()
     std::vector<Row> rows = {
         submenu(0, 664, 128, 3),
         submenu(36, 132, 2, 4), item(72, Off, 3, 1), item(100, Off, 4, 12), separator(128), item(140, On, 5, 0),
-        submenu(168, 336, 6, 3), item(204, Off, 7, 2), separator(232), submenu(244, 260, 8, 8),
+        submenu(168, 336, 6, 3), item(204, On, 7, 2), separator(232), submenu(244, 260, 8, 8),
     };
     for (int32_t n = 0; n < 8; ++n)
         rows.push_back(item(280 + 28 * uint32_t(n), On, 9 + n, 4 + n));

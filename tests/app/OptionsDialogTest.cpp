@@ -1,0 +1,416 @@
+// View > Options on the headless backend: each control's stored value after OK and none after
+// Cancel, stored values out of range shown as the defaults, Detect against the demo drive with a
+// read offset and an AccurateRip record served on 127.0.0.1, the run's AccurateRip server in a
+// conversion, the update check turned off, and the properties dialog's Cancel storing nothing.
+#include "MainWindowFixture.h"
+#include "FakeHttpServer.h"
+#include "app/window/EncoderPropertiesDialog.h"
+#include "app/window/OptionsDialog.h"
+#include "cdrom/accuraterip/AccurateRipChecksum.h"
+#include "cdrom/accuraterip/AccurateRipDiscId.h"
+#include "cdrom/emulated/DemoDisc.h"
+#include "cdrom/emulated/EmulatedDrive.h"
+#include "cdrom/rip/DiscLoader.h"
+#include "controls/theme/StyleBits.h"
+#include "core/settings/SettingsDefaults.h"
+#include "session/DriveModel.h"
+#include "session/RipPreferences.h"
+#include "support/TempDir.h"
+#include "windowing/message/KeyCodes.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+namespace tonvane {
+namespace {
+
+struct Options : test::MainWindowFixture {
+    void SetUp() override
+    {
+        MainWindowFixture::SetUp();
+        settings::writeDword(product::kProductKey, settings::kMainKey, settings::kValueLanguage, kEnglish);
+        settings::writeDword(product::kProductKey, settings::kFreeDbKey, settings::kValueAuto, 0);
+    }
+    std::string settingsBytes() const
+    {
+        std::ifstream in(config.path() + "/tonvane/settings.reg", std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    }
+    bool pumpUntil(const std::function<bool()>& done, int seconds = 20)
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (!done() && std::chrono::steady_clock::now() < deadline) {
+            Message message;
+            if (ui.peekMessage(message))
+                ui.dispatch(message);
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return done();
+    }
+    static void press(PushButton& button)
+    {
+        button.onMouse(MouseAction::LeftDown, 10, 10);
+        button.onMouse(MouseAction::LeftUp, 10, 10);
+    }
+    // The demo disc's audio tracks as the dialog's setup wants them.
+    static OptionsDialog::Setup demoSetup(const std::string& drive, const std::string& server)
+    {
+        ConversionJob job;
+        EXPECT_TRUE(loadDisc(job, drive).loaded);
+        OptionsDialog::Setup setup;
+        setup.drive = drive;
+        for (int32_t i = 0; i < job.count; ++i)
+            setup.tracks.push_back({job.tracks[size_t(i)].trackNumber, job.tracks[size_t(i)].start,
+                                    job.tracks[size_t(i)].length});
+        setup.accurateRipServer = server;
+        return setup;
+    }
+};
+
+void putLe32(std::string& bytes, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes.push_back(static_cast<char>(value >> (8 * i)));
+}
+
+AccurateRipDiscId demoId()
+{
+    std::vector<DiscIdTrack> tracks;
+    for (const EmulatedTrack& track : demoDrive()->disc()->tracks())
+        tracks.push_back({track.start, track.kind == TrackKind::Audio});
+    return *accurateRipDiscId(tracks, demoDrive()->disc()->leadOut());
+}
+
+// One pressing of the demo disc: each track's sector-450 checksum of the original audio.
+std::string demoRecord(const AccurateRipDiscId& id)
+{
+    std::string block;
+    block.push_back(static_cast<char>(id.audioTracks));
+    putLe32(block, id.id1);
+    putLe32(block, id.id2);
+    putLe32(block, id.id3);
+    for (const EmulatedTrack& track : demoDrive()->disc()->tracks()) {
+        std::vector<uint8_t> sector(2352);
+        demoDrive()->disc()->readSectors(track.start + kOffsetFindingSector, 1, sector.data());
+        block.push_back(3);
+        putLe32(block, 0x12345678); // the whole-track checksum: not used by the search
+        putLe32(block, sectorChecksum(sector.data()));
+    }
+    return block;
+}
+
+TEST_F(Options, TheViewMenusItemOpensTheDialogAndEscClosesIt)
+{
+    open();
+    EXPECT_TRUE(isItemEnabled(content->menuBar().tree(), kTextOptions));
+    bool seen = false;
+    injectStep([&] {
+        OptionsDialog* dialog = content->optionsDialog();
+        seen = dialog != nullptr;
+        if (dialog != nullptr)
+            dialog->keyDown(vk::VK_ESCAPE);
+    });
+    std::string before = settingsBytes();
+    content->onCommand(kTextOptions); // runs the dialog's modal loop until it closes
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(content->optionsDialog(), nullptr);
+    EXPECT_EQ(settingsBytes(), before) << "Esc stores nothing";
+}
+
+// Each control changes its own stored value on OK and nothing on Cancel (or Esc).
+TEST_F(Options, EachControlStoresItsValueOnOkAndNothingOnCancel)
+{
+    settings::writeString(product::kProductKey, settings::kFreeDbKey, settings::kValueServer, u"cddb.example:8880");
+    open();
+    struct Case {
+        const char* name;
+        std::function<void(OptionsDialog&)> change;
+        std::function<void(RipPreferences&)> expect; // applied to the preferences before
+    } cases[] = {
+        {"secure", [](OptionsDialog& d) { d.readModeBox().choose(1); },
+         [](RipPreferences& p) { p.readMode = ReadMode::Secure; }},
+        {"test and copy", [](OptionsDialog& d) { d.readModeBox().choose(2); },
+         [](RipPreferences& p) { p.readMode = ReadMode::TestAndCopy; }},
+        {"CDDB only", [](OptionsDialog& d) { d.metadataBox().choose(1); },
+         [](RipPreferences& p) { p.metadata = MetadataSources::CddbOnly; }},
+        {"no metadata", [](OptionsDialog& d) { d.metadataBox().choose(2); },
+         [](RipPreferences& p) { p.metadata = MetadataSources::None; }},
+        {"built-in server", [](OptionsDialog& d) { d.cddbServerBox().choose(0); },
+         [](RipPreferences& p) { p.cddbServer = "gnudb.gnudb.org:8880"; }},
+        {"AccurateRip", [](OptionsDialog& d) { d.accurateRipBox().onMouse(MouseAction::LeftDown, 4, 4); },
+         [](RipPreferences& p) { p.accurateRip = !p.accurateRip; }},
+        {"cover", [](OptionsDialog& d) { d.coverArtBox().onMouse(MouseAction::LeftDown, 4, 4); },
+         [](RipPreferences& p) { p.coverArt = !p.coverArt; }},
+        {"folder per album", [](OptionsDialog& d) { d.folderPerAlbumBox().onMouse(MouseAction::LeftDown, 4, 4); },
+         [](RipPreferences& p) { p.folderPerAlbum = !p.folderPerAlbum; }},
+        {"ReplayGain", [](OptionsDialog& d) { d.replayGainBox().onMouse(MouseAction::LeftDown, 4, 4); },
+         [](RipPreferences& p) { p.replayGain = !p.replayGain; }},
+        {"update check", [](OptionsDialog& d) { d.updateCheckBox().onMouse(MouseAction::LeftDown, 4, 4); },
+         [](RipPreferences& p) { p.updateCheck = !p.updateCheck; }},
+    };
+    for (const Case& c : cases) {
+        // Cancel, Esc: the file is byte for byte what it was.
+        for (bool byKey : {false, true}) {
+            std::string before = settingsBytes();
+            OptionsDialog dialog(*window, {});
+            c.change(dialog);
+            if (byKey)
+                dialog.keyDown(vk::VK_ESCAPE);
+            else
+                press(dialog.cancelButton());
+            EXPECT_EQ(dialog.result, OptionsDialog::kCancel) << c.name;
+            EXPECT_EQ(settingsBytes(), before) << c.name << (byKey ? " (Esc)" : " (Cancel)");
+        }
+        // OK: this value changed, every other one as it was.
+        RipPreferences expected = loadRipPreferences();
+        c.expect(expected);
+        OptionsDialog dialog(*window, {});
+        c.change(dialog);
+        press(dialog.okButton());
+        EXPECT_EQ(dialog.result, OptionsDialog::kOk) << c.name;
+        RipPreferences stored = loadRipPreferences();
+        EXPECT_EQ(stored.readMode, expected.readMode) << c.name;
+        EXPECT_EQ(stored.metadata, expected.metadata) << c.name;
+        EXPECT_EQ(stored.cddbServer, expected.cddbServer) << c.name;
+        EXPECT_EQ(stored.accurateRip, expected.accurateRip) << c.name;
+        EXPECT_EQ(stored.coverArt, expected.coverArt) << c.name;
+        EXPECT_EQ(stored.folderPerAlbum, expected.folderPerAlbum) << c.name;
+        EXPECT_EQ(stored.replayGain, expected.replayGain) << c.name;
+        EXPECT_EQ(stored.updateCheck, expected.updateCheck) << c.name;
+    }
+    // Return is OK, unless Cancel has the focus.
+    {
+        OptionsDialog dialog(*window, {});
+        dialog.readModeBox().choose(0);
+        dialog.cancelButton().takeFocus();
+        dialog.keyDown(vk::VK_RETURN);
+        EXPECT_EQ(dialog.result, OptionsDialog::kCancel);
+        EXPECT_EQ(loadRipPreferences().readMode, ReadMode::TestAndCopy);
+    }
+    OptionsDialog dialog(*window, {});
+    dialog.readModeBox().choose(0);
+    dialog.keyDown(vk::VK_RETURN);
+    EXPECT_EQ(dialog.result, OptionsDialog::kOk);
+    EXPECT_EQ(loadRipPreferences().readMode, ReadMode::Single);
+}
+
+// Values no version wrote read as the defaults, and OK writes the defaults back.
+TEST_F(Options, StoredValuesOutOfRangeShowAsTheDefaults)
+{
+    const char16_t* options = u"\\Options";
+    for (const char16_t* name : {u"AccurateRip", u"CoverArt", u"FolderPerAlbum", u"ReplayGain", u"UpdateCheck"})
+        settings::writeDword(product::kProductKey, options, name, 7);
+    settings::writeDword(product::kProductKey, options, u"ReadMode", 3);
+    settings::writeDword(product::kProductKey, options, u"Metadata", 0xFFFFFFFF);
+    open();
+    OptionsDialog dialog(*window, {});
+    EXPECT_EQ(dialog.readModeBox().chosen(), 0);
+    EXPECT_EQ(dialog.metadataBox().chosen(), 0);
+    EXPECT_EQ(dialog.cddbServerBox().rowCount(), 1) << "nothing stored: the built-in server only";
+    EXPECT_EQ(dialog.cddbServerBox().chosen(), 0);
+    for (CheckBox* box : {&dialog.accurateRipBox(), &dialog.coverArtBox(), &dialog.folderPerAlbumBox(),
+                          &dialog.replayGainBox(), &dialog.updateCheckBox()})
+        EXPECT_TRUE(box->ticked());
+    EXPECT_FALSE(dialog.detectButton().isInteractive()) << "no disc: nothing to detect with";
+    press(dialog.okButton());
+    uint32_t value = 0;
+    EXPECT_TRUE(settings::readDword(product::kProductKey, options, u"ReadMode", value));
+    EXPECT_EQ(value, 0u);
+    EXPECT_TRUE(settings::readDword(product::kProductKey, options, u"AccurateRip", value));
+    EXPECT_EQ(value, 1u);
+    WideString server;
+    EXPECT_FALSE(settings::readString(product::kProductKey, settings::kFreeDbKey, settings::kValueServer, server))
+        << "the built-in server is not written while nothing else was chosen";
+}
+
+// Detect reads the demo drive (delivering its samples 667 late or 48 early) against a record
+// served here: the answer shows, and OK stores it for the drive's model; Cancel does not.
+TEST_F(Options, DetectFindsTheDrivesOffsetAndOkStoresItForTheModel)
+{
+    const AccurateRipDiscId id = demoId();
+    test::FakeHttpServer server(accurateRipPath(id), demoRecord(id));
+    open();
+    for (int32_t offset : {667, -48}) {
+        std::string drive = "demo:offset=" + std::to_string(offset);
+        for (bool accept : {false, true}) {
+            std::filesystem::remove_all(cache.path() + "/tonvane"); // ask the server each time
+            OptionsDialog dialog(*window, demoSetup(drive, server.address()));
+            ASSERT_TRUE(dialog.detectButton().isInteractive());
+            press(dialog.detectButton());
+            EXPECT_TRUE(dialog.detectState() == OptionsDialog::DetectState::Asking
+                        || dialog.detectState() == OptionsDialog::DetectState::Reading);
+            EXPECT_FALSE(dialog.detectButton().isInteractive()) << "one search at a time";
+            ASSERT_TRUE(pumpUntil([&] { return !dialog.detecting(); }));
+            ASSERT_TRUE(pumpUntil([&] { return dialog.detectState() == OptionsDialog::DetectState::Found; }))
+                << std::string(dialog.detectLabel().caption().view().begin(), dialog.detectLabel().caption().view().end());
+            EXPECT_EQ(dialog.detectedOffset(), offset);
+            char expected[64];
+            std::snprintf(expected, sizeof expected, "%+d samples (4 tracks agree)", offset);
+            std::u16string shown(dialog.detectLabel().caption().view());
+            EXPECT_EQ(shown, std::u16string(expected, expected + std::strlen(expected)));
+            EXPECT_EQ(dialog.detectBar().style() & style::kVisible, 0u) << "the bar goes with the search";
+            press(accept ? dialog.okButton() : dialog.cancelButton());
+            std::optional<int32_t> stored = storedReadOffset(driveModel(drive));
+            if (accept)
+                EXPECT_EQ(stored, offset);
+            else
+                EXPECT_NE(stored, offset) << "Cancel stores no offset";
+        }
+    }
+    EXPECT_FALSE(server.paths().empty());
+}
+
+// A disc AccurateRip does not know, or a server that does not answer: "No answer" and why;
+// nothing is stored on OK. Closing the dialog during a search ends it.
+TEST_F(Options, DetectWithoutARecordSaysWhyAndClosingStopsTheSearch)
+{
+    test::FakeHttpServer unknown("/nothing", "");
+    open();
+    struct Case {
+        std::string server;
+        const char16_t* text;
+    } cases[] = {
+        {unknown.address(), u"No answer: AccurateRip does not know this disc"},
+        {"127.0.0.1:" + std::to_string(test::unusedLocalPort()), u"No answer: AccurateRip does not answer"},
+    };
+    for (const Case& c : cases) {
+        OptionsDialog dialog(*window, demoSetup("demo:offset=30", c.server));
+        press(dialog.detectButton());
+        ASSERT_TRUE(pumpUntil([&] { return dialog.detectState() == OptionsDialog::DetectState::NoAnswer; }));
+        EXPECT_EQ(std::u16string(dialog.detectLabel().caption().view()), c.text);
+        EXPECT_TRUE(dialog.detectButton().isInteractive()) << "it may be tried again";
+        press(dialog.okButton());
+        EXPECT_EQ(storedReadOffset(driveModel("demo:offset=30")), std::nullopt);
+    }
+    // A server that holds its answer: the dialog closes at once and its thread is gone.
+    const AccurateRipDiscId id = demoId();
+    std::atomic<bool> release{false}; // outlives the server that reads it
+    test::FakeHttpServer slow(accurateRipPath(id), demoRecord(id));
+    slow.holdAnswersUntil([&] { return release.load(); }, 30000);
+    {
+        OptionsDialog dialog(*window, demoSetup("demo:", slow.address()));
+        press(dialog.detectButton());
+        ASSERT_TRUE(pumpUntil([&] { return !slow.paths().empty(); }));
+        EXPECT_TRUE(dialog.detecting());
+        press(dialog.cancelButton());
+        EXPECT_FALSE(dialog.detecting()) << "Cancel joined the search";
+        EXPECT_EQ(dialog.detectState(), OptionsDialog::DetectState::Idle);
+    }
+    release = true;
+    EXPECT_EQ(storedReadOffset(driveModel("demo:")), std::nullopt);
+}
+
+// --accuraterip-server of this run reaches the conversion (over a stored server) and is not
+// stored; --no-accuraterip asks no server at all.
+TEST_F(Options, TheRunsAccurateRipServerReachesTheConversion)
+{
+    const AccurateRipDiscId id = demoId();
+    test::FakeHttpServer standIn(accurateRipPath(id), demoRecord(id));
+    test::TempDir music;
+    folderAnswer = music.path();
+    runOptions.accurateRipServer = standIn.address();
+    open();
+    content->onCommand(3);
+    ASSERT_TRUE(content->discPage().converting());
+    ASSERT_TRUE(pumpUntil([&] { return !content->discPage().converting(); }, 120));
+    EXPECT_EQ(standIn.paths(), std::vector<std::string>{accurateRipPath(id)});
+    EXPECT_TRUE(loadRipPreferences().accurateRipServer.empty()) << "the run's server is not stored";
+    WideString stored;
+    ASSERT_TRUE(settings::readString(product::kProductKey, u"\\AccurateRip", u"Server", stored));
+    EXPECT_EQ(stored.toUtf8(), "127.0.0.1:1");
+}
+
+TEST_F(Options, NoAccurateRipForTheRunAsksNoServer)
+{
+    const AccurateRipDiscId id = demoId();
+    test::FakeHttpServer standIn(accurateRipPath(id), demoRecord(id));
+    settings::writeString(product::kProductKey, u"\\Options", u"AccurateRipServer",
+                          WideString::fromUtf8(standIn.address()).view());
+    test::TempDir music;
+    folderAnswer = music.path();
+    runOptions.noAccurateRip = true;
+    open();
+    content->onCommand(3);
+    ASSERT_TRUE(pumpUntil([&] { return !content->discPage().converting(); }, 120));
+    EXPECT_TRUE(standIn.paths().empty());
+    EXPECT_TRUE(loadRipPreferences().accurateRip) << "the run's choice is not stored";
+}
+
+// The stored choices reach the conversion: a folder per album below the chosen folder.
+TEST_F(Options, AFolderPerAlbumHoldsTheFilesWhenItIsOn)
+{
+    settings::writeDword(product::kProductKey, u"\\Options", u"FolderPerAlbum", 1);
+    test::TempDir music;
+    folderAnswer = music.path();
+    open();
+    content->onCommand(3);
+    ASSERT_TRUE(pumpUntil([&] { return !content->discPage().converting(); }, 120));
+    char name[32];
+    std::snprintf(name, sizeof name, "Unknown disc %08x", demoId().id3);
+    EXPECT_TRUE(std::filesystem::exists(music.path() + "/" + name + "/Track 1.ogg")) << name;
+    EXPECT_FALSE(std::filesystem::exists(music.path() + "/Track 1.ogg"));
+}
+
+// Update check off: the start-up cleans up but starts no delayed check; the menu's check runs.
+TEST_F(Options, TheUpdateCheckTurnedOffStartsNoDelayedCheck)
+{
+    for (bool on : {true, false}) {
+        settings::writeDword(product::kProductKey, u"\\Options", u"UpdateCheck", on ? 1 : 0);
+        open();
+        EXPECT_EQ(content->updater()->delayedCheckStarted(), on);
+        content->stopWorkers();
+        window.reset();
+        content.reset();
+    }
+}
+
+// The properties dialog stores nothing while open and nothing on Cancel; OK stores the format
+// picked, each quality picked, and ApplyAll.
+TEST_F(Options, ThePropertiesDialogsCancelStoresNothing)
+{
+    settings::writeDword(product::kProductKey, settings::kEncodersKey, settings::kValueFlacQuality, 5);
+    open();
+    std::string before = settingsBytes();
+    {
+        EncoderPropertiesDialog dialog(*window, 1, -1);
+        dialog.formatBox().choose(2);
+        EXPECT_EQ(dialog.qualityBox().chosen(), 5) << "the stored FLAC quality";
+        dialog.qualityBox().choose(2);
+        dialog.applyAllBox().onMouse(MouseAction::LeftDown, 4, 4);
+        press(dialog.cancelButton());
+        EXPECT_EQ(dialog.result, EncoderPropertiesDialog::kCancel);
+    }
+    EXPECT_EQ(settingsBytes(), before) << "Cancel stored something";
+
+    // OK: the choices go in once the caller stores them.
+    EncoderPropertiesDialog dialog(*window, 1, -1);
+    dialog.formatBox().choose(2);
+    dialog.qualityBox().choose(3);
+    dialog.formatBox().choose(0);
+    dialog.formatBox().choose(2);
+    EXPECT_EQ(dialog.qualityBox().chosen(), 3) << "the row picked before, not the stored one";
+    dialog.applyAllBox().onMouse(MouseAction::LeftDown, 4, 4);
+    EXPECT_EQ(settingsBytes(), before) << "nothing is stored while the dialog is open";
+    dialog.storeChoices();
+    uint32_t value = 0;
+    EXPECT_TRUE(settings::readDword(product::kProductKey, settings::kEncodersKey, settings::kValueDefaultFormat, value));
+    EXPECT_EQ(value, 2u);
+    EXPECT_TRUE(settings::readDword(product::kProductKey, settings::kEncodersKey, settings::kValueFlacQuality, value));
+    EXPECT_EQ(value, 3u);
+    EXPECT_TRUE(settings::readDword(product::kProductKey, settings::kEncodersKey, settings::kValueApplyAll, value));
+    EXPECT_EQ(value, 0u);
+}
+
+} // namespace
+} // namespace tonvane

@@ -1,0 +1,158 @@
+// View > Options from a person's seat, in English, German and Japanese: the dialog as it opens,
+// its read-mode drop-down open, Detect while AccurateRip (a stand-in on 127.0.0.1 named with
+// --accuraterip-server, which holds its answer) is asked, and the answer for the demo drive
+// that delivers its samples 6 late; OK stores the offset for the drive's model. Screenshots go
+// to <build>/screens/ as en-options*.png, de-options*.png and ja-options*.png.
+#include "windowing/x11/WindowProgramDriver.h"
+
+#include "app/FakeHttpServer.h"
+#include "cdrom/accuraterip/AccurateRipChecksum.h"
+#include "cdrom/accuraterip/AccurateRipDiscId.h"
+#include "cdrom/emulated/DemoDisc.h"
+#include "cdrom/emulated/EmulatedDrive.h"
+
+#include <atomic>
+
+namespace tonvane {
+namespace {
+
+using namespace e2e;
+
+constexpr int32_t kOptionsWidth = 460; // [pixels] the Options dialog's content
+constexpr int32_t kOptionsHeight = 420;
+constexpr int32_t kDriveOffset = 6; // [samples] the demo drive's lateness
+// Inner positions of the dialog's controls (x from the left, y down from the inner top).
+constexpr int32_t kReadModeX = 16 + 150 + 8 + 40, kReadModeY = 14 + 11;
+constexpr int32_t kDetectFromRight = 16 + 50, kDetectY = 14 + 8 * 28 + 11;
+
+void putLe32(std::string& bytes, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes.push_back(static_cast<char>(value >> (8 * i)));
+}
+
+AccurateRipDiscId demoId()
+{
+    std::vector<DiscIdTrack> tracks;
+    for (const EmulatedTrack& track : demoDrive()->disc()->tracks())
+        tracks.push_back({track.start, track.kind == TrackKind::Audio});
+    return *accurateRipDiscId(tracks, demoDrive()->disc()->leadOut());
+}
+
+// One pressing of the demo disc: each track's sector-450 checksum of the original audio.
+std::string demoRecord(const AccurateRipDiscId& id)
+{
+    std::string block;
+    block.push_back(static_cast<char>(id.audioTracks));
+    putLe32(block, id.id1);
+    putLe32(block, id.id2);
+    putLe32(block, id.id3);
+    for (const EmulatedTrack& track : demoDrive()->disc()->tracks()) {
+        std::vector<uint8_t> sector(2352);
+        demoDrive()->disc()->readSectors(track.start + kOffsetFindingSector, 1, sector.data());
+        block.push_back(3);
+        putLe32(block, 0);
+        putLe32(block, sectorChecksum(sector.data()));
+    }
+    return block;
+}
+
+// A person who chose `language` (its table number) and no automatic lookups.
+std::string settingsOf(uint32_t language)
+{
+    settings::SettingsFile file;
+    auto key = [](std::u16string_view suffix) {
+        WideString path(u"SOFTWARE\\ORVAL SOFTWARE\\Tonvane 0.2");
+        path.joinKeyPath(suffix);
+        return std::u16string(path.view());
+    };
+    file.setValue(key(u"\\Main"), {u"Lang", settings::SettingsFile::Type::Dword, language, {}});
+    file.setValue(key(u"\\FreeDB"), {u"Auto", settings::SettingsFile::Type::Dword, 0, {}});
+    return file.serialize();
+}
+
+class WindowProgramOptions : public WindowProgramEndToEnd {
+protected:
+    // A screen point of the Options dialog at (x, y down from its inner top).
+    static std::pair<int32_t, int32_t> at(std::pair<int32_t, int32_t> content, int32_t x, int32_t yDown)
+    {
+        ControlTheme theme;
+        IntRect inner = theme.contentRect(kOptionsWidth, kOptionsHeight, kDialogFrameStyle);
+        return {content.first + inner.x0 + x, content.second + (kOptionsHeight - inner.y1) + yDown};
+    }
+    static int32_t innerWidth()
+    {
+        ControlTheme theme;
+        IntRect inner = theme.contentRect(kOptionsWidth, kOptionsHeight, kDialogFrameStyle);
+        return inner.x1 - inner.x0;
+    }
+};
+
+TEST_F(WindowProgramOptions, OptionsDialogDetectsTheOffsetInThreeLanguages)
+{
+    for (const char* tool : {test::kXvfb, test::kOpenbox, test::kCompositor, test::kXdotool})
+        if (!std::filesystem::exists(tool))
+            GTEST_SKIP() << tool << " is not installed (tools/install-deps.sh installs it)";
+    ASSERT_TRUE(std::filesystem::exists(kProgram)) << kProgram << " is not built";
+    ASSERT_TRUE(screen.start(true)) << "Xvfb, openbox or xcompmgr did not come up";
+    const AccurateRipDiscId id = demoId();
+    std::atomic<bool> answer{false}; // outlives the stand-in that reads it
+    test::FakeHttpServer accurateRip(accurateRipPath(id), demoRecord(id));
+    accurateRip.holdAnswersUntil([&] { return answer.load(); }, 20000);
+    struct Language {
+        const char* name;
+        uint32_t id; // the language table's number
+    };
+    for (Language language : {Language{"en", 1}, Language{"de", 3}, Language{"ja", 5}}) {
+        SCOPED_TRACE(language.name);
+        std::string prefix = std::string(language.name) + "-options";
+        answer = false;
+        test::TempDir home, cache;
+        std::filesystem::create_directories(home.path() + "/tonvane");
+        test::writeFile(home.path() + "/tonvane/settings.reg", settingsOf(language.id));
+        std::vector<std::string> environment{"DISPLAY=" + screen.display(), "XDG_CONFIG_HOME=" + home.path(),
+                                             "XDG_CACHE_HOME=" + cache.path(), "XDG_MUSIC_DIR=" + music.path(),
+                                             "TONVANE_UPDATE_HOST=127.0.0.1:9", "TONVANE_FOLDER_CHOOSER=own"};
+        ASSERT_TRUE(launch({"--drive", "demo:offset=" + std::to_string(kDriveOffset), "--accuraterip-server",
+                            accurateRip.address(), "--server", "127.0.0.1:9"},
+                           environment));
+        Picture loaded = waitForShot([this](const Picture& p) { return rows(p).has_value(); }, 15000, "no disc page");
+        pointerAway();
+        Picture before = settle(&loaded, 2000);
+        key({"F10", "Right", "Return"}); // View, its first row: Options
+        auto dialog = windowOfSize(kOptionsWidth, kOptionsHeight);
+        ASSERT_TRUE(dialog) << "View > Options opened no dialog";
+        before = settle(&before);
+        save(before, prefix);
+
+        auto box = at(*dialog, kReadModeX, kReadModeY);
+        click(box.first, box.second);
+        pointerAway();
+        save(settle(&before), prefix + "-dropdown");
+        before = shot();
+        key({"Escape"}); // the list closes, the dialog stays
+        before = settle(&before);
+        ASSERT_TRUE(windowOfSize(kOptionsWidth, kOptionsHeight, 0)) << "Esc on the open list closed the dialog";
+
+        size_t asked = accurateRip.paths().size();
+        auto detect = at(*dialog, innerWidth() - kDetectFromRight, kDetectY);
+        click(detect.first, detect.second);
+        pointerAway();
+        EXPECT_TRUE(test::Screen::waitFor([&] { return accurateRip.paths().size() > asked; }, 10000))
+            << "Detect asked no AccurateRip server";
+        save(settle(&before), prefix + "-asking");
+        before = shot();
+        answer = true;
+        save(settle(&before), prefix + "-detected");
+
+        key({"Return"}); // OK: the offset stored for the drive's model
+        EXPECT_TRUE(test::Screen::waitFor([&] { return !windowOfSize(kOptionsWidth, kOptionsHeight, 0); }, 10000))
+            << "Return did not close the dialog";
+        closeProgram();
+        std::string stored = test::readFile(home.path() + "/tonvane/settings.reg");
+        EXPECT_NE(stored.find("\"ReadOffset\"=dword:00000006"), std::string::npos) << stored;
+    }
+}
+
+} // namespace
+} // namespace tonvane
