@@ -1,8 +1,9 @@
-// View > Options from a person's seat, in English, German and Japanese: the dialog as it opens,
-// its read-mode drop-down open, Detect while AccurateRip (a stand-in on 127.0.0.1 named with
-// --accuraterip-server, which holds its answer) is asked, and the answer for the demo drive
-// that delivers its samples 6 late; OK stores the offset for the drive's model. Screenshots go
-// to <build>/screens/ as en-options*.png, de-options*.png and ja-options*.png.
+// View > Options from a person's seat, in English, German, Japanese and Russian (the longest
+// labels): the dialog as it opens, its read-mode drop-down open, Detect while AccurateRip (a
+// stand-in on 127.0.0.1 named with --accuraterip-server, which holds its answer) is asked, and
+// the answer for the demo drive that delivers its samples 6 late; OK stores the offset for the
+// drive's model; then a server that does not know the disc ("No answer"), closed with Esc.
+// Screenshots go to <build>/screens/ as en-options*.png and the same with de-, ja- and ru-.
 #include "windowing/x11/WindowProgramDriver.h"
 
 #include "app/FakeHttpServer.h"
@@ -88,7 +89,7 @@ protected:
     }
 };
 
-TEST_F(WindowProgramOptions, OptionsDialogDetectsTheOffsetInThreeLanguages)
+TEST_F(WindowProgramOptions, OptionsDialogDetectsTheOffsetInFourLanguages)
 {
     for (const char* tool : {test::kXvfb, test::kOpenbox, test::kCompositor, test::kXdotool})
         if (!std::filesystem::exists(tool))
@@ -99,11 +100,12 @@ TEST_F(WindowProgramOptions, OptionsDialogDetectsTheOffsetInThreeLanguages)
     std::atomic<bool> answer{false}; // outlives the stand-in that reads it
     test::FakeHttpServer accurateRip(accurateRipPath(id), demoRecord(id));
     accurateRip.holdAnswersUntil([&] { return answer.load(); }, 20000);
+    test::FakeHttpServer unknown("/nothing", "");
     struct Language {
         const char* name;
         uint32_t id; // the language table's number
     };
-    for (Language language : {Language{"en", 1}, Language{"de", 3}, Language{"ja", 5}}) {
+    for (Language language : {Language{"en", 1}, Language{"de", 3}, Language{"ja", 5}, Language{"ru", 7}}) {
         SCOPED_TRACE(language.name);
         std::string prefix = std::string(language.name) + "-options";
         answer = false;
@@ -151,6 +153,30 @@ TEST_F(WindowProgramOptions, OptionsDialogDetectsTheOffsetInThreeLanguages)
         closeProgram();
         std::string stored = test::readFile(home.path() + "/tonvane/settings.reg");
         EXPECT_NE(stored.find("\"ReadOffset\"=dword:00000006"), std::string::npos) << stored;
+
+        // A server that does not know the disc: "No answer" and why; Esc stores nothing.
+        test::TempDir freshCache;
+        environment[2] = "XDG_CACHE_HOME=" + freshCache.path();
+        ASSERT_TRUE(launch({"--drive", "demo:offset=" + std::to_string(kDriveOffset), "--accuraterip-server",
+                            unknown.address(), "--server", "127.0.0.1:9"},
+                           environment));
+        loaded = waitForShot([this](const Picture& p) { return rows(p).has_value(); }, 15000, "no disc page");
+        pointerAway();
+        before = settle(&loaded, 2000);
+        key({"F10", "Right", "Return"});
+        dialog = windowOfSize(kOptionsWidth, kOptionsHeight);
+        ASSERT_TRUE(dialog) << "View > Options opened no dialog";
+        before = settle(&before);
+        detect = at(*dialog, innerWidth() - kDetectFromRight, kDetectY);
+        click(detect.first, detect.second);
+        pointerAway();
+        save(settle(&before), prefix + "-no-answer");
+        EXPECT_FALSE(unknown.paths().empty()) << "Detect asked no AccurateRip server";
+        key({"Escape"});
+        EXPECT_TRUE(test::Screen::waitFor([&] { return !windowOfSize(kOptionsWidth, kOptionsHeight, 0); }, 10000))
+            << "Esc did not close the dialog";
+        closeProgram();
+        EXPECT_EQ(test::readFile(home.path() + "/tonvane/settings.reg"), stored) << "Esc stored something";
     }
 }
 
