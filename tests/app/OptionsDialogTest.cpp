@@ -205,6 +205,31 @@ TEST_F(Options, EachControlStoresItsValueOnOkAndNothingOnCancel)
     EXPECT_EQ(loadRipPreferences().readMode, ReadMode::Single);
 }
 
+// Tab walks the controls top to bottom, then OK and Cancel, and around; Detect only when it can.
+TEST_F(Options, TabWalksTheControlsTopToBottom)
+{
+    open();
+    for (bool withDisc : {false, true}) {
+        OptionsDialog dialog(*window, withDisc ? demoSetup("demo:", "127.0.0.1:1") : OptionsDialog::Setup{});
+        std::vector<Widget*> expected = {&dialog.readModeBox(), &dialog.metadataBox(), &dialog.cddbServerBox(),
+                                         &dialog.accurateRipBox(), &dialog.coverArtBox(), &dialog.folderPerAlbumBox(),
+                                         &dialog.replayGainBox(), &dialog.updateCheckBox()};
+        if (withDisc)
+            expected.push_back(&dialog.detectButton());
+        expected.push_back(&dialog.okButton());
+        expected.push_back(&dialog.cancelButton());
+        expected.push_back(&dialog.readModeBox()); // around
+        std::vector<Widget*> walked;
+        for (size_t i = 0; i < expected.size(); ++i) {
+            if (!dialog.moveFocus(false, false))
+                dialog.moveFocus(false, true); // past the last: from the first again
+            walked.push_back(focusedWidget());
+        }
+        EXPECT_EQ(walked, expected) << (withDisc ? "with a disc" : "without a disc");
+        press(dialog.cancelButton());
+    }
+}
+
 // Values no version wrote read as the defaults, and OK writes the defaults back.
 TEST_F(Options, StoredValuesOutOfRangeShowAsTheDefaults)
 {
