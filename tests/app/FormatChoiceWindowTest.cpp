@@ -10,11 +10,14 @@
 #include "core/settings/SettingsStore.h"
 #include "encoders/framework/QualityTable.h"
 #include "graphics/image/ImageStrip.h"
+#include "graphics/image/PngEncoder.h"
 #include "windowing/headless/HeadlessBackend.h"
 #include "windowing/message/KeyCodes.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
 #include <vector>
 
 namespace tonvane {
@@ -46,6 +49,22 @@ struct FormatChoiceWindow : test::MainWindowFixture {
         const int32_t y = listRect.y0 + item.y0 + kLogoInset + kBadgeProbeY;
         return backend.window(window->id()).pixel(window->marginLeft() + x,
                                                   window->marginTop() + window->height() - 1 - y);
+    }
+
+    // The track list as the window shows it, for a person to look at: <build>/screens/NAME.
+    bool saveTrackList(const std::string& name)
+    {
+        window->repaint();
+        const HeadlessBackend::WindowRecord& record = backend.window(window->id());
+        const IntRect r = content->discPage().trackList().windowRect();
+        std::vector<uint32_t> rows; // bottom-up, as the PNG writer reads them
+        for (int32_t y = r.y0; y < r.y1; ++y)
+            for (int32_t x = r.x0; x < r.x1; ++x)
+                rows.push_back(record.pixel(window->marginLeft() + x, window->marginTop() + window->height() - 1 - y));
+        const std::string folder = std::string(TONVANE_BINARY_DIR) + "/screens";
+        std::error_code ignored;
+        std::filesystem::create_directories(folder, ignored);
+        return writePremultipliedPng(rows.data(), r.x1 - r.x0, r.y1 - r.y0, r.x1 - r.x0, folder + "/" + name);
     }
 };
 
@@ -99,6 +118,12 @@ TEST_F(FormatChoiceWindow, LogoClicksCycleThroughFiveFormatsAndShowEachBadge)
     }
     EXPECT_EQ(storedDefaultFormat(), kFormatOpus);
     EXPECT_EQ(shownBadgePixel(3), stripBadgePixel(strip, kFormatOpus));
+    // Rows 1 and 2 as MP3 and FLAC beside the Opus ones, for a person to compare the badges.
+    this->click(list, row1.x0 + 30, row1.y0 + 30);
+    const IntRect row2 = list.itemRect(2);
+    for (int click = 0; click < 3; ++click)
+        this->click(list, row2.x0 + 30, row2.y0 + 30);
+    EXPECT_TRUE(saveTrackList("opus-rows.png"));
 }
 
 TEST_F(FormatChoiceWindow, PropertiesDialogOffersOpusWithItsBitrates)
