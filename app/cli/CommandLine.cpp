@@ -32,6 +32,8 @@ std::optional<int32_t> parseFormat(const std::string& name)
         return kFormatFlac;
     if (name == "wav")
         return kFormatWav;
+    if (name == "opus")
+        return kFormatOpus;
     return std::nullopt;
 }
 
@@ -56,10 +58,11 @@ const char* usageText()
            "  --drive D            drive to use: /dev/srN, image:/path/disc.cue or demo:\n"
            "                       (default: the first real drive holding an audio disc, else demo:;\n"
            "                       with drives: add an image drive to the list; may be repeated)\n"
-           "  --format F           rip: mp3, ogg, flac or wav (default: the stored format, ogg)\n"
+           "  --format F           rip: mp3, ogg, flac, wav or opus (default: the stored format, ogg)\n"
            "  --quality N          rip: quality index of the format (default: the stored one)\n"
            "                       mp3 0-13 = 32..320 kbit/s (8 = 128), ogg 0-11 = q0.0..1.0 (6 = q0.6),\n"
-           "                       flac 0-7 = level 0..7 (7), wav 0\n"
+           "                       flac 0-7 = level 0..7 (7), wav 0,\n"
+           "                       opus 0-5 = 64, 96, 128, 160, 192, 256 kbit/s VBR (3 = 160)\n"
            "  --tracks LIST        rip: track numbers such as 1,3-5 (default: every track)\n"
            "  --out DIR            rip: output folder (default: the stored folder, else the music\n"
            "                       folder: XDG_MUSIC_DIR or ~/Music); the files go into a folder of\n"
@@ -167,7 +170,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 return result;
             options.format = parseFormat(value);
             if (!options.format) {
-                result.error = "unknown format '" + value + "' (use mp3, ogg, flac or wav)";
+                result.error = "unknown format '" + value + "' (use mp3, ogg, flac, wav or opus)";
                 return result;
             }
         } else if (option == "--quality") {

@@ -10,6 +10,7 @@
 #include "controls/theme/StyleBits.h"
 #include "controls/widget/WidgetWindow.h"
 #include "core/ProductConfig.h"
+#include "core/disc/EncoderFormat.h"
 #include "core/disc/EncoderSettings.h"
 #include "core/settings/SettingsDefaults.h"
 #include "core/settings/SettingsStore.h"
@@ -44,7 +45,7 @@ constexpr int32_t kAlbumListHeight = 192; // [pixels]
 constexpr uint32_t kSeparator = 0xFFC0C0C0;
 constexpr int kCursorArrow = 1;
 constexpr int kCursorHand = 3;
-const char16_t* const kFormatLabels[] = {u"MP3:", u"OGG Vorbis:", u"Flac:", u"Wav:"};
+const char16_t* const kFormatLabels[kFormatCount] = {u"MP3:", u"OGG Vorbis:", u"Flac:", u"Wav:", u"Opus:"};
 
 // Row zones, relative to the row's bottom-left corner.
 constexpr IntRect kCheckZone{72, 30, 88, 46};
@@ -554,7 +555,7 @@ void DiscPage::drawRow(Surface& s, int32_t index, const IntRect& r)
     drawLine(s, normal, playTime(entry), x1 - 50 + normal->line_height, baseline, x1);
     // Encoder link.
     double linkBaseline = baseline + bold->line_height;
-    int32_t format = entry.format >= 0 && entry.format < 4 ? entry.format : 0;
+    int32_t format = entry.format >= 0 && entry.format < kFormatCount ? entry.format : 0;
     double formatWidth = drawLine(s, bold, kFormatLabels[format], x0 + 96, linkBaseline, x1 - 8);
     std::u16string setting(qualityLabel(format, entry.quality).view());
     double settingLeft = x0 + 96 + formatWidth + 4;
@@ -677,7 +678,7 @@ void DiscPage::rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y)
         return;
     }
     if (inZone(kLogoZone, rx, ry)) {
-        int32_t format = (entry.format + 1) % 4; // MP3, Vorbis, FLAC, WAV, MP3
+        int32_t format = (entry.format + 1) % kFormatCount; // MP3, Vorbis, FLAC, WAV, Opus, MP3
         uint32_t quality = storedQuality(format);
         if (ctrl) {
             for (int32_t i = 0; i < m_job.count; ++i) {

@@ -3,6 +3,7 @@
 #include "controls/theme/ControlTheme.h"
 #include "controls/theme/StyleBits.h"
 #include "core/ProductConfig.h"
+#include "core/disc/EncoderFormat.h"
 #include "core/disc/EncoderSettings.h"
 #include "core/settings/SettingsDefaults.h"
 #include "core/settings/SettingsStore.h"
@@ -16,20 +17,22 @@ namespace tonvane {
 namespace {
 
 constexpr uint32_t kShown = style::kVisible;
-constexpr int32_t kFormats = 4;
-constexpr int32_t kWav = 3;
-const char16_t* const kFormatNames[kFormats] = {u"MP3", u"OGG Vorbis", u"Flac", u"Wav"};
+constexpr int32_t kFormats = kFormatCount;
+constexpr int32_t kWav = kFormatWav;
+const char16_t* const kFormatNames[kFormats] = {u"MP3", u"OGG Vorbis", u"Flac", u"Wav", u"Opus"};
 constexpr int32_t kListRoom = 250 - metrics::kControlHeight; // [pixels] below the closed box
 
 const char16_t* qualityValueName(int32_t format)
 {
     switch (format) {
-    case 0:
+    case kFormatMp3:
         return settings::kValueMp3Quality;
-    case 1:
+    case kFormatVorbis:
         return settings::kValueVorbisQuality;
-    case 2:
+    case kFormatFlac:
         return settings::kValueFlacQuality;
+    case kFormatOpus:
+        return settings::kValueOpusQuality;
     default:
         return nullptr; // WAV stores nothing
     }
@@ -79,7 +82,7 @@ EncoderPropertiesDialog::EncoderPropertiesDialog(LayeredWindow& owner, int32_t f
     m_applyAll.create(0, 0, 230, 16, kShown);
 }
 
-// MP3 14 rows, Vorbis 12, FLAC 8, all enabled; WAV one row in a disabled box.
+// MP3 14 rows, Vorbis 12, FLAC 8, Opus 6, all enabled; WAV one row in a disabled box.
 void EncoderPropertiesDialog::fillQualities(int32_t quality)
 {
     uint32_t rows = qualityCount(m_format);

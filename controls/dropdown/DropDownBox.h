@@ -22,6 +22,11 @@ public:
     int32_t chosen() const { return m_chosen; }
     void setListHeight(int32_t pixels) { m_listHeight = pixels; }
     void setRowText(std::function<std::u16string(int32_t)> rowText) { m_rowText = std::move(rowText); }
+    // The text of a row as the list shows it; empty outside the rows.
+    std::u16string rowText(int32_t row) const
+    {
+        return m_rowText && row >= 0 && row < m_rows ? m_rowText(row) : std::u16string();
+    }
     void setOnChoose(std::function<void(int32_t)> onChoose) { m_onChoose = std::move(onChoose); }
     bool isOpen() const { return (m_flags & kOpenBit) != 0; }
     bool hovered() const { return m_hovered; }

@@ -25,6 +25,8 @@ const char16_t* formatExtension(int32_t format)
         return u".flac";
     case kFormatWav:
         return u".Wav";
+    case kFormatOpus:
+        return u".opus";
     default:
         return nullptr;
     }

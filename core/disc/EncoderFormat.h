@@ -9,9 +9,11 @@ enum EncoderFormat : int32_t {
     kFormatVorbis = 1,
     kFormatFlac = 2,
     kFormatWav = 3,
+    kFormatOpus = 4,
 };
-inline constexpr int32_t kFormatCount = 4;
-// ".mp3", ".ogg", ".flac", ".Wav" (capital W, as the Windows build named them); null otherwise.
+inline constexpr int32_t kFormatCount = 5;
+// ".mp3", ".ogg", ".flac", ".Wav" (capital W, as the Windows build named them), ".opus"; null
+// otherwise.
 const char16_t* formatExtension(int32_t format);
 
 } // namespace tonvane

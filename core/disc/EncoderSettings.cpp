@@ -18,6 +18,8 @@ uint32_t qualityCount(int32_t format)
         return kFlacQualityCount;
     case kFormatWav:
         return kWavQualityCount;
+    case kFormatOpus:
+        return kOpusQualityCount;
     default:
         return 0;
     }
@@ -39,6 +41,10 @@ uint32_t storedQuality(int32_t format)
     case kFormatFlac:
         name = settings::kValueFlacQuality;
         fallback = settings::kDefaultFlacQuality;
+        break;
+    case kFormatOpus:
+        name = settings::kValueOpusQuality;
+        fallback = settings::kDefaultOpusQuality;
         break;
     default:
         return 0;

@@ -20,6 +20,7 @@ inline constexpr char16_t kValueDefaultFormat[] = u"Default";
 inline constexpr char16_t kValueMp3Quality[] = u"Lame";
 inline constexpr char16_t kValueVorbisQuality[] = u"Vorbis";
 inline constexpr char16_t kValueFlacQuality[] = u"Flac";
+inline constexpr char16_t kValueOpusQuality[] = u"Opus";
 inline constexpr char16_t kValueApplyAll[] = u"ApplyAll";
 inline constexpr char16_t kValuePath[] = u"Path";
 inline constexpr char16_t kValueAuto[] = u"Auto";
@@ -30,6 +31,7 @@ inline constexpr uint32_t kDefaultFormat = 1; // Ogg Vorbis; written back when m
 inline constexpr uint32_t kDefaultMp3Quality = 8; // 128 kbit/s; not written back
 inline constexpr uint32_t kDefaultVorbisQuality = 6; // q 0.6; not written back
 inline constexpr uint32_t kDefaultFlacQuality = 7; // level 7; not written back
+inline constexpr uint32_t kDefaultOpusQuality = 3; // 160 kbit/s; not written back
 inline constexpr uint32_t kDefaultApplyAll = 1; // written back when missing
 inline constexpr uint32_t kDefaultAuto = 1; // written back, but the load that found it missing does no lookup
 

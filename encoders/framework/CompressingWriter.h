@@ -5,7 +5,7 @@
 
 namespace tonvane {
 
-// The life shared by the MP3, Vorbis and FLAC writers, whose encoder library writes into one
+// The life shared by the MP3, Vorbis, FLAC and Opus writers, whose encoder library writes into one
 // stdio stream: open creates the file and sets the library up, write feeds it, finish flushes it
 // and closes everything. Any failure on the way (library, full disk, a torn sample frame) leaves
 // the writer Failed: later writes are refused and finish answers false, because the file is not

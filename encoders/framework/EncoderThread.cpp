@@ -4,6 +4,7 @@
 #include "encoders/flac/FlacWriter.h"
 #include "encoders/framework/OutputFile.h"
 #include "encoders/mp3/Mp3Writer.h"
+#include "encoders/opus/OpusWriter.h"
 #include "encoders/vorbis/VorbisWriter.h"
 #include "encoders/wav/WavWriter.h"
 
@@ -135,6 +136,12 @@ bool launchWavEncoder(Thread& thread, const TrackFiles& files, uint32_t quality,
     return launch(thread, kFormatWav, files, quality, totalBytes, stream, sink, trackIndex, entry);
 }
 
+bool launchOpusEncoder(Thread& thread, const TrackFiles& files, uint32_t quality, uint64_t totalBytes,
+                       AudioStream& stream, ProgressSink& sink, int32_t trackIndex, TrackEntry& entry)
+{
+    return launch(thread, kFormatOpus, files, quality, totalBytes, stream, sink, trackIndex, entry);
+}
+
 TrackFiles trackFilesOf(const ConversionJob& job, int32_t index)
 {
     return TrackFiles{job.partPath(index), job.outputPath(index), job.existingFiles};
@@ -151,6 +158,8 @@ std::unique_ptr<FormatWriter> makeFormatWriter(int32_t format)
         return std::make_unique<FlacWriter>();
     case kFormatWav:
         return std::make_unique<WavWriter>();
+    case kFormatOpus:
+        return std::make_unique<OpusWriter>();
     default:
         return nullptr;
     }

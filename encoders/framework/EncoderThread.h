@@ -28,7 +28,7 @@ struct TrackFiles {
 // The files of entry index of job (empty paths for an unknown format).
 TrackFiles trackFilesOf(const ConversionJob& job, int32_t index);
 
-// The writer of a format, or null for a value outside 0 to 3.
+// The writer of a format, or null for a value outside 0 to 4.
 std::unique_ptr<FormatWriter> makeFormatWriter(int32_t format);
 
 // Starts the encoder thread of one track: it pulls total bytes from stream in 16384-byte chunks,
@@ -51,5 +51,7 @@ bool launchFlacEncoder(Thread& thread, const TrackFiles& files, uint32_t quality
                        AudioStream& stream, ProgressSink& sink, int32_t trackIndex, TrackEntry& entry);
 bool launchWavEncoder(Thread& thread, const TrackFiles& files, uint32_t quality, uint64_t totalBytes,
                       AudioStream& stream, ProgressSink& sink, int32_t trackIndex, TrackEntry& entry);
+bool launchOpusEncoder(Thread& thread, const TrackFiles& files, uint32_t quality, uint64_t totalBytes,
+                       AudioStream& stream, ProgressSink& sink, int32_t trackIndex, TrackEntry& entry);
 
 } // namespace tonvane

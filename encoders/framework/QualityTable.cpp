@@ -6,6 +6,7 @@ namespace tonvane {
 
 static_assert(std::size(kMp3Bitrates) == kMp3QualityCount);
 static_assert(std::size(kVorbisNominalRates) == kVorbisQualityCount);
+static_assert(std::size(kOpusBitrates) == kOpusQualityCount);
 
 WideString qualityLabel(int32_t format, uint32_t index)
 {
@@ -27,6 +28,10 @@ WideString qualityLabel(int32_t format, uint32_t index)
         break;
     case kFormatWav:
         label.append(u"1411 Kbps");
+        break;
+    case kFormatOpus:
+        label.appendDecimal(static_cast<int32_t>(kOpusBitrates[index]));
+        label.append(u" Kbps");
         break;
     }
     return label;

@@ -43,6 +43,23 @@ TEST(CommandLine, RipOptionsAreParsed)
     EXPECT_EQ(parseCommandLine({"rip", "--offset", "+2939"}).options->readOffset, 2939);
 }
 
+TEST(CommandLine, FormatNamesGiveTheStoredFormatValues)
+{
+    struct Case {
+        const char* name;
+        int32_t format;
+    } cases[] = {{"mp3", 0}, {"ogg", 1}, {"vorbis", 1}, {"flac", 2}, {"wav", 3}, {"opus", 4}};
+    for (const Case& c : cases) {
+        auto parsed = parseCommandLine({"rip", "--format", c.name});
+        ASSERT_TRUE(parsed.options) << c.name << ": " << parsed.error;
+        EXPECT_EQ(parsed.options->format, c.format) << c.name;
+    }
+    auto unknown = parseCommandLine({"rip", "--format", "Opus"});
+    EXPECT_FALSE(unknown.options);
+    EXPECT_NE(unknown.error.find("wav or opus"), std::string::npos) << unknown.error;
+    EXPECT_NE(std::string(usageText()).find("opus 0-5 = 64, 96, 128, 160, 192, 256 kbit/s"), std::string::npos);
+}
+
 TEST(CommandLine, BadUsageNamesTheProblem)
 {
     struct Case {

@@ -38,6 +38,9 @@ TEST_F(EnglishInterface, OutputNamesFollowTitleFormatAndLanguage)
     EXPECT_EQ(job.outputPath(9).view(), u"/home/ana/Music/10 - ACDC 'Live'.flac");
     job.tracks[1].format = kFormatVorbis;
     EXPECT_EQ(job.outputPath(1).view(), u"/home/ana/Music/Track 2.ogg");
+    job.tracks[3].format = kFormatOpus;
+    EXPECT_EQ(job.outputPath(3).view(), u"/home/ana/Music/Track 4.opus");
+    EXPECT_EQ(job.partPath(3).view(), u"/home/ana/Music/.Track 4.opus.part");
     job.tracks[2].format = 7; // unknown format: no file
     EXPECT_TRUE(job.outputPath(2).empty());
 

@@ -11,6 +11,8 @@ inline constexpr char kLame[] = "/usr/bin/lame";
 inline constexpr char kOggdec[] = "/usr/bin/oggdec";
 inline constexpr char kOgginfo[] = "/usr/bin/ogginfo";
 inline constexpr char kVorbiscomment[] = "/usr/bin/vorbiscomment";
+inline constexpr char kOpusdec[] = "/usr/bin/opusdec";
+inline constexpr char kOpusinfo[] = "/usr/bin/opusinfo";
 inline constexpr char kPython[] = "/usr/bin/python3";
 inline constexpr char kMd5sum[] = "/usr/bin/md5sum";
 

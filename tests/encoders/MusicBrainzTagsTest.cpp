@@ -1,5 +1,5 @@
-// Tags of a MusicBrainz match, with a front cover, in the three tagged formats, read back by
-// metaflac, vorbiscomment and mutagen.
+// Tags of a MusicBrainz match, with a front cover, in the four tagged formats, read back by
+// metaflac, vorbiscomment, opusinfo and mutagen.
 #include "ExternalTool.h"
 #include "WriterDriver.h"
 #include "encoders/vorbis/VorbisComments.h"
@@ -116,6 +116,27 @@ TEST_F(MusicBrainzTags, OggCarriesTheCommentsAndAMetadataBlockPicture)
     ToolResult picture = runTool({kPython, "-c",
                                   "import sys, base64\nfrom mutagen.oggvorbis import OggVorbis\nfrom mutagen.flac import Picture\n"
                                   "p = Picture(base64.b64decode(OggVorbis(sys.argv[1])['metadata_block_picture'][0]))\n"
+                                  "print(p.type, p.mime, p.width, p.height, p.data.hex())",
+                                  path});
+    ASSERT_EQ(picture.exitCode, 0) << picture.err;
+    EXPECT_EQ(picture.out, "3 image/png 2 3 " + pngHex() + "\n");
+}
+
+TEST_F(MusicBrainzTags, OpusCarriesTheCommentsAndAMetadataBlockPicture)
+{
+    SKIP_WITHOUT_TOOL(kOpusinfo);
+    std::string path = encode(OutputKind::Opus);
+    ToolResult info = runTool({kOpusinfo, path});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    for (const char* comment : kExpectedComments)
+        EXPECT_NE(info.out.find("\t" + std::string(comment) + "\n"), std::string::npos) << comment << "\n" << info.out;
+    // opusinfo shortens a picture to its description: type, MIME type, size and colour depth.
+    EXPECT_NE(info.out.find("METADATA_BLOCK_PICTURE=3|image/png||2x3x32|"), std::string::npos) << info.out;
+    if (!mutagenAvailable())
+        GTEST_SKIP() << "python3-mutagen is not installed";
+    ToolResult picture = runTool({kPython, "-c",
+                                  "import sys, base64\nfrom mutagen.oggopus import OggOpus\nfrom mutagen.flac import Picture\n"
+                                  "p = Picture(base64.b64decode(OggOpus(sys.argv[1])['metadata_block_picture'][0]))\n"
                                   "print(p.type, p.mime, p.width, p.height, p.data.hex())",
                                   path});
     ASSERT_EQ(picture.exitCode, 0) << picture.err;

@@ -257,9 +257,13 @@ TEST_F(RipToWav, FullDiskFailsTheAffectedTrackLeavesAnEarlierFileAloneAndNothing
 {
     struct Case {
         int32_t format;
-        uint32_t quality; // FLAC level 5, MP3 128 kbps, Vorbis 0.5
+        uint32_t quality; // FLAC level 5, MP3 128 kbps, Vorbis 0.5, Opus 160 kbit/s
         const char* extension;
-    } cases[] = {{kFormatWav, 0, ".Wav"}, {kFormatFlac, 5, ".flac"}, {kFormatMp3, 8, ".mp3"}, {kFormatVorbis, 5, ".ogg"}};
+    } cases[] = {{kFormatWav, 0, ".Wav"},
+                 {kFormatFlac, 5, ".flac"},
+                 {kFormatMp3, 8, ".mp3"},
+                 {kFormatVorbis, 5, ".ogg"},
+                 {kFormatOpus, 3, ".opus"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.extension);
         TempDir folder;

@@ -3,6 +3,7 @@
 #include "core/ProductConfig.h"
 #include "encoders/flac/FlacWriter.h"
 #include "encoders/mp3/Mp3Writer.h"
+#include "encoders/opus/OpusWriter.h"
 #include "encoders/vorbis/VorbisWriter.h"
 
 #include <algorithm>
@@ -15,6 +16,7 @@ std::unique_ptr<FormatWriter> makeWriter(OutputKind kind)
     case OutputKind::Mp3: return std::make_unique<Mp3Writer>();
     case OutputKind::Vorbis: return std::make_unique<VorbisWriter>();
     case OutputKind::Flac: return std::make_unique<FlacWriter>();
+    case OutputKind::Opus: return std::make_unique<OpusWriter>();
     }
     return nullptr;
 }
@@ -25,6 +27,7 @@ const char* extensionOf(OutputKind kind)
     case OutputKind::Mp3: return ".mp3";
     case OutputKind::Vorbis: return ".ogg";
     case OutputKind::Flac: return ".flac";
+    case OutputKind::Opus: return ".opus";
     }
     return "";
 }
@@ -104,6 +107,7 @@ int32_t formatOf(OutputKind kind)
     case OutputKind::Mp3: return kFormatMp3;
     case OutputKind::Vorbis: return kFormatVorbis;
     case OutputKind::Flac: return kFormatFlac;
+    case OutputKind::Opus: return kFormatOpus;
     }
     return -1;
 }

@@ -9,7 +9,7 @@
 
 namespace tonvane::test {
 
-enum class OutputKind { Mp3, Vorbis, Flac };
+enum class OutputKind { Mp3, Vorbis, Flac, Opus };
 
 inline constexpr size_t kEncoderChunk = 16384; // [bytes] what the encoder thread hands over
 

@@ -1,5 +1,6 @@
 // The skin images: the generator redraws exactly the committed files, the program carries
 // exactly those bytes, and each file's PNG header has the catalogue's size and colour type.
+#include "core/disc/EncoderFormat.h"
 #include "graphics/image/Image.h"
 #include "graphics/image/ImageStrip.h"
 #include "resources/skins/SkinResources.h"
@@ -30,7 +31,7 @@ struct CatalogueEntry {
 const CatalogueEntry kCatalogue[] = {
     {"disc.png", [] { return skinResource(129); }, 196, 197, kRgba},
     {"flags.png", [] { return skinResource(130); }, 384, 32, kRgb},
-    {"encoders.png", [] { return skinResource(131); }, 192, 48, kRgba},
+    {"encoders.png", [] { return skinResource(131); }, 240, 48, kRgba},
     {"globe-spinner.png", [] { return skinResource(132); }, 752, 16, kRgba},
     {"menu-icons.png", [] { return skinResource(256); }, 224, 16, kRgba},
     {"product-logo.png", productLogoPng, 59, 20, kRgba},
@@ -134,7 +135,7 @@ TEST(SkinCatalogue, PicturesDecodeAndStripsCutIntoTheirFrames)
         int32_t frames;
         int32_t side;
     };
-    for (Strip s : {Strip{130, 0, 12, 32}, {130, 48, 8, 32}, {131, 0, 4, 48}, {132, 0, 47, 16}, {256, 0, 14, 16}}) {
+    for (Strip s : {Strip{130, 0, 12, 32}, {130, 48, 8, 32}, {131, 0, kFormatCount, 48}, {132, 0, 47, 16}, {256, 0, 14, 16}}) {
         ImageStrip strip;
         ASSERT_TRUE(strip.load(s.id)) << s.id;
         if (s.frameWidth != 0)

@@ -17,7 +17,7 @@ constexpr uint32_t kInk = 0xFFFFFFFF;
 constexpr uint32_t kInkShadow = 0x48000000;
 constexpr uint32_t kDetail = 0xB0FFFFFF;
 
-enum class Motif { Bars, Wave, Caption };
+enum class Motif { Bars, Wave, Caption, Rings };
 
 struct Badge {
     std::string_view label;
@@ -33,6 +33,7 @@ constexpr Badge kBadges[] = {
     {"OGG", 2.0, 3.0, 0xFF3CBFA4, 0xFF13806A, Motif::Caption},
     {"FLAC", 1.6, 2.6, 0xFF5B93E0, 0xFF2254A8, Motif::Bars},
     {"WAV", 1.9, 3.0, 0xFF95A3B3, 0xFF4D5B6B, Motif::Wave},
+    {"OPUS", 1.45, 2.5, 0xFFB58AE6, 0xFF6B3FB0, Motif::Rings},
 };
 
 // Bar heights of the little level meter, in design pixels.
@@ -59,6 +60,17 @@ void drawMotif(Surface& s, Motif motif, double x, double scale)
                             bottom + (4 + 3.5 * envelope * std::sin(2 * std::numbers::pi * 3 * t)) * scale});
         }
         strokePolyline(s, wave, 1.6 * scale, Paint::solid(kDetail));
+    } else if (motif == Motif::Rings) {
+        // A point sounding both ways: a dot with three arcs to each side.
+        const Point centre{x + kDesignSize / 2 * scale, bottom + 4.5 * scale};
+        constexpr double kHalfAngle = 0.6; // [radians]
+        s.roundedRectangle(centre.x - 1.3 * scale, centre.y - 1.3 * scale, centre.x + 1.3 * scale,
+                           centre.y + 1.3 * scale, 1.3 * scale, 0, Paint::solid(kDetail));
+        for (double radius : {4.0, 7.0, 10.0}) {
+            strokeArc(s, centre, radius * scale, -kHalfAngle, kHalfAngle, 8, 1.3 * scale, Paint::solid(kDetail));
+            strokeArc(s, centre, radius * scale, std::numbers::pi - kHalfAngle, std::numbers::pi + kHalfAngle, 8,
+                      1.3 * scale, Paint::solid(kDetail));
+        }
     } else {
         LetterStyle small{0.9 * scale, 0.9 * scale, 1.25 * scale, 1.3 * scale};
         double width = textWidth("VORBIS", small);

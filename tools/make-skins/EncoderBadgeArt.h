@@ -4,7 +4,7 @@
 namespace tonvane::skins {
 
 // The track-list format strip: square badges side by side, one per output format in the order
-// MP3, Ogg Vorbis, FLAC, WAV, each a coloured tile with its name in letters. Renders canvas.
+// MP3, Ogg Vorbis, FLAC, WAV, Opus, each a coloured tile with its name in letters. Renders canvas.
 void paintEncoderBadges(Canvas& canvas, int badgeSize);
 
 } // namespace tonvane::skins

@@ -54,7 +54,7 @@ struct Picture {
 const Picture kPictures[] = {
     {"disc.png", 196, 197, PngChannels::Rgba, paintDiscArtwork},
     {"flags.png", 384, 32, PngChannels::Rgb, [](Canvas& c) { paintFlagStrip(c, 48, 32); }},
-    {"encoders.png", 192, 48, PngChannels::Rgba, [](Canvas& c) { paintEncoderBadges(c, 48); }},
+    {"encoders.png", 240, 48, PngChannels::Rgba, [](Canvas& c) { paintEncoderBadges(c, 48); }},
     {"globe-spinner.png", 752, 16, PngChannels::Rgba, paintSpinner},
     {"menu-icons.png", 224, 16, PngChannels::Rgba, paintMenuIcons},
     {"product-logo.png", 59, 20, PngChannels::Rgba, paintProductLogo},

@@ -109,7 +109,7 @@ void drawTextAndSkins(Surface& s, const Fonts& fonts, const SkinSet& skins)
     for (int i = 0; i < skins.flags.frameCount(); ++i)
         drawFrame(s, skins.flags, i, 460 + (i % 4) * 62, 150 - (i / 4) * 40, 1);
     for (int i = 0; i < skins.logos.frameCount(); ++i)
-        drawFrame(s, skins.logos, i, 460 + i * 62, 60, 1);
+        drawFrame(s, skins.logos, i, 460 + i * 51, 60, 1); // five badges of 48 in the 260-pixel column
     for (int i = 0; i < 12 && i < skins.spinner.frameCount(); ++i)
         drawFrame(s, skins.spinner, i * 4, 460 + i * 20, 36, 1);
     for (int i = 0; i < skins.icons.frameCount(); ++i)

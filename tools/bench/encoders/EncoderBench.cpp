@@ -1,11 +1,13 @@
 // Encodes the same music-like audio through our writers (16384-byte chunks, as the encoder thread
 // hands them over) and through the reference command-line encoders with the same settings, all
 // pinned to one core, and prints our speed as a ratio of theirs per format (CPU time; >= 0.95 is
-// the target). Usage: bench-encoders [seconds of audio, default 90] [rounds, default 3]
-// [only: flac, mp3 or vorbis]
+// the target): of the best rounds, and the median and spread of the rounds' own ratios, since
+// ours and the tool run alternately. Usage: bench-encoders [seconds of audio, default 90]
+// [rounds, default 3] [only: flac, mp3, vorbis or opus]
 #include "core/ProductConfig.h"
 #include "encoders/flac/FlacWriter.h"
 #include "encoders/mp3/Mp3Writer.h"
+#include "encoders/opus/OpusWriter.h"
 #include "encoders/vorbis/VorbisWriter.h"
 #include "support/MusicSignal.h"
 
@@ -53,14 +55,36 @@ double wallSeconds()
 }
 
 struct Timing {
-    double cpu = 1e30;
-    double wall = 1e30;
+    double cpu = 1e30; // [s] the best round's
+    double wall = 1e30; // [s]
+    std::vector<double> rounds; // [s] processor time of each round, in order
     void keepBest(double c, double w)
     {
         cpu = std::min(cpu, c);
         wall = std::min(wall, w);
+        rounds.push_back(c);
     }
 };
+
+struct Spread {
+    double median = 0;
+    double low = 0;
+    double high = 0;
+};
+
+// Our speed as a ratio of the tool's in each round (they ran one after the other).
+Spread roundRatios(const Timing& ours, const Timing& tool)
+{
+    std::vector<double> ratios;
+    for (size_t i = 0; i < std::min(ours.rounds.size(), tool.rounds.size()); ++i)
+        ratios.push_back(tool.rounds[i] / ours.rounds[i]);
+    if (ratios.empty())
+        return {};
+    std::sort(ratios.begin(), ratios.end());
+    const size_t n = ratios.size();
+    const double median = n % 2 == 1 ? ratios[n / 2] : (ratios[n / 2 - 1] + ratios[n / 2]) / 2;
+    return {median, ratios.front(), ratios.back()};
+}
 
 bool writeWav(const std::string& path, const std::vector<uint8_t>& pcm)
 {
@@ -162,11 +186,14 @@ int main(int argc, char** argv)
          [] { return std::unique_ptr<FormatWriter>(new Mp3Writer); }},
         {"vorbis", "Vorbis q6", 6, ".ogg", {"/usr/bin/oggenc", "-Q", "-q", "6", "-o", "OUT", "IN"},
          [] { return std::unique_ptr<FormatWriter>(new VorbisWriter); }},
+        // opusenc's defaults are ours: complexity 10, 20 ms frames, unconstrained VBR.
+        {"opus", "Opus 160k", 3, ".opus", {"/usr/bin/opusenc", "--quiet", "--bitrate", "160", "--vbr", "IN", "OUT"},
+         [] { return std::unique_ptr<FormatWriter>(new OpusWriter); }},
     };
 
     std::printf("%d s of music-like audio, best of %d rounds, one core\n", seconds, rounds);
-    std::printf("%-10s %10s %10s %12s %12s %8s\n", "format", "ours [s]", "tool [s]", "ours [x rt]", "tool [x rt]",
-                "ratio");
+    std::printf("%-10s %10s %10s %12s %12s %8s %8s %15s\n", "format", "ours [s]", "tool [s]", "ours [x rt]",
+                "tool [x rt]", "ratio", "median", "rounds");
     int failures = 0;
     for (const Format& format : formats) {
         if (!only.empty() && only != format.key)
@@ -187,8 +214,10 @@ int main(int argc, char** argv)
             ++failures;
             continue;
         }
-        std::printf("%-10s %10.3f %10.3f %12.1f %12.1f %8.3f\n", format.name, ours.cpu, tool.cpu, seconds / ours.cpu,
-                    seconds / tool.cpu, tool.cpu / ours.cpu);
+        const Spread spread = roundRatios(ours, tool);
+        std::printf("%-10s %10.3f %10.3f %12.1f %12.1f %8.3f %8.3f %7.3f-%-7.3f\n", format.name, ours.cpu, tool.cpu,
+                    seconds / ours.cpu, seconds / tool.cpu, tool.cpu / ours.cpu, spread.median, spread.low,
+                    spread.high);
     }
     std::error_code ignored;
     std::filesystem::remove_all(dir, ignored);

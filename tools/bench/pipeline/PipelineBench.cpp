@@ -187,7 +187,7 @@ int main()
     auto faster = [](const Run& a, const Run& b) { return a.ok && (!b.ok || a.seconds < b.seconds) ? a : b; };
     Run flac2, tool;
     std::vector<double> roundRatios, ripCpu, toolCpu; // per FLAC round
-    for (const char* format : {"wav", "flac", "ogg", "mp3"}) {
+    for (const char* format : {"wav", "flac", "ogg", "mp3", "opus"}) {
         const bool flac = std::string(format) == "flac";
         Run one, two;
         // FLAC is compared with the tool: the three run in turn, kFlacRounds rounds, so that a
