@@ -138,6 +138,100 @@ TEST_F(OggCommentRewriteCases, OpusGainsAreRelativeToTheHeadersOutputGain)
     EXPECT_EQ(tags.find("R128_ALBUM_GAIN")->second, std::to_string(-2939 - 384));
 }
 
+// Sequence numbers of the pages of an Ogg file, checking each page's checksum on the way.
+std::vector<uint32_t> sequenceNumbers(const std::string& file)
+{
+    std::vector<uint32_t> numbers;
+    size_t at = 0;
+    while (at < file.size()) {
+        OggPage page;
+        size_t needed = 0;
+        if (parseOggPage(reinterpret_cast<const uint8_t*>(file.data()) + at, file.size() - at, page, needed) !=
+            OggParse::Page)
+            return {};
+        numbers.push_back(page.sequence);
+        at += page.pageBytes;
+    }
+    return numbers;
+}
+
+// The same Vorbis file with its comment and setup packets spread over pages of at most
+// segmentsPerPage lacing values each, and every later page renumbered to follow.
+std::string withSmallHeaderPages(const std::string& file, size_t segmentsPerPage)
+{
+    const auto* bytes = reinterpret_cast<const uint8_t*>(file.data());
+    std::vector<std::pair<size_t, OggPage>> pages;
+    for (size_t at = 0; at < file.size();) {
+        OggPage page;
+        size_t needed = 0;
+        if (parseOggPage(bytes + at, file.size() - at, page, needed) != OggParse::Page)
+            return {};
+        pages.emplace_back(at, page);
+        at += page.pageBytes;
+    }
+    // Lacing values and bodies of the header pages after the first (those of granule 0).
+    std::vector<uint8_t> lacing, body;
+    size_t headerPages = 1;
+    while (headerPages < pages.size() && pages[headerPages].second.granule == 0) {
+        const OggPage& page = pages[headerPages++].second;
+        lacing.insert(lacing.end(), page.segments, page.segments + page.segmentCount);
+        body.insert(body.end(), page.body, page.body + page.bodyBytes);
+    }
+    std::string out = file.substr(0, pages[0].second.pageBytes);
+    uint32_t sequence = 1;
+    size_t bodyAt = 0;
+    bool continued = false;
+    for (size_t segment = 0; segment < lacing.size(); segment += segmentsPerPage) {
+        size_t count = std::min(segmentsPerPage, lacing.size() - segment);
+        size_t bytesOnPage = 0;
+        for (size_t i = segment; i < segment + count; ++i)
+            bytesOnPage += lacing[i];
+        std::string page = file.substr(pages[1].first, ogg::kHeaderBytes); // serial and granule 0
+        page[5] = continued ? ogg::kContinued : 0;
+        page[26] = static_cast<char>(count);
+        page.append(lacing.begin() + segment, lacing.begin() + segment + count);
+        page.append(body.begin() + bodyAt, body.begin() + bodyAt + bytesOnPage);
+        renumberOggPage(reinterpret_cast<uint8_t*>(page.data()), page.size(), sequence++);
+        out += page;
+        bodyAt += bytesOnPage;
+        continued = lacing[segment + count - 1] == 255;
+    }
+    for (size_t i = headerPages; i < pages.size(); ++i) {
+        std::string page = file.substr(pages[i].first, pages[i].second.pageBytes);
+        renumberOggPage(reinterpret_cast<uint8_t*>(page.data()), page.size(), sequence++);
+        out += page;
+    }
+    return out;
+}
+
+TEST_F(OggCommentRewriteCases, FewerHeaderPagesRenumberEveryLaterPage)
+{
+    SKIP_WITHOUT_TOOL(kOggenc);
+    SKIP_WITHOUT_TOOL(kOgginfo);
+    SKIP_WITHOUT_TOOL(kVorbiscomment);
+    std::string path = oggenc("spread.ogg");
+    std::string spread = withSmallHeaderPages(readFile(path), 3);
+    ASSERT_FALSE(spread.empty());
+    writeFile(path, spread);
+    ToolResult valid = runTool({kOgginfo, path});
+    ASSERT_EQ(valid.exitCode, 0) << valid.out; // the spread file is a good one to start from
+    std::vector<uint32_t> before = sequenceNumbers(spread);
+    std::string samples = decoded(path);
+    TagRewriteIo io;
+    ASSERT_TRUE(rewriteOggComments(path, sampleLoudness(), io)) << io.problem();
+
+    std::vector<uint32_t> after = sequenceNumbers(readFile(path));
+    ASSERT_FALSE(after.empty());
+    EXPECT_LT(after.size() + 3, before.size()); // the header took far fewer pages
+    for (size_t i = 0; i < after.size(); ++i)
+        EXPECT_EQ(after[i], i);
+    EXPECT_EQ(decoded(path), samples);
+    EXPECT_EQ(comments(path).find("REPLAYGAIN_TRACK_GAIN")->second, "-7.03 dB");
+    ToolResult check = runTool({kOgginfo, path});
+    EXPECT_EQ(check.exitCode, 0);
+    EXPECT_EQ((check.out + check.err).find("WARNING"), std::string::npos) << check.out;
+}
+
 TEST_F(OggCommentRewriteCases, FilesItCannotRewriteSafelyAreLeftAlone)
 {
     std::string one = readFile(opus("one.opus"));
