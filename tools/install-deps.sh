@@ -16,6 +16,7 @@ build_packages=(
   # libraries linked into the program
   libmp3lame-dev libvorbis-dev libogg-dev libflac-dev libsodium-dev libcurl4-openssl-dev nlohmann-json3-dev
   libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev libx11-dev libxext-dev libxrender-dev
+  libebur128-dev
   # fonts the program draws with: Latin, Arial metrics, Japanese, Chinese
   fonts-dejavu-core fonts-liberation2 fonts-ipafont-gothic fonts-wqy-microhei
   # the window program's check for a display (make run)
@@ -23,7 +24,7 @@ build_packages=(
 )
 test_packages=(
   clang libclang-rt-14-dev libgtest-dev libgmock-dev
-  flac lame vorbis-tools sox libcdio-utils cuetools
+  flac lame vorbis-tools opus-tools sox libcdio-utils cuetools
   python3 python3-mutagen python3-libdiscid libdiscid-dev
   nginx-light xvfb xdotool openbox xcompmgr desktop-file-utils appstream dpkg-dev
 )
