@@ -81,7 +81,8 @@ protected:
         settings.accurateRip = false;
         settings.version = "Tonvane test";
     }
-    void rip()
+    // stopWhenDone: the session is interrupted once that track is whole.
+    void rip(int32_t stopWhenDone = -1)
     {
         SessionEventQueue events;
         RipSession session(job, settings, observer, events.deliver());
@@ -89,6 +90,10 @@ protected:
         for (int i = 0; i < 2400 && !observer.ended; ++i) {
             events.waitFor(50);
             events.drain();
+            if (stopWhenDone >= 0 && job.tracks[stopWhenDone].status.load() == TrackStatus::Done) {
+                session.interrupt();
+                stopWhenDone = -1;
+            }
         }
         session.wait();
         ASSERT_TRUE(observer.ended);
@@ -229,6 +234,29 @@ TEST_F(RipSessionLoudnessTest, AFailedTrackIsNotTaggedNorCountedForTheAlbum)
         ebur128_destroy(&state);
     EXPECT_NEAR(gainOf(flacTags(0)["REPLAYGAIN_ALBUM_GAIN"]), -18.0 - album, 0.01);
     EXPECT_FALSE(std::filesystem::exists(pathOf(2)));
+}
+
+TEST_F(RipSessionLoudnessTest, AnInterruptedRipTagsItsWholeTracksWithoutAnAlbum)
+{
+    EmulatedFaults slow;
+    slow.sectorsPerSecond = 1500; // 20x: the first track whole within about a second
+    setDemoFaults(slow);
+    settings.lanes = 1;
+    for (int32_t i = 0; i < job.count; ++i)
+        job.tracks[i].format = kFlac;
+    rip(0);
+    setDemoFaults(EmulatedFaults{});
+    ASSERT_TRUE(observer.outcome.interrupted);
+    ASSERT_EQ(job.tracks[0].status.load(), TrackStatus::Done);
+    ASSERT_NE(job.tracks[job.count - 1].status.load(), TrackStatus::Done);
+
+    std::map<std::string, std::string> tags = flacTags(0);
+    EXPECT_FALSE(tags["REPLAYGAIN_TRACK_GAIN"].empty());
+    EXPECT_FALSE(tags["REPLAYGAIN_TRACK_PEAK"].empty());
+    EXPECT_EQ(tags.count("REPLAYGAIN_ALBUM_GAIN"), 0u); // half an album is no album
+    EXPECT_EQ(tags.count("REPLAYGAIN_ALBUM_PEAK"), 0u);
+    std::string log = readFile(observer.outcome.logPath);
+    EXPECT_NE(log.find("ReplayGain album: none: the rip was interrupted"), std::string::npos) << log;
 }
 
 TEST_F(RipSessionLoudnessTest, WithoutReplayGainNothingIsMeasuredOrWritten)
