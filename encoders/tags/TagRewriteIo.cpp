@@ -25,7 +25,8 @@ std::string temporaryPathOf(const std::string& path)
     size_t slash = path.rfind('/');
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    return folder + "." + name + ".retag";
+    // As long as the rip's ".name.part", which the job made sure fits a file name.
+    return folder + "." + name + ".tags";
 }
 
 } // namespace
@@ -90,7 +91,9 @@ bool TagRewriteIo::createTemporary(const std::string& target)
     struct stat info;
     mode_t mode = m_source >= 0 && ::fstat(m_source, &info) == 0 ? (info.st_mode & 07777) : 0644;
     m_temporaryPath = temporaryPathOf(target);
-    m_temporary = ::open(m_temporaryPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    // A stale copy of an earlier attempt goes; a link planted under the name is not followed.
+    ::unlink(m_temporaryPath.c_str());
+    m_temporary = ::open(m_temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (m_temporary < 0) {
         setProblem("cannot create " + m_temporaryPath + ": " + std::strerror(errno));
         m_temporaryPath.clear();

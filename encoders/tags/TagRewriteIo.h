@@ -22,7 +22,7 @@ public:
 
     bool openForUpdate(const std::string& path); // read and write, the file must exist
     bool openForReading(const std::string& path);
-    // Creates the temporary file beside target (".name.retag", replacing a stale one) with
+    // Creates the temporary file beside target (".name.tags", replacing a stale one) with
     // target's permission bits.
     bool createTemporary(const std::string& target);
     bool readAt(uint64_t offset, void* into, size_t bytes); // all bytes or false

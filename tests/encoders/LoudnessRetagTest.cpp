@@ -88,6 +88,22 @@ INSTANTIATE_TEST_SUITE_P(Formats, LoudnessRetagFaults,
                                            FaultCase{"Opus", Kind::Opus}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+class LoudnessRetagFiles : public RetagFixture {
+protected:
+    void SetUp() override { SKIP_WITHOUT_TOOL(kOpusenc); }
+};
+
+TEST_F(LoudnessRetagFiles, ALinkPlantedUnderTheTemporaryNameIsNotFollowed)
+{
+    std::string path = opus("linked.opus");
+    writeFile(dir.file("victim"), "keep me");
+    std::filesystem::create_symlink(dir.file("victim"), dir.file(".linked.opus.tags"));
+    std::string problem;
+    EXPECT_EQ(writeLoudnessTags(path, sampleLoudness(), problem), RetagResult::Written) << problem;
+    EXPECT_EQ(readFile(dir.file("victim")), "keep me");
+    EXPECT_TRUE(strayFiles().empty());
+}
+
 TEST(LoudnessRetag, WavGetsNoTagsAndUnknownFilesAreRefused)
 {
     TempDir dir;

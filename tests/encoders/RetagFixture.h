@@ -142,7 +142,7 @@ protected:
         std::vector<std::string> stray;
         for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
             std::string name = entry.path().filename().string();
-            if (name.find(".retag") != std::string::npos)
+            if (name.ends_with(".tags"))
                 stray.push_back(name);
         }
         return stray;
