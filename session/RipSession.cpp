@@ -466,7 +466,7 @@ void RipSession::writeLoudness()
         if (!entry.selected || entry.status.load() != TrackStatus::Done)
             continue;
         if (std::find(whole.begin(), whole.end(), i) == whole.end()) {
-            line = "not measurable (silence)";
+            line = "no loudness (digital silence, or not every sector measured)";
             continue;
         }
         Loudness track = *m_loudness->track(i);
