@@ -27,6 +27,8 @@ void RipChecks::onAudio(int32_t trackIndex, int32_t, const uint8_t* pcm, size_t 
     if (TrackCheck* check = at(trackIndex)) {
         check->accurateRip.feed(pcm, bytes);
         check->copyCrc = crc32Update(check->copyCrc, pcm, bytes);
+        if (m_loudness)
+            m_loudness->feed(trackIndex, pcm, bytes);
     }
 }
 

@@ -2,6 +2,7 @@
 #include "session/AccurateRipLookup.h"
 #include "cdrom/accuraterip/AccurateRipChecksum.h"
 #include "cdrom/rip/RipObserver.h"
+#include "session/LoudnessMeter.h"
 #include "core/disc/ConversionJob.h"
 
 #include <optional>
@@ -37,6 +38,9 @@ public:
     void onSuspiciousSector(int32_t trackIndex, int32_t lba) override;
     void onDriveCache(uint32_t bytes, DriveCacheSource source) override;
 
+    // The meter (may be null) also sees every track's PCM; it must outlive the conversion.
+    void measureLoudness(LoudnessMeter* meter) { m_loudness = meter; }
+
     const TrackCheck& track(int32_t index) const { return m_tracks[static_cast<size_t>(index)]; }
     // "8 MiB (measured)", "4 MiB (--drive-cache)"; empty when the rip read each track once.
     std::string driveCacheText() const;
@@ -47,6 +51,7 @@ private:
     std::vector<TrackCheck> m_tracks;
     const AccurateRipRecord* m_record;
     const AccurateRipDiscId* m_id;
+    LoudnessMeter* m_loudness = nullptr;
     std::optional<std::pair<uint32_t, DriveCacheSource>> m_driveCache; // [bytes], where from
 };
 

@@ -154,6 +154,8 @@ std::string buildRipLog(const RipReport& report)
         log += ids;
     }
     log += "AccurateRip: " + logText(report.accurateRipNote) + "\n";
+    if (!report.albumLoudness.empty())
+        log += "ReplayGain album: " + logText(report.albumLoudness) + "\n";
     const ReportTrack* previous = nullptr;
     for (const ReportTrack& track : report.tracks) {
         log += "\nTrack " + std::to_string(track.number) + "\n";
@@ -167,6 +169,8 @@ std::string buildRipLog(const RipReport& report)
             log += "  Test CRC32: " + hex8(*track.testCrc) + "\n";
         log += "  Copy CRC32: " + hex8(track.copyCrc) + "\n";
         log += "  AccurateRip: " + logText(track.accurateRip) + "\n";
+        if (!track.loudness.empty())
+            log += "  ReplayGain: " + logText(track.loudness) + "\n";
         for (const std::string& note : track.notes)
             log += "  " + logText(note) + "\n";
         if (track.unreadable > 0)

@@ -23,6 +23,7 @@ struct ReportTrack {
     size_t unreadable = 0; // sectors no read delivered: silence in the file
     std::vector<std::string> notes; // re-reads and the like, one line each
     std::string status; // "Done", "Failed", ...
+    std::string loudness; // "gain -7.03 dB, peak 0.988525"; empty when not measured
 };
 
 struct RipReport {
@@ -36,6 +37,7 @@ struct RipReport {
     std::string artist, album; // empty when unknown
     std::optional<TocSnapshot> toc;
     std::string accurateRipNote;
+    std::string albumLoudness; // "gain -6.50 dB, peak 1.000000" or why none; empty: not measured
     std::vector<ReportTrack> tracks; // ripped ones, in disc order
     std::string summary;
     bool interrupted = false; // stopped by a signal or the person before its end

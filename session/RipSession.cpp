@@ -10,6 +10,7 @@
 #include "core/disc/SafeFileName.h"
 #include "core/settings/SettingsStore.h"
 #include "encoders/framework/JobEncoderStarter.h"
+#include "encoders/tags/LoudnessRetag.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -110,6 +111,8 @@ const char* sessionPhaseName(SessionPhase phase)
         return "gaps";
     case SessionPhase::Conversion:
         return "conversion";
+    case SessionPhase::Loudness:
+        return "loudness";
     case SessionPhase::Report:
         return "report";
     }
@@ -248,10 +251,19 @@ void RipSession::runPhases()
     if (!m_interrupted.load())
         detectGaps();
     m_checks = std::make_unique<RipChecks>(m_job, &m_record, m_toc ? &m_toc->id : nullptr);
+    m_loudness.reset();
+    m_loudnessLines.assign(static_cast<size_t>(m_job.count), std::string());
+    m_albumLoudness.clear();
+    if (m_settings.replayGain) {
+        m_loudness = std::make_unique<LoudnessMeter>(m_job.count, m_settings.truePeak ? PeakKind::True : PeakKind::Sample);
+        m_checks->measureLoudness(m_loudness.get());
+    }
     m_outcome.started = !m_interrupted.load() && convert();
     if (m_fetch) // the rip thread is done: nothing reads the record while it is written
         finishRecord();
     m_outcome.interrupted = m_interrupted.load();
+    if (m_loudness && m_outcome.started)
+        writeLoudness();
     report();
     SessionObserver* observer = &m_observer;
     m_deliver([observer, outcome = m_outcome] { observer->onEnded(outcome); });
@@ -428,6 +440,55 @@ TrackVerdict RipSession::verdictOf(int32_t index) const
     return verdict;
 }
 
+// After the last track: every whole track's loudness, the album's over them, and the tags
+// written into the finished files. A track that failed or was stopped is not measured; an
+// interrupted rip has no album, so its files get track values only.
+void RipSession::writeLoudness()
+{
+    std::vector<int32_t> whole;
+    for (int32_t i = 0; i < m_job.count; ++i) {
+        const TrackEntry& entry = m_job.tracks[i];
+        bool fed = m_loudness->bytesFed(i) == uint64_t(entry.length) * kWordsPerSector * 4; // [bytes] 16-bit stereo
+        if (entry.selected && entry.status.load() == TrackStatus::Done && fed && m_loudness->track(i))
+            whole.push_back(i);
+    }
+    std::optional<Loudness> album;
+    if (m_outcome.interrupted)
+        m_albumLoudness = "none: the rip was interrupted";
+    else if (!(album = m_loudness->album(whole)))
+        m_albumLoudness = "none: no track has a measurable loudness";
+    else
+        m_albumLoudness = loudnessLine(*album);
+    deliverPhase(SessionPhase::Loudness, "album " + m_albumLoudness);
+    for (int32_t i = 0; i < m_job.count; ++i) {
+        const TrackEntry& entry = m_job.tracks[i];
+        std::string& line = m_loudnessLines[static_cast<size_t>(i)];
+        if (!entry.selected || entry.status.load() != TrackStatus::Done)
+            continue;
+        if (std::find(whole.begin(), whole.end(), i) == whole.end()) {
+            line = "no loudness (digital silence, or not every sector measured)";
+            continue;
+        }
+        Loudness track = *m_loudness->track(i);
+        line = loudnessLine(track);
+        std::string path = m_job.outputPath(i).toUtf8(), problem;
+        switch (writeLoudnessTags(path, loudnessTagsOf(track, album), problem)) {
+        case RetagResult::Written:
+            break;
+        case RetagResult::NoTags:
+            line += " (the format has no such tags)";
+            break;
+        case RetagResult::Failed: {
+            line += " (tags NOT written: " + problem + ")";
+            std::string failure = "ReplayGain tags of " + fileNameOf(path) + " not written: " + problem;
+            deliverNote(failure);
+            m_outcome.problems.push_back(std::move(failure));
+            break;
+        }
+        }
+    }
+}
+
 // The verdicts, the log (always, saying what is whole) and the CUE sheet (only when every
 // selected track is whole).
 void RipSession::report()
@@ -442,6 +503,7 @@ void RipSession::report()
     report.discId = m_discId;
     report.toc = m_toc;
     report.accurateRipNote = m_record.note;
+    report.albumLoudness = m_albumLoudness;
     for (int32_t i = 0; i < m_job.count; ++i) {
         if (m_job.tracks[i].selected && report.album.empty()) {
             report.album = m_job.tracks[i].tags.album.toUtf8();
@@ -477,6 +539,7 @@ void RipSession::report()
             line.notes.push_back(*check.testCrc == check.copyCrc ? "Test and copy CRCs agree"
                                                                  : "Re-reads settled what the test read disagreed on");
         line.status = verdict.suspicious ? "suspicious" : trackStatusText(verdict.status);
+        line.loudness = m_loudnessLines.size() > static_cast<size_t>(i) ? m_loudnessLines[static_cast<size_t>(i)] : "";
         report.tracks.push_back(std::move(line));
         m_outcome.tracks.push_back(std::move(verdict));
     }

@@ -1,5 +1,6 @@
 #pragma once
 #include "session/AccurateRipLookup.h"
+#include "session/LoudnessMeter.h"
 #include "session/MatchList.h"
 #include "session/RipChecks.h"
 #include "session/SessionObserver.h"
@@ -35,6 +36,10 @@ struct SessionSettings {
     // writes them as "Name (2).log" and so on.
     ExistingFiles existingFiles = ExistingFiles::Refuse;
     std::string version; // "Tonvane 0.2", for the log
+    // Each whole track's loudness measured as it is read, and ReplayGain tags written into the
+    // files once the album is known (WAV files get none).
+    bool replayGain = true;
+    bool truePeak = false; // the peak oversampled (slower) instead of the highest sample
 };
 
 // One rip of the loaded disc, phase by phase: lookups and matches on the caller's thread (the
@@ -84,6 +89,7 @@ private:
     bool convert();
     void watchTracks(std::vector<TrackStatus>& seen, bool conversionOver);
     TrackVerdict verdictOf(int32_t index) const;
+    void writeLoudness();
     void report();
     void writeReportFile(const std::string& base, const char* extension, const std::string& text,
                          std::string& writtenPath);
@@ -106,6 +112,9 @@ private:
     std::unique_ptr<AccurateRipFetch> m_fetch; // running while a normal rip reads
     std::vector<uint32_t> m_gaps; // [sectors] per job track; empty: unknown
     std::unique_ptr<RipChecks> m_checks;
+    std::unique_ptr<LoudnessMeter> m_loudness; // null without ReplayGain
+    std::vector<std::string> m_loudnessLines; // per job track, for the log; empty: none
+    std::string m_albumLoudness; // for the log
     SessionOutcome m_outcome;
 
     Event m_conversionEnded;

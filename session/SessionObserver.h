@@ -19,6 +19,7 @@ enum class SessionPhase : uint8_t {
     AccurateRip, // detail: the record's note
     Gaps, // detail: how many pregaps were found, or why none
     Conversion, // detail: tracks and folder
+    Loudness, // detail: the album's gain and peak, or why there is none
     Report, // detail: the summary line
 };
 const char* sessionPhaseName(SessionPhase phase);

@@ -16,6 +16,7 @@ build_packages=(
   # libraries linked into the program
   libmp3lame-dev libvorbis-dev libogg-dev libflac-dev libopusenc-dev libopus-dev libsodium-dev libcurl4-openssl-dev nlohmann-json3-dev
   libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev libx11-dev libxext-dev libxrender-dev
+  libebur128-dev
   # fonts the program draws with: Latin, Arial metrics, Japanese, Chinese
   fonts-dejavu-core fonts-liberation2 fonts-ipafont-gothic fonts-wqy-microhei
   # the window program's check for a display (make run)

@@ -373,6 +373,8 @@ SessionSettings sessionSettingsOf(const RipPlan& plan)
     settings.readOffset = options.readOffset;
     settings.accurateRip = options.accurateRip;
     settings.accurateRipServer = options.accurateRipServer;
+    settings.replayGain = options.replayGain;
+    settings.truePeak = options.truePeak;
     settings.cacheFolder = updateCacheDirectory();
     settings.mode = readModeOf(options.mode);
     settings.lanes = options.jobs.value_or(0);
@@ -398,6 +400,8 @@ public:
             std::fprintf(m_errors, "Gaps: %s\n", terminalText(detail).c_str());
         else if (phase == SessionPhase::Conversion)
             std::fprintf(m_out, "Ripping %s\n", terminalText(detail).c_str());
+        else if (phase == SessionPhase::Loudness)
+            std::fprintf(m_out, "ReplayGain: %s\n", terminalText(detail).c_str());
     }
     void onNote(const std::string& line) override { std::fprintf(m_errors, "tonvane: %s\n", terminalText(line).c_str()); }
     void onEnded(const SessionOutcome& outcome) override

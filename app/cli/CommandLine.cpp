@@ -97,6 +97,10 @@ const char* usageText()
            "  --test-and-copy      rip: like --secure, but read every track twice\n"
            "  --drive-cache MIB    rip: the drive cache secure re-reads read past (default: measured at\n"
            "                       the start of a secure rip; 4 when the drive shows none)\n"
+           "  --no-replaygain      rip: no loudness measurement and no ReplayGain tags (default: every\n"
+           "                       FLAC, Ogg and MP3 file gets its track's and the album's gain and peak)\n"
+           "  --true-peak          rip: the ReplayGain peak is the true (oversampled) peak, not the\n"
+           "                       highest sample\n"
            "  --verbose            offset: list the offsets each track matches, not only the answer\n"
            "\n"
            "Exit status: 0 every selected track whole and the log and CUE sheet written, 1 some track\n"
@@ -281,6 +285,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 return result;
             }
             options.readOffset = static_cast<int32_t>(*number);
+        } else if (option == "--no-replaygain" || option == "--true-peak") {
+            if (!ripOnly(option))
+                return result;
+            (option == "--true-peak" ? options.truePeak : options.replayGain) = option == "--true-peak";
         } else if (option == "--no-accuraterip") {
             if (options.command != Command::Window && !ripOnly(option))
                 return result;

@@ -46,6 +46,8 @@ struct Options {
     bool accurateRip = true; // --no-accuraterip clears it
     std::string accurateRipServer; // --accuraterip-server HOST[:PORT]; empty = the database's host
     RipMode mode = RipMode::Normal; // --secure, --test-and-copy
+    bool replayGain = true; // --no-replaygain clears it
+    bool truePeak = false; // --true-peak
     std::optional<uint32_t> cacheMiB; // --drive-cache MiB: the drive cache a secure re-read defeats
     std::string verifyFolder; // verify FOLDER
     bool verbose = false; // --verbose: offset lists what each track showed

@@ -2,6 +2,7 @@
 
 #include "session/DiscLookup.h"
 #include "session/MusicFolder.h"
+#include "session/RipPreferences.h"
 #include "app/window/EncoderPropertiesDialog.h"
 #include "cdrom/accuraterip/AccurateRipDiscId.h"
 #include "cdrom/rip/DiscLoader.h"
@@ -378,6 +379,7 @@ bool DiscPage::startConversionIn(const std::string& folder)
     settings.order = TrackOrder::DiscOrder; // the list shows the tracks converted top to bottom
     settings.existingFiles = existing;
     settings.version = std::string("Tonvane ") + product::kVersion;
+    settings.replayGain = loadRipPreferences().replayGain;
     m_session.reset(); // the last one has ended: converting() said so
     m_session = std::make_unique<RipSession>(m_job, std::move(settings), m_sessionObserver,
                                              [this](std::function<void()> work) { onWindowThread(std::move(work)); });

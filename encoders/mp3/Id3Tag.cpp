@@ -134,4 +134,12 @@ std::optional<std::vector<uint8_t>> buildId3Tag(const TrackTags& tags)
     return tag;
 }
 
+void addId3Padding(std::vector<uint8_t>& tag, size_t bytes)
+{
+    if (tag.size() < id3::kHeaderSize || tag.size() - id3::kHeaderSize + bytes >= id3::kSyncsafeLimit)
+        return;
+    tag.resize(tag.size() + bytes, 0);
+    writeSyncsafe(tag.data() + 6, static_cast<uint32_t>(tag.size() - id3::kHeaderSize));
+}
+
 } // namespace tonvane

@@ -13,6 +13,9 @@ inline constexpr uint8_t kMajorVersion = 4; // ID3v2.4
 inline constexpr uint8_t kEncodingUtf8 = 3;
 inline constexpr size_t kInitialArea = 2048; // [bytes] reserved up front; grows for longer texts
 inline constexpr uint32_t kSyncsafeLimit = 1u << 28; // values a syncsafe integer holds
+// [bytes] of padding after the frames: room for the four ReplayGain TXXX frames (about 45 bytes
+// each) written in place once the album is measured, so that the audio never moves
+inline constexpr size_t kLoudnessRoom = 512;
 } // namespace id3
 
 // Four bytes, most significant first, 7 bits each with the top bit 0.
@@ -26,5 +29,8 @@ uint32_t readSyncsafe(const uint8_t* at);
 // Id" and "... Album Artist Id", UFID "http://musicbrainz.org" (the recording id) and APIC (front
 // cover). Nothing when the tag would exceed what the syncsafe size field can say.
 std::optional<std::vector<uint8_t>> buildId3Tag(const TrackTags& tags);
+// Appends bytes zero bytes of padding to a built tag and counts them in its size; nothing when
+// the size field could not say it.
+void addId3Padding(std::vector<uint8_t>& tag, size_t bytes);
 
 } // namespace tonvane

@@ -15,7 +15,9 @@ Mp3Writer::~Mp3Writer()
 
 bool Mp3Writer::startEncoder(uint32_t quality, const TrackTags& tags, uint64_t /*totalBytes*/)
 {
-    const std::optional<std::vector<uint8_t>> tag = buildId3Tag(tags);
+    std::optional<std::vector<uint8_t>> tag = buildId3Tag(tags);
+    if (tag)
+        addId3Padding(*tag, id3::kLoudnessRoom);
     if (!tag || !writeFile(tag->data(), tag->size()))
         return false;
     m_audioStart = tag->size();

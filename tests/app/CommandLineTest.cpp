@@ -31,6 +31,8 @@ TEST(CommandLine, RipOptionsAreParsed)
     EXPECT_TRUE(o.overwrite);
     EXPECT_TRUE(o.accurateRip);
     EXPECT_EQ(o.mode, RipMode::Normal);
+    EXPECT_TRUE(o.replayGain);
+    EXPECT_FALSE(o.truePeak);
 
     auto accurate = parseCommandLine({"rip", "--offset", "-667", "--no-accuraterip", "--accuraterip-server",
                                       "127.0.0.1:8", "--test-and-copy", "--drive-cache", "8"});
@@ -41,6 +43,15 @@ TEST(CommandLine, RipOptionsAreParsed)
     EXPECT_EQ(accurate.options->mode, RipMode::TestAndCopy);
     EXPECT_EQ(accurate.options->cacheMiB, 8u);
     EXPECT_EQ(parseCommandLine({"rip", "--offset", "+2939"}).options->readOffset, 2939);
+
+    auto loudness = parseCommandLine({"rip", "--no-replaygain", "--true-peak"});
+    ASSERT_TRUE(loudness.options) << loudness.error;
+    EXPECT_FALSE(loudness.options->replayGain);
+    EXPECT_TRUE(loudness.options->truePeak);
+    auto truePeakOnly = parseCommandLine({"rip", "--true-peak"});
+    ASSERT_TRUE(truePeakOnly.options);
+    EXPECT_TRUE(truePeakOnly.options->replayGain);
+    EXPECT_TRUE(truePeakOnly.options->truePeak);
 }
 
 TEST(CommandLine, FormatNamesGiveTheStoredFormatValues)
@@ -82,6 +93,8 @@ TEST(CommandLine, BadUsageNamesTheProblem)
         {{"rip", "--offset", "six"}, "--offset"},
         {{"info", "--secure"}, "--secure"},
         {{"rip", "--drive-cache", "-1"}, "--drive-cache"},
+        {{"info", "--no-replaygain"}, "--no-replaygain"},
+        {{"offset", "--true-peak"}, "--true-peak"},
     };
     for (const Case& c : cases) {
         auto parsed = parseCommandLine(c.arguments);
@@ -150,7 +163,7 @@ TEST(CommandLine, HelpListsEveryOptionWithItsDefault)
     for (const char* option : {"--drive", "--format", "--quality", "--tracks", "--out", "--lookup", "--no-lookup",
                                "--server", "--match", "--jobs", "--cddb-user", "--metadata", "--musicbrainz-server",
                                "--coverart-server", "--no-cover", "--offset", "--no-accuraterip",
-                               "--accuraterip-server", "--secure", "--test-and-copy", "--drive-cache", "--flat", "--overwrite", "drives",
+                               "--accuraterip-server", "--secure", "--test-and-copy", "--drive-cache", "--flat", "--overwrite", "--no-replaygain", "--true-peak", "drives",
                                "info", "rip"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_NE(help.find("gnudb.gnudb.org:8880"), std::string::npos);
@@ -170,7 +183,8 @@ TEST(CommandLine, ManPageListsEveryOptionOfTheHelp)
     for (const char* option : {"drive", "format", "quality", "tracks", "out", "lookup", "no\\-lookup", "server",
                                "match", "jobs", "help", "version", "cddb\\-user", "metadata", "musicbrainz\\-server",
                                "coverart\\-server", "no\\-cover", "offset", "no\\-accuraterip", "accuraterip\\-server",
-                               "secure", "test\\-and\\-copy", "drive\\-cache", "flat", "overwrite"})
+                               "secure", "test\\-and\\-copy", "drive\\-cache", "flat", "overwrite", "no\\-replaygain",
+                               "true\\-peak"})
         EXPECT_NE(text.find(std::string("\\-\\-") + option), std::string::npos) << option;
     for (const char* exitCode : {".B 0", ".B 1", ".B 2", ".B 3", ".B 130", ".B 143", ".B 129"})
         EXPECT_NE(text.find(exitCode), std::string::npos) << exitCode;

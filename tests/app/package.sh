@@ -14,7 +14,7 @@ for file in ./usr/bin/tonvane ./usr/share/man/man1/tonvane.1 ./usr/share/applica
   grep -q " $file\$" <<<"$contents" || { echo "missing from the package: $file"; exit 1; }
 done
 depends=$(dpkg-deb --field "$deb" Depends)
-for library in libflac12 libmp3lame0 libvorbisenc2 libogg0 libopusenc0 libopus0 libfreetype6 libfontconfig1 libpng16-16 libx11-6 libxext6 libcurl4; do
+for library in libflac12 libmp3lame0 libvorbisenc2 libogg0 libopusenc0 libopus0 libfreetype6 libfontconfig1 libpng16-16 libx11-6 libxext6 libcurl4 libebur128-1; do
   grep -q "$library" <<<"$depends" || { echo "Depends lacks $library: $depends"; exit 1; }
 done
 echo "package $(basename "$deb") holds its files and names its libraries"

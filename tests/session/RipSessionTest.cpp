@@ -108,7 +108,7 @@ TEST_F(RipSessionTest, PhasesAndTrackEventsComeInOrderOnTheFrontEndsThread)
     // A normal rip reads the disc while the AccurateRip record is fetched: its phase ends after
     // the conversion, before the report.
     EXPECT_EQ(phases, (std::vector<std::string>{"phase disc", "phase read offset", "phase gaps", "phase conversion",
-                                                 "phase AccurateRip", "phase report"}));
+                                                 "phase AccurateRip", "phase loudness", "phase report"}));
     EXPECT_EQ(observer.lines.back(), "ended");
     for (int32_t i = 0; i < job.count; ++i) {
         size_t start = observer.position("start " + std::to_string(i));

@@ -5,7 +5,9 @@
 // per-round ratios), with the processor time of both, which a loaded machine disturbs far less
 // than the wall clock; the peak resident memory of a 2-lane FLAC rip; and what writing each track
 // to a hidden ".part" file, fsyncing and renaming it would add: fsync + rename of files of the
-// rip's sizes, on the benchmark's folder and on the build folder's file system.
+// rip's sizes, on the benchmark's folder and on the build folder's file system; and what the
+// loudness measurement and ReplayGain tags cost: the 2-lane FLAC rip's processor time with them
+// (the default) against --no-replaygain, in alternating rounds.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +30,7 @@ extern char** environ;
 namespace {
 
 constexpr int kFlacRounds = 3; // best of, against the noise of a shared machine
+constexpr int kLoudnessRounds = 5; // pairs with and without ReplayGain
 
 struct Run {
     bool ok = false;
@@ -154,11 +157,14 @@ int main()
     std::filesystem::create_directories(config);
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
 
-    auto rip = [&](const char* format, int lanes) {
+    auto rip = [&](const char* format, int lanes, bool replayGain = true) {
         std::string out = work + "/" + format + std::to_string(lanes);
         std::filesystem::remove_all(out);
-        return runTogether({{TONVANE_BINARY, "rip", "--drive", "image:" + cue, "--no-lookup", "--format", format,
-                             "--out", out, "--jobs", std::to_string(lanes)}});
+        std::vector<std::string> command = {TONVANE_BINARY, "rip", "--drive", "image:" + cue, "--no-lookup", "--format",
+                                            format, "--out", out, "--jobs", std::to_string(lanes)};
+        if (!replayGain)
+            command.push_back("--no-replaygain");
+        return runTogether({command});
     };
 
     // flac -7 -V on the same audio in two halves, in parallel.
@@ -237,6 +243,25 @@ int main()
         else
             std::printf("fsync + rename of the rip's FLAC files in %s: %.1f ms, %.1f%% of the 2-lane rip's best time\n",
                         where.c_str(), cost * 1000.0, 100.0 * cost / flac2.seconds);
+    }
+
+    // The loudness measurement runs on the rip thread beside the checksums; the tags are written
+    // after the last track. Processor time of the whole rip, with and without, pair by pair.
+    std::vector<double> with, without;
+    for (int round = 0; round < kLoudnessRounds; ++round) {
+        Run on = rip("flac", 2, true), off = rip("flac", 2, false);
+        if (on.ok && off.ok) {
+            with.push_back(on.cpuSeconds);
+            without.push_back(off.cpuSeconds);
+        }
+    }
+    if (with.empty()) {
+        std::printf("loudness: the rips FAILED\n");
+    } else {
+        double on = median(with), off = median(without);
+        std::printf("loudness (ReplayGain) of a 2-lane FLAC rip: processor time %.2f s with, %.2f s without "
+                    "(medians of %zu); with / without %.3f, cost %.1f%% of the rip's   (target < 3%%)\n",
+                    on, off, with.size(), on / off, 100.0 * (on - off) / on);
     }
     std::filesystem::remove_all(work);
     return 0;
