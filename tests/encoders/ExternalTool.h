@@ -13,6 +13,8 @@ inline constexpr char kOgginfo[] = "/usr/bin/ogginfo";
 inline constexpr char kVorbiscomment[] = "/usr/bin/vorbiscomment";
 inline constexpr char kOpusdec[] = "/usr/bin/opusdec";
 inline constexpr char kOpusinfo[] = "/usr/bin/opusinfo";
+inline constexpr char kOpusenc[] = "/usr/bin/opusenc";
+inline constexpr char kOggenc[] = "/usr/bin/oggenc";
 inline constexpr char kPython[] = "/usr/bin/python3";
 inline constexpr char kMd5sum[] = "/usr/bin/md5sum";
 

@@ -16,11 +16,6 @@
 
 namespace tonvane::test {
 
-inline constexpr char kOpusenc[] = "/usr/bin/opusenc";
-inline constexpr char kOpusdec[] = "/usr/bin/opusdec";
-inline constexpr char kOpusinfo[] = "/usr/bin/opusinfo";
-inline constexpr char kOggenc[] = "/usr/bin/oggenc";
-
 inline LoudnessTags sampleLoudness()
 {
     LoudnessTags tags;
