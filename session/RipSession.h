@@ -18,6 +18,8 @@
 namespace tonvane {
 
 class AccurateRipFetch;
+class DeviceRipDrive;
+class EncoderPool;
 
 // Everything a rip needs beyond the loaded job.
 struct SessionSettings {
@@ -35,6 +37,9 @@ struct SessionSettings {
     // writes them as "Name (2).log" and so on.
     ExistingFiles existingFiles = ExistingFiles::Refuse;
     std::string version; // "Tonvane 0.2", for the log
+    // Shared with the sessions of other drives that rip at the same time; must outlive the
+    // session. Null: this rip's lanes as above.
+    EncoderPool* encoderPool = nullptr;
 };
 
 // One rip of the loaded disc, phase by phase: lookups and matches on the caller's thread (the
@@ -97,6 +102,7 @@ private:
     SessionDeliver m_deliver;
     ProgressSink* m_frontSink = nullptr;
     std::unique_ptr<Sink> m_sink;
+    std::unique_ptr<DeviceRipDrive> m_ripDrive; // the rip thread's, for this session alone
 
     std::string m_model;
     int32_t m_readOffset = 0; // [samples]
