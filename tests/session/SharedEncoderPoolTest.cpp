@@ -2,6 +2,7 @@
 // tokens: the encoders at work never outnumber the tokens, every FLAC file decodes to the disc's
 // audio, a rip that is cancelled or loses its drive gives its tokens back, and no rip waits
 // while another takes the tokens for all its tracks.
+#include "session/RipSession.h"
 #include "cdrom/emulated/EmulatedDisc.h"
 #include "cdrom/emulated/EmulatedDrive.h"
 #include "cdrom/rip/DeviceRipDrive.h"
@@ -266,4 +267,30 @@ TEST_F(SharedEncoderPool, CancelledOrFailingRipGivesItsTokensBackAndTheOthersFin
         EXPECT_EQ(static_cast<size_t>(std::count(starts.begin(), starts.end(), kVictim)), c.victimStarts);
         EXPECT_EQ(m_jobs[kVictim].tracks[2].status.load(), c.lastTrack);
     }
+}
+
+TEST_F(SharedEncoderPool, SessionsOnThreeDrivesAtOnceEachReadTheirOwnDisc)
+{
+    // Each session reads through a drive of its own: sharing one would hand one rip's open
+    // device to another mid-read.
+    SessionObserver quiet;
+    std::vector<std::unique_ptr<RipSession>> sessions;
+    for (int32_t r = 0; r < kRips; ++r) {
+        SessionSettings settings;
+        settings.drive = drivePath(r);
+        settings.folder = folder(r);
+        settings.accurateRip = false;
+        settings.readOffset = 0;
+        settings.encoderPool = &m_pool;
+        settings.version = "Tonvane test";
+        sessions.push_back(std::make_unique<RipSession>(m_jobs[r], settings, quiet, [](std::function<void()>) {}));
+    }
+    for (auto& session : sessions)
+        ASSERT_TRUE(session->start(nullptr));
+    for (auto& session : sessions)
+        session->wait();
+    sessions.clear();
+    for (int32_t r = 0; r < kRips; ++r)
+        expectRipWhole(r);
+    expectTokensBack();
 }
