@@ -20,11 +20,12 @@ class DrainSignal;
 //   track's end a lane gives its token away when another rip waits with fewer than this one
 //   holds (round robin by tracks, no rip takes every token for all its tracks).
 // - A rip asks for a second lane only when the encoders it has fall behind its drive (the lane's
-//   stream is full). Measured: an 8x drive (1.4 MB/s) keeps a FLAC encoder busy for a small part
-//   of a core, so two 8x drives each on one lane read all the time, while grabbing a second token
-//   would make the other drive wait for a whole track. LAME at our settings (-q 0, 128 kbit/s)
-//   encodes about 17x on one core here, below a 24x drive's 4.2 MB/s: one lane per drive keeps
-//   a core busy, and more drives than tokens share the processors by tracks.
+//   stream is full). Measured on music: FLAC level 5 encodes about 470x on one core, so an 8x
+//   drive keeps its encoder busy for under 2% of a core; two 8x drives each on one lane read all
+//   the time (bench-station: two take 1.00x the time of one), while a second token taken by the
+//   first rip would make the other drive idle for a whole track. LAME at our settings (-q 0,
+//   128 kbit/s CBR) encodes about 20x on one core, below a 24x drive: one lane per drive keeps a
+//   core busy, and more drives than tokens share the processors by tracks.
 // - Counting busy encoders instead (threads beyond the processors, each gated per chunk) would
 //   keep every drive reading, but starts more encoder threads than processors and holds their
 //   writers and streams in memory for nothing when the processors are the limit.
