@@ -85,6 +85,7 @@ bench: deps build
 	./build/tools/bench/windowing/bench-windowing
 	./build/tools/bench/controls/bench-controls
 	./build/tools/bench/window/bench-window build/bench-music/disc.cue
+	./build/tools/bench/station/bench-station build/bench-music/disc.cue
 
 # The window program alone on its own Xvfb: start-up, memory, a FLAC rip against the command line.
 bench-window: deps build

@@ -61,12 +61,6 @@ bool exists(const std::string& path)
 
 // The rip thread's encoders and drive live as long as the process: a session may end (its
 // front end gone) while nothing of theirs runs any more, but they hold no per-rip state.
-DeviceRipDrive& sharedRipDrive()
-{
-    static DeviceRipDrive drive;
-    return drive;
-}
-
 JobEncoderStarter& sharedEncoders()
 {
     static JobEncoderStarter encoders;
@@ -145,7 +139,7 @@ private:
 
 RipSession::RipSession(ConversionJob& job, SessionSettings settings, SessionObserver& observer, SessionDeliver deliver)
     : m_job(job), m_settings(std::move(settings)), m_observer(observer), m_deliver(std::move(deliver)),
-      m_sink(std::make_unique<Sink>(*this))
+      m_sink(std::make_unique<Sink>(*this)), m_ripDrive(std::make_unique<DeviceRipDrive>())
 {
 }
 
@@ -352,8 +346,10 @@ void RipSession::detectGaps()
 
 bool RipSession::convert()
 {
-    RipEnvironment environment{&sharedRipDrive(), &sharedEncoders(), {}, m_checks.get()};
+    // A drive of its own: sessions on other drives may convert at the same time.
+    RipEnvironment environment{m_ripDrive.get(), &sharedEncoders(), {}, m_checks.get()};
     environment.options.laneOverride = m_settings.lanes;
+    environment.options.encoderPool = m_settings.encoderPool;
     environment.options.readOffset = m_readOffset;
     environment.options.mode = m_settings.mode;
     if (m_settings.driveCacheBytes)

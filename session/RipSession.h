@@ -19,6 +19,8 @@
 namespace tonvane {
 
 class AccurateRipFetch;
+class DeviceRipDrive;
+class EncoderPool;
 
 // Everything a rip needs beyond the loaded job.
 struct SessionSettings {
@@ -40,6 +42,9 @@ struct SessionSettings {
     // files once the album is known (WAV files get none).
     bool replayGain = true;
     bool truePeak = false; // the peak oversampled (slower) instead of the highest sample
+    // Shared with the sessions of other drives that rip at the same time; must outlive the
+    // session. Null: this rip's lanes as above.
+    EncoderPool* encoderPool = nullptr;
 };
 
 // One rip of the loaded disc, phase by phase: lookups and matches on the caller's thread (the
@@ -103,6 +108,7 @@ private:
     SessionDeliver m_deliver;
     ProgressSink* m_frontSink = nullptr;
     std::unique_ptr<Sink> m_sink;
+    std::unique_ptr<DeviceRipDrive> m_ripDrive; // the rip thread's, for this session alone
 
     std::string m_model;
     int32_t m_readOffset = 0; // [samples]

@@ -7,6 +7,14 @@
 
 namespace tonvane {
 
+// A lane's place in a shared encoder pool. Without a pool every lane works from the start.
+enum class LaneToken : uint8_t {
+    Unpooled, // no pool: the lane's stream is allocated when the rip starts
+    Idle, // waits for a token; its stream is allocated when it first gets one
+    Held, // holds a token: its track's encoder runs
+    NoStream, // its stream could not be allocated: the lane takes no track
+};
+
 // One lane of a conversion: a stream, the sector range still to read of the lane's track, and
 // the track's encoder thread.
 struct RipSlot {
@@ -19,6 +27,8 @@ struct RipSlot {
     std::vector<Thread> finishing; // earlier encoders of this lane, joined before the job ends
     std::vector<uint8_t> checkedPcm; // secure reading: the whole track, read and checked
     bool checked = false; // checkedPcm holds the current track
+    LaneToken token = LaneToken::Unpooled;
+    bool full = false; // the last fill stopped for lack of room: the encoder is behind the drive
 
     bool usable() const { return stream.allocated(); }
 };

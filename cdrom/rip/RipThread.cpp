@@ -2,6 +2,7 @@
 
 #include "cdrom/rip/ChunkReader.h"
 #include "cdrom/rip/DrainSignal.h"
+#include "cdrom/rip/EncoderPool.h"
 #include "cdrom/rip/OffsetRipDrive.h"
 #include "cdrom/rip/RipDrive.h"
 #include "cdrom/rip/RipObserver.h"
@@ -45,6 +46,8 @@ public:
             return;
         }
         m_laneCount = ripLaneCount(selected, m_options);
+        if (m_options.encoderPool) // more lanes than tokens could never all work
+            m_laneCount = std::min(m_laneCount, m_options.encoderPool->size());
         // One lane gains nothing from another order and would only make the drive seek.
         m_order = ripTrackOrder(m_job, m_laneCount > 1 ? m_options.order : TrackOrder::DiscOrder);
         m_lanes = std::make_unique<RipSlot[]>(static_cast<size_t>(m_laneCount));
@@ -79,6 +82,7 @@ public:
             scheduleLanes();
 
         waitForEncoders();
+        m_member.reset(); // every encoder of this rip is gone: its tokens go back
         if (opened) {
             m_drive->finish();
             m_drive->close();
@@ -115,12 +119,21 @@ private:
     {
         ++m_orderPosition;
         m_next = m_orderPosition < m_order.size() ? m_order[m_orderPosition] : -1;
+        if (m_member && m_next < 0)
+            m_member->withdraw();
     }
 
     void fillLanes()
     {
         m_orderPosition = 0;
         m_next = m_order.empty() ? -1 : m_order.front();
+        if (m_options.encoderPool) {
+            // Lanes get their streams and tracks as the pool gives them tokens.
+            m_member.emplace(*m_options.encoderPool, m_drains);
+            for (int32_t i = 0; i < m_laneCount; ++i)
+                m_lanes[i].token = LaneToken::Idle;
+            return;
+        }
         for (int32_t i = 0; i < m_laneCount; ++i) {
             RipSlot& lane = m_lanes[i];
             if (!lane.stream.allocate())
@@ -149,6 +162,7 @@ private:
         lane.checked = false;
         lane.checkedPcm.clear();
         lane.checkedPcm.shrink_to_fit();
+        lane.full = false;
         lane.nextSector = entry.start;
         lane.endSector = entry.start + entry.length;
         entry.damaged.store(0);
@@ -218,6 +232,7 @@ private:
             size_t bytes = static_cast<size_t>(chunkLimit) * kSectorBytes;
             if (lane.stream.freeSpace() < bytes) {
                 track(lane.trackIndex).waiting.store(1);
+                lane.full = true;
                 return;
             }
             if (!nextChunk(lane, chunkLimit)) {
@@ -231,11 +246,21 @@ private:
             while (!lane.stream.write(m_buffer, bytes))
                 yieldProcessor();
             lane.nextSector += chunkLimit;
+            if (lane.full) {
+                // The encoder caught up: a second lane asked for because of it is not needed.
+                lane.full = false;
+                if (m_member && m_member->held() > 0)
+                    m_member->withdraw();
+            }
         }
     }
 
     bool laneBusy(const RipSlot& lane) const
     {
+        if (lane.token == LaneToken::NoStream)
+            return true;
+        if (lane.token == LaneToken::Idle)
+            return m_next < 0; // with a track waiting, it asks the pool for a token
         return !lane.usable() || lane.nextSector < lane.endSector || m_next < 0 || !lane.stream.drained();
     }
 
@@ -247,8 +272,29 @@ private:
         return true;
     }
 
-    // The lane's track is read and drained and another track waits: start it on this lane.
-    void advanceLane(RipSlot& lane)
+    // The lane's track is read and drained and another track waits: start it on this lane,
+    // unless the lane must first get a token from the pool or give its own to a rip that waits
+    // with fewer. True when the lane took the track.
+    bool advanceLane(RipSlot& lane)
+    {
+        if (lane.token == LaneToken::Idle) {
+            if (!takeToken(lane))
+                return false;
+        } else {
+            retireEncoder(lane);
+            if (lane.token == LaneToken::Held && m_member->shouldYield()) {
+                giveBackToken(lane);
+                return false;
+            }
+        }
+        startTrack(lane, m_next);
+        takeNextTrack();
+        return true;
+    }
+
+    // The lane's encoder has read its track's last byte; it is done with the stream unless the
+    // track was given up.
+    void retireEncoder(RipSlot& lane)
     {
         if (lane.trackFailed) {
             // The old encoder may still be polling this stream; it must be gone before the
@@ -261,8 +307,66 @@ private:
             std::erase_if(lane.finishing, [](Thread& thread) { return thread.tryJoin(); });
             lane.finishing.push_back(std::move(lane.encoder));
         }
-        startTrack(lane, m_next);
-        takeNextTrack();
+        lane.trackFailed = false;
+    }
+
+    // The first token always; another only while every lane this rip has is held up by its
+    // encoder (a full stream), since a lane more cannot make the drive faster.
+    bool wantsToken() const
+    {
+        for (int32_t i = 0; i < m_laneCount; ++i)
+            if (m_lanes[i].token == LaneToken::Held && !m_lanes[i].full)
+                return false;
+        return true;
+    }
+
+    bool takeToken(RipSlot& lane)
+    {
+        if (!wantsToken()) {
+            m_member->withdraw();
+            return false;
+        }
+        if (!m_member->tryAcquire())
+            return false;
+        if (!lane.stream.allocated()) {
+            if (!lane.stream.allocate()) {
+                m_member->release();
+                lane.token = LaneToken::NoStream;
+                failWithoutLanes();
+                return false;
+            }
+            lane.stream.setDrainSignal(&m_drains);
+        }
+        lane.token = LaneToken::Held;
+        return true;
+    }
+
+    // The lane's encoder is retired: the token goes back to the pool.
+    void giveBackToken(RipSlot& lane)
+    {
+        lane.token = LaneToken::Idle;
+        lane.trackIndex = -1;
+        lane.full = false;
+        m_member->release();
+    }
+
+    // A lane that has read and drained the last track of the rip needs its token no more.
+    void releaseFinishedLane(RipSlot& lane)
+    {
+        if (lane.token == LaneToken::Held && m_next < 0 && lane.nextSector >= lane.endSector && lane.stream.drained()) {
+            lane.token = LaneToken::Idle;
+            m_member->release();
+        }
+    }
+
+    // Not one lane could get stream memory: every track left fails, nothing hangs.
+    void failWithoutLanes()
+    {
+        for (int32_t i = 0; i < m_laneCount; ++i)
+            if (m_lanes[i].token != LaneToken::NoStream)
+                return;
+        for (; m_next >= 0; takeNextTrack())
+            track(m_next).status.store(TrackStatus::Failed);
     }
 
     void scheduleLanes()
@@ -282,7 +386,9 @@ private:
                 fillLane(lane, chunkLimit);
             if (cancelled())
                 return;
-            if (laneBusy(lane)) {
+            if (m_member)
+                releaseFinishedLane(lane);
+            if (laneBusy(lane) || !advanceLane(lane)) {
                 current = (current + 1) % m_laneCount;
                 uint64_t now = tickCountMs();
                 if (unpausedTurns > 0)
@@ -290,8 +396,6 @@ private:
                 else if (m_laneCount == 1 || now - lastRotation < kRotationMinimumMs)
                     unpausedTurns = m_drains.waitFor(drainsSeen, kRotationSleepMs) ? m_laneCount : 0;
                 lastRotation = now;
-            } else {
-                advanceLane(lane);
             }
             if (m_next < 0 && allLanesRead())
                 return;
@@ -333,6 +437,7 @@ private:
     RipOptions m_options;
     int32_t m_laneCount = 0;
     DrainSignal m_drains; // declared before the lanes: their streams point at it
+    std::optional<EncoderPool::Member> m_member; // this rip's place in a shared pool; wakes m_drains
     std::unique_ptr<RipSlot[]> m_lanes;
     std::vector<int32_t> m_order; // the selected tracks in the order lanes take them
     size_t m_orderPosition = 0; // of m_next in m_order

@@ -8,6 +8,7 @@
 
 namespace tonvane {
 
+class EncoderPool;
 class RipDrive;
 class RipObserver;
 class TrackEncoderStarter;
@@ -29,6 +30,10 @@ struct RipOptions {
     // [bytes] the drive cache secure re-reads read past; nullopt: measured when the secure rip
     // starts (kDefaultDriveCacheBytes when the drive shows none that can be timed)
     std::optional<uint32_t> driveCacheBytes;
+    // Shared by the rips of several drives at once: a lane reads and encodes only while it holds
+    // one of its tokens, and the lanes are at most its size. Null: lanes as above, all at once.
+    // Must outlive the rip thread.
+    EncoderPool* encoderPool = nullptr;
 };
 
 struct RipEnvironment {
