@@ -65,6 +65,11 @@ void spinUpDrive(const std::string& drive, uint32_t lba);
 // fetches the front cover into every track's tags. Answers a line for the person when the cover
 // could not be had (empty otherwise).
 std::string applyListedMatch(const MatchList& list, size_t n, const LookupOptions& options, ConversionJob& job);
+// The front cover of match n as applyListedMatch fetches it: only a MusicBrainz match with
+// covers wanted has one, and only a picture acceptCoverImage takes. Null otherwise, with the
+// line for the person in note (empty when there was nothing to fetch). Blocks for the fetch.
+std::shared_ptr<const CoverPicture> fetchListedCover(const MatchList& list, size_t n, const LookupOptions& options,
+                                                     std::string& note);
 // Writes the cover the tracks carry as cover.jpg / cover.png into folder, unless a file of that
 // name is there already. Answers a line naming the file when it could not be written.
 std::string saveCover(const ConversionJob& job, const std::string& folder);

@@ -32,6 +32,9 @@ public:
     struct Options {
         DriveSources drives;
         std::string server; // CDDB server; empty: the stored one
+        // MusicBrainz web service and cover archive (base URLs); empty: the stored preferences.
+        std::string musicBrainzServer;
+        std::string coverArtServer;
         std::string outputFolder; // empty: the music folder
         bool watchMedia = true;
         bool tutorialsBalloon = true;
@@ -127,6 +130,8 @@ private:
     bool m_firstDiscPending = false; // a load stored the missing "Auto": the disc shown next skips the lookup
     bool m_workersStopped = false;
     std::string m_loadingPath; // the drive the newest drive work reads ("" for a scan)
+    std::vector<std::string> m_discDrives; // the drives known to hold an audio disc
+    void setDiscDrives(std::vector<std::string> drives);
     std::unique_ptr<DesktopChooser> m_chooser;
     std::shared_ptr<MainContent*> m_alive;
 };

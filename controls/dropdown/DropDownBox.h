@@ -22,6 +22,8 @@ public:
     int32_t chosen() const { return m_chosen; }
     void setListHeight(int32_t pixels) { m_listHeight = pixels; }
     void setRowText(std::function<std::u16string(int32_t)> rowText) { m_rowText = std::move(rowText); }
+    // A short mark the theme draws in a small box before a row's text (empty: none).
+    void setRowBadge(std::function<std::u16string(int32_t)> rowBadge) { m_rowBadge = std::move(rowBadge); }
     void setOnChoose(std::function<void(int32_t)> onChoose) { m_onChoose = std::move(onChoose); }
     bool isOpen() const { return (m_flags & kOpenBit) != 0; }
     bool hovered() const { return m_hovered; }
@@ -48,6 +50,7 @@ private:
     bool m_hovered = false;
     class DropDownPopup* m_popup = nullptr;
     std::function<std::u16string(int32_t)> m_rowText;
+    std::function<std::u16string(int32_t)> m_rowBadge;
     std::function<void(int32_t)> m_onChoose;
 };
 

@@ -76,8 +76,10 @@ enum : TextId {
     kTextKeepBoth = 52,
     kTextNewFolder = 53, // the folder chooser's button and the new folder's name
     kTextDownloadFailed = 54, // the update dialog after a download that did not complete
+    kTextDriveLabel = 55, // before the box that chooses among drives holding a disc
+    kTextDiscOfDiscs = 56, // "%s/%s": the disc's number of the release's discs, in a match's label
 };
-inline constexpr int kTextCount = 55;
+inline constexpr int kTextCount = 57;
 
 // One entry of a table: text and its length in UTF-16 units (the text need not be terminated
 // at that length).

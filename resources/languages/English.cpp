@@ -27,6 +27,7 @@ extern const LanguageTable kEnglishTable = {
     ui(u"Replace"),
     ui(u"Keep both"),
     ui(u"New folder"), ui(u"The download failed"),
+    ui(u"Drive:"), ui(u"disc %s/%s"),
 };
 
 } // namespace tonvane

@@ -28,6 +28,7 @@ extern const LanguageTable kFrenchTable = {
     ui(u"Remplacer"),
     ui(u"Conserver les deux"),
     ui(u"Nouveau dossier"), ui(u"Le téléchargement a échoué"),
+    ui(u"Lecteur :"), ui(u"disque %s/%s"),
 };
 
 } // namespace tonvane

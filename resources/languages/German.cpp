@@ -29,6 +29,7 @@ extern const LanguageTable kGermanTable = {
     ui(u"Ersetzen"),
     ui(u"Beide behalten"),
     ui(u"Neuer Ordner"), ui(u"Der Download ist fehlgeschlagen"),
+    ui(u"Laufwerk:"), ui(u"CD %s/%s"),
 };
 
 } // namespace tonvane

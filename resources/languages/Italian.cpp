@@ -28,6 +28,7 @@ extern const LanguageTable kItalianTable = {
     ui(u"Sostituisci"),
     ui(u"Mantieni entrambi"),
     ui(u"Nuova cartella"), ui(u"Il download non è riuscito"),
+    ui(u"Unità:"), ui(u"disco %s/%s"),
 };
 
 } // namespace tonvane

@@ -27,6 +27,7 @@ extern const LanguageTable kJapaneseTable = {
     ui(u"置き換える"),
     ui(u"両方を残す"),
     ui(u"新しいフォルダー"), ui(u"ダウンロードに失敗しました"),
+    ui(u"ドライブ:"), ui(u"ディスク %s/%s"),
 };
 
 } // namespace tonvane

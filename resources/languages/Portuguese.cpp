@@ -28,6 +28,7 @@ extern const LanguageTable kPortugueseTable = {
     ui(u"Substituir"),
     ui(u"Manter ambos"),
     ui(u"Nova pasta"), ui(u"O download falhou"),
+    ui(u"Unidade:"), ui(u"disco %s/%s"),
 };
 
 } // namespace tonvane

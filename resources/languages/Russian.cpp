@@ -28,6 +28,7 @@ extern const LanguageTable kRussianTable = {
     ui(u"Заменить"),
     ui(u"Сохранить оба"),
     ui(u"Новая папка"), ui(u"Не удалось загрузить файл"),
+    ui(u"Привод:"), ui(u"диск %s/%s"),
 };
 
 } // namespace tonvane

@@ -28,6 +28,7 @@ extern const LanguageTable kSpanishTable = {
     ui(u"Reemplazar"),
     ui(u"Conservar ambos"),
     ui(u"Nueva carpeta"), ui(u"La descarga ha fallado"),
+    ui(u"Unidad:"), ui(u"disco %s/%s"),
 };
 
 } // namespace tonvane

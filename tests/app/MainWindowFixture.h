@@ -83,6 +83,8 @@ struct MainWindowFixture : ::testing::Test {
         setControlTheme(nullptr);
     }
     std::string server = "127.0.0.1:9"; // never the internet: a refused port
+    std::string musicBrainzServer = "http://127.0.0.1:9"; // likewise the web service
+    std::string coverArtServer = "http://127.0.0.1:9"; // and the cover archive
     bool answerChooser = true; // false: the program's own choosers run
     std::optional<std::string> folderAnswer; // what the folder chooser answers
     std::string offeredFolder;
@@ -100,6 +102,8 @@ struct MainWindowFixture : ::testing::Test {
                 return folderAnswer;
             };
         options.server = server;
+        options.musicBrainzServer = musicBrainzServer;
+        options.coverArtServer = coverArtServer;
         content = std::make_unique<MainContent>(options);
         LayeredWindow::Config c;
         c.renderBands = 1;

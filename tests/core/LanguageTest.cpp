@@ -44,11 +44,11 @@ bool storedLanguage(uint32_t& value)
 }
 } // namespace
 
-TEST_F(Languages, EveryTableHas55NonEmptyRowsWithTheSameShape)
+TEST_F(Languages, EveryTableHas57NonEmptyRowsWithTheSameShape)
 {
-    static_assert(kTextCount == 55, "45 rows of the first tables, the update caption, three drive texts, "
-                                    "four of the files-exist dialog, the chooser's new folder and the failed "
-                                    "download");
+    static_assert(kTextCount == 57, "45 rows of the first tables, the update caption, three drive texts, "
+                                    "four of the files-exist dialog, the chooser's new folder, the failed "
+                                    "download, the drive box's label and a match's disc number");
     auto count = [](std::u16string_view text, std::u16string_view what) {
         size_t n = 0;
         for (size_t at = text.find(what); at != std::u16string_view::npos; at = text.find(what, at + 1))
@@ -70,6 +70,8 @@ TEST_F(Languages, EveryTableHas55NonEmptyRowsWithTheSameShape)
         EXPECT_EQ(count(about, u"%"), 1u);
         EXPECT_EQ(count((*table)[kTextNewFolder].view(), u"/"), 0u) << "a folder name";
         EXPECT_EQ(count((*table)[kTextDownloadFailed].view(), u"%"), 0u);
+        EXPECT_EQ(count((*table)[kTextDiscOfDiscs].view(), u"%s"), 2u) << "the disc's number and the count";
+        EXPECT_EQ(count((*table)[kTextDriveLabel].view(), u"%"), 0u);
         // The drive path and the reason; the permission reason names the group to join.
         EXPECT_EQ(count((*table)[kTextCannotOpenDrive].view(), u"%s"), 2u);
         EXPECT_EQ(count((*table)[kTextDriveNoPermission].view(), u"cdrom"), 1u);
