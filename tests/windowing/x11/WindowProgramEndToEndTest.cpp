@@ -73,6 +73,7 @@ TEST_F(WindowProgramEndToEnd, EnglishThenJapaneseFromArrivalToRemovalWithScreens
         // Conversions ask AccurateRip: a refused local port instead of the internet.
         test::ScopedEnv home("XDG_CONFIG_HOME", config.path().c_str());
         settings::writeString(product::kProductKey, u"\\AccurateRip", u"Server", u"127.0.0.1:9");
+        refuseWebServices();
     }
     std::vector<std::string> environment{"DISPLAY=" + screen.display(), "XDG_CONFIG_HOME=" + config.path(),
                                          "XDG_CACHE_HOME=" + cache.path(), "XDG_MUSIC_DIR=" + music.path(),
