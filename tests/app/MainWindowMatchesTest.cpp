@@ -89,7 +89,7 @@ const char kSecondRelease[] = "60000002-0002-4005-8002-abc000000002";
 
 // Two releases of the demo disc: the first with a country and a cover, the second a reissue
 // without a country, on the first of two discs, whose cover the archive does not have.
-std::map<std::string, test::FakeMusicBrainzServer::Reply> demoReleases(const std::vector<uint8_t>& cover)
+std::map<std::string, test::FakeHttpServer::Reply> demoReleases(const std::vector<uint8_t>& cover)
 {
     DiscIdentity identity;
     EXPECT_TRUE(identifyDisc("demo:", identity));
@@ -97,10 +97,8 @@ std::map<std::string, test::FakeMusicBrainzServer::Reply> demoReleases(const std
                             {"North", "East", "South", "West"}};
     test::FakeRelease second{kSecondRelease, "Harbour Lights", "Nadia Ko", "2021", "", "Enhanced CD", 1, 2,
                              {"North (2021)", "East (2021)", "South (2021)", "West (2021)"}};
-    return {{"/ws/2/discid/" + identity.musicBrainzId + "?inc=artist-credits+recordings+isrcs&fmt=json",
-             {"application/json", test::discIdReply(identity.musicBrainzId, {first, second})}},
-            {std::string("/release/") + kFirstRelease + "/front-500",
-             {"image/jpeg", std::string(cover.begin(), cover.end())}}};
+    return test::musicBrainzReplies(identity.musicBrainzId, {first, second}, kFirstRelease,
+                                    std::string(cover.begin(), cover.end()));
 }
 
 std::u16string text(const WideString& value) { return std::u16string(value.view()); }
@@ -108,7 +106,7 @@ std::u16string text(const WideString& value) { return std::u16string(value.view(
 TEST_F(MainWindowMatches, BothSourcesAreListedLabelledAndEachChoiceFillsTheTracksAndTheCover)
 {
     std::vector<uint8_t> cover = solidJpeg(200, 150, 200, 40, 40);
-    test::FakeMusicBrainzServer web(demoReleases(cover));
+    test::FakeHttpServer web(demoReleases(cover));
     test::FakeCddbServer cddb({"Alpha", "Beta", "Gamma", "Delta"});
     server = "127.0.0.1:" + std::to_string(cddb.port());
     musicBrainzServer = web.url();
@@ -191,9 +189,7 @@ TEST_F(MainWindowMatches, TheAlbumBoxOpensFromOneMusicBrainzMatchOrTwoFromCddb)
     DiscIdentity identity;
     ASSERT_TRUE(identifyDisc("demo:", identity));
     test::FakeRelease only{kFirstRelease, "Harbour Lights", "Nadia Ko", "2019", "GB", "CD", 1, 1, {"N", "E", "S", "W"}};
-    test::FakeMusicBrainzServer web(
-        {{"/ws/2/discid/" + identity.musicBrainzId + "?inc=artist-credits+recordings+isrcs&fmt=json",
-          {"application/json", test::discIdReply(identity.musicBrainzId, {only})}}});
+    test::FakeHttpServer web(test::musicBrainzReplies(identity.musicBrainzId, {only}, {}, {}));
     struct Case {
         const char* what;
         bool musicBrainz; // the stand-in answers (else a refused port)
@@ -255,7 +251,7 @@ TEST_F(MainWindowMatches, TheConvertedFileCarriesTheChosenReleasesCover)
     if (!std::filesystem::exists("/usr/bin/metaflac"))
         GTEST_SKIP() << "metaflac is not installed (tools/install-deps.sh installs it)";
     std::vector<uint8_t> cover = solidJpeg(120, 120, 30, 90, 200);
-    test::FakeMusicBrainzServer web(demoReleases(cover));
+    test::FakeHttpServer web(demoReleases(cover));
     musicBrainzServer = web.url();
     coverArtServer = web.url();
     englishWithoutAuto();

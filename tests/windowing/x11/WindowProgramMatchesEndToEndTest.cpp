@@ -97,10 +97,7 @@ TEST_F(WindowProgramEndToEnd, MatchesFromBothSourcesTheCoverAndTheDriveBox)
                             {"Morning Light", "夜明けの歌", "Part 3: Finale"}};
     test::FakeRelease second{"70000002-0002-4005-8002-abc000000002", "Morning Suite (Deluxe)", "Lena Hartmann",
                              "2020", "", "Enhanced CD", 1, 2, {"Morning Light", "夜明けの歌", "Finale (2020 mix)"}};
-    test::FakeMusicBrainzServer web(
-        {{"/ws/2/discid/" + discId + "?inc=artist-credits+recordings+isrcs&fmt=json",
-          {"application/json", test::discIdReply(discId, {first, second})}},
-         {std::string("/release/") + firstRelease + "/front-500", {"image/jpeg", coverJpeg()}}});
+    test::FakeHttpServer web(test::musicBrainzReplies(discId, {first, second}, firstRelease, coverJpeg()));
 
     struct Language {
         const char* name;
