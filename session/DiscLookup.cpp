@@ -25,6 +25,7 @@ struct LookupEntries {
 namespace {
 
 constexpr uint32_t kLookupWaitMs = 40000; // [ms] the client's own time-out is 30 s
+constexpr uint32_t kCancelLookMs = 50; // [ms] between looks at a caller's cancel flag
 
 } // namespace
 
@@ -91,7 +92,7 @@ bool identifyDisc(const std::string& drive, DiscIdentity& identity)
 }
 
 LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, const std::string& user,
-                         const ConversionJob&)
+                         const ConversionJob&, const std::atomic<bool>* cancel)
 {
     LookupOutcome outcome;
     std::optional<DiscToc> toc = readDiscToc(drive);
@@ -120,8 +121,19 @@ LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, co
         outcome.error = "the disc's table of contents is not usable for a lookup";
         return outcome;
     }
-    bool ended = observer.ended.waitFor(std::chrono::milliseconds(kLookupWaitMs));
+    // Waited for in short steps when the caller may cancel.
+    bool ended = false;
+    bool cancelled = false;
+    uint32_t step = cancel != nullptr ? kCancelLookMs : kLookupWaitMs;
+    for (uint32_t waited = 0; !ended && !cancelled && waited < kLookupWaitMs; waited += step) {
+        ended = observer.ended.waitFor(std::chrono::milliseconds(step));
+        cancelled = cancel != nullptr && cancel->load();
+    }
     client.close();
+    if (cancelled && !ended) {
+        outcome.error = "cancelled";
+        return outcome;
+    }
     std::string where = host + ":" + std::to_string(options.port);
     if (!ended || observer.failed) {
         outcome.error = "no answer from " + where;

@@ -34,6 +34,7 @@ MatchList lookUpMatches(const std::string& drive, const LookupOptions& options, 
     MatchList list;
     MusicBrainzJob musicBrainz;
     musicBrainz.options.server = options.musicBrainzServer;
+    musicBrainz.options.cancel = options.cancel.get();
     Thread thread;
     if (options.musicBrainz) {
         std::optional<DiscToc> toc = readDiscToc(drive);
@@ -45,7 +46,7 @@ MatchList lookUpMatches(const std::string& drive, const LookupOptions& options, 
             runMusicBrainz(&musicBrainz);
     }
     if (options.cddb) {
-        list.cddb = lookUpDisc(drive, options.cddbServer, options.cddbUser, job);
+        list.cddb = lookUpDisc(drive, options.cddbServer, options.cddbUser, job, options.cancel.get());
         if (!list.cddb.ok)
             list.failures.push_back("CDDB lookup failed: " + list.cddb.error);
         list.anySourceAnswered = list.cddb.ok;
@@ -105,6 +106,7 @@ std::shared_ptr<const CoverPicture> fetchListedCover(const MatchList& list, size
     const MusicBrainzMatch& match = list.musicBrainz.matches[list.entries[n].index];
     CoverArtOptions coverOptions;
     coverOptions.server = options.coverArtServer;
+    coverOptions.cancel = options.cancel.get();
     CoverArtResult cover = fetchFrontCover(match.releaseId, coverOptions);
     // A picture goes into every file: only one that decodes whole, at a sane size, is taken.
     std::string refused;

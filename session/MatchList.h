@@ -4,6 +4,8 @@
 #include "core/foundation/Thread.h"
 #include "net/musicbrainz/MusicBrainzClient.h"
 
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,9 @@ struct LookupOptions {
     std::string musicBrainzServer = "https://musicbrainz.org";
     std::string coverArtServer = "https://coverartarchive.org";
     bool cover = true; // applying a MusicBrainz match fetches its front cover
+    // Set by another thread: the lookup and cover requests stop soon (within about a second)
+    // and fail. Null: they run to their answers or time-outs.
+    std::shared_ptr<const std::atomic<bool>> cancel;
 };
 
 // Every match the chosen sources found for the disc: MusicBrainz releases first, then the CDDB

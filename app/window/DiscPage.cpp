@@ -267,7 +267,10 @@ void DiscPage::startLookup()
     ++m_spinnerRuns;
     if (m_host.ui != nullptr)
         m_spinner.start(*this, m_host.ui->clock());
+    cancelLookup();
+    m_lookupCancel = std::make_shared<std::atomic<bool>>(false);
     m_matchOptions = lookupOptions();
+    m_matchOptions.cancel = m_lookupCancel;
     std::string drive = m_drivePath;
     LookupOptions options = m_matchOptions;
     std::weak_ptr<DiscPage*> alive = m_alive;
@@ -284,6 +287,12 @@ void DiscPage::startLookup()
                 (*page)->lookupFinished(generation, list);
         });
     });
+}
+
+void DiscPage::cancelLookup()
+{
+    if (m_lookupCancel)
+        m_lookupCancel->store(true);
 }
 
 void DiscPage::lookupFinished(uint32_t generation, std::shared_ptr<const MatchList> list)
@@ -486,6 +495,7 @@ void DiscPage::closeStop()
         m_session->wait();
     }
     tonvane::closeStop(m_job);
+    cancelLookup();
     ++m_lookupGeneration; // what a running lookup or cover fetch posts is dropped
     m_coverFetches = 0;
     m_lookupRunning = false;

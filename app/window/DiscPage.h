@@ -168,6 +168,10 @@ private:
     std::string m_drivePath;
     MatchBox m_matches{m_album};
     LookupOptions m_matchOptions; // those the listed matches were found with
+    // Set when the lookup (and its cover fetches) is no longer wanted: a newer lookup, a disc
+    // change, the window closing. Their threads then end within about a second.
+    std::shared_ptr<std::atomic<bool>> m_lookupCancel;
+    void cancelLookup();
     // The front cover of each listed match, as far as fetched.
     struct CoverState {
         enum class Stage : uint8_t { Unknown, Fetching, Known } stage = Stage::Unknown;
