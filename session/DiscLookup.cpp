@@ -61,6 +61,8 @@ class WaitingObserver : public CddbObserver {
 public:
     void onCddbEvent(int code) override
     {
+        if (forward)
+            forward(code);
         if (code == 6)
             matchesRead = true;
         if (code == 7)
@@ -68,6 +70,7 @@ public:
         if (code == 3 || code == 7)
             ended.set();
     }
+    std::function<void(int)> forward;
     Event ended;
     std::atomic<bool> matchesRead{false};
     std::atomic<bool> failed{false};
@@ -92,7 +95,8 @@ bool identifyDisc(const std::string& drive, DiscIdentity& identity)
 }
 
 LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, const std::string& user,
-                         const ConversionJob&, const std::atomic<bool>* cancel)
+                         const ConversionJob&, const std::atomic<bool>* cancel,
+                         const std::function<void(int code)>& onEvent)
 {
     LookupOutcome outcome;
     std::optional<DiscToc> toc = readDiscToc(drive);
@@ -116,6 +120,7 @@ LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, co
 
     options.user = user;
     WaitingObserver observer;
+    observer.forward = onEvent;
     CddbClient client(observer, options);
     if (!client.lookup(*toc, host)) {
         outcome.error = "the disc's table of contents is not usable for a lookup";

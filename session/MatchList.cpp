@@ -46,7 +46,8 @@ MatchList lookUpMatches(const std::string& drive, const LookupOptions& options, 
             runMusicBrainz(&musicBrainz);
     }
     if (options.cddb) {
-        list.cddb = lookUpDisc(drive, options.cddbServer, options.cddbUser, job, options.cancel.get());
+        list.cddb = lookUpDisc(drive, options.cddbServer, options.cddbUser, job, options.cancel.get(),
+                               options.onCddbEvent);
         if (!list.cddb.ok)
             list.failures.push_back("CDDB lookup failed: " + list.cddb.error);
         list.anySourceAnswered = list.cddb.ok;

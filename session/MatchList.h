@@ -5,6 +5,7 @@
 #include "net/musicbrainz/MusicBrainzClient.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ struct LookupOptions {
     // Set by another thread: the lookup and cover requests stop soon (within about a second)
     // and fail. Null: they run to their answers or time-outs.
     std::shared_ptr<const std::atomic<bool>> cancel;
+    // The CDDB client's events (CddbObserver codes: connecting, connected, sending, receiving,
+    // ...) as they happen, on its event thread; it must not wait. Empty: not told.
+    std::function<void(int code)> onCddbEvent;
 };
 
 // Every match the chosen sources found for the disc: MusicBrainz releases first, then the CDDB

@@ -272,10 +272,18 @@ void DiscPage::startLookup()
     m_matchOptions = lookupOptions();
     m_matchOptions.cancel = m_lookupCancel;
     std::string drive = m_drivePath;
-    LookupOptions options = m_matchOptions;
     std::weak_ptr<DiscPage*> alive = m_alive;
     UiThread* ui = m_host.ui;
     WindowId window = m_host.window;
+    // The CDDB client's steps in the status bar, as the design tells them.
+    LookupOptions options = m_matchOptions;
+    options.onCddbEvent = [alive, ui, window, generation](int code) {
+        if (ui != nullptr)
+            ui->post(window, [alive, generation, code] {
+                if (auto page = alive.lock())
+                    (*page)->lookupStep(generation, code);
+            });
+    };
     // The drive's table of contents and both sources are read on the worker, never here.
     m_workers.run([drive, options, alive, ui, window, generation] {
         ConversionJob unused; // the lookup names no track of it
@@ -293,6 +301,18 @@ void DiscPage::cancelLookup()
 {
     if (m_lookupCancel)
         m_lookupCancel->store(true);
+}
+
+void DiscPage::lookupStep(uint32_t generation, int code)
+{
+    // CddbObserver codes: 1 connecting, 2 connected, 4 sending the request, 5 receiving.
+    static constexpr std::pair<int, TextId> kSteps[] = {
+        {1, kTextConnecting}, {2, kTextConnected}, {4, kTextSendingRequest}, {5, kTextReceiving}};
+    if (generation != m_lookupGeneration.load() || !m_lookupRunning || m_host.status == nullptr)
+        return;
+    for (auto [step, text] : kSteps)
+        if (step == code)
+            m_host.status->setStatus(0, text);
 }
 
 void DiscPage::lookupFinished(uint32_t generation, std::shared_ptr<const MatchList> list)

@@ -72,6 +72,8 @@ public:
     // Each lookup has a generation; the list of an earlier one (the disc gone, a newer lookup
     // begun) is dropped. Runs on the window's thread.
     void lookupFinished(uint32_t generation, std::shared_ptr<const MatchList> list);
+    // A step of the lookup's CDDB half (its client's event code), told in the status bar.
+    void lookupStep(uint32_t generation, int code);
     uint32_t lookupGeneration() const { return m_lookupGeneration.load(); }
     // The lookup's sources and servers: the host's, else the stored preferences.
     LookupOptions lookupOptions() const;

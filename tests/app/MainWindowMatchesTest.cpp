@@ -245,6 +245,29 @@ TEST_F(MainWindowMatches, NoSourceAnsweringIsAConnectionErrorAndAStaleListIsDrop
     EXPECT_EQ(content->statusBar().paneText(0), uiText(kTextConnectError).view());
 }
 
+// The CDDB half's steps show in the status bar as its client reports them; a step reported for
+// an earlier lookup shows nothing.
+TEST_F(MainWindowMatches, TheCddbStepsShowAsTheyHappen)
+{
+    test::FakeCddbServer cddb({"Alpha", "Beta", "Gamma", "Delta"});
+    cddb.hold(true); // connected (the listen queue takes it), never greeted
+    server = "127.0.0.1:" + std::to_string(cddb.port());
+    englishWithoutAuto();
+    open();
+    DiscPage& page = content->discPage();
+    StatusBar& status = content->statusBar();
+    click(page.lookupButton(), 70, 12);
+    ASSERT_TRUE(pumpUntil([&] { return status.paneText(0) == uiText(kTextConnected).view(); }));
+    page.lookupStep(page.lookupGeneration() - 1, 5);
+    EXPECT_EQ(status.paneText(0), uiText(kTextConnected).view()) << "a step of an earlier lookup";
+    page.lookupStep(page.lookupGeneration(), 5);
+    EXPECT_EQ(status.paneText(0), uiText(kTextReceiving).view());
+    cddb.hold(false);
+    ASSERT_TRUE(pumpUntil([&] { return !page.lookingUp(); }, 60));
+    EXPECT_EQ(status.paneText(0), uiText(kTextDownloadComplete).view());
+    EXPECT_EQ(text(page.job().tracks[0].title), u"Alpha");
+}
+
 // The cover of the chosen release goes into the FLAC file as its front cover picture.
 TEST_F(MainWindowMatches, TheConvertedFileCarriesTheChosenReleasesCover)
 {
