@@ -25,6 +25,7 @@ struct LookupEntries {
 namespace {
 
 constexpr uint32_t kLookupWaitMs = 40000; // [ms] the client's own time-out is 30 s
+constexpr uint32_t kCancelLookMs = 50; // [ms] between looks at a caller's cancel flag
 
 } // namespace
 
@@ -60,6 +61,8 @@ class WaitingObserver : public CddbObserver {
 public:
     void onCddbEvent(int code) override
     {
+        if (forward)
+            forward(code);
         if (code == 6)
             matchesRead = true;
         if (code == 7)
@@ -67,6 +70,7 @@ public:
         if (code == 3 || code == 7)
             ended.set();
     }
+    std::function<void(int)> forward;
     Event ended;
     std::atomic<bool> matchesRead{false};
     std::atomic<bool> failed{false};
@@ -91,7 +95,8 @@ bool identifyDisc(const std::string& drive, DiscIdentity& identity)
 }
 
 LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, const std::string& user,
-                         const ConversionJob&)
+                         const ConversionJob&, const std::atomic<bool>* cancel,
+                         const std::function<void(int code)>& onEvent)
 {
     LookupOutcome outcome;
     std::optional<DiscToc> toc = readDiscToc(drive);
@@ -115,13 +120,25 @@ LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, co
 
     options.user = user;
     WaitingObserver observer;
+    observer.forward = onEvent;
     CddbClient client(observer, options);
     if (!client.lookup(*toc, host)) {
         outcome.error = "the disc's table of contents is not usable for a lookup";
         return outcome;
     }
-    bool ended = observer.ended.waitFor(std::chrono::milliseconds(kLookupWaitMs));
+    // Waited for in short steps when the caller may cancel.
+    bool ended = false;
+    bool cancelled = false;
+    uint32_t step = cancel != nullptr ? kCancelLookMs : kLookupWaitMs;
+    for (uint32_t waited = 0; !ended && !cancelled && waited < kLookupWaitMs; waited += step) {
+        ended = observer.ended.waitFor(std::chrono::milliseconds(step));
+        cancelled = cancel != nullptr && cancel->load();
+    }
     client.close();
+    if (cancelled && !ended) {
+        outcome.error = "cancelled";
+        return outcome;
+    }
     std::string where = host + ":" + std::to_string(options.port);
     if (!ended || observer.failed) {
         outcome.error = "no answer from " + where;

@@ -2,6 +2,8 @@
 #include "core/disc/ConversionJob.h"
 #include "net/cddb/DiscToc.h"
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,10 +35,13 @@ struct LookupOutcome {
 
 // Looks the disc up on server ("host" or "host:port"; empty = the stored "Server") with the
 // CDDB client and reads every match; user ("name@host", empty = the stored "User") goes into
-// the hello. Blocks until the client reports the end. A session that ended before its last
-// entry is a failure, not "no match".
+// the hello. Blocks until the client reports the end, or until cancel is set (a failure,
+// "cancelled"). A session that ended before its last entry is a failure, not "no match".
+// onEvent, when given, hears each of the client's events (CddbObserver codes) on its event
+// thread, under its lock: it must not wait.
 LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, const std::string& user,
-                         const ConversionJob& job);
+                         const ConversionJob& job, const std::atomic<bool>* cancel = nullptr,
+                         const std::function<void(int code)>& onEvent = {});
 // Copies match number match (0-based) into the job's titles and tags.
 void applyMatch(const LookupOutcome& outcome, int32_t match, ConversionJob& job);
 

@@ -34,6 +34,7 @@ MatchList lookUpMatches(const std::string& drive, const LookupOptions& options, 
     MatchList list;
     MusicBrainzJob musicBrainz;
     musicBrainz.options.server = options.musicBrainzServer;
+    musicBrainz.options.cancel = options.cancel.get();
     Thread thread;
     if (options.musicBrainz) {
         std::optional<DiscToc> toc = readDiscToc(drive);
@@ -45,7 +46,8 @@ MatchList lookUpMatches(const std::string& drive, const LookupOptions& options, 
             runMusicBrainz(&musicBrainz);
     }
     if (options.cddb) {
-        list.cddb = lookUpDisc(drive, options.cddbServer, options.cddbUser, job);
+        list.cddb = lookUpDisc(drive, options.cddbServer, options.cddbUser, job, options.cancel.get(),
+                               options.onCddbEvent);
         if (!list.cddb.ok)
             list.failures.push_back("CDDB lookup failed: " + list.cddb.error);
         list.anySourceAnswered = list.cddb.ok;
@@ -96,6 +98,30 @@ void spinUpDrive(const std::string& drive, uint32_t lba)
     closeDevice(device);
 }
 
+std::shared_ptr<const CoverPicture> fetchListedCover(const MatchList& list, size_t n, const LookupOptions& options,
+                                                     std::string& note)
+{
+    note.clear();
+    if (n >= list.entries.size() || !list.entries[n].musicBrainz || !options.cover)
+        return nullptr;
+    const MusicBrainzMatch& match = list.musicBrainz.matches[list.entries[n].index];
+    CoverArtOptions coverOptions;
+    coverOptions.server = options.coverArtServer;
+    coverOptions.cancel = options.cancel.get();
+    CoverArtResult cover = fetchFrontCover(match.releaseId, coverOptions);
+    // A picture goes into every file: only one that decodes whole, at a sane size, is taken.
+    std::string refused;
+    if (cover.picture && !acceptCoverImage(cover.picture->bytes, refused))
+        cover.picture.reset();
+    if (cover.missing)
+        note = "Cover Art Archive: no front cover for this release";
+    else if (!refused.empty())
+        note = "Cover Art Archive: the front cover is refused (" + refused + "); the files get no cover";
+    else if (!cover.picture)
+        note = cover.error + "; the files get no cover";
+    return cover.picture;
+}
+
 std::string applyListedMatch(const MatchList& list, size_t n, const LookupOptions& options, ConversionJob& job)
 {
     const MatchList::Entry& entry = list.entries.at(n);
@@ -108,22 +134,11 @@ std::string applyListedMatch(const MatchList& list, size_t n, const LookupOption
     applyMusicBrainzMatch(match, tracks, list.musicBrainzFirstTrack);
     if (!options.cover)
         return {};
-    CoverArtOptions coverOptions;
-    coverOptions.server = options.coverArtServer;
-    CoverArtResult cover = fetchFrontCover(match.releaseId, coverOptions);
-    // A picture goes into every file: only one that decodes whole, at a sane size, is taken.
-    std::string refused;
-    if (cover.picture && !acceptCoverImage(cover.picture->bytes, refused))
-        cover.picture.reset();
+    std::string note;
+    std::shared_ptr<const CoverPicture> cover = fetchListedCover(list, n, options, note);
     for (TrackEntry& track : tracks)
-        track.tags.cover = cover.picture;
-    if (cover.missing)
-        return "Cover Art Archive: no front cover for this release";
-    if (!refused.empty())
-        return "Cover Art Archive: the front cover is refused (" + refused + "); the files get no cover";
-    if (!cover.picture)
-        return cover.error + "; the files get no cover";
-    return {};
+        track.tags.cover = cover;
+    return note;
 }
 
 std::string saveCover(const ConversionJob& job, const std::string& folder)

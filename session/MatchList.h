@@ -4,6 +4,9 @@
 #include "core/foundation/Thread.h"
 #include "net/musicbrainz/MusicBrainzClient.h"
 
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,12 @@ struct LookupOptions {
     std::string musicBrainzServer = "https://musicbrainz.org";
     std::string coverArtServer = "https://coverartarchive.org";
     bool cover = true; // applying a MusicBrainz match fetches its front cover
+    // Set by another thread: the lookup and cover requests stop soon (within about a second)
+    // and fail. Null: they run to their answers or time-outs.
+    std::shared_ptr<const std::atomic<bool>> cancel;
+    // The CDDB client's events (CddbObserver codes: connecting, connected, sending, receiving,
+    // ...) as they happen, on its event thread; it must not wait. Empty: not told.
+    std::function<void(int code)> onCddbEvent;
 };
 
 // Every match the chosen sources found for the disc: MusicBrainz releases first, then the CDDB
@@ -65,6 +74,11 @@ void spinUpDrive(const std::string& drive, uint32_t lba);
 // fetches the front cover into every track's tags. Answers a line for the person when the cover
 // could not be had (empty otherwise).
 std::string applyListedMatch(const MatchList& list, size_t n, const LookupOptions& options, ConversionJob& job);
+// The front cover of match n as applyListedMatch fetches it: only a MusicBrainz match with
+// covers wanted has one, and only a picture acceptCoverImage takes. Null otherwise, with the
+// line for the person in note (empty when there was nothing to fetch). Blocks for the fetch.
+std::shared_ptr<const CoverPicture> fetchListedCover(const MatchList& list, size_t n, const LookupOptions& options,
+                                                     std::string& note);
 // Writes the cover the tracks carry as cover.jpg / cover.png into folder, unless a file of that
 // name is there already. Answers a line naming the file when it could not be written.
 std::string saveCover(const ConversionJob& job, const std::string& folder);

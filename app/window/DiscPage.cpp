@@ -124,11 +124,14 @@ DiscPage::DiscPage(Widget* parent, Host host)
     m_albumLabel.setFlags(kTextVerticalCentre);
     m_albumLabel.create(0, 0, 56, 16, kShown);
     m_album.setListHeight(kAlbumListHeight);
-    m_album.setRowText([this](int32_t row) {
-        return row >= 0 && row < matchCount() ? m_matchTitles[size_t(row)] : std::u16string();
-    });
     m_album.setOnChoose([this](int32_t row) { applyMatch(row); });
     m_album.create(0, 0, 100, metrics::kControlHeight, kShown | style::kDisabled);
+    m_drives.setOnChoose([this](const std::string& drive) {
+        if (drive != m_drivePath && !converting() && m_host.chooseDrive)
+            m_host.chooseDrive(drive);
+    });
+    m_drives.create(0, 0, 100, metrics::kControlHeight, 0);
+    m_cover.create(0, 0, CoverView::kSide + 2 * CoverView::kFrame, CoverView::kSide + 2 * CoverView::kFrame, 0);
 
     ItemList::Routines routines;
     routines.drawItem = [this](Surface& s, int32_t index, const IntRect& r) { drawRow(s, index, r); };
@@ -144,21 +147,43 @@ DiscPage::DiscPage(Widget* parent, Host host)
 DiscPage::~DiscPage()
 {
     closeStop();
-    m_cddb.reset(); // its threads end before the page's token goes
-    m_alive.reset();
+    m_alive.reset(); // what the worker threads post from here on is dropped
 }
 
 void DiscPage::layout()
 {
+    // From the top: the two buttons, the album box, the drive box while several drives hold a
+    // disc, then the rows. The cover takes the top-right corner beside the boxes and pushes the
+    // rows down only as far as it reaches.
+    constexpr int32_t kHeader = 80; // [pixels] above the rows: buttons and album box
+    constexpr int32_t kLineStep = 34; // [pixels] from one box's line to the next
+    constexpr int32_t kCoverMargin = 8; // [pixels] around the cover
     int32_t w = width(), h = height();
-    m_convert.setRect(w / 2 - 152, h - 36, 144, 24);
-    m_lookup.setRect(w / 2 + 8, h - 36, 144, 24);
+    bool cover = m_cover.showing();
+    int32_t coverWidth = m_cover.width();
+    int32_t coverRoom = cover ? coverWidth + 2 * kCoverMargin : 0;
+    int32_t centre = (w - coverRoom) / 2;
+    if (cover && centre + 152 + kCoverMargin > w - coverRoom)
+        centre = w / 2; // too narrow to move them: the cover's corner stays below the buttons
+    m_convert.setRect(centre - 152, h - 36, 144, 24);
+    m_lookup.setRect(centre + 8, h - 36, 144, 24);
     int32_t labelHeight = m_bold ? static_cast<int32_t>(std::ceil(m_bold->line_height)) : 16;
     m_albumLabel.setRect(8, h - 70, 56, labelHeight);
     // The closed box on the label's line; its open list 192 pixels high.
-    m_album.setRect(72, h - 70 - (metrics::kControlHeight - labelHeight) / 2, std::max(0, w - 144),
-                    metrics::kControlHeight);
-    m_list.setRect(0, 0, w, std::max(0, h - 80));
+    int32_t boxRight = cover ? w - coverRoom : w - 72;
+    int32_t boxBottom = h - 70 - (metrics::kControlHeight - labelHeight) / 2;
+    m_album.setRect(72, boxBottom, std::max(0, boxRight - 72), metrics::kControlHeight);
+    int32_t header = kHeader;
+    if (m_drives.wanted()) {
+        m_drives.setRect(8, boxBottom - kLineStep, std::max(0, boxRight - 8), metrics::kControlHeight);
+        header += kLineStep;
+    }
+    if (cover) {
+        int32_t coverHeight = m_cover.height();
+        m_cover.setRect(w - kCoverMargin - coverWidth, h - kCoverMargin - coverHeight, coverWidth, coverHeight);
+        header = std::max(header, coverHeight + 2 * kCoverMargin);
+    }
+    m_list.setRect(0, 0, w, std::max(0, h - header));
 }
 
 void DiscPage::onWindowThread(std::function<void()> work)
@@ -195,9 +220,12 @@ bool DiscPage::adoptDisc(const std::string& drivePath, ConversionJob& loaded, Di
     m_job.drivePath = loaded.drivePath;
     m_job.loaded = true;
     m_drivePath = drivePath;
-    m_matchTitles.clear();
-    m_album.setRowCount(0);
+    m_matches.show(nullptr);
+    m_covers.clear();
+    m_cover.setPicture(nullptr);
     m_album.setEnabled(false);
+    m_drives.setDrives(m_drives.drives(), m_drivePath);
+    layout();
     if (m_job.count == 0)
         return false;
     m_hoveredRow = -1;
@@ -215,7 +243,18 @@ void DiscPage::setControlsEnabled(bool enabled)
 {
     m_convert.setEnabled(enabled);
     m_lookup.setEnabled(enabled);
-    m_album.setEnabled(enabled && matchCount() >= 2);
+    m_album.setEnabled(enabled && m_matches.choosable());
+    m_drives.setEnabled(enabled);
+}
+
+LookupOptions DiscPage::lookupOptions() const
+{
+    if (m_host.lookupOptions)
+        return m_host.lookupOptions();
+    LookupOptions options = lookupOptionsOf(loadRipPreferences());
+    if (!m_host.server.empty())
+        options.cddbServer = m_host.server;
+    return options;
 }
 
 void DiscPage::startLookup()
@@ -226,121 +265,181 @@ void DiscPage::startLookup()
         return;
     setControlsEnabled(false);
     m_album.setEnabled(false);
-    m_matchTitles.clear();
-    m_album.setRowCount(0);
-    if (m_cddb)
-        m_cddb->close();
-    // Events and the TOC of an earlier lookup are dropped from here on.
+    // Lists, covers and fetches of an earlier lookup are dropped from here on.
     uint32_t generation = ++m_lookupGeneration;
+    m_matches.show(nullptr);
+    m_covers.clear();
+    m_coverFetches = 0;
+    if (m_cover.showing()) {
+        m_cover.setPicture(nullptr);
+        layout();
+    }
     m_lookupRunning = true;
-    if (m_host.status != nullptr)
+    if (m_host.status != nullptr) {
         m_host.status->setIcons(&m_globe);
+        m_host.status->setStatus(0, kTextConnecting);
+    }
     // A spinner still lingering from the last lookup ends now; this lookup turns its own.
     m_spinner.quit();
     m_spinner.join();
     ++m_spinnerRuns;
     if (m_host.ui != nullptr)
         m_spinner.start(*this, m_host.ui->clock());
-    if (!m_host.readToc) {
-        beginLookup(readDiscToc(m_drivePath), generation);
+    cancelLookup();
+    m_lookupCancel = std::make_shared<std::atomic<bool>>(false);
+    m_matchOptions = lookupOptions();
+    m_matchOptions.cancel = m_lookupCancel;
+    std::string drive = m_drivePath;
+    std::weak_ptr<DiscPage*> alive = m_alive;
+    UiThread* ui = m_host.ui;
+    WindowId window = m_host.window;
+    // The CDDB client's steps in the status bar, as the design tells them.
+    LookupOptions options = m_matchOptions;
+    options.onCddbEvent = [alive, ui, window, generation](int code) {
+        if (ui != nullptr)
+            ui->post(window, [alive, generation, code] {
+                if (auto page = alive.lock())
+                    (*page)->lookupStep(generation, code);
+            });
+    };
+    // The drive's table of contents and both sources are read on the worker, never here.
+    m_workers.run([drive, options, alive, ui, window, generation] {
+        ConversionJob unused; // the lookup names no track of it
+        auto list = std::make_shared<const MatchList>(lookUpMatches(drive, options, unused));
+        if (ui == nullptr)
+            return;
+        ui->post(window, [alive, generation, list] {
+            if (auto page = alive.lock())
+                (*page)->lookupFinished(generation, list);
+        });
+    });
+}
+
+void DiscPage::cancelLookup()
+{
+    if (m_lookupCancel)
+        m_lookupCancel->store(true);
+}
+
+void DiscPage::lookupStep(uint32_t generation, int code)
+{
+    // CddbObserver codes: 1 connecting, 2 connected, 4 sending the request, 5 receiving.
+    static constexpr std::pair<int, TextId> kSteps[] = {
+        {1, kTextConnecting}, {2, kTextConnected}, {4, kTextSendingRequest}, {5, kTextReceiving}};
+    if (generation != m_lookupGeneration.load() || !m_lookupRunning || m_host.status == nullptr)
+        return;
+    for (auto [step, text] : kSteps)
+        if (step == code)
+            m_host.status->setStatus(0, text);
+}
+
+void DiscPage::lookupFinished(uint32_t generation, std::shared_ptr<const MatchList> list)
+{
+    if (generation != m_lookupGeneration.load() || !m_lookupRunning || list == nullptr)
+        return;
+    StatusBar* status = m_host.status;
+    if (!list->anySourceAnswered) {
+        if (status != nullptr)
+            status->setStatus(0, kTextConnectError);
+        lookupEnded();
         return;
     }
-    m_host.readToc(m_drivePath, [this, generation](std::optional<DiscToc> toc) {
-        if (generation == m_lookupGeneration.load())
-            beginLookup(toc, generation);
-    });
-}
-
-void DiscPage::beginLookup(const std::optional<DiscToc>& toc, uint32_t generation)
-{
-    // The server as "host" or "host:port".
-    std::string host = m_host.server;
-    CddbClientOptions options;
-    if (size_t colon = host.rfind(':'); colon != std::string::npos) {
-        uint32_t port = 0;
-        std::string digits = host.substr(colon + 1);
-        auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
-        if (error == std::errc() && end == digits.data() + digits.size() && port > 0 && port <= 65535) {
-            options.port = static_cast<uint16_t>(port);
-            host.resize(colon);
-        }
-    }
-    // The earlier client ends (its threads joined) before its relay; its queued events carry an
-    // older generation.
-    m_cddb.reset();
-    m_relay = std::make_unique<LookupRelay>(*this, generation);
-    m_cddb = std::make_unique<CddbClient>(*m_relay, options);
-    bool started = toc && (host.empty() ? m_cddb->lookup(*toc) : m_cddb->lookup(*toc, host));
-    if (!started)
-        onLookupEvent(7);
-}
-
-void DiscPage::lookupEvent(uint32_t generation, int code)
-{
-    onWindowThread([this, generation, code] {
-        if (generation == m_lookupGeneration.load())
-            onLookupEvent(code);
-    });
-}
-
-void DiscPage::onLookupEvent(int kind)
-{
-    StatusBar* status = m_host.status;
-    auto say = [&](TextId text) {
-        if (status != nullptr)
-            status->setStatus(0, text);
-    };
-    auto finished = [&] {
-        m_lookupRunning = false;
-        m_spinner.stop();
-        setControlsEnabled(true);
-        m_host.enableCommand(kCommandConvert, true);
-        m_host.enableCommand(kCommandLookup, true);
-    };
-    switch (kind) {
-    case 1:
-        say(kTextConnecting);
-        break;
-    case 2:
-        say(kTextConnected);
-        break;
-    case 3:
-        finished();
-        break;
-    case 4:
-        say(kTextSendingRequest);
-        break;
-    case 5:
-        say(kTextReceiving);
-        break;
-    case 6:
-        say(kTextDownloadComplete);
-        m_matchTitles.clear();
-        for (size_t i = 0; m_cddb && i < m_cddb->matches().size(); ++i)
-            m_matchTitles.emplace_back(m_cddb->matchTitle(i).view());
-        m_album.setRowCount(matchCount());
-        m_album.setChosen(matchCount() > 0 ? 0 : -1);
+    if (status != nullptr)
+        status->setStatus(0, kTextDownloadComplete);
+    m_covers.assign(list->entries.size(), CoverState{});
+    m_matches.show(std::move(list));
+    if (matchCount() > 0)
         applyMatch(0);
-        setControlsEnabled(true);
-        m_host.enableCommand(kCommandConvert, true);
-        m_host.enableCommand(kCommandLookup, true);
-        break;
-    case 7:
-        say(kTextConnectError);
-        finished();
-        break;
-    default:
-        break;
-    }
+    lookupEnded();
+}
+
+void DiscPage::lookupEnded()
+{
+    m_lookupRunning = false;
+    m_spinner.stop();
+    setControlsEnabled(true);
+    m_host.enableCommand(kCommandConvert, true);
+    m_host.enableCommand(kCommandLookup, true);
 }
 
 void DiscPage::applyMatch(int32_t r)
 {
-    if (!m_cddb || m_cddb->matches().empty() || m_job.count == 0)
+    const MatchList* list = m_matches.list();
+    if (list == nullptr || list->entries.empty() || m_job.count == 0 || converting())
         return;
-    size_t match = std::min<size_t>(r < 0 ? 0 : size_t(r), m_cddb->matches().size() - 1);
-    m_cddb->apply(match, std::span<TrackEntry>(m_job.tracks.get(), size_t(m_job.count)));
+    size_t match = std::min<size_t>(r < 0 ? 0 : size_t(r), list->entries.size() - 1);
+    // Titles and tags here; the cover, which takes a request, on a worker.
+    LookupOptions titlesOnly = m_matchOptions;
+    titlesOnly.cover = false;
+    applyListedMatch(*list, match, titlesOnly, m_job);
+    if (m_album.chosen() != int32_t(match))
+        m_album.setChosen(int32_t(match));
+    showCover(int32_t(match));
+    fetchCover(int32_t(match));
     m_list.requestRepaint();
+}
+
+void DiscPage::showCover(int32_t r)
+{
+    std::shared_ptr<const CoverPicture> picture;
+    std::shared_ptr<const Image> shown;
+    if (r >= 0 && size_t(r) < m_covers.size()) {
+        picture = m_covers[size_t(r)].picture;
+        shown = m_covers[size_t(r)].shown;
+    }
+    // Every file gets the chosen match's cover, or none: a CDDB match drops an earlier one.
+    for (int32_t i = 0; i < m_job.count; ++i)
+        m_job.tracks[size_t(i)].tags.cover = picture;
+    bool wasShowing = m_cover.showing();
+    m_cover.setPicture(shown);
+    if (wasShowing || shown)
+        layout();
+}
+
+void DiscPage::fetchCover(int32_t r)
+{
+    if (!m_matchOptions.cover || !m_matches.isMusicBrainz(r) || size_t(r) >= m_covers.size()
+        || m_covers[size_t(r)].stage != CoverState::Stage::Unknown)
+        return;
+    m_covers[size_t(r)].stage = CoverState::Stage::Fetching;
+    ++m_coverFetches;
+    std::shared_ptr<const MatchList> list = m_matches.shared();
+    LookupOptions options = m_matchOptions;
+    std::weak_ptr<DiscPage*> alive = m_alive;
+    UiThread* ui = m_host.ui;
+    WindowId window = m_host.window;
+    uint32_t generation = m_lookupGeneration.load();
+    m_workers.run([list, options, alive, ui, window, generation, r] {
+        std::string note;
+        std::shared_ptr<const CoverPicture> picture = fetchListedCover(*list, size_t(r), options, note);
+        std::shared_ptr<const Image> shown = picture ? CoverView::prepare(picture->bytes) : nullptr;
+        if (ui == nullptr)
+            return;
+        ui->post(window, [alive, generation, r, picture, shown] {
+            auto page = alive.lock();
+            if (!page)
+                return;
+            DiscPage& self = **page;
+            if (generation != self.m_lookupGeneration.load() || size_t(r) >= self.m_covers.size())
+                return; // a lookup or a disc since: its list is gone
+            --self.m_coverFetches;
+            CoverState& state = self.m_covers[size_t(r)];
+            state.stage = CoverState::Stage::Known;
+            state.picture = picture;
+            state.shown = shown;
+            if (self.m_album.chosen() == r && !self.converting())
+                self.showCover(r);
+        });
+    });
+}
+
+void DiscPage::setDiscDrives(std::vector<std::string> drives)
+{
+    bool wanted = m_drives.wanted();
+    m_drives.setDrives(std::move(drives), m_drivePath);
+    m_drives.setEnabled(!converting() && !m_lookupRunning);
+    if (wanted != m_drives.wanted())
+        layout();
 }
 
 bool DiscPage::startConversion()
@@ -445,9 +544,9 @@ void DiscPage::closeStop()
         m_session->wait();
     }
     tonvane::closeStop(m_job);
-    if (m_cddb)
-        m_cddb->close();
-    ++m_lookupGeneration; // what the closed client had posted is dropped
+    cancelLookup();
+    ++m_lookupGeneration; // what a running lookup or cover fetch posts is dropped
+    m_coverFetches = 0;
     m_lookupRunning = false;
     m_spinner.quit(); // no two-second linger: the window closes or the disc goes
     if (m_spinner.running())

@@ -1,7 +1,12 @@
 #pragma once
+#include "app/window/CoverView.h"
+#include "app/window/DriveBox.h"
 #include "app/window/ExistingFilesDialog.h"
+#include "app/window/MatchBox.h"
 #include "app/window/StatusBar.h"
 #include "app/window/WindowRunOptions.h"
+#include "app/window/WorkerThreads.h"
+#include "session/MatchList.h"
 #include "session/RipSession.h"
 #include "controls/button/PushButton.h"
 #include "controls/dropdown/DropDownBox.h"
@@ -15,7 +20,6 @@
 #include "net/cddb/DiscToc.h"
 #include "graphics/image/ImageStrip.h"
 #include "graphics/text/FontList.h"
-#include "net/cddb/CddbClient.h"
 #include "windowing/animation/BusySpinner.h"
 #include "windowing/message/Message.h"
 
@@ -29,7 +33,8 @@ namespace tonvane {
 
 class UiThread;
 
-// The page of a loaded disc: Convert and Consult FreeDB, the album chooser of FreeDB matches and
+// The page of a loaded disc: Convert and Consult FreeDB, the album chooser of the MusicBrainz and
+// CDDB matches, the chosen match's cover, the drive chooser when several drives hold a disc, and
 // the track list with one 64-pixel row per audio track (logo, progress, check box, title, play
 // time, encoder link). It owns the conversion job and runs the lookups and conversions; their
 // threads reach it through the window's thread.
@@ -47,9 +52,10 @@ public:
         std::function<void()> conversionFinished; // on the window's thread
         std::string server; // CDDB server; empty: the stored one
         WindowRunOptions run; // this run's servers and AccurateRip choice, over the stored preferences
-        // Reads a drive's TOC away from the window's thread and hands it to done on that thread;
-        // empty: read here.
-        std::function<void(const std::string& drive, std::function<void(std::optional<DiscToc>)> done)> readToc;
+        // The sources and servers of a lookup; empty: the stored preferences with server above.
+        std::function<LookupOptions()> lookupOptions;
+        // The person chose another drive in the drive box: its disc is to be loaded.
+        std::function<void(const std::string& drive)> chooseDrive;
     };
 
     DiscPage(Widget* parent, Host host);
@@ -65,13 +71,18 @@ public:
     // From the start until the log and CUE sheet are written.
     bool converting() const { return m_job.running.load() != 0 || (m_session && m_session->running()); }
     bool lookingUp() const { return m_lookupRunning; }
-    // Each lookup has a generation; an event of an earlier one (a client closed since, the disc
-    // gone) is dropped. Called on the connection's event thread (or any).
-    void lookupEvent(uint32_t generation, int code);
+    // Each lookup has a generation; the list of an earlier one (the disc gone, a newer lookup
+    // begun) is dropped. Runs on the window's thread.
+    void lookupFinished(uint32_t generation, std::shared_ptr<const MatchList> list);
+    // A step of the lookup's CDDB half (its client's event code), told in the status bar.
+    void lookupStep(uint32_t generation, int code);
     uint32_t lookupGeneration() const { return m_lookupGeneration.load(); }
+    // The lookup's sources and servers: the host's, else the stored preferences.
+    LookupOptions lookupOptions() const;
     bool spinnerRunning() const { return m_spinner.running(); }
 
-    // Command 4: a FreeDB lookup. Command 3: a conversion into the host's folder.
+    // Command 4: a lookup in the sources the options name. Command 3: a conversion into the
+    // host's folder.
     void startLookup();
     bool startConversion();
     // A conversion into folder (UTF-8, without the final '/') through a rip session: checked
@@ -84,10 +95,18 @@ public:
     // The close stop: a running conversion is cancelled and waited for; a lookup ended.
     void closeStop();
 
-    // Match r into the titles (also when the user picks it in the album box).
+    // Match r into the titles, album artist, year, disc number and ids (also when the user picks
+    // it in the album box); a MusicBrainz match's front cover follows when it has been fetched.
     void applyMatch(int32_t r);
-    int32_t matchCount() const { return static_cast<int32_t>(m_matchTitles.size()); }
+    int32_t matchCount() const { return m_matches.count(); }
     DropDownBox& albumBox() { return m_album; }
+    const MatchBox& matches() const { return m_matches; }
+    CoverView& coverView() { return m_cover; }
+    // A cover fetch is under way for the chosen match.
+    bool fetchingCover() const { return m_coverFetches > 0; }
+    // The drives that hold a disc (the drive box shows when there are two or more).
+    void setDiscDrives(std::vector<std::string> drives);
+    DriveBox& driveBox() { return m_drives; }
     ItemList& trackList() { return m_list; }
     PushButton& convertButton() { return m_convert; }
     PushButton& lookupButton() { return m_lookup; }
@@ -107,8 +126,11 @@ private:
     // has written it since).
     void showFullTitle(int32_t index);
     void setControlsEnabled(bool enabled);
-    void beginLookup(const std::optional<DiscToc>& toc, uint32_t generation);
-    void onLookupEvent(int kind);
+    void lookupEnded();
+    // Fetches match r's cover on a worker thread unless it is known; the answer is applied if
+    // r is still the chosen match of the same lookup.
+    void fetchCover(int32_t r);
+    void showCover(int32_t r);
     // Sets the tracks' name suffixes and the job's choice for files that exist; false: cancel.
     bool settleExistingFiles(ExistingFiles& choice);
     // Runs on the window's thread, whatever thread asks.
@@ -129,6 +151,8 @@ private:
     PushButton m_lookup{this};
     Label m_albumLabel{this};
     DropDownBox m_album{this};
+    DriveBox m_drives{this};
+    CoverView m_cover{this};
     ItemList m_list{this};
     TextTip m_titleTip{this}; // after the list: drawn over it
     ImageStrip m_menuIcons;
@@ -146,16 +170,20 @@ private:
     std::unique_ptr<RipSession> m_session;
     ExistingFilesDialog* m_existingDialog = nullptr;
     std::string m_drivePath;
-    std::vector<std::u16string> m_matchTitles;
-    // One lookup's events, tagged with its generation; outlives its client.
-    struct LookupRelay final : CddbObserver {
-        LookupRelay(DiscPage& page, uint32_t generation) : page(page), generation(generation) {}
-        void onCddbEvent(int code) override { page.lookupEvent(generation, code); }
-        DiscPage& page;
-        uint32_t generation;
+    MatchBox m_matches{m_album};
+    LookupOptions m_matchOptions; // those the listed matches were found with
+    // Set when the lookup (and its cover fetches) is no longer wanted: a newer lookup, a disc
+    // change, the window closing. Their threads then end within about a second.
+    std::shared_ptr<std::atomic<bool>> m_lookupCancel;
+    void cancelLookup();
+    // The front cover of each listed match, as far as fetched.
+    struct CoverState {
+        enum class Stage : uint8_t { Unknown, Fetching, Known } stage = Stage::Unknown;
+        std::shared_ptr<const CoverPicture> picture; // null: the match has none
+        std::shared_ptr<const Image> shown;
     };
-    std::unique_ptr<LookupRelay> m_relay;
-    std::unique_ptr<CddbClient> m_cddb; // uses m_relay: declared after it
+    std::vector<CoverState> m_covers;
+    int32_t m_coverFetches = 0;
     std::atomic<uint32_t> m_lookupGeneration{0};
     // Spinner runs: the linger's clearing of an earlier run's text is dropped once a new one began.
     std::atomic<uint32_t> m_spinnerRuns{0};
@@ -173,6 +201,7 @@ private:
     std::u16string m_shownTitle;
     std::u16string m_paneBefore;
     std::shared_ptr<DiscPage*> m_alive;
+    WorkerThreads m_workers; // last: joined before anything else of the page goes
 };
 
 } // namespace tonvane

@@ -2,6 +2,7 @@
 
 #include "session/MusicFolder.h"
 #include "app/window/DriveProblemText.h"
+#include "session/RipPreferences.h"
 #include "app/window/AboutBox.h"
 #include "app/window/EncoderPropertiesDialog.h"
 #include "app/window/FolderDialog.h"
@@ -24,6 +25,7 @@
 #include "windowing/message/KeyCodes.h"
 #include "windowing/window/LayeredWindow.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 #include <utility>
@@ -108,19 +110,16 @@ void MainContent::start(LayeredWindow& window)
         if (!path.empty())
             startDriveWork(path);
     };
-    host.readToc = [this](const std::string& drive, std::function<void(std::optional<DiscToc>)> done) {
-        Poster post = poster();
-        bool queued = m_driveWorker.run([drive, post, done] {
-            std::optional<DiscToc> toc = readDiscToc(drive);
-            post([toc, done](MainContent&) { done(toc); });
-        });
-        if (!queued)
-            done(std::nullopt);
-    };
     host.server = m_options.server;
     host.run = m_options.run;
     if (host.run.cddbServer.empty())
         host.run.cddbServer = m_options.server;
+    // The stored choices, with the servers named on the command line on top.
+    host.lookupOptions = [run = host.run] { return lookupOptionsOf(runPreferences(run)); };
+    host.chooseDrive = [this](const std::string& drive) {
+        if (!m_discPage->converting())
+            startDriveWork(drive);
+    };
     if (!m_options.outputFolder.empty()) {
         std::string folder = m_options.outputFolder;
         host.outputFolder = [folder] { return folder; };
@@ -202,6 +201,7 @@ struct MainContent::LoadedDisc {
     ConversionJob job;
     DiscLoadResult result;
     std::vector<DriveOpenProblem> unopenable; // of a scan
+    std::optional<std::vector<std::string>> audioDrives; // of a scan: every drive holding a disc
 };
 
 MainContent::Poster MainContent::poster()
@@ -237,8 +237,9 @@ void MainContent::startDriveWork(const std::optional<std::string>& path)
                 disc->result = tonvane::loadDisc(disc->job, *path);
             }
         } else {
-            DriveScan scan = scanForAudioDisc(sources);
+            DriveScan scan = scanForAudioDiscs(sources);
             disc->unopenable = std::move(scan.unopenable);
+            disc->audioDrives = std::move(scan.audioDrives);
             if (scan.audioDrive) {
                 disc->path = *scan.audioDrive;
                 disc->result = tonvane::loadDisc(disc->job, disc->path);
@@ -261,6 +262,10 @@ void MainContent::driveWorkDone(uint32_t generation, LoadedDisc& disc)
         m_firstDiscPending = true;
     if (m_workersStopped || generation != m_mediaGeneration || page() == Page::Language)
         return;
+    std::vector<std::string> drives = disc.audioDrives.value_or(m_discDrives);
+    if (!disc.path.empty() && std::find(drives.begin(), drives.end(), disc.path) == drives.end())
+        drives.push_back(disc.path);
+    setDiscDrives(std::move(drives));
     if (disc.path.empty()) {
         if (page() == Page::InsertDisc)
             showDriveProblems(disc.unopenable);
@@ -410,6 +415,9 @@ void MainContent::onMediaRemoved(const std::string& path)
         m_arrivalDuringConversion.clear();
     if (path == m_loadingPath && m_driveJobs > 0)
         ++m_mediaGeneration; // the disc being read went: its tracks are not shown
+    std::vector<std::string> drives = m_discDrives;
+    std::erase(drives, path);
+    setDiscDrives(std::move(drives));
     if (page() != Page::Disc || path != m_discPage->drivePath())
         return;
     m_discPage->closeStop(); // a conversion of the vanished disc is cancelled first
@@ -417,6 +425,15 @@ void MainContent::onMediaRemoved(const std::string& path)
     showPage(Page::InsertDisc);
     enableCommand(kCommandConvert, false);
     enableCommand(kCommandLookup, false);
+    // Another drive still holds a disc: it is shown instead.
+    if (!m_discDrives.empty())
+        startDriveWork(m_discDrives.front());
+}
+
+void MainContent::setDiscDrives(std::vector<std::string> drives)
+{
+    m_discDrives = std::move(drives);
+    m_discPage->setDiscDrives(m_discDrives);
 }
 
 void MainContent::enableCommand(int32_t command, bool enabled)

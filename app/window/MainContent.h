@@ -132,6 +132,8 @@ private:
     bool m_firstDiscPending = false; // a load stored the missing "Auto": the disc shown next skips the lookup
     bool m_workersStopped = false;
     std::string m_loadingPath; // the drive the newest drive work reads ("" for a scan)
+    std::vector<std::string> m_discDrives; // the drives known to hold an audio disc
+    void setDiscDrives(std::vector<std::string> drives);
     std::unique_ptr<DesktopChooser> m_chooser;
     class OptionsDialog* m_optionsDialog = nullptr;
     std::shared_ptr<MainContent*> m_alive;

@@ -81,7 +81,9 @@ bool hasAudioDisc(const std::string& path, bool waitForReady, const DiscCheckTim
     return audio;
 }
 
-DriveScan scanForAudioDisc(const DriveSources& sources)
+namespace {
+
+DriveScan scanDrives(const DriveSources& sources, bool everyDrive)
 {
     DriveScan scan;
     DriveEnumerator enumerator(sources);
@@ -95,12 +97,27 @@ DriveScan scanForAudioDisc(const DriveSources& sources)
                 continue;
             }
         }
-        if (hasAudioDisc(*path, false)) {
-            scan.audioDrive = std::move(path);
+        if (!hasAudioDisc(*path, false))
+            continue;
+        if (!scan.audioDrive)
+            scan.audioDrive = *path;
+        if (!everyDrive)
             return scan;
-        }
+        scan.audioDrives.push_back(*path);
     }
     return scan;
+}
+
+} // namespace
+
+DriveScan scanForAudioDisc(const DriveSources& sources)
+{
+    return scanDrives(sources, false);
+}
+
+DriveScan scanForAudioDiscs(const DriveSources& sources)
+{
+    return scanDrives(sources, true);
 }
 
 std::optional<std::string> findDriveWithAudioDisc(const DriveSources& sources)

@@ -39,6 +39,7 @@ bool hasAudioDisc(const std::string& path, bool waitForReady, const DiscCheckTim
 struct DriveSources;
 struct DriveScan {
     std::optional<std::string> audioDrive; // the first drive holding an audio disc
+    std::vector<std::string> audioDrives; // every drive holding one (scanForAudioDiscs only)
     // Real drives passed over because they cannot be opened, in enumeration order.
     std::vector<DriveOpenProblem> unopenable;
 };
@@ -46,6 +47,8 @@ struct DriveScan {
 // A real drive is tried once first: one that cannot be opened is named in the answer and
 // skipped (not tried four times), so that "no disc" and "no access" stay apart.
 DriveScan scanForAudioDisc(const DriveSources& sources);
+// The same scan going on past the first: every drive holding an audio disc, in enumeration order.
+DriveScan scanForAudioDiscs(const DriveSources& sources);
 std::optional<std::string> findDriveWithAudioDisc(const DriveSources& sources);
 
 } // namespace tonvane

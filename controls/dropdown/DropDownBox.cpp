@@ -67,7 +67,7 @@ void DropDownBox::open(bool byKeyboard)
 
     int32_t hot = -1;
     {
-        DropDownPopup popup(ui, owner.id(), m_rows, m_chosen, m_rowText);
+        DropDownPopup popup(ui, owner.id(), m_rows, m_chosen, m_rowText, m_rowBadge);
         m_popup = &popup;
         hot = popup.run(left, top - listHeight, left + width(), top);
         m_popup = nullptr;
@@ -100,7 +100,8 @@ void DropDownBox::paint(Surface& surface)
     uint32_t state = ((m_flags & kOpenBit) || m_hovered ? style::kHot : 0)
         | ((style() & style::kDisabled) ? style::kThemeDisabled : 0);
     std::u16string text = m_chosen >= 0 && m_rowText ? m_rowText(m_chosen) : std::u16string();
-    theme->drawDropDownBox(surface, {0, 0, width(), height()}, state, text.c_str(), int32_t(text.size()));
+    std::u16string badge = m_chosen >= 0 && m_rowBadge ? m_rowBadge(m_chosen) : std::u16string();
+    theme->drawDropDownBox(surface, {0, 0, width(), height()}, state, text.c_str(), int32_t(text.size()), badge);
 }
 
 void DropDownBox::onMouse(MouseAction action, int32_t x, int32_t y)

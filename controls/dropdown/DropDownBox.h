@@ -27,6 +27,8 @@ public:
     {
         return m_rowText && row >= 0 && row < m_rows ? m_rowText(row) : std::u16string();
     }
+    // A short mark the theme draws in a small box before a row's text (empty: none).
+    void setRowBadge(std::function<std::u16string(int32_t)> rowBadge) { m_rowBadge = std::move(rowBadge); }
     void setOnChoose(std::function<void(int32_t)> onChoose) { m_onChoose = std::move(onChoose); }
     bool isOpen() const { return (m_flags & kOpenBit) != 0; }
     bool hovered() const { return m_hovered; }
@@ -53,6 +55,7 @@ private:
     bool m_hovered = false;
     class DropDownPopup* m_popup = nullptr;
     std::function<std::u16string(int32_t)> m_rowText;
+    std::function<std::u16string(int32_t)> m_rowBadge;
     std::function<void(int32_t)> m_onChoose;
 };
 

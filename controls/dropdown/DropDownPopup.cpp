@@ -16,8 +16,10 @@ constexpr uint32_t kHotRowState = 0x9; // and for the hot one (selected)
 } // namespace
 
 DropDownPopup::DropDownPopup(UiThread& ui, WindowId owner, int32_t rows, int32_t chosen,
-                             std::function<std::u16string(int32_t)> rowText)
-    : PopupWindow(ui, owner, WindowKind::Popup), m_rowText(std::move(rowText)), m_rows(rows), m_hot(chosen)
+                             std::function<std::u16string(int32_t)> rowText,
+                             std::function<std::u16string(int32_t)> rowBadge)
+    : PopupWindow(ui, owner, WindowKind::Popup), m_rowText(std::move(rowText)), m_rowBadge(std::move(rowBadge)),
+      m_rows(rows), m_hot(chosen)
 {
     ItemList::Routines routines;
     routines.drawItem = [this](Surface& surface, int32_t row, const IntRect& rect) {
@@ -25,8 +27,9 @@ DropDownPopup::DropDownPopup(UiThread& ui, WindowId owner, int32_t rows, int32_t
         if (theme == nullptr)
             return;
         std::u16string text = m_rowText ? m_rowText(row) : std::u16string();
+        std::u16string badge = m_rowBadge ? m_rowBadge(row) : std::u16string();
         theme->drawDropListRow(surface, rect, row == m_hot ? kHotRowState : kRowState, text.c_str(),
-                               int32_t(text.size()));
+                               int32_t(text.size()), badge);
     };
     routines.onItemHover = [this](int32_t row, uint32_t, int32_t, int32_t) { setHot(row); };
     routines.onItemClick = [this](int32_t row, uint32_t, int32_t x, int32_t y) {

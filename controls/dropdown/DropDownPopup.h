@@ -15,7 +15,8 @@ class UiThread;
 class DropDownPopup final : public PopupWindow {
 public:
     DropDownPopup(UiThread& ui, WindowId owner, int32_t rows, int32_t chosen,
-                  std::function<std::u16string(int32_t)> rowText);
+                  std::function<std::u16string(int32_t)> rowText,
+                  std::function<std::u16string(int32_t)> rowBadge = {});
 
     // Opens at the rectangle (y-up screen pixels) and returns once it has closed: the final hot
     // row, -1 when it closed without one.
@@ -33,6 +34,7 @@ private:
     void setHot(int32_t row);
 
     std::function<std::u16string(int32_t)> m_rowText;
+    std::function<std::u16string(int32_t)> m_rowBadge;
     int32_t m_rows;
     int32_t m_hot;
     ItemList m_list{&root()};

@@ -616,7 +616,7 @@ void ControlTheme::drawProgress(Surface& s, const IntRect& r, double fraction, u
 }
 
 void ControlTheme::drawDropDownBox(Surface& s, const IntRect& r, uint32_t state, const char16_t* text,
-                                   int32_t length) const
+                                   int32_t length, std::u16string_view badge) const
 {
     if (r.empty())
         return;
@@ -637,11 +637,12 @@ void ControlTheme::drawDropDownBox(Surface& s, const IntRect& r, uint32_t state,
     double cx = arrowLeft + metrics::kControlHeight / 2.0, cy = (r.y0 + r.y1) / 2.0;
     drawBar(s, cx - 2, cy, 6, 1.6, -std::numbers::pi / 4, ink);
     drawBar(s, cx + 2, cy, 6, 1.6, std::numbers::pi / 4, ink);
-    drawLabel(s, m_font.get(), ink, text, length, 0, r.x0 + 3, r.y0, arrowLeft, r.y1);
+    double textLeft = drawBadge(s, r, r.x0 + 3, badge, disabled);
+    drawLabel(s, m_font.get(), ink, text, length, 0, textLeft, r.y0, arrowLeft, r.y1);
 }
 
 void ControlTheme::drawDropListRow(Surface& s, const IntRect& r, uint32_t state, const char16_t* text,
-                                   int32_t length) const
+                                   int32_t length, std::u16string_view badge) const
 {
     if (r.empty())
         return;
@@ -649,7 +650,30 @@ void ControlTheme::drawDropListRow(Surface& s, const IntRect& r, uint32_t state,
     s.fillRectangle(r.x0, r.y0, r.x1, r.y1, palette::kPanelFill);
     if (state & kSelected)
         drawFace(s, r, 0, palette::kMenuItemHotFace, state, 1.0);
-    drawLabel(s, m_font.get(), palette::kText, text, length, 0, r.x0 + 3, r.y0, r.x1 - 3, r.y1);
+    double textLeft = drawBadge(s, r, r.x0 + 3, badge);
+    drawLabel(s, m_font.get(), palette::kText, text, length, 0, textLeft, r.y0, r.x1 - 3, r.y1);
+}
+
+double ControlTheme::drawBadge(Surface& s, const IntRect& r, double left, std::u16string_view badge,
+                               bool disabled) const
+{
+    Font* font = m_captionFont.get();
+    if (badge.empty() || font == nullptr)
+        return left;
+    constexpr double kPadding = 3; // [pixels] between the text and the box's sides
+    constexpr double kGap = 5; // [pixels] from the box to the row's text
+    constexpr double kInset = 3; // [pixels] above and below the box within the row
+    PainterState saved(s);
+    double textWidth = std::ceil(measureLine(*font, badge.data(), uint32_t(badge.size()), 1e6).width);
+    double right = left + textWidth + 2 * kPadding;
+    double bottom = r.y0 + kInset, top = r.y1 - kInset;
+    uint32_t ink = disabled ? palette::kDisabledText : palette::kDark;
+    s.roundedRectangle(left, bottom, right, top, kPanelRadius, 0, Paint::solid(palette::kWhite));
+    s.roundedRectangleOutline(left + 0.5, bottom + 0.5, right - 0.5, top - 0.5, kPanelRadius, 0, 1, Paint::solid(ink));
+    s.font = font;
+    s.text_colour = ink;
+    drawText(s, badge.data(), int32_t(badge.size()), kTextCentre | kTextVerticalCentre, left, bottom, right, top);
+    return right + kGap;
 }
 
 void ControlTheme::drawTreeItem(Surface& s, const IntRect& r, uint32_t state, const char16_t* text, int32_t length,

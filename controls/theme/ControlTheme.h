@@ -5,6 +5,7 @@
 #include "graphics/text/FontList.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace tonvane {
 
@@ -110,10 +111,15 @@ public:
     void drawProgress(Surface& surface, const IntRect& rect, double fraction, uint32_t colour) const;
     // 19: closed drop-down box (0x2 hot or open, 0x1 disabled).
     void drawDropDownBox(Surface& surface, const IntRect& rect, uint32_t state, const char16_t* text,
-                         int32_t length) const;
+                         int32_t length, std::u16string_view badge = {}) const;
     // 20: one row of an open drop-down list (0x8 selected).
     void drawDropListRow(Surface& surface, const IntRect& rect, uint32_t state, const char16_t* text,
-                         int32_t length) const;
+                         int32_t length, std::u16string_view badge = {}) const;
+    // A short mark (a source's name, "MB") in a small rounded box: the dark accent's outline,
+    // the pale panel inside, the text in the bold font; vertically centred on the row, from
+    // left. Answers the x where the row's text may start (left when the badge is empty).
+    double drawBadge(Surface& surface, const IntRect& row, double left, std::u16string_view badge,
+                     bool disabled = false) const;
     // 21: a tree row with an icon and an 11 x 11 expander box (0x10 expanded).
     void drawTreeItem(Surface& surface, const IntRect& rect, uint32_t state, const char16_t* text, int32_t length,
                       int32_t iconIndex) const;

@@ -101,8 +101,10 @@ enum : TextId {
     kTextOffsetNoServer = 77,
     kTextOffsetNoMatch = 78,
     kTextOffsetNoDisc = 79,
+    kTextDriveLabel = 80, // before the box that chooses among drives holding a disc
+    kTextDiscOfDiscs = 81, // "%s/%s": the disc's number of the release's discs, in a match's label
 };
-inline constexpr int kTextCount = 80;
+inline constexpr int kTextCount = 82;
 
 // One entry of a table: text and its length in UTF-16 units (the text need not be terminated
 // at that length).

@@ -42,6 +42,7 @@ CoverArtResult fetchFrontCover(const std::string& releaseId, const CoverArtOptio
     fetch.userAgent = musicBrainzUserAgent();
     fetch.timeoutMs = options.timeoutMs;
     fetch.maxBodyBytes = options.maxImageBytes;
+    fetch.cancel = options.cancel;
     WebResponse response = fetchUrl(options.server + "/release/" + releaseId + "/front-500", fetch);
     if (!response.transferred) {
         result.error = "no cover from the Cover Art Archive: " + response.error;

@@ -1,6 +1,7 @@
 #pragma once
 #include "core/disc/TrackTags.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@ struct CoverArtOptions {
     std::string server = "https://coverartarchive.org"; // base URL, no trailing "/"
     uint32_t timeoutMs = 30000; // [ms] the request with its redirects
     uint64_t maxImageBytes = 4ull * 1024 * 1024; // [bytes] a larger image is refused
+    const std::atomic<bool>* cancel = nullptr; // set: the request stops (WebFetchOptions::cancel)
 };
 
 struct CoverArtResult {

@@ -37,10 +37,12 @@ WebResponse request(const std::string& url, const MusicBrainzOptions& options)
     fetch.userAgent = musicBrainzUserAgent();
     fetch.timeoutMs = options.timeoutMs;
     fetch.maxBodyBytes = options.maxReplyBytes;
+    fetch.cancel = options.cancel;
     keepToRateLimit();
     WebResponse response = fetchUrl(url, fetch);
+    bool cancelled = options.cancel != nullptr && options.cancel->load();
     if (response.transferred && response.status == kStatusUnavailable && response.retryAfterSeconds > 0 &&
-        response.retryAfterSeconds <= options.maxRetryAfterSeconds) {
+        response.retryAfterSeconds <= options.maxRetryAfterSeconds && !cancelled) {
         std::this_thread::sleep_for(std::chrono::seconds(response.retryAfterSeconds));
         keepToRateLimit();
         response = fetchUrl(url, fetch);

@@ -2,6 +2,7 @@
 #include "net/musicbrainz/MusicBrainzDiscId.h"
 #include "net/musicbrainz/MusicBrainzRelease.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@ struct MusicBrainzOptions {
     uint32_t timeoutMs = 30000; // [ms] per request
     uint64_t maxReplyBytes = 8ull * 1024 * 1024; // [bytes] a larger reply fails the lookup
     uint32_t maxRetryAfterSeconds = 10; // a busy server asking for a longer wait is not waited for
+    const std::atomic<bool>* cancel = nullptr; // set: requests stop (WebFetchOptions::cancel)
 };
 
 struct MusicBrainzLookup {

@@ -190,6 +190,7 @@ MusicBrainzMatch readMatch(const Json& release, const Json& medium)
     match.releaseId = mbid(release, "id");
     match.title = text(release, "title");
     match.date = text(release, "date");
+    match.country = text(release, "country");
     readCredit(release, match.artist, match.artistId);
     match.format = text(medium, "format");
     match.discNumber = std::max(position(medium, "position", 1), 1);

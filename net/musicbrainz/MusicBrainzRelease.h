@@ -24,6 +24,7 @@ struct MusicBrainzMatch {
     std::string artist; // the release's credit, joined
     std::string artistId; // its first credited artist
     std::string date; // "YYYY", "YYYY-MM" or "YYYY-MM-DD"
+    std::string country; // of the release: "GB", "XE" (Europe), ...; may be empty
     std::string format; // of the medium: "CD", "Enhanced CD", ...
     int32_t discNumber = 1; // the medium's position
     int32_t discCount = 1; // media of the release

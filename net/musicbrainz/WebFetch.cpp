@@ -62,6 +62,12 @@ size_t onHeader(char* bytes, size_t size, size_t count, void* user)
     return size * count;
 }
 
+// libcurl's progress call: a non-zero answer aborts the transfer.
+int stopWhenCancelled(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<const std::atomic<bool>*>(cancel)->load() ? 1 : 0;
+}
+
 struct EasyDeleter {
     const CurlLibrary* curl;
     void operator()(CURL* handle) const { curl->easyCleanup(handle); }
@@ -100,6 +106,15 @@ WebResponse fetchUrl(const std::string& url, const WebFetchOptions& options)
     library->easySetopt(handle, CURLOPT_HEADERDATA, &transfer);
     if (options.maxBodyBytes > 0)
         library->easySetopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBodyBytes));
+    if (options.cancel != nullptr) {
+        if (options.cancel->load()) {
+            response.error = "cancelled";
+            return response;
+        }
+        library->easySetopt(handle, CURLOPT_NOPROGRESS, 0L);
+        library->easySetopt(handle, CURLOPT_XFERINFOFUNCTION, stopWhenCancelled);
+        library->easySetopt(handle, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(options.cancel));
+    }
 
     CURLcode result = library->easyPerform(handle);
     library->easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &response.status);
@@ -112,7 +127,7 @@ WebResponse fetchUrl(const std::string& url, const WebFetchOptions& options)
     }
     if (result != CURLE_OK) {
         response.body.clear();
-        response.error = library->easyStrerror(result);
+        response.error = result == CURLE_ABORTED_BY_CALLBACK ? "cancelled" : library->easyStrerror(result);
         return response;
     }
     response.transferred = true;

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -9,6 +10,9 @@ struct WebFetchOptions {
     uint32_t timeoutMs = 30000; // [ms] the whole request, redirects included
     uint64_t maxBodyBytes = 0; // [bytes] a longer body fails the fetch
     int maxRedirects = 5;
+    // Set by another thread: the transfer stops at libcurl's next progress call (at least once a
+    // second) and fails with "cancelled". Null: runs to its end or time-out.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 struct WebResponse {
@@ -21,7 +25,7 @@ struct WebResponse {
 };
 
 // One GET over HTTP or HTTPS (libcurl: the system's CA store, redirects followed to http and
-// https only, no signals). Blocks the caller for at most the time-out.
+// https only, no signals). Blocks the caller for at most the time-out, or until cancelled.
 WebResponse fetchUrl(const std::string& url, const WebFetchOptions& options);
 
 } // namespace tonvane

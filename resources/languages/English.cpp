@@ -52,6 +52,7 @@ extern const LanguageTable kEnglishTable = {
     ui(u"AccurateRip does not answer"),
     ui(u"no track matches at a single offset"),
     ui(u"the disc cannot be read"),
+    ui(u"Drive:"), ui(u"disc %s/%s"),
 };
 
 } // namespace tonvane

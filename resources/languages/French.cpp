@@ -53,6 +53,7 @@ extern const LanguageTable kFrenchTable = {
     ui(u"AccurateRip ne répond pas"),
     ui(u"aucune piste ne concorde à un seul décalage"),
     ui(u"le disque ne peut pas être lu"),
+    ui(u"Lecteur :"), ui(u"disque %s/%s"),
 };
 
 } // namespace tonvane

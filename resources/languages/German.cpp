@@ -54,6 +54,7 @@ extern const LanguageTable kGermanTable = {
     ui(u"AccurateRip antwortet nicht"),
     ui(u"kein Track passt zu genau einem Versatz"),
     ui(u"die CD kann nicht gelesen werden"),
+    ui(u"Laufwerk:"), ui(u"CD %s/%s"),
 };
 
 } // namespace tonvane

@@ -53,6 +53,7 @@ extern const LanguageTable kItalianTable = {
     ui(u"AccurateRip non risponde"),
     ui(u"nessuna traccia corrisponde a un solo offset"),
     ui(u"il disco non può essere letto"),
+    ui(u"Unità:"), ui(u"disco %s/%s"),
 };
 
 } // namespace tonvane

@@ -52,6 +52,7 @@ extern const LanguageTable kJapaneseTable = {
     ui(u"AccurateRip から応答がありません"),
     ui(u"単一のオフセットで一致するトラックがありません"),
     ui(u"ディスクを読み取れません"),
+    ui(u"ドライブ:"), ui(u"ディスク %s/%s"),
 };
 
 } // namespace tonvane

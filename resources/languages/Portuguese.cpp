@@ -53,6 +53,7 @@ extern const LanguageTable kPortugueseTable = {
     ui(u"o AccurateRip não responde"),
     ui(u"nenhuma faixa coincide com um único deslocamento"),
     ui(u"o disco não pode ser lido"),
+    ui(u"Unidade:"), ui(u"disco %s/%s"),
 };
 
 } // namespace tonvane

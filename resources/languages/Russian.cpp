@@ -53,6 +53,7 @@ extern const LanguageTable kRussianTable = {
     ui(u"AccurateRip не отвечает"),
     ui(u"ни один трек не совпал при одном смещении"),
     ui(u"диск не читается"),
+    ui(u"Привод:"), ui(u"диск %s/%s"),
 };
 
 } // namespace tonvane

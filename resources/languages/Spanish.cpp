@@ -53,6 +53,7 @@ extern const LanguageTable kSpanishTable = {
     ui(u"AccurateRip no responde"),
     ui(u"ninguna pista coincide con un solo desplazamiento"),
     ui(u"no se puede leer el disco"),
+    ui(u"Unidad:"), ui(u"disco %s/%s"),
 };
 
 } // namespace tonvane

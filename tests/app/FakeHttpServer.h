@@ -1,12 +1,13 @@
 #pragma once
-// An HTTP server on 127.0.0.1 for command-line tests: answers a GET of one path with a fixed
-// body (after a fixed status line and headers, 200 by default), any other path with 404, and
-// records the paths asked for. One connection at a time, on its own thread; stops when
+// An HTTP server on 127.0.0.1 for command-line and window tests: answers a GET of each known path
+// with a fixed body (after a fixed status line and headers, 200 by default), any other path with
+// 404, and records the paths asked for. One connection at a time, on its own thread; stops when
 // destroyed. It can hold its answer until the test's condition holds.
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
@@ -20,8 +21,15 @@ namespace tonvane::test {
 
 class FakeHttpServer {
 public:
+    struct Reply {
+        std::string body;
+        std::string head = "HTTP/1.1 200 OK\r\n"; // status line and headers
+    };
     FakeHttpServer(std::string path, std::string body, std::string head = "HTTP/1.1 200 OK\r\n")
-        : m_path(std::move(path)), m_body(std::move(body)), m_head(std::move(head))
+        : FakeHttpServer(std::map<std::string, Reply>{{std::move(path), {std::move(body), std::move(head)}}})
+    {
+    }
+    explicit FakeHttpServer(std::map<std::string, Reply> replies) : m_replies(std::move(replies))
     {
         m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
@@ -41,10 +49,19 @@ public:
         ::close(m_listener);
     }
     std::string address() const { return "127.0.0.1:" + std::to_string(m_port); }
+    std::string url() const { return "http://" + address(); }
     std::vector<std::string> paths() const
     {
         std::lock_guard lock(m_mutex);
         return m_paths;
+    }
+    // Requests whose path starts with prefix.
+    size_t asked(const std::string& prefix) const
+    {
+        size_t n = 0;
+        for (const std::string& path : paths())
+            n += path.rfind(prefix, 0) == 0 ? 1 : 0;
+        return n;
     }
     // Each answer waits until ready() is true, for at most holdMs; call before a client asks.
     void holdAnswersUntil(std::function<bool()> ready, int holdMs)
@@ -95,8 +112,9 @@ private:
             m_paths.push_back(path);
         }
         hold();
-        std::string body = path == m_path ? m_body : "<html>404 Not Found</html>";
-        std::string head = path == m_path ? m_head : "HTTP/1.1 404 Not Found\r\n";
+        auto known = m_replies.find(path);
+        std::string body = known != m_replies.end() ? known->second.body : "<html>404 Not Found</html>";
+        std::string head = known != m_replies.end() ? known->second.head : "HTTP/1.1 404 Not Found\r\n";
         std::string reply = head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
         ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
     }
@@ -120,9 +138,7 @@ private:
         m_answeredWhenReady = m_answeredWhenReady && wasReady;
     }
 
-    std::string m_path;
-    std::string m_body;
-    std::string m_head;
+    std::map<std::string, Reply> m_replies;
     std::function<bool()> m_ready;
     int m_holdMs = 0;
     bool m_answeredWhenReady = true;

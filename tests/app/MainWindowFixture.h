@@ -86,7 +86,9 @@ struct MainWindowFixture : ::testing::Test {
         setControlTheme(nullptr);
     }
     std::string server = "127.0.0.1:9"; // never the internet: a refused port
-    WindowRunOptions runOptions; // the command line's servers for this run
+    // The command line's servers for this run; the web services at a refused port, never the
+    // internet.
+    WindowRunOptions runOptions{"", "http://127.0.0.1:9", "http://127.0.0.1:9", "", false};
     bool answerChooser = true; // false: the program's own choosers run
     std::optional<std::string> folderAnswer; // what the folder chooser answers
     std::string offeredFolder;

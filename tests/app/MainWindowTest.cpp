@@ -643,10 +643,15 @@ TEST_F(MainWindow, EveryLookupTurnsTheGlobeAndEventsOfAnEarlierLookupAreDropped)
     EXPECT_FALSE(status.paneText(0).empty()) << "the first lookup's linger wiped the second's text";
     std::u16string shown(status.paneText(0));
 
-    // What an earlier lookup's client posts now (its end, its matches, a failure) changes nothing.
+    // What an earlier lookup delivers now (matches, or nothing found) changes nothing.
     uint32_t earlier = page.lookupGeneration() - 1;
-    for (int code : {3, 6, 7})
-        page.lookupEvent(earlier, code);
+    auto found = std::make_shared<MatchList>();
+    found->anySourceAnswered = true;
+    found->cddb.matchTitles = {"Old / Disc"};
+    found->cddb.matchYears = {""};
+    found->entries.push_back({false, 0});
+    page.lookupFinished(earlier, found);
+    page.lookupFinished(earlier, std::make_shared<MatchList>());
     pumpUntil(ui, [] { return false; }, 1);
     EXPECT_TRUE(page.lookingUp());
     EXPECT_FALSE(page.lookupButton().isInteractive());

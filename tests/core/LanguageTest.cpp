@@ -46,9 +46,10 @@ bool storedLanguage(uint32_t& value)
 
 TEST_F(Languages, EveryTableHasItsNonEmptyRowsWithTheSameShape)
 {
-    static_assert(kTextCount == 80, "45 rows of the first tables, the update caption, three drive texts, "
+    static_assert(kTextCount == 82, "45 rows of the first tables, the update caption, three drive texts, "
                                     "four of the files-exist dialog, the chooser's new folder, the failed "
-                                    "download and 25 of the Options dialog");
+                                    "download, 25 of the Options dialog, the drive box's label and a "
+                                    "match's disc number");
     auto count = [](std::u16string_view text, std::u16string_view what) {
         size_t n = 0;
         for (size_t at = text.find(what); at != std::u16string_view::npos; at = text.find(what, at + 1))
@@ -70,6 +71,8 @@ TEST_F(Languages, EveryTableHasItsNonEmptyRowsWithTheSameShape)
         EXPECT_EQ(count(about, u"%"), 1u);
         EXPECT_EQ(count((*table)[kTextNewFolder].view(), u"/"), 0u) << "a folder name";
         EXPECT_EQ(count((*table)[kTextDownloadFailed].view(), u"%"), 0u);
+        EXPECT_EQ(count((*table)[kTextDiscOfDiscs].view(), u"%s"), 2u) << "the disc's number and the count";
+        EXPECT_EQ(count((*table)[kTextDriveLabel].view(), u"%"), 0u);
         // The drive path and the reason; the permission reason names the group to join.
         EXPECT_EQ(count((*table)[kTextCannotOpenDrive].view(), u"%s"), 2u);
         EXPECT_EQ(count((*table)[kTextDriveNoPermission].view(), u"cdrom"), 1u);

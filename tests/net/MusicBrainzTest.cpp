@@ -345,3 +345,41 @@ TEST(CoverArt, OnlyAJpegOrPngUpToFourMebibytesIsTaken)
     }
     EXPECT_FALSE(fetchFrontCover("../../etc/passwd").picture) << "only an MBID makes a path";
 }
+
+// A caller that gives up (the window closing, a newer lookup) ends its request while the server
+// still holds the answer: the server sees the client close and the lookup fails as cancelled.
+// A cover fetch cancelled before it starts asks no server at all.
+TEST(MusicBrainz, ACancelledRequestEndsWhileTheServerHoldsItsAnswer)
+{
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> closedByClient{false};
+    MusicBrainzLookup lookup;
+    {
+        LocalServer server(
+            [&](ServerPeer& peer) {
+                if (!peer.readRequestHead())
+                    return;
+                cancel.store(true); // the request is here: the caller gives up now
+                closedByClient.store(peer.waitForClientClose(60000));
+                if (!closedByClient.load())
+                    peer.send(reply("200 OK", recorded("exact")));
+            },
+            2);
+        MusicBrainzOptions options;
+        options.server = "http://127.0.0.1:" + std::to_string(server.port());
+        options.timeoutMs = 600000; // far beyond the server's hold: only the cancel ends it early
+        options.cancel = &cancel;
+        lookup = lookUpMusicBrainz(threeTrackToc(), 3, options);
+        EXPECT_EQ(server.connectionsServed(), 1) << "no second request after the cancel";
+    }
+    EXPECT_TRUE(closedByClient.load()) << "the client waited for the held answer";
+    EXPECT_FALSE(lookup.ok);
+    EXPECT_NE(lookup.error.find("cancelled"), std::string::npos) << lookup.error;
+
+    CoverArtOptions cover;
+    cover.server = "http://127.0.0.1:" + std::to_string(unusedLocalPort());
+    cover.cancel = &cancel;
+    CoverArtResult none = fetchFrontCover("50000001-0001-4005-8001-abc000001389", cover);
+    EXPECT_FALSE(none.picture);
+    EXPECT_NE(none.error.find("cancelled"), std::string::npos) << none.error;
+}

@@ -447,8 +447,13 @@ protected:
     }
 };
 
-// The settings a person who chose `language` (its table number) and automatic lookups has.
-inline std::string settingsWith(uint32_t language)
+// Never the internet: the MusicBrainz web service and the cover archive at a refused port
+// unless a test names its stand-in.
+constexpr char kRefusedWebService[] = "http://127.0.0.1:9";
+
+// The settings a person who chose `language` (its table number) and automatic lookups has, with
+// the web service and the cover archive at webService.
+inline std::string settingsWith(uint32_t language, const std::string& webService = kRefusedWebService)
 {
     settings::SettingsFile file;
     auto key = [](std::u16string_view suffix) {
@@ -458,7 +463,18 @@ inline std::string settingsWith(uint32_t language)
     };
     file.setValue(key(u"\\Main"), {u"Lang", settings::SettingsFile::Type::Dword, language, {}});
     file.setValue(key(u"\\FreeDB"), {u"Auto", settings::SettingsFile::Type::Dword, 1, {}});
+    std::u16string web(WideString::fromUtf8(webService).view());
+    file.setValue(key(u"\\Options"), {u"MusicBrainzServer", settings::SettingsFile::Type::String, 0, web});
+    file.setValue(key(u"\\Options"), {u"CoverArtServer", settings::SettingsFile::Type::String, 0, web});
     return file.serialize();
+}
+
+// The same two servers written into the settings of the current XDG_CONFIG_HOME.
+inline void refuseWebServices()
+{
+    WideString web = WideString::fromUtf8(kRefusedWebService);
+    settings::writeString(product::kProductKey, u"\\Options", u"MusicBrainzServer", web.view());
+    settings::writeString(product::kProductKey, u"\\Options", u"CoverArtServer", web.view());
 }
 
 } // namespace tonvane::e2e

@@ -75,6 +75,7 @@ TEST_F(WindowProgramEndToEnd, EnglishThenJapaneseFromArrivalToRemovalWithScreens
         settings::writeString(product::kProductKey, u"\\AccurateRip", u"Server", u"127.0.0.1:9");
         // The files are looked for in the folder chosen, not in a folder per album below it.
         settings::writeDword(product::kProductKey, u"\\Options", u"FolderPerAlbum", 0);
+        refuseWebServices();
     }
     std::vector<std::string> environment{"DISPLAY=" + screen.display(), "XDG_CONFIG_HOME=" + config.path(),
                                          "XDG_CACHE_HOME=" + cache.path(), "XDG_MUSIC_DIR=" + music.path(),
