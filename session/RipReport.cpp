@@ -138,6 +138,8 @@ std::string buildRipLog(const RipReport& report)
     log += "Disc ID: " + logText(report.discId) + "\n";
     if (!report.album.empty())
         log += "Album: " + logText(report.artist) + " / " + logText(report.album) + "\n";
+    for (const std::string& note : report.notes)
+        log += "Note: " + logText(note) + "\n";
     if (report.toc) {
         const TocSnapshot& toc = *report.toc;
         log += "\nTable of contents\n  Track  Start    Length   Type\n";

@@ -34,6 +34,7 @@ struct RipReport {
     std::string driveCache; // "8 MiB (measured)"; empty when each track was read once
     std::string discId; // CDDB, 8 hex digits
     std::string artist, album; // empty when unknown
+    std::vector<std::string> notes; // about the disc as a whole: "Note: ..." lines after the album
     std::optional<TocSnapshot> toc;
     std::string accurateRipNote;
     std::vector<ReportTrack> tracks; // ripped ones, in disc order

@@ -442,6 +442,7 @@ void RipSession::report()
     report.discId = m_discId;
     report.toc = m_toc;
     report.accurateRipNote = m_record.note;
+    report.notes = m_settings.logNotes;
     for (int32_t i = 0; i < m_job.count; ++i) {
         if (m_job.tracks[i].selected && report.album.empty()) {
             report.album = m_job.tracks[i].tags.album.toUtf8();

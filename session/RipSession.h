@@ -35,6 +35,7 @@ struct SessionSettings {
     // writes them as "Name (2).log" and so on.
     ExistingFiles existingFiles = ExistingFiles::Refuse;
     std::string version; // "Tonvane 0.2", for the log
+    std::vector<std::string> logNotes; // lines the log carries after the album (how it was chosen)
 };
 
 // One rip of the loaded disc, phase by phase: lookups and matches on the caller's thread (the
