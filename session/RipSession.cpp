@@ -58,14 +58,9 @@ bool exists(const std::string& path)
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-// The rip thread's encoders and drive live as long as the process: a session may end (its
-// front end gone) while nothing of theirs runs any more, but they hold no per-rip state.
-DeviceRipDrive& sharedRipDrive()
-{
-    static DeviceRipDrive drive;
-    return drive;
-}
-
+// The rip thread's encoder starter lives as long as the process: it holds no per-rip state. The
+// drive does (its open device), so each session has its own: two sessions at once (the station's
+// drives) must never read each other's discs.
 JobEncoderStarter& sharedEncoders()
 {
     static JobEncoderStarter encoders;
@@ -142,7 +137,7 @@ private:
 
 RipSession::RipSession(ConversionJob& job, SessionSettings settings, SessionObserver& observer, SessionDeliver deliver)
     : m_job(job), m_settings(std::move(settings)), m_observer(observer), m_deliver(std::move(deliver)),
-      m_sink(std::make_unique<Sink>(*this))
+      m_sink(std::make_unique<Sink>(*this)), m_ripDrive(std::make_unique<DeviceRipDrive>())
 {
 }
 
@@ -340,7 +335,7 @@ void RipSession::detectGaps()
 
 bool RipSession::convert()
 {
-    RipEnvironment environment{&sharedRipDrive(), &sharedEncoders(), {}, m_checks.get()};
+    RipEnvironment environment{m_ripDrive.get(), &sharedEncoders(), {}, m_checks.get()};
     environment.options.laneOverride = m_settings.lanes;
     environment.options.readOffset = m_readOffset;
     environment.options.mode = m_settings.mode;

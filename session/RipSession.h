@@ -18,6 +18,7 @@
 namespace tonvane {
 
 class AccurateRipFetch;
+class DeviceRipDrive;
 
 // Everything a rip needs beyond the loaded job.
 struct SessionSettings {
@@ -107,6 +108,7 @@ private:
     std::unique_ptr<AccurateRipFetch> m_fetch; // running while a normal rip reads
     std::vector<uint32_t> m_gaps; // [sectors] per job track; empty: unknown
     std::unique_ptr<RipChecks> m_checks;
+    std::unique_ptr<DeviceRipDrive> m_ripDrive; // this session's open drive, for the rip thread
     SessionOutcome m_outcome;
 
     Event m_conversionEnded;
