@@ -1,6 +1,7 @@
 #include "app/station/DiscRun.h"
 
 #include "app/station/RipHistory.h"
+#include "cdrom/device/DevicePath.h"
 #include "cdrom/rip/DiscLoader.h"
 #include "core/foundation/Clock.h"
 #include "core/foundation/Utf.h"
@@ -358,7 +359,8 @@ DiscResult DiscRun::rip()
         m_session = nullptr;
     };
     session.discLoaded();
-    if (m_context.setup.lookup && !m_context.stopping.load())
+    // No database knows the built-in demo disc.
+    if (m_context.setup.lookup && !isDemoDrivePath(m_drive) && !m_context.stopping.load())
         lookUp(session);
     else
         m_context.events.write({{"event", "matched"}, {"drive", m_spec}, {"disc", m_drive}, {"album", discName()},

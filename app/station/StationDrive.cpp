@@ -151,11 +151,17 @@ bool StationDrive::waitForDriveDisc(std::string& drivePath)
 {
     DriveMediaStatus status = probeDriveMedia(m_spec);
     setActivity(status == DriveMediaStatus::Unknown ? DriveActivity::Gone : DriveActivity::Waiting);
-    if (status != DriveMediaStatus::DiscPresent)
+    if (status != DriveMediaStatus::DiscPresent) {
         m_awaitingRemoval = false;
-    else if (!m_awaitingRemoval && hasAudioDisc(m_spec, true)) {
-        drivePath = m_spec;
-        return true;
+    } else if (!m_awaitingRemoval) {
+        if (hasAudioDisc(m_spec, true)) {
+            drivePath = m_spec;
+            return true;
+        }
+        // A data disc, or one that does not read: said once, then left alone until it is taken out.
+        m_awaitingRemoval = true;
+        m_context.view.note(m_spec + ": no audio disc; waiting for the next one");
+        m_context.events.write({{"event", "error"}, {"drive", m_spec}, {"message", "no audio disc in " + m_spec}});
     }
     for (uint32_t waited = 0; waited < kDrivePollMs && !m_context.stopping.load(); waited += kStopCheckMs)
         sleepMs(kStopCheckMs);
