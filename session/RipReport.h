@@ -47,6 +47,9 @@ struct RipReport {
 // shows the log.
 std::string logText(std::string_view text);
 
+// "AccurateRip ids: id1-id2-id3\n", the log's line that names the disc (the station finds earlier
+// rips of a disc by it).
+std::string accurateRipIdsLine(const AccurateRipDiscId& id);
 // The rip log (UTF-8 text).
 std::string buildRipLog(const RipReport& report);
 // The CUE sheet: one FILE per track, a track's gap as its INDEX 00 at the end of the previous

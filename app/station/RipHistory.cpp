@@ -70,13 +70,6 @@ std::string search(const std::string& folder, const std::string& idsLine, int de
 
 } // namespace
 
-std::string accurateRipIdsLine(const AccurateRipDiscId& id)
-{
-    char line[96];
-    std::snprintf(line, sizeof line, "AccurateRip ids: %08x-%08x-%08x\n", id.id1, id.id2, id.id3);
-    return line;
-}
-
 std::string findRipLog(const std::string& folder, const AccurateRipDiscId& id)
 {
     return search(folder, accurateRipIdsLine(id), kHistoryDepth);

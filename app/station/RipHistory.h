@@ -1,5 +1,6 @@
 #pragma once
 #include "cdrom/accuraterip/AccurateRipDiscId.h"
+#include "session/RipReport.h"
 
 #include <string>
 
@@ -7,9 +8,6 @@ namespace tonvane::station {
 
 inline constexpr int kHistoryDepth = 4; // [folder levels] below --out: "Artist/Album" and a little more
 inline constexpr size_t kMaxLogBytes = 1 << 20; // [bytes] a larger ".log" is not one of ours
-
-// The "AccurateRip ids: id1-id2-id3" line a rip log carries for the disc.
-std::string accurateRipIdsLine(const AccurateRipDiscId& id);
 
 // The first rip log below folder (at most kHistoryDepth levels down, in name order) that names
 // these AccurateRip ids and was not interrupted; empty when there is none. Logs of interrupted
