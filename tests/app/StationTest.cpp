@@ -439,3 +439,40 @@ TEST_F(Station, AnExactCddbMatchNamesTheFolderTwoDiscsOfOneNameGetTwoFoldersAndT
         }
     }
 }
+
+TEST_F(Station, ADriveThatLosesItsDiscIsAccountedForAndTheOtherDriveGoesOn)
+{
+    // The demo drive loses its disc after 2000 sectors; a watched folder beside it.
+    std::vector<std::string> folders = {path("other")};
+    fs::create_directories(folders[0]);
+    std::vector<std::string> arguments = {"station", "--drive", "demo:", "--drive", "watch:" + folders[0], "--no-lookup",
+                                          "--out", out(""), "--format", "flac", "--events", eventsPath()};
+    RunningProcess station(kBinary, arguments,
+                           {"XDG_CONFIG_HOME=" + m_config.path(), "XDG_CACHE_HOME=" + m_config.path() + "/cache",
+                            "TONVANE_TEST_FAULTS=remove:2000"});
+    DiscImage disc = makeDisc({520, 410}, 41);
+    feed(folders[0], "kept", disc);
+    std::vector<nlohmann::json> events = waitForEvents(station, "done", 2);
+    ::kill(station.pid(), SIGINT);
+    ProcessResult result = station.wait(kStationTimeoutMs);
+    ASSERT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitCode, 130) << result.err;
+    EXPECT_NE(result.out.find("Station: 2 disc(s): 1 whole, 1 need attention"), std::string::npos) << result.out;
+    events = readEvents(eventsPath());
+    for (const nlohmann::json& event : events) {
+        if (event.value("event", "") != "done")
+            continue;
+        if (event.value("drive", "") == "demo:") {
+            EXPECT_NE(event.value("result", ""), "whole") << event.dump();
+            EXPECT_GT(event.value("failed", 0), 0) << event.dump();
+            EXPECT_NE(readFile(out("needs-attention.txt")).find(event.value("folder", "") + "\t"), std::string::npos);
+        } else {
+            EXPECT_EQ(event.value("result", ""), "whole") << event.dump();
+            std::vector<std::string> flacs = filesWithExtension(event.value("folder", ""), ".flac");
+            ASSERT_EQ(flacs.size(), 2u);
+            EXPECT_TRUE(decodeFlac(flacs[0]) == disc.track(0));
+            EXPECT_TRUE(decodeFlac(flacs[1]) == disc.track(1));
+        }
+    }
+    EXPECT_TRUE(leftovers(out("")).empty());
+}
