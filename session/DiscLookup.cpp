@@ -156,6 +156,9 @@ LookupOutcome lookUpDisc(const std::string& drive, const std::string& server, co
     outcome.ok = true;
     auto entries = std::make_shared<LookupEntries>();
     entries->matches = client.matches();
+    constexpr int kExactMatch = 200;
+    constexpr int kExactMatches = 210;
+    outcome.exact = client.queryReplyCode() == kExactMatch || client.queryReplyCode() == kExactMatches;
     entries->protocolLevel = client.protocolLevel();
     entries->firstTrack = toc->firstTrack;
     for (size_t i = 0; i < entries->matches.size(); ++i) {

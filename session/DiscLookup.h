@@ -30,6 +30,7 @@ struct LookupOutcome {
     std::string error; // why the lookup failed
     std::vector<std::string> matchTitles; // DTITLE of each match, in the server's order
     std::vector<std::string> matchYears; // DYEAR of each match (may be empty)
+    bool exact = false; // the server called its matches exact (200, 210), not similar discs (211)
     std::shared_ptr<LookupEntries> entries;
 };
 

@@ -126,6 +126,13 @@ std::string buildCueSheet(const RipReport& report)
     return cue;
 }
 
+std::string accurateRipIdsLine(const AccurateRipDiscId& id)
+{
+    char line[96];
+    std::snprintf(line, sizeof line, "AccurateRip ids: %08x-%08x-%08x\n", id.id1, id.id2, id.id3);
+    return line;
+}
+
 std::string buildRipLog(const RipReport& report)
 {
     std::string log;
@@ -138,6 +145,8 @@ std::string buildRipLog(const RipReport& report)
     log += "Disc ID: " + logText(report.discId) + "\n";
     if (!report.album.empty())
         log += "Album: " + logText(report.artist) + " / " + logText(report.album) + "\n";
+    for (const std::string& note : report.notes)
+        log += "Note: " + logText(note) + "\n";
     if (report.toc) {
         const TocSnapshot& toc = *report.toc;
         log += "\nTable of contents\n  Track  Start    Length   Type\n";
@@ -149,9 +158,7 @@ std::string buildRipLog(const RipReport& report)
             log += line;
         }
         log += "  Lead-out " + std::to_string(toc.leadOut) + "\n";
-        char ids[96];
-        std::snprintf(ids, sizeof ids, "AccurateRip ids: %08x-%08x-%08x\n", toc.id.id1, toc.id.id2, toc.id.id3);
-        log += ids;
+        log += accurateRipIdsLine(toc.id);
     }
     log += "AccurateRip: " + logText(report.accurateRipNote) + "\n";
     if (!report.albumLoudness.empty())

@@ -35,6 +35,7 @@ struct RipReport {
     std::string driveCache; // "8 MiB (measured)"; empty when each track was read once
     std::string discId; // CDDB, 8 hex digits
     std::string artist, album; // empty when unknown
+    std::vector<std::string> notes; // about the disc as a whole: "Note: ..." lines after the album
     std::optional<TocSnapshot> toc;
     std::string accurateRipNote;
     std::string albumLoudness; // "gain -6.50 dB, peak 1.000000" or why none; empty: not measured
@@ -48,6 +49,9 @@ struct RipReport {
 // shows the log.
 std::string logText(std::string_view text);
 
+// "AccurateRip ids: id1-id2-id3\n", the log's line that names the disc (the station finds earlier
+// rips of a disc by it).
+std::string accurateRipIdsLine(const AccurateRipDiscId& id);
 // The rip log (UTF-8 text).
 std::string buildRipLog(const RipReport& report);
 // The CUE sheet: one FILE per track, a track's gap as its INDEX 00 at the end of the previous

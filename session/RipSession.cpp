@@ -59,8 +59,9 @@ bool exists(const std::string& path)
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-// The rip thread's encoders and drive live as long as the process: a session may end (its
-// front end gone) while nothing of theirs runs any more, but they hold no per-rip state.
+// The rip thread's encoder starter lives as long as the process: it holds no per-rip state. The
+// drive does (its open device), so each session has its own: two sessions at once (the station's
+// drives) must never read each other's discs.
 JobEncoderStarter& sharedEncoders()
 {
     static JobEncoderStarter encoders;
@@ -346,7 +347,6 @@ void RipSession::detectGaps()
 
 bool RipSession::convert()
 {
-    // A drive of its own: sessions on other drives may convert at the same time.
     RipEnvironment environment{m_ripDrive.get(), &sharedEncoders(), {}, m_checks.get()};
     environment.options.laneOverride = m_settings.lanes;
     environment.options.encoderPool = m_settings.encoderPool;
@@ -500,6 +500,7 @@ void RipSession::report()
     report.toc = m_toc;
     report.accurateRipNote = m_record.note;
     report.albumLoudness = m_albumLoudness;
+    report.notes = m_settings.logNotes;
     for (int32_t i = 0; i < m_job.count; ++i) {
         if (m_job.tracks[i].selected && report.album.empty()) {
             report.album = m_job.tracks[i].tags.album.toUtf8();

@@ -45,6 +45,7 @@ struct SessionSettings {
     // Shared with the sessions of other drives that rip at the same time; must outlive the
     // session. Null: this rip's lanes as above.
     EncoderPool* encoderPool = nullptr;
+    std::vector<std::string> logNotes; // lines the log carries after the album (how it was chosen)
 };
 
 // One rip of the loaded disc, phase by phase: lookups and matches on the caller's thread (the

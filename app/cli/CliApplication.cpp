@@ -18,6 +18,7 @@
 #include "app/cli/RipVerification.h"
 #include "app/cli/TerminalText.h"
 #include "app/cli/TestFaults.h"
+#include "app/station/StationApplication.h"
 #include "cdrom/device/CdDevice.h"
 #include "cdrom/device/DevicePath.h"
 #include "cdrom/drives/DiscCheck.h"
@@ -577,6 +578,8 @@ int runCommandLine(const Options& options, std::FILE* out, std::FILE* errors)
         return runOffset(options, out, errors);
     case Command::Verify:
         return runVerify(options, out, errors);
+    case Command::Station:
+        return station::runStation(options, out, errors);
     case Command::Window:
         break; // main() runs the window program
     }

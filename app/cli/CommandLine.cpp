@@ -51,6 +51,8 @@ const char* usageText()
            "  rip                  convert the disc's tracks into audio files\n"
            "  offset               find the drive's read offset with a disc AccurateRip knows\n"
            "  verify FOLDER        check the WAV or FLAC files of a rip (its CUE sheet) against AccurateRip\n"
+           "  station              watch every drive and rip each disc that arrives, without questions,\n"
+           "                       then eject it; --drive watch:DIR rips each CUE sheet copied into DIR\n"
            "  --help, -h           show this text\n"
            "  --version            show the version\n"
            "\n"
@@ -95,6 +97,11 @@ const char* usageText()
            "  --secure             rip: read a second time every track AccurateRip does not confirm;\n"
            "                       chunks whose reads differ are read again until two reads agree\n"
            "  --test-and-copy      rip: like --secure, but read every track twice\n"
+           "  --normal             rip, station: read each track once (the station reads securely\n"
+           "                       unless told otherwise)\n"
+           "  --events FILE        station: JSON lines of what happens (disc arrived, matched, track\n"
+           "                       done, disc done, ejected, error) into FILE, - for standard output\n"
+           "  --again              station: rip a disc even when a log of it is under --out already\n"
            "  --drive-cache MIB    rip: the drive cache secure re-reads read past (default: measured at\n"
            "                       the start of a secure rip; 4 when the drive shows none)\n"
            "  --no-replaygain      rip: no loudness measurement and no ReplayGain tags (default: every\n"
@@ -137,6 +144,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
         options.command = Command::Offset;
     else if (command == "verify")
         options.command = Command::Verify;
+    else if (command == "station")
+        options.command = Command::Station;
     else {
         result.error = "unknown command '" + command + "'";
         return result;
@@ -152,7 +161,11 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
         value = arguments[++i];
         return true;
     };
+    // Options of a rip; the station takes those that make sense for every disc.
     auto ripOnly = [&](const std::string& option) {
+        static const std::set<std::string> kNotForStation = {"--tracks", "--flat", "--overwrite", "--offset"};
+        if (options.command == Command::Station && kNotForStation.count(option) == 0)
+            return true;
         if (options.command != Command::Rip) {
             result.error = "option " + option + " belongs to the rip command";
             return false;
@@ -235,6 +248,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 result.error = "--metadata wants musicbrainz, cddb or both, not '" + value + "'";
                 return result;
             }
+            options.metadataGiven = true;
         } else if (option == "--musicbrainz-server" || option == "--coverart-server") {
             if (!takeValue(option, value))
                 return result;
@@ -303,10 +317,29 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 return result;
             }
             options.accurateRipServer = value;
-        } else if (option == "--secure" || option == "--test-and-copy") {
+        } else if (option == "--secure" || option == "--test-and-copy" || option == "--normal") {
             if (!ripOnly(option))
                 return result;
-            options.mode = option == "--secure" ? RipMode::Secure : RipMode::TestAndCopy;
+            options.mode = option == "--secure" ? RipMode::Secure
+                           : option == "--normal" ? RipMode::Normal
+                                                  : RipMode::TestAndCopy;
+            options.modeGiven = true;
+        } else if (option == "--events" || option == "--again") {
+            if (options.command != Command::Station) {
+                result.error = "option " + option + " belongs to the station command";
+                return result;
+            }
+            if (option == "--again") {
+                options.again = true;
+            } else {
+                if (!takeValue(option, value))
+                    return result;
+                if (value.empty()) {
+                    result.error = "--events needs a file, or - for standard output";
+                    return result;
+                }
+                options.eventsFile = value;
+            }
         } else if (option == "--drive-cache") {
             if (!ripOnly(option) || !takeValue(option, value))
                 return result;

@@ -14,7 +14,7 @@ inline constexpr int kExitNoDisc = 3; // no drive or no audio disc
 inline constexpr int kExitSignalBase = 128; // + the signal: SIGINT 130, SIGTERM 143, SIGHUP 129
 
 
-enum class Command { Help, Version, Drives, Info, Rip, Offset, Verify, Window };
+enum class Command { Help, Version, Drives, Info, Rip, Offset, Verify, Station, Window };
 // Auto: look up unless "Auto" is stored as 0; never for the demo disc, which no database knows.
 enum class LookupChoice { Auto, Lookup, NoLookup };
 enum class MetadataSources { Both, MusicBrainz, Cddb }; // --metadata
@@ -36,6 +36,7 @@ struct Options {
     std::string cddbUser; // --cddb-user NAME@HOST
     std::optional<int32_t> match; // --match N (0-based, in the list info shows)
     MetadataSources metadata = MetadataSources::Both;
+    bool metadataGiven = false; // --metadata was on the command line (the station keeps the stored choice otherwise)
     std::string musicBrainzServer = "https://musicbrainz.org"; // --musicbrainz-server URL
     std::string coverArtServer = "https://coverartarchive.org"; // --coverart-server URL
     bool musicBrainzServerGiven = false; // the two above came from the command line
@@ -45,12 +46,15 @@ struct Options {
     std::optional<int32_t> readOffset; // --offset N [samples], -2939..2939
     bool accurateRip = true; // --no-accuraterip clears it
     std::string accurateRipServer; // --accuraterip-server HOST[:PORT]; empty = the database's host
-    RipMode mode = RipMode::Normal; // --secure, --test-and-copy
+    RipMode mode = RipMode::Normal; // --normal, --secure, --test-and-copy
+    bool modeGiven = false; // one of them was given (the station reads securely otherwise)
     bool replayGain = true; // --no-replaygain clears it
     bool truePeak = false; // --true-peak
     std::optional<uint32_t> cacheMiB; // --drive-cache MiB: the drive cache a secure re-read defeats
     std::string verifyFolder; // verify FOLDER
     bool verbose = false; // --verbose: offset lists what each track showed
+    std::string eventsFile; // station --events FILE, "-" for standard output; empty: none
+    bool again = false; // station --again: rip discs whose log is under --out already
 };
 
 struct ParseResult {

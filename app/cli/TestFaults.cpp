@@ -52,6 +52,10 @@ void applyTestFaults()
             }
         } else if (item.rfind("cache:", 0) == 0) {
             parseNumber(values, faults.cacheSectors);
+        } else if (item.rfind("remove:", 0) == 0) {
+            uint32_t sectors = 0;
+            if (parseNumber(values, sectors))
+                faults.removeAfterSectors = sectors;
         }
     }
     setDemoFaults(faults);

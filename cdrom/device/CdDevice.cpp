@@ -82,6 +82,9 @@ std::unique_ptr<ScsiTransport> openTransport(const std::string& path, ErrorCode&
         EmulatedDriveConfig config;
         config.readOffset = loaded.driveOffset;
         config.faults.sectorsPerSecond = loaded.driveSpeed;
+        config.sheetPath = imageFileOfPath(path);
+        for (uint32_t lba : loaded.unreadableSectors)
+            config.faults.readFaults.push_back({lba, kPermanentFault});
         auto drive = std::make_shared<EmulatedDrive>(loaded.disc, config);
         return drive->connect();
     }

@@ -19,6 +19,7 @@ inline constexpr uint8_t kScsiStatusCheckCondition = 0x02;
 inline constexpr uint8_t kSenseKeyNoSense = 0x0;
 inline constexpr uint8_t kSenseKeyNotReady = 0x2;
 inline constexpr uint8_t kSenseKeyMediumError = 0x3;
+inline constexpr uint8_t kSenseKeyHardwareError = 0x4;
 inline constexpr uint8_t kSenseKeyIllegalRequest = 0x5;
 inline constexpr uint8_t kSenseKeyUnitAttention = 0x6;
 

@@ -178,6 +178,15 @@ bool parseCueSheet(std::string_view text, CueSheet& sheet, CueError& error)
                     speed > kMaxEmulatedSpeed)
                     return fail(error, lineNumber, "bad read speed \"" + std::string(value) + "\" (1 to 75000 sectors a second)");
                 sheet.driveSpeed = speed;
+            } else if (words.size() >= 3 && upper(words[1]) == "TONVANE" && upper(words[2]) == "UNREADABLE") {
+                // A sector (LBA) the emulated drive never reads: a scratch through the data.
+                std::string_view value = words.size() > 3 ? std::string_view(words[3]) : std::string_view();
+                uint32_t lba = 0;
+                auto [end, problem] = std::from_chars(value.data(), value.data() + value.size(), lba);
+                if (value.empty() || problem != std::errc() || end != value.data() + value.size() ||
+                    lba >= kMaxEmulatedLba || sheet.unreadableSectors.size() >= kMaxUnreadableSectors)
+                    return fail(error, lineNumber, "bad unreadable sector \"" + std::string(value) + "\"");
+                sheet.unreadableSectors.push_back(lba);
             }
             continue;
         }
@@ -457,6 +466,7 @@ CueLoadResult loadCueSheet(const std::string& path)
     result.disc = std::move(disc);
     result.driveOffset = sheet.driveOffset;
     result.driveSpeed = sheet.driveSpeed;
+    result.unreadableSectors = sheet.unreadableSectors;
     return result;
 }
 

@@ -35,11 +35,14 @@ struct CueFile {
 };
 inline constexpr int32_t kMaxEmulatedReadOffset = 2939; // [samples]
 inline constexpr uint32_t kMaxEmulatedSpeed = 75 * 1000; // [sectors/s] 1000x, far beyond any drive
+inline constexpr uint32_t kMaxEmulatedLba = 100 * 60 * 75; // [sectors] 100 minutes
+inline constexpr size_t kMaxUnreadableSectors = 64; // REM TONVANE UNREADABLE lines a sheet may hold
 
 struct CueSheet {
     std::vector<CueFile> files;
     int32_t driveOffset = 0; // [samples] REM TONVANE OFFSET n: the emulated drive's read offset
     uint32_t driveSpeed = 0; // [sectors/s] REM TONVANE SPEED n: its read-speed limit; 0 = memory speed
+    std::vector<uint32_t> unreadableSectors; // [LBA] REM TONVANE UNREADABLE n: never read by the drive
 };
 
 struct CueError {
@@ -70,6 +73,7 @@ struct CueLoadResult {
     CueError error;
     int32_t driveOffset = 0; // [samples] for the drive that serves this disc
     uint32_t driveSpeed = 0; // [sectors/s] its read-speed limit; 0 = memory speed
+    std::vector<uint32_t> unreadableSectors; // [LBA] the drive fails every read of these
     bool ok() const { return disc != nullptr; }
 };
 // Reads the sheet at path, opens its files (relative to the sheet's folder; WAV files must be

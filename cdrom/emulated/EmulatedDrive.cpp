@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -29,6 +30,8 @@ constexpr Sense kLbaOutOfRange{kSenseKeyIllegalRequest, 0x21, 0x00};
 constexpr Sense kInvalidFieldInCdb{kSenseKeyIllegalRequest, 0x24, 0x00};
 constexpr Sense kParameterListLength{kSenseKeyIllegalRequest, 0x1A, 0x00};
 constexpr Sense kIllegalModeForTrack{kSenseKeyIllegalRequest, 0x64, 0x00};
+constexpr Sense kRemovalPrevented{kSenseKeyIllegalRequest, 0x53, 0x02};
+constexpr Sense kEjectFailed{kSenseKeyHardwareError, 0x53, 0x00};
 
 constexpr uint8_t kFixedSenseCurrent = 0x70;
 constexpr uint8_t kFixedSenseAdditionalLength = 10; // bytes after byte 7
@@ -318,6 +321,35 @@ void handlePreventAllowMediumRemoval(CommandContext& c)
     const uint8_t* cdb = c.cdb;
     EmulatedDriveState& s = c.state;
     s.preventRemoval = (cdb[4] & 0x01) != 0;
+}
+
+// LoEj with Start 0 ejects, unless removal is prevented; LoEj with Start 1 loads the last disc
+// back. Without LoEj the spindle starts or stops, which the emulation has no use for.
+void handleStartStopUnit(CommandContext& c)
+{
+    constexpr uint8_t kStart = 0x01;
+    constexpr uint8_t kLoadEject = 0x02;
+    EmulatedDriveState& s = c.state;
+    uint8_t flags = c.cdb[4];
+    if ((flags & kLoadEject) == 0)
+        return;
+    if ((flags & kStart) != 0) {
+        s.disc = s.lastDisc;
+        s.mediumSinceMs = tickCountMs();
+        return;
+    }
+    if (s.preventRemoval) {
+        c.answer.fail(kRemovalPrevented);
+        return;
+    }
+    if (!s.config.sheetPath.empty() && s.disc) {
+        std::string done = s.config.sheetPath + ".done";
+        if (::rename(s.config.sheetPath.c_str(), done.c_str()) != 0) {
+            c.answer.fail(kEjectFailed);
+            return;
+        }
+    }
+    s.disc.reset();
 }
 
 void handleGetConfiguration(CommandContext& c)
@@ -645,6 +677,7 @@ CommandHandler handlerFor(uint8_t opcode)
         {kOpTestUnitReady, handleTestUnitReady},
         {kOpInquiry, handleInquiry},
         {kOpPreventAllowMediumRemoval, handlePreventAllowMediumRemoval},
+        {kOpStartStopUnit, handleStartStopUnit},
         {kOpGetConfiguration, handleGetConfiguration},
         {kOpReadTocPmaAtip, handleReadTocPmaAtip},
         {kOpReadDiscInformation, handleReadDiscInformation},

@@ -58,6 +58,9 @@ struct EmulatedDriveConfig {
     // [samples] read offset: sample d of what the drive delivers is the disc's sample d - n
     // (zeros where that lies before the disc or beyond its audio), as on a real drive with +n
     int32_t readOffset = 0;
+    // The CUE sheet of an image drive: an eject renames it to "<sheet>.done", so that whoever
+    // feeds a watched folder sees which discs are through. Empty: nothing is renamed.
+    std::string sheetPath;
     EmulatedFaults faults;
 };
 

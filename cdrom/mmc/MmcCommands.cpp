@@ -53,6 +53,20 @@ bool preventMediumRemoval(CdDevice& device, bool prevent)
     return sendCommand(device, cdb, sizeof cdb, nullptr, 0, DataDirection::In);
 }
 
+bool startStopUnitEject(CdDevice& device)
+{
+    constexpr uint8_t kLoadEject = 0x02; // byte 4: LoEj; Start (0x01) stays 0
+    uint8_t cdb[kCdb6] = {kOpStartStopUnit};
+    cdb[4] = kLoadEject;
+    return sendCommand(device, cdb, sizeof cdb, nullptr, 0, DataDirection::In);
+}
+
+bool ejectMedium(CdDevice& device)
+{
+    preventMediumRemoval(device, false);
+    return startStopUnitEject(device);
+}
+
 bool refreshCapabilities(CdDevice& device)
 {
     device.capabilities = DriveFeatures{};

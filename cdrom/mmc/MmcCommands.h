@@ -16,6 +16,7 @@ inline constexpr uint32_t kMaxReadCdBytes = kMaxSectorsPerRead * kCdDaSectorByte
 // MMC operation codes.
 inline constexpr uint8_t kOpTestUnitReady = 0x00;
 inline constexpr uint8_t kOpInquiry = 0x12;
+inline constexpr uint8_t kOpStartStopUnit = 0x1B;
 inline constexpr uint8_t kOpPreventAllowMediumRemoval = 0x1E;
 inline constexpr uint8_t kOpReadTocPmaAtip = 0x43;
 inline constexpr uint8_t kOpGetConfiguration = 0x46;
@@ -30,6 +31,11 @@ inline constexpr uint8_t kOpReadCd = 0xBE;
 
 bool testUnitReady(CdDevice& device);
 bool preventMediumRemoval(CdDevice& device, bool prevent);
+// START STOP UNIT with LoEj = 1 and Start = 0: the tray opens (or the medium leaves a slot).
+bool startStopUnitEject(CdDevice& device);
+// PREVENT ALLOW MEDIUM REMOVAL with prevent 0 first (a drive that a rip locked refuses the eject
+// otherwise), then START STOP UNIT ejecting. The outcome of the eject is in device.result.
+bool ejectMedium(CdDevice& device);
 // Clears device.capabilities, sends GET CONFIGURATION (2056 bytes) and parses the answer.
 // False when the command fails; the capabilities then stay cleared.
 bool refreshCapabilities(CdDevice& device);

@@ -60,6 +60,7 @@ public:
     // Valid after event 6 until the next lookup.
     const std::vector<CddbMatch>& matches() const { return m_protocol.matches(); }
     int protocolLevel() const { return m_protocol.protocolLevel(); }
+    int queryReplyCode() const { return m_protocol.queryReplyCode(); }
     // DTITLE of match i, for the match chooser.
     WideString matchTitle(size_t i) const;
     // Copies match r into the tracks (see applyCddbMatch), counting titles from the looked-up

@@ -63,6 +63,8 @@ public:
     bool failed() const { return m_failed; }
     // Level the server speaks after the proto exchange (1 until known).
     int protocolLevel() const { return m_protocolLevel; }
+    // The query's reply code: 200 one exact match, 210 exact matches, 211 inexact ones, 0 none yet.
+    int queryReplyCode() const { return m_queryReplyCode; }
     const std::vector<CddbMatch>& matches() const { return m_matches; }
     // Why a session that ended before Finished gave no entries; empty once Finished, and when
     // the server answered the query with "no match" (202).

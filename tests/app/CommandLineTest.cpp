@@ -95,6 +95,14 @@ TEST(CommandLine, BadUsageNamesTheProblem)
         {{"rip", "--drive-cache", "-1"}, "--drive-cache"},
         {{"info", "--no-replaygain"}, "--no-replaygain"},
         {{"offset", "--true-peak"}, "--true-peak"},
+        {{"rip", "--events", "x"}, "--events"},
+        {{"info", "--again"}, "--again"},
+        {{"station", "--events"}, "--events"},
+        {{"station", "--events", ""}, "--events"},
+        {{"station", "--tracks", "1"}, "--tracks"},
+        {{"station", "--flat"}, "--flat"},
+        {{"station", "--overwrite"}, "--overwrite"},
+        {{"station", "--offset", "6"}, "--offset"},
     };
     for (const Case& c : cases) {
         auto parsed = parseCommandLine(c.arguments);
@@ -102,6 +110,28 @@ TEST(CommandLine, BadUsageNamesTheProblem)
         EXPECT_NE(parsed.error.find(c.mentions), std::string::npos) << parsed.error;
         EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << "one line: " << parsed.error;
     }
+}
+
+TEST(CommandLine, StationTakesTheRipChoicesForEveryDiscAndItsOwn)
+{
+    auto parsed = parseCommandLine({"station", "--drive", "watch:/in", "--drive", "/dev/sr1", "--out", "/music",
+                                    "--format", "flac", "--events", "-", "--again", "--no-accuraterip", "--metadata",
+                                    "cddb", "--jobs", "2", "--drive-cache", "8"});
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    const Options& options = *parsed.options;
+    EXPECT_EQ(options.command, Command::Station);
+    EXPECT_EQ(options.drives, (std::vector<std::string>{"watch:/in", "/dev/sr1"}));
+    EXPECT_EQ(options.outputFolder, "/music");
+    EXPECT_EQ(options.eventsFile, "-");
+    EXPECT_TRUE(options.again);
+    EXPECT_FALSE(options.accurateRip);
+    EXPECT_TRUE(options.metadataGiven);
+    EXPECT_FALSE(options.modeGiven); // the station then reads securely
+    auto normal = parseCommandLine({"station", "--normal"});
+    ASSERT_TRUE(normal.options) << normal.error;
+    EXPECT_TRUE(normal.options->modeGiven);
+    EXPECT_EQ(normal.options->mode, RipMode::Normal);
+    EXPECT_FALSE(parseCommandLine({"station"}).options->metadataGiven);
 }
 
 TEST(CommandLine, TrackSelections)
@@ -164,7 +194,7 @@ TEST(CommandLine, HelpListsEveryOptionWithItsDefault)
                                "--server", "--match", "--jobs", "--cddb-user", "--metadata", "--musicbrainz-server",
                                "--coverart-server", "--no-cover", "--offset", "--no-accuraterip",
                                "--accuraterip-server", "--secure", "--test-and-copy", "--drive-cache", "--flat", "--overwrite", "--no-replaygain", "--true-peak", "drives",
-                               "info", "rip"})
+                               "info", "rip", "station", "watch:", "--normal", "--events", "--again"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_NE(help.find("gnudb.gnudb.org:8880"), std::string::npos);
     EXPECT_NE(help.find("default"), std::string::npos);
@@ -184,7 +214,7 @@ TEST(CommandLine, ManPageListsEveryOptionOfTheHelp)
                                "match", "jobs", "help", "version", "cddb\\-user", "metadata", "musicbrainz\\-server",
                                "coverart\\-server", "no\\-cover", "offset", "no\\-accuraterip", "accuraterip\\-server",
                                "secure", "test\\-and\\-copy", "drive\\-cache", "flat", "overwrite", "no\\-replaygain",
-                               "true\\-peak"})
+                               "true\\-peak", "normal", "events", "again"})
         EXPECT_NE(text.find(std::string("\\-\\-") + option), std::string::npos) << option;
     for (const char* exitCode : {".B 0", ".B 1", ".B 2", ".B 3", ".B 130", ".B 143", ".B 129"})
         EXPECT_NE(text.find(exitCode), std::string::npos) << exitCode;

@@ -202,3 +202,61 @@ TEST_F(RipSessionTest, FolderNamesAndFreeNames)
     writeFile(folder.path() + "/plain", "x");
     EXPECT_EQ(freePath(folder.path() + "/plain"), folder.path() + "/plain (2)") << "no extension";
 }
+
+TEST_F(RipSessionTest, TwoSessionsAtOnceEachReadTheirOwnDisc)
+{
+    // Two drives with different music, slow enough that both rips read at the same time.
+    struct Drive {
+        std::string path;
+        std::shared_ptr<EmulatedDrive> drive;
+        ConversionJob job;
+        TempDir folder;
+        Recorder observer;
+        SessionEventQueue events;
+    };
+    Drive drives[2];
+    for (uint32_t n = 0; n < 2; ++n) {
+        DiscDescription description;
+        description.silentAudio = false;
+        description.tracks = {{TrackKind::Audio, 300 + 40 * n, 0, 11 + n}, {TrackKind::Audio, 260, 0, 21 + n}};
+        EmulatedDriveConfig config;
+        config.faults.sectorsPerSecond = 1500; // 20x
+        drives[n].path = "image:/virtual/concurrent-" + std::to_string(n) + ".cue";
+        drives[n].drive = std::make_shared<EmulatedDrive>(buildDisc(description), config);
+        installEmulatedDrive(drives[n].path, drives[n].drive);
+        ASSERT_TRUE(loadDisc(drives[n].job, drives[n].path).loaded);
+        for (int32_t i = 0; i < drives[n].job.count; ++i)
+            drives[n].job.tracks[i].format = kWav;
+        drives[n].job.outputFolder = WideString::fromUtf8(drives[n].folder.path() + "/");
+    }
+    std::vector<std::unique_ptr<RipSession>> sessions;
+    for (Drive& d : drives) {
+        SessionSettings own = settings;
+        own.drive = d.path;
+        own.folder = d.folder.path();
+        own.lanes = 1;
+        sessions.push_back(std::make_unique<RipSession>(d.job, own, d.observer, d.events.deliver()));
+        ASSERT_TRUE(sessions.back()->start(nullptr));
+    }
+    for (int i = 0; i < 2400 && !(drives[0].observer.ended && drives[1].observer.ended); ++i)
+        for (Drive& d : drives) {
+            d.events.waitFor(25);
+            d.events.drain();
+        }
+    for (auto& session : sessions)
+        session->wait();
+
+    for (Drive& d : drives) {
+        EXPECT_TRUE(d.observer.outcome.complete()) << d.path;
+        std::shared_ptr<const EmulatedDisc> disc = d.drive->disc();
+        for (int32_t i = 0; i < d.job.count; ++i) {
+            const EmulatedTrack& track = disc->tracks().at(static_cast<size_t>(i));
+            std::string expected(size_t{track.length} * 2352, '\0');
+            disc->readSectors(track.start, track.length, reinterpret_cast<uint8_t*>(expected.data()));
+            std::string file = readFile(d.job.outputPath(i).toUtf8());
+            ASSERT_GE(file.size(), 44u) << d.path;
+            EXPECT_TRUE(file.substr(44) == expected) << d.path << " track " << i + 1;
+        }
+        uninstallEmulatedDrive(d.path);
+    }
+}
