@@ -1,4 +1,5 @@
 #include "app/station/StationApplication.h"
+#include "cdrom/rip/EncoderPool.h"
 
 #include "app/cli/DriveChoice.h"
 #include "app/cli/TerminalText.h"
@@ -119,7 +120,7 @@ LookupOptions lookupOf(const cli::Options& options, const RipPreferences& stored
     return lookup;
 }
 
-StationSetup setupOf(const cli::Options& options, const std::string& baseFolder, size_t driveCount)
+StationSetup setupOf(const cli::Options& options, const std::string& baseFolder)
 {
     RipPreferences stored = loadRipPreferences();
     StationSetup setup;
@@ -138,11 +139,11 @@ StationSetup setupOf(const cli::Options& options, const std::string& baseFolder,
     session.accurateRipServer = options.accurateRipServer.empty() ? stored.accurateRipServer : options.accurateRipServer;
     session.cacheFolder = updateCacheDirectory();
     session.mode = options.modeGiven ? readModeOf(options.mode) : ReadMode::Secure;
-    // Shared encoder pool: until one pool serves every drive, each drive gets its share of the
-    // processors, so that drives x lanes stays at the processor count. Hand the station's pool
-    // to every session here once it exists.
-    int32_t processors = static_cast<int32_t>(std::max(1u, processorCount()));
-    session.lanes = options.jobs.value_or(std::max(1, processors / static_cast<int32_t>(std::max<size_t>(1, driveCount))));
+    // The encoders of every drive come from the station's one pool (runStation hands it over),
+    // sized to the processors or --jobs; a session may have as many lanes as the pool has tokens.
+    session.lanes = 0;
+    session.replayGain = options.replayGain && stored.replayGain;
+    session.truePeak = options.truePeak;
     if (options.cacheMiB)
         session.driveCacheBytes = uint64_t{*options.cacheMiB} << 20;
     session.order = TrackOrder::LongestFirst;
@@ -198,7 +199,11 @@ int runStation(const cli::Options& options, std::FILE* out, std::FILE* errors)
     std::FILE* screen = options.eventsFile == "-" ? errors : out;
     bool terminal = ::isatty(::fileno(screen)) == 1;
     StationView view(screen, terminal, terminal ? terminalColumns(screen) : kDefaultColumns);
-    StationContext context(setupOf(options, baseFolder, specs.size()), events, view);
+    // Declared before the drives: it outlives every session that takes encoders from it.
+    EncoderPool encoders(options.jobs.value_or(static_cast<int32_t>(std::max(1u, processorCount()))));
+    StationSetup setup = setupOf(options, baseFolder);
+    setup.session.encoderPool = &encoders;
+    StationContext context(std::move(setup), events, view);
 
     std::vector<std::unique_ptr<StationDrive>> drives;
     for (const std::string& spec : specs) {
