@@ -1,6 +1,6 @@
 #include "session/KWeightingFilter.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cmath>
@@ -52,6 +52,63 @@ __m128d flushed(__m128d value)
     return _mm_and_pd(value, _mm_cmpge_pd(magnitude, _mm_set1_pd(kTiny)));
 }
 
+struct Coefficients {
+    __m128d shelfB1, shelfB2, shelfA1, shelfA2, highPassA1, highPassA2;
+};
+
+// Per channel (left, right lanes): see KWeightingFilter's members.
+struct Memories {
+    __m128d x1, x2, w1, w2, d1, z1, z2, sum;
+    __m128i highest, lowest;
+};
+
+// The frame at i as two doubles, the int16 peak taken on the way.
+[[gnu::always_inline]] inline __m128d loadFrame(Memories& m, const uint8_t* pcm, size_t i)
+{
+    int32_t frame;
+    std::memcpy(&frame, pcm + i * 4, 4); // left in the low half: little-endian host and PCM
+    __m128i samples = _mm_cvtsi32_si128(frame);
+    m.highest = _mm_max_epi16(m.highest, samples);
+    m.lowest = _mm_min_epi16(m.lowest, samples);
+    // Each 16-bit sample to the top of a 32-bit lane, shifted down with its sign, to double.
+    return _mm_cvtepi32_pd(_mm_srai_epi32(_mm_unpacklo_epi16(samples, samples), 16));
+}
+
+void filterSse2(Memories& memories, const Coefficients& c, const uint8_t* pcm, size_t frames)
+{
+    // A copy the byte loads cannot alias: the memories stay in registers through the loop.
+    Memories m = memories;
+    for (size_t i = 0; i < frames; ++i) {
+        __m128d x = loadFrame(m, pcm, i);
+        // The shelf (numerator / b0); only the last multiply-add waits on the previous output.
+        __m128d w = ((x + c.shelfB1 * m.x1) + (c.shelfB2 * m.x2 - c.shelfA2 * m.w2)) - c.shelfA1 * m.w1;
+        // The high-pass: w - 2 w1 + w2 as the difference of two first differences.
+        __m128d d = w - m.w1;
+        __m128d z = ((d - m.d1) - c.highPassA2 * m.z2) - c.highPassA1 * m.z1;
+        m.sum += z * z;
+        m.x2 = m.x1, m.x1 = x, m.w2 = m.w1, m.w1 = w, m.d1 = d, m.z2 = m.z1, m.z1 = z;
+    }
+    memories = m;
+}
+
+// The same steps with fused multiply-adds: -a1 w1 + t in one instruction of four cycles' wait
+// instead of a multiply and a subtraction of three each (Zen 4; alike elsewhere).
+[[gnu::target("fma")]] void filterFused(Memories& memories, const Coefficients& c, const uint8_t* pcm, size_t frames)
+{
+    // A copy the byte loads cannot alias: the memories stay in registers through the loop.
+    Memories m = memories;
+    for (size_t i = 0; i < frames; ++i) {
+        __m128d x = loadFrame(m, pcm, i);
+        __m128d t = _mm_fmadd_pd(c.shelfB1, m.x1, x) + _mm_fnmadd_pd(c.shelfA2, m.w2, c.shelfB2 * m.x2);
+        __m128d w = _mm_fnmadd_pd(c.shelfA1, m.w1, t);
+        __m128d d = w - m.w1;
+        __m128d z = _mm_fnmadd_pd(c.highPassA1, m.z1, _mm_fnmadd_pd(c.highPassA2, m.z2, d - m.d1));
+        m.sum = _mm_fmadd_pd(z, z, m.sum);
+        m.x2 = m.x1, m.x1 = x, m.w2 = m.w1, m.w1 = w, m.d1 = d, m.z2 = m.z1, m.z1 = z;
+    }
+    memories = m;
+}
+
 } // namespace
 
 KWeighting kWeightingAt(double sampleRate)
@@ -59,7 +116,8 @@ KWeighting kWeightingAt(double sampleRate)
     return {shelfAt(sampleRate), highPassAt(sampleRate)};
 }
 
-KWeightingFilter::KWeightingFilter(double sampleRate)
+KWeightingFilter::KWeightingFilter(double sampleRate, FilterArithmetic arithmetic)
+    : m_fused(arithmetic == FilterArithmetic::Fastest && __builtin_cpu_supports("fma"))
 {
     KWeighting k = kWeightingAt(sampleRate);
     m_shelfB1 = k.shelf.b1 / k.shelf.b0;
@@ -73,46 +131,32 @@ KWeightingFilter::KWeightingFilter(double sampleRate)
 
 void KWeightingFilter::run(const uint8_t* pcm, size_t frames)
 {
-    const __m128d shelfB1 = _mm_set1_pd(m_shelfB1), shelfB2 = _mm_set1_pd(m_shelfB2);
-    const __m128d shelfA1 = _mm_set1_pd(m_shelfA1), shelfA2 = _mm_set1_pd(m_shelfA2);
-    const __m128d highPassA1 = _mm_set1_pd(m_highPassA1), highPassA2 = _mm_set1_pd(m_highPassA2);
-    __m128d x1 = _mm_load_pd(m_x1), x2 = _mm_load_pd(m_x2);
-    __m128d w1 = _mm_load_pd(m_w1), w2 = _mm_load_pd(m_w2), d1 = _mm_load_pd(m_d1);
-    __m128d z1 = _mm_load_pd(m_z1), z2 = _mm_load_pd(m_z2), sum = _mm_load_pd(m_sum);
-    __m128i highest = _mm_load_si128(reinterpret_cast<const __m128i*>(m_highest));
-    __m128i lowest = _mm_load_si128(reinterpret_cast<const __m128i*>(m_lowest));
-    for (size_t i = 0; i < frames; ++i) {
-        int32_t frame;
-        std::memcpy(&frame, pcm + i * 4, 4); // left in the low half: little-endian host and PCM
-        __m128i samples = _mm_cvtsi32_si128(frame);
-        highest = _mm_max_epi16(highest, samples);
-        lowest = _mm_min_epi16(lowest, samples);
-        // Each 16-bit sample to the top of a 32-bit lane, shifted down with its sign, to double.
-        __m128d x = _mm_cvtepi32_pd(_mm_srai_epi32(_mm_unpacklo_epi16(samples, samples), 16));
-        // The shelf (numerator / b0); only the last multiply-add waits on the previous output.
-        __m128d w = ((x + shelfB1 * x1) + (shelfB2 * x2 - shelfA2 * w2)) - shelfA1 * w1;
-        // The high-pass: w - 2 w1 + w2 as the difference of two first differences.
-        __m128d d = w - w1;
-        __m128d z = ((d - d1) - highPassA2 * z2) - highPassA1 * z1;
-        sum += z * z;
-        x2 = x1;
-        x1 = x;
-        w2 = w1;
-        w1 = w;
-        d1 = d;
-        z2 = z1;
-        z1 = z;
-    }
-    _mm_store_pd(m_x1, x1);
-    _mm_store_pd(m_x2, x2);
-    _mm_store_pd(m_w1, w1);
-    _mm_store_pd(m_w2, w2);
-    _mm_store_pd(m_d1, d1);
-    _mm_store_pd(m_z1, z1);
-    _mm_store_pd(m_z2, z2);
-    _mm_store_pd(m_sum, sum);
-    _mm_store_si128(reinterpret_cast<__m128i*>(m_highest), highest);
-    _mm_store_si128(reinterpret_cast<__m128i*>(m_lowest), lowest);
+    const Coefficients c = {_mm_set1_pd(m_shelfB1),    _mm_set1_pd(m_shelfB2),    _mm_set1_pd(m_shelfA1),
+                            _mm_set1_pd(m_shelfA2),    _mm_set1_pd(m_highPassA1), _mm_set1_pd(m_highPassA2)};
+    Memories m = {_mm_load_pd(m_x1),
+                  _mm_load_pd(m_x2),
+                  _mm_load_pd(m_w1),
+                  _mm_load_pd(m_w2),
+                  _mm_load_pd(m_d1),
+                  _mm_load_pd(m_z1),
+                  _mm_load_pd(m_z2),
+                  _mm_load_pd(m_sum),
+                  _mm_load_si128(reinterpret_cast<const __m128i*>(m_highest)),
+                  _mm_load_si128(reinterpret_cast<const __m128i*>(m_lowest))};
+    if (m_fused)
+        filterFused(m, c, pcm, frames);
+    else
+        filterSse2(m, c, pcm, frames);
+    _mm_store_pd(m_x1, m.x1);
+    _mm_store_pd(m_x2, m.x2);
+    _mm_store_pd(m_w1, m.w1);
+    _mm_store_pd(m_w2, m.w2);
+    _mm_store_pd(m_d1, m.d1);
+    _mm_store_pd(m_z1, m.z1);
+    _mm_store_pd(m_z2, m.z2);
+    _mm_store_pd(m_sum, m.sum);
+    _mm_store_si128(reinterpret_cast<__m128i*>(m_highest), m.highest);
+    _mm_store_si128(reinterpret_cast<__m128i*>(m_lowest), m.lowest);
 }
 
 double KWeightingFilter::takeSumOfSquares()

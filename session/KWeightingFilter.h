@@ -20,13 +20,17 @@ struct KWeighting {
 // At 48000 Hz they are the standard's table of coefficients to nine decimals.
 KWeighting kWeightingAt(double sampleRate);
 
+// How the filter multiplies and adds: SSE2 (every x86-64), or fused multiply-adds where the
+// processor has them (one rounding fewer, and the recursion's wait per frame a third shorter).
+enum class FilterArithmetic : uint8_t { Fastest, Sse2 };
+
 // The K-weighting filter of 16-bit stereo PCM, its squares summed, and the sample peak, in one
 // pass over the frames as they come (both channels side by side in one SSE2 register, in double
 // precision). The state carries over from one call to the next, so the PCM can come in pieces of
 // any size with the same result to the last bit.
 class KWeightingFilter {
 public:
-    explicit KWeightingFilter(double sampleRate = 44100);
+    explicit KWeightingFilter(double sampleRate = 44100, FilterArithmetic arithmetic = FilterArithmetic::Fastest);
 
     // 16-bit signed little-endian stereo frames, at any address.
     void run(const uint8_t* pcm, size_t frames);
@@ -46,6 +50,7 @@ private:
     double m_shelfB1, m_shelfB2, m_shelfA1, m_shelfA2;
     double m_highPassA1, m_highPassA2;
     double m_energyScale; // [full scale^2 / int16 units^2] b0^2 / 32768^2
+    bool m_fused;
     // Per channel (left, right): the last two inputs, the shelf's last two outputs, its last
     // first difference, the high-pass's last two outputs, and the running sum of squares.
     alignas(16) double m_x1[2] = {}, m_x2[2] = {}, m_w1[2] = {}, m_w2[2] = {}, m_d1[2] = {};

@@ -103,24 +103,28 @@ TEST(KWeightingFilter, FollowsThePlainRoutineInPiecesOfAnySize)
     // The filter at an odd address, fed in pieces of awkward sizes (and empty ones).
     std::vector<uint8_t> shifted(pcm.size() + 3);
     std::memcpy(shifted.data() + 3, pcm.data(), pcm.size());
-    KWeightingFilter pieces;
     const size_t sizes[] = {1, 0, 3, 4409, 7, 4411, 2, 13, 1000};
-    size_t frames = pcm.size() / 4, at = 0;
-    for (size_t i = 0; at < frames; ++i) {
-        size_t piece = std::min(sizes[i % std::size(sizes)], frames - at);
-        pieces.run(shifted.data() + 3 + at * 4, piece);
-        at += piece;
-    }
-    KWeightingFilter whole;
-    whole.run(pcm.data(), frames);
+    const size_t frames = pcm.size() / 4;
+    // Both ways of computing: fused multiply-adds run only where the processor has them.
+    for (FilterArithmetic arithmetic : {FilterArithmetic::Fastest, FilterArithmetic::Sse2}) {
+        SCOPED_TRACE(arithmetic == FilterArithmetic::Sse2 ? "SSE2" : "fastest");
+        KWeightingFilter pieces(44100, arithmetic);
+        for (size_t i = 0, at = 0; at < frames; ++i) {
+            size_t piece = std::min(sizes[i % std::size(sizes)], frames - at);
+            pieces.run(shifted.data() + 3 + at * 4, piece);
+            at += piece;
+        }
+        KWeightingFilter whole(44100, arithmetic);
+        whole.run(pcm.data(), frames);
 
-    double sum = whole.takeSumOfSquares();
-    EXPECT_NEAR(sum / plain.sum, 1.0, 1e-10);
-    EXPECT_EQ(pieces.takeSumOfSquares(), sum); // to the last bit
-    EXPECT_EQ(whole.peak(), 32768);
-    EXPECT_EQ(pieces.peak(), plain.peak);
-    // A take starts the next sum at zero.
-    EXPECT_EQ(whole.takeSumOfSquares(), 0.0);
+        double sum = whole.takeSumOfSquares();
+        EXPECT_NEAR(sum / plain.sum, 1.0, 1e-10);
+        EXPECT_EQ(pieces.takeSumOfSquares(), sum); // to the last bit
+        EXPECT_EQ(whole.peak(), 32768);
+        EXPECT_EQ(pieces.peak(), plain.peak);
+        // A take starts the next sum at zero.
+        EXPECT_EQ(whole.takeSumOfSquares(), 0.0);
+    }
 }
 
 TEST(KWeightingFilter, TheSumsFollowThePlainRoutineSubBlockBySubBlock)

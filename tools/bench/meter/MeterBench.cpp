@@ -65,6 +65,18 @@ double library(const std::vector<uint8_t>& pcm, double& loudness)
     return threadSeconds() - start;
 }
 
+// The filter alone with the given arithmetic, the same pieces.
+double filterOnly(const std::vector<uint8_t>& pcm, tonvane::FilterArithmetic arithmetic)
+{
+    double start = threadSeconds();
+    tonvane::KWeightingFilter filter(44100, arithmetic);
+    for (size_t at = 0; at < pcm.size(); at += kPieceBytes)
+        filter.run(pcm.data() + at, std::min(kPieceBytes, pcm.size() - at) / 4);
+    volatile double sum = filter.takeSumOfSquares();
+    (void)sum;
+    return threadSeconds() - start;
+}
+
 struct Spread {
     double median, lowest, highest;
 };
@@ -81,7 +93,7 @@ int main()
 {
     std::vector<uint8_t> pcm = tonvane::test::musicSignal(kFrames);
     double samples = double(kFrames) * 2;
-    std::vector<double> oursNs, libraryNs, ratios;
+    std::vector<double> oursNs, libraryNs, ratios, fastestNs, sse2Ns;
     double ourLoudness = 0, libraryLoudness = 0;
     for (int round = 0; round < kRounds; ++round) {
         double a = ours(pcm, ourLoudness), b = library(pcm, libraryLoudness);
@@ -92,6 +104,8 @@ int main()
         oursNs.push_back(a / samples * 1e9);
         libraryNs.push_back(b / samples * 1e9);
         ratios.push_back(b / a);
+        fastestNs.push_back(filterOnly(pcm, tonvane::FilterArithmetic::Fastest) / samples * 1e9);
+        sse2Ns.push_back(filterOnly(pcm, tonvane::FilterArithmetic::Sse2) / samples * 1e9);
     }
     Spread o = spreadOf(oursNs), l = spreadOf(libraryNs), r = spreadOf(ratios);
     std::printf("loudness of %u frames in pieces of %zu bytes, %d alternating rounds, thread processor time\n",
@@ -101,6 +115,11 @@ int main()
                 libraryLoudness);
     std::printf("  libebur128 / ours %.1fx (%.1f-%.1f), difference %.5f dB\n", r.median, r.lowest, r.highest,
                 ourLoudness - libraryLoudness);
+    Spread f = spreadOf(fastestNs), s = spreadOf(sse2Ns);
+    std::printf("  the filter alone: %.2f ns/sample (%.2f-%.2f) with this processor's fastest arithmetic (%s), "
+                "%.2f (%.2f-%.2f) with SSE2 alone\n",
+                f.median, f.lowest, f.highest, __builtin_cpu_supports("fma") ? "fused multiply-add" : "SSE2", s.median,
+                s.lowest, s.highest);
     double ripSamples = kRipSeconds * 44100 * 2;
     std::printf("  share of a %.0f s rip of %.2f s processor time: ours %.1f%%, libebur128 %.1f%%\n", kRipSeconds,
                 kRipProcessorSeconds, 100 * o.median * 1e-9 * ripSamples / (kRipProcessorSeconds + o.median * 1e-9 * ripSamples),
