@@ -8,7 +8,9 @@ namespace tonvane {
 
 namespace {
 
-constexpr double kLoudnessOffset = -0.691; // [LU] loudness = offset + 10 log10(energy)
+// [LU] loudness = offset + 10 log10(energy): the offset undoes the K-weighting's +0.691 dB at
+// 997 Hz, so that a full-scale 997 Hz sine in one channel reads -3.01 LUFS.
+constexpr double kLoudnessOffset = -0.691;
 constexpr double kAbsoluteGate = -70; // [LUFS]
 constexpr double kRelativeGate = -10; // [LU] under the mean of the blocks over the absolute gate
 

@@ -29,6 +29,10 @@ constexpr double kShelfBandExponent = 0.4996667741545416;
 constexpr double kHighPassHertz = 38.13547087602444; // [Hz]
 constexpr double kHighPassQ = 0.5003270373238773;
 
+// The analogue high shelf (Vh s^2 + Vb s / Q + 1) / (s^2 + s / Q + 1), Vh the gain far above
+// the corner and Vb = Vh^exponent its middle, through the bilinear transform with the corner
+// pre-warped: K = tan(pi f0 / fs). At 44100 Hz: b0 1.530841230050348, b1 -2.650979995154730,
+// b2 1.169079079921587, a1 -1.663655113256020, a2 0.712595428073225.
 Biquad shelfAt(double sampleRate)
 {
     double k = std::tan(kPi * kShelfHertz / sampleRate);
@@ -39,6 +43,8 @@ Biquad shelfAt(double sampleRate)
             2 * (k * k - 1) / a0, (1 - k / kShelfQ + k * k) / a0};
 }
 
+// The analogue high-pass s^2 / (s^2 + s / Q + 1) the same way. At 44100 Hz: a1 -1.989169673629796,
+// a2 0.989199035787039.
 Biquad highPassAt(double sampleRate)
 {
     double k = std::tan(kPi * kHighPassHertz / sampleRate);
