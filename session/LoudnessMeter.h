@@ -1,6 +1,8 @@
 #pragma once
+#include "session/KWeightingFilter.h"
 #include "session/LoudnessValues.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -13,9 +15,10 @@ namespace tonvane {
 enum class PeakKind : uint8_t { Sample, True };
 
 // The loudness of every track of a rip, measured from the PCM as the rip thread hands it to the
-// encoders (libebur128: integrated loudness with its gating, and the peak), and of the album over
-// any set of them. feed runs on the rip thread; the answers are read once the conversion has
-// been waited for.
+// encoders (integrated loudness with its gating, and the sample peak, in one cheap pass; the
+// true peak, which is optional and slower, from libebur128), and of the album over any set of
+// them. feed runs on the rip thread; the answers are read once the conversion has been waited
+// for.
 class LoudnessMeter {
 public:
     LoudnessMeter(int32_t trackCount, PeakKind peak);
@@ -35,13 +38,19 @@ public:
 
 private:
     struct Track {
-        ebur128_state* state = nullptr;
+        KWeightingFilter filter;
+        uint32_t subBlockFrames = 0; // [frames] into the current 100 ms sub-block
+        uint64_t subBlocks = 0; // completed
+        std::array<double, 3> recent{}; // [full scale^2] the last three sub-blocks' sums
+        std::vector<double> blocks; // [full scale^2] each 400 ms block's energy, 10 a second
+        ebur128_state* truePeak = nullptr;
         uint64_t bytes = 0;
-        bool failed = false; // the library refused: no loudness for this track
+        bool failed = false; // libebur128 refused the true peak: no loudness for this track
     };
     Track* at(int32_t trackIndex);
     const Track* at(int32_t trackIndex) const;
-    double peakOf(ebur128_state* state) const;
+    static void endSubBlock(Track& track);
+    double peakOf(const Track& track) const;
 
     std::vector<Track> m_tracks;
     PeakKind m_peak;

@@ -1,12 +1,17 @@
 #include "session/LoudnessMeter.h"
 
+#include "support/MusicSignal.h"
+
 #include <ebur128.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 using namespace tonvane;
+using tonvane::test::musicSignal;
 
 namespace {
 
@@ -29,17 +34,75 @@ std::vector<uint8_t> sine(double hertz, double peakDbfs, double seconds, double 
     return pcm;
 }
 
-// libebur128 driven directly, the whole buffer at once.
-double directLoudness(const std::vector<uint8_t>& pcm)
+ebur128_state* directState(const std::vector<uint8_t>& pcm, int mode = EBUR128_MODE_I)
 {
-    ebur128_state* state = ebur128_init(2, 44100, EBUR128_MODE_I);
+    ebur128_state* state = ebur128_init(2, 44100, mode);
     std::vector<int16_t> samples(pcm.size() / 2);
     std::memcpy(samples.data(), pcm.data(), pcm.size());
     ebur128_add_frames_short(state, samples.data(), samples.size() / 2);
+    return state;
+}
+
+// libebur128 driven directly, the whole buffer at once: nothing for -inf (no block gated in).
+std::optional<double> directGated(const std::vector<std::vector<uint8_t>>& tracks)
+{
+    std::vector<ebur128_state*> states;
+    for (const std::vector<uint8_t>& pcm : tracks)
+        states.push_back(directState(pcm));
     double loudness = 0;
-    ebur128_loudness_global(state, &loudness);
-    ebur128_destroy(&state);
+    int result = ebur128_loudness_global_multiple(states.data(), states.size(), &loudness);
+    for (ebur128_state*& state : states)
+        ebur128_destroy(&state);
+    if (result != EBUR128_SUCCESS || !std::isfinite(loudness))
+        return std::nullopt;
     return loudness;
+}
+
+double directLoudness(const std::vector<uint8_t>& pcm)
+{
+    return directGated({pcm}).value_or(-HUGE_VAL);
+}
+
+// The plain routine for the whole measurement: per-sample double biquads as written, the squares
+// summed over every 400 ms window starting at each multiple of 100 ms, then both gates.
+std::optional<double> plainLoudness(const std::vector<uint8_t>& pcm)
+{
+    KWeighting k = kWeightingAt(44100);
+    size_t frames = pcm.size() / 4;
+    std::vector<double> squares(frames, 0.0); // both channels of each frame
+    for (int channel = 0; channel < 2; ++channel) {
+        double x1 = 0, x2 = 0, y1 = 0, y2 = 0, z1 = 0, z2 = 0;
+        for (size_t i = 0; i < frames; ++i) {
+            int16_t sample;
+            std::memcpy(&sample, pcm.data() + i * 4 + size_t(channel) * 2, 2);
+            double x = sample / 32768.0;
+            double y = k.shelf.b0 * x + k.shelf.b1 * x1 + k.shelf.b2 * x2 - k.shelf.a1 * y1 - k.shelf.a2 * y2;
+            double z = y - 2 * y1 + y2 - k.highPass.a1 * z1 - k.highPass.a2 * z2;
+            x2 = x1, x1 = x, y2 = y1, y1 = y, z2 = z1, z1 = z;
+            squares[i] += z * z;
+        }
+    }
+    std::vector<double> blocks;
+    for (size_t start = 0; start + 17640 <= frames; start += 4410) {
+        double sum = 0;
+        for (size_t i = start; i < start + 17640; ++i)
+            sum += squares[i];
+        blocks.push_back(sum / 17640);
+    }
+    auto loudnessOf = [](double energy) { return -0.691 + 10 * std::log10(energy); };
+    double sum = 0;
+    int count = 0;
+    for (double block : blocks)
+        if (loudnessOf(block) >= -70)
+            sum += block, ++count;
+    if (count == 0)
+        return std::nullopt;
+    double relative = loudnessOf(sum / count) - 10;
+    sum = 0, count = 0;
+    for (double block : blocks)
+        if (loudnessOf(block) >= -70 && loudnessOf(block) >= relative)
+            sum += block, ++count;
+    return loudnessOf(sum / count);
 }
 
 } // namespace
@@ -66,12 +129,131 @@ TEST(LoudnessMeter, ChunksOfAnySizeAndAlignmentMeasureAsOneBuffer)
     // The stream hands over bytes at any address: start one byte into a buffer.
     std::vector<uint8_t> shifted(pcm.size() + 1);
     std::memcpy(shifted.data() + 1, pcm.data(), pcm.size());
-    LoudnessMeter meter(1, PeakKind::Sample);
+    LoudnessMeter meter(1, PeakKind::Sample), whole(1, PeakKind::Sample);
     const size_t chunk = 2352 * 7; // whole frames, not a whole number of the meter's slices
     for (size_t at = 0; at < pcm.size(); at += chunk)
         meter.feed(0, shifted.data() + 1 + at, std::min(chunk, pcm.size() - at));
+    whole.feed(0, pcm.data(), pcm.size());
     ASSERT_TRUE(meter.track(0));
-    EXPECT_DOUBLE_EQ(meter.track(0)->integrated, directLoudness(pcm));
+    EXPECT_EQ(meter.track(0)->integrated, whole.track(0)->integrated); // to the last bit
+    EXPECT_NEAR(meter.track(0)->integrated, directLoudness(pcm), 0.01);
+}
+
+TEST(LoudnessMeter, MusicFedInOddPiecesIsOneBufferToTheLastBit)
+{
+    // Pieces of one frame, a prime number of frames, more than a sub-block, a CD sector's worth
+    // (588 frames) and a partial frame's bytes left over, at odd addresses.
+    std::vector<uint8_t> pcm = musicSignal(44100 * 7 + 1234, 11);
+    std::vector<uint8_t> shifted(pcm.size() + 1);
+    std::memcpy(shifted.data() + 1, pcm.data(), pcm.size());
+    const size_t frameCounts[] = {1, 17, 4411, 588, 3, 9000, 4409};
+    LoudnessMeter pieces(1, PeakKind::Sample), whole(1, PeakKind::Sample);
+    size_t at = 0;
+    for (size_t i = 0; at < pcm.size(); ++i) {
+        size_t bytes = std::min(frameCounts[i % std::size(frameCounts)] * 4, pcm.size() - at);
+        pieces.feed(0, shifted.data() + 1 + at, bytes);
+        at += bytes;
+    }
+    whole.feed(0, pcm.data(), pcm.size());
+    ASSERT_TRUE(whole.track(0));
+    EXPECT_EQ(pieces.track(0)->integrated, whole.track(0)->integrated);
+    EXPECT_EQ(pieces.track(0)->peak, whole.track(0)->peak);
+    EXPECT_EQ(pieces.bytesFed(0), pcm.size());
+}
+
+TEST(LoudnessMeter, SinesOfManyLevelsAndFrequenciesMeasureAsLibebur128)
+{
+    // From the bass, where the high-pass cuts, to the treble, where the shelf lifts; from full
+    // scale down past the absolute gate at -70 LUFS.
+    const double hertz[] = {30, 100, 997, 3000, 12000, 20000};
+    const double levels[] = {0, -20, -45, -66, -80}; // [dBFS peak]
+    for (double frequency : hertz)
+        for (double level : levels) {
+            std::vector<uint8_t> pcm = sine(frequency, level, 3, 0.3);
+            LoudnessMeter meter(1, PeakKind::Sample);
+            meter.feed(0, pcm.data(), pcm.size());
+            std::optional<Loudness> ours = meter.track(0);
+            std::optional<double> direct = directGated({pcm});
+            SCOPED_TRACE(testing::Message() << frequency << " Hz at " << level << " dBFS");
+            ASSERT_EQ(ours.has_value(), direct.has_value());
+            if (!ours)
+                continue;
+            EXPECT_NEAR(ours->integrated, *direct, 0.01);
+            EXPECT_NEAR(ours->integrated, *plainLoudness(pcm), 1e-6);
+            ebur128_state* state = directState(pcm, EBUR128_MODE_SAMPLE_PEAK);
+            double peak = 0;
+            ebur128_sample_peak(state, 0, &peak);
+            ebur128_destroy(&state);
+            EXPECT_EQ(ours->peak, peak);
+        }
+}
+
+TEST(LoudnessMeter, MusicTracksAndTheirAlbumMeasureAsLibebur128)
+{
+    // Three tracks of different lengths and levels, one ending in digital silence (gated out),
+    // one under a second: each and the album gated together.
+    std::vector<uint8_t> first = musicSignal(44100 * 12, 1);
+    std::vector<uint8_t> second = musicSignal(44100 * 5, 2);
+    second.resize(second.size() + 44100 * 4 * 6, 0);
+    std::vector<uint8_t> third = musicSignal(44100 * 7 / 10, 3);
+    for (size_t i = 0; i + 1 < third.size(); i += 2) {
+        int16_t sample;
+        std::memcpy(&sample, third.data() + i, 2);
+        sample = int16_t(sample / 8);
+        std::memcpy(third.data() + i, &sample, 2);
+    }
+    std::vector<std::vector<uint8_t>> tracks = {first, second, third};
+    LoudnessMeter meter(3, PeakKind::Sample);
+    for (int32_t index = 0; index < 3; ++index)
+        meter.feed(index, tracks[size_t(index)].data(), tracks[size_t(index)].size());
+    for (int32_t index = 0; index < 3; ++index) {
+        SCOPED_TRACE(index);
+        ASSERT_TRUE(meter.track(index));
+        EXPECT_NEAR(meter.track(index)->integrated, *directGated({tracks[size_t(index)]}), 0.01);
+        EXPECT_NEAR(meter.track(index)->integrated, *plainLoudness(tracks[size_t(index)]), 1e-6);
+    }
+    std::optional<Loudness> album = meter.album({0, 1, 2});
+    ASSERT_TRUE(album);
+    EXPECT_NEAR(album->integrated, *directGated(tracks), 0.01);
+    EXPECT_EQ(album->peak, std::max({meter.track(0)->peak, meter.track(1)->peak, meter.track(2)->peak}));
+}
+
+TEST(LoudnessMeter, TracksUnder400MillisecondsHaveNoLoudnessAndOneBlockHasOne)
+{
+    struct Row {
+        size_t frames;
+        bool measured;
+    } rows[] = {{0, false}, {1, false}, {4410, false}, {17639, false}, {17640, true}, {22049, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.frames);
+        std::vector<uint8_t> pcm = musicSignal(uint32_t(row.frames), 4);
+        LoudnessMeter meter(1, PeakKind::Sample);
+        meter.feed(0, pcm.data(), pcm.size());
+        ASSERT_EQ(meter.track(0).has_value(), row.measured);
+        EXPECT_EQ(directGated({pcm}).has_value(), row.measured);
+        if (row.measured) {
+            EXPECT_NEAR(meter.track(0)->integrated, *directGated({pcm}), 0.01);
+        }
+    }
+}
+
+TEST(LoudnessMeter, TruePeakKeepsTheLoudnessAndTakesLibebur128sPeak)
+{
+    std::vector<uint8_t> pcm = musicSignal(44100 * 4, 9);
+    LoudnessMeter samplePeak(1, PeakKind::Sample), truePeak(1, PeakKind::True);
+    samplePeak.feed(0, pcm.data(), pcm.size() / 2);
+    samplePeak.feed(0, pcm.data() + pcm.size() / 2, pcm.size() - pcm.size() / 2);
+    truePeak.feed(0, pcm.data(), pcm.size());
+    ASSERT_TRUE(truePeak.track(0));
+    EXPECT_EQ(truePeak.track(0)->integrated, samplePeak.track(0)->integrated);
+    ebur128_state* state = directState(pcm, EBUR128_MODE_TRUE_PEAK);
+    double left = 0, right = 0;
+    ebur128_true_peak(state, 0, &left);
+    ebur128_true_peak(state, 1, &right);
+    ebur128_destroy(&state);
+    EXPECT_EQ(truePeak.track(0)->peak, std::max(left, right));
+    EXPECT_GE(truePeak.track(0)->peak, samplePeak.track(0)->peak);
+    EXPECT_EQ(truePeak.album({0})->peak, truePeak.track(0)->peak);
 }
 
 TEST(LoudnessMeter, TheAlbumGatesEveryTracksBlocksTogether)
