@@ -76,8 +76,21 @@ enum : TextId {
     kTextKeepBoth = 52,
     kTextNewFolder = 53, // the folder chooser's button and the new folder's name
     kTextDownloadFailed = 54, // the update dialog after a download that did not complete
+    kTextStop = 55, // the Convert button while a conversion runs
+    kTextAccurate = 56, // a track's AccurateRip verdict: "%s" the confidence
+    kTextNotAccurate = 57,
+    kTextNotInDatabase = 58,
+    kTextNotChecked = 59,
+    kTextFailed = 60, // a track that did not end whole
+    kTextStopped = 61, // a track a Stop ended or never reached
+    kTextRipSummary = 62, // "%s" whole, "%s" selected, "%s" accurate
+    kTextOpenFolder = 63,
+    kTextShowLog = 64,
+    kTextUnreadableSectors = 65, // a failed track's reason: "%s" the count
+    kTextUnsteadySectors = 66, // "%s" sectors whose reads never agreed
+    kTextTrackNotWritten = 67, // a failed track without a counted reason
 };
-inline constexpr int kTextCount = 55;
+inline constexpr int kTextCount = 68;
 
 // One entry of a table: text and its length in UTF-16 units (the text need not be terminated
 // at that length).

@@ -44,11 +44,11 @@ bool storedLanguage(uint32_t& value)
 }
 } // namespace
 
-TEST_F(Languages, EveryTableHas55NonEmptyRowsWithTheSameShape)
+TEST_F(Languages, EveryTableHasItsNonEmptyRowsWithTheSameShape)
 {
-    static_assert(kTextCount == 55, "45 rows of the first tables, the update caption, three drive texts, "
-                                    "four of the files-exist dialog, the chooser's new folder and the failed "
-                                    "download");
+    static_assert(kTextCount == 68, "45 rows of the first tables, the update caption, three drive texts, "
+                                    "four of the files-exist dialog, the chooser's new folder, the failed "
+                                    "download and thirteen of a conversion's end");
     auto count = [](std::u16string_view text, std::u16string_view what) {
         size_t n = 0;
         for (size_t at = text.find(what); at != std::u16string_view::npos; at = text.find(what, at + 1))
@@ -79,6 +79,18 @@ TEST_F(Languages, EveryTableHas55NonEmptyRowsWithTheSameShape)
         EXPECT_EQ(count((*table)[kTextFilesExistQuestion].view(), u"%s"), 1u);
         if (table != &kEnglishTable) {
             for (TextId row : {kTextFilesExistCaption, kTextReplace, kTextKeepBoth})
+                EXPECT_NE((*table)[row].view(), kEnglishTable[row].view()) << "row " << row;
+        }
+        // A conversion's end: the counts each row shows, and its words translated.
+        for (auto [row, values] : {std::pair{kTextAccurate, 1u}, std::pair{kTextRipSummary, 3u},
+                                   std::pair{kTextUnreadableSectors, 1u}, std::pair{kTextUnsteadySectors, 1u},
+                                   std::pair{kTextNotAccurate, 0u}, std::pair{kTextFailed, 0u},
+                                   std::pair{kTextOpenFolder, 0u}, std::pair{kTextShowLog, 0u}}) {
+            EXPECT_EQ(count((*table)[row].view(), u"%s"), values) << "row " << row;
+            EXPECT_EQ(count((*table)[row].view(), u"%"), values) << "row " << row;
+        }
+        if (table != &kEnglishTable) {
+            for (TextId row = kTextStop; row <= kTextTrackNotWritten; ++row)
                 EXPECT_NE((*table)[row].view(), kEnglishTable[row].view()) << "row " << row;
         }
         // Language names are the same in every table.
