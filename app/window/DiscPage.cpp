@@ -50,7 +50,7 @@ const char16_t* const kFormatLabels[] = {u"MP3:", u"OGG Vorbis:", u"Flac:", u"Wa
 // Row zones, relative to the row's bottom-left corner.
 constexpr IntRect kCheckZone{72, 30, 88, 46};
 constexpr int32_t kTitleRightRoom = 250; // [pixels] from the title's end to the row's right edge
-constexpr int32_t kStateMarkSide = 9; // [pixels] the mark before a row's state word
+constexpr int32_t kStateMarkSide = 10; // [pixels] the mark before a row's state word
 constexpr int32_t kStateMarkGap = 4; // [pixels] between the mark and the word
 constexpr int32_t kLinkGap = 16; // [pixels] between a page link and the Convert/Consult buttons
 constexpr IntRect kLogoZone{8, 8, 56, 56};
@@ -87,26 +87,28 @@ double drawLine(Surface& s, Font* font, std::u16string_view text, double x, doub
     return measureLine(*font, text.data(), uint32_t(text.size()), 1e6).width;
 }
 
-// A mark of side d with its lower-left corner at (x, y): a tick, a dash or a cross, drawn in
-// small squares so that it needs no glyph.
-void drawMark(Surface& s, RowMark mark, double x, double y, double d, uint32_t colour)
+// A mark kStateMarkSide pixels square with its lower-left corner at (x, y), whole pixels: a
+// tick, a dash or a cross drawn in 2-pixel squares, so that it needs no glyph and its colour
+// is exact on the screen.
+void drawMark(Surface& s, RowMark mark, double x, double y, uint32_t colour)
 {
-    const double dot = 2; // [pixels] the stroke
+    constexpr int32_t kDot = 2; // [pixels] the stroke
+    constexpr int32_t d = kStateMarkSide;
+    auto dot = [&](int32_t dx, int32_t dy) { s.fillRectangle(x + dx, y + dy, x + dx + kDot, y + dy + kDot, colour); };
     switch (mark) {
-    case RowMark::Tick:
-        for (double t = 0; t <= d * 0.35; t += 1)
-            s.fillRectangle(x + t, y + d * 0.45 - t, x + t + dot, y + d * 0.45 - t + dot, colour);
-        for (double t = 0; t <= d * 0.65; t += 1)
-            s.fillRectangle(x + d * 0.35 + t, y + d * 0.1 + t * 1.3, x + d * 0.35 + t + dot, y + d * 0.1 + t * 1.3 + dot,
-                            colour);
+    case RowMark::Tick: // down from the left, then up to the top right
+        for (int32_t t = 0; t <= 3; ++t)
+            dot(t, 4 - t);
+        for (int32_t t = 1; t <= d - 5; ++t)
+            dot(3 + t, 1 + t);
         break;
     case RowMark::Dash:
         s.fillRectangle(x + 1, y + d / 2 - 1, x + d - 1, y + d / 2 + 1, colour);
         break;
     case RowMark::Cross:
-        for (double t = 0; t + dot <= d; t += 1) {
-            s.fillRectangle(x + t, y + t, x + t + dot, y + t + dot, colour);
-            s.fillRectangle(x + t, y + d - dot - t, x + t + dot, y + d - t, colour);
+        for (int32_t t = 0; t + kDot <= d; ++t) {
+            dot(t, t);
+            dot(t, d - kDot - t);
         }
         break;
     case RowMark::None:
@@ -410,6 +412,7 @@ bool DiscPage::startConversionIn(const std::string& folder)
                 work();
         });
     };
+    showReason(-1); // a reason of the last conversion's rows
     m_follower.begin(m_job);
     hideConversionEnd();
     m_session = std::make_unique<RipSession>(m_job, std::move(settings), m_follower, std::move(deliver));
@@ -674,8 +677,8 @@ void DiscPage::drawState(Surface& s, int32_t index, const IntRect& r, double bas
     double left = r.x1 - kTitleRightRoom + kStateMarkSide + kStateMarkGap;
     FittedText fitted = fitWithEllipsis(*font, word, right - left);
     double wordLeft = right - fitted.width;
-    double markLeft = wordLeft - kStateMarkGap - kStateMarkSide;
-    drawMark(s, look.mark, markLeft, baseline, kStateMarkSide, look.colour);
+    double markLeft = std::floor(wordLeft - kStateMarkGap - kStateMarkSide);
+    drawMark(s, look.mark, markLeft, std::round(baseline), look.colour);
     uint32_t colour = s.text_colour;
     s.text_colour = look.colour;
     drawLine(s, font, fitted.text, wordLeft, baseline, right + 1);
