@@ -192,6 +192,7 @@ TEST_F(ConversionFollowEndToEnd, SecureRipEveryRowAccurateAFailedRowItsReasonAnd
         xdotool({"mousemove", "--sync", std::to_string(middle + 172), std::to_string(pageTop + 24)});
         save(settle(&accurate), l + "-follow-accurate");
         clickActive(middle + 172, pageTop + 24);
+        EXPECT_TRUE(test::Screen::waitFor([&] { return countOf(test::readFile(opened), "\n") == 1; }, 10000));
         clickActive(middle - 172, pageTop + 24);
         pointerAway();
         EXPECT_TRUE(test::Screen::waitFor([&] { return countOf(test::readFile(opened), "\n") == 2; }, 10000))
