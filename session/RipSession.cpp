@@ -429,6 +429,7 @@ TrackVerdict RipSession::verdictOf(int32_t index) const
                                                        check.accurateRip.v1(), check.accurateRip.v2());
         verdict.accurateRip = result.text();
         verdict.accurate = result.status == AccurateRipStatus::Accurate;
+        verdict.confidence = verdict.accurate ? static_cast<int32_t>(result.confidence) : 0;
         verdict.checked = true;
     }
     verdict.suspicious = done && !check.suspicious.empty();

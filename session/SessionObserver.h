@@ -36,6 +36,7 @@ struct TrackVerdict {
     std::string accurateRip = "not checked"; // the verdict
     bool checked = false; // against a record
     bool accurate = false;
+    int32_t confidence = 0; // of an accurate verdict: the submissions that agree
     std::string path; // the final file (UTF-8)
     uint64_t bytes = 0; // of that file, 0 when missing
     size_t unreadable = 0; // sectors written as silence

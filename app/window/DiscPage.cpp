@@ -42,6 +42,7 @@ constexpr int32_t kCommandConvert = 3;
 constexpr int32_t kCommandLookup = 4;
 constexpr uint32_t kPageButtonStyle = 0x2000E;
 constexpr uint32_t kShown = 14;
+constexpr uint32_t kHidden = 10; // kShown without the visible bit
 constexpr int32_t kAlbumListHeight = 192; // [pixels]
 constexpr uint32_t kSeparator = 0xFFC0C0C0;
 constexpr int kCursorArrow = 1;
@@ -51,6 +52,9 @@ const char16_t* const kFormatLabels[kFormatCount] = {u"MP3:", u"OGG Vorbis:", u"
 // Row zones, relative to the row's bottom-left corner.
 constexpr IntRect kCheckZone{72, 30, 88, 46};
 constexpr int32_t kTitleRightRoom = 250; // [pixels] from the title's end to the row's right edge
+constexpr int32_t kStateMarkSide = 10; // [pixels] the mark before a row's state word
+constexpr int32_t kStateMarkGap = 4; // [pixels] between the mark and the word
+constexpr int32_t kLinkGap = 16; // [pixels] between a page link and the Convert/Consult buttons
 constexpr IntRect kLogoZone{8, 8, 56, 56};
 
 // The CDDB id of the audio tracks shown ("Unknown disc <id>" folders), from the loaded track
@@ -101,11 +105,42 @@ double drawLine(Surface& s, Font* font, std::u16string_view text, double x, doub
     return measureLine(*font, text.data(), uint32_t(text.size()), 1e6).width;
 }
 
+// A mark kStateMarkSide pixels square with its lower-left corner at (x, y), whole pixels: a
+// tick, a dash or a cross drawn in 2-pixel squares, so that it needs no glyph and its colour
+// is exact on the screen.
+void drawMark(Surface& s, RowMark mark, double x, double y, uint32_t colour)
+{
+    constexpr int32_t kDot = 2; // [pixels] the stroke
+    constexpr int32_t d = kStateMarkSide;
+    auto dot = [&](int32_t dx, int32_t dy) { s.fillRectangle(x + dx, y + dy, x + dx + kDot, y + dy + kDot, colour); };
+    switch (mark) {
+    case RowMark::Tick: // down from the left, then up to the top right
+        for (int32_t t = 0; t <= 3; ++t)
+            dot(t, 4 - t);
+        for (int32_t t = 1; t <= d - 5; ++t)
+            dot(3 + t, 1 + t);
+        break;
+    case RowMark::Dash:
+        s.fillRectangle(x + 1, y + d / 2 - 1, x + d - 1, y + d / 2 + 1, colour);
+        break;
+    case RowMark::Cross:
+        for (int32_t t = 0; t + kDot <= d; ++t) {
+            dot(t, t);
+            dot(t, d - kDot - t);
+        }
+        break;
+    case RowMark::None:
+        break;
+    }
+}
+
 } // namespace
 
 DiscPage::DiscPage(Widget* parent, Host host)
     : Widget(parent), m_host(std::move(host)), m_bold(getFont(u"Tahoma", 8, true, false)),
-      m_normal(getFont(u"Tahoma", 8, false, false)), m_alive(std::make_shared<DiscPage*>(this))
+      m_normal(getFont(u"Tahoma", 8, false, false)),
+      m_opener(m_host.openProgram.empty() ? std::string("xdg-open") : m_host.openProgram),
+      m_alive(std::make_shared<DiscPage*>(this))
 {
     m_menuIcons.load(kMenuIcons);
     m_logos.load(kEncoderLogos);
@@ -119,6 +154,13 @@ DiscPage::DiscPage(Widget* parent, Host host)
     m_lookup.setIcon(&m_menuIcons, kGlobeIcon);
     m_lookup.setOnClick([this] { m_host.onCommand(kCommandLookup); });
     m_lookup.create(0, 0, 144, 24, kPageButtonStyle);
+    m_openFolder.setCaption(Caption::text(kTextOpenFolder));
+    m_openFolder.setOnClick([this] { m_opener.open(m_endFolder); });
+    m_openFolder.create(0, 0, 100, 24, kHidden);
+    m_showLog.setCaption(Caption::text(kTextShowLog));
+    m_showLog.setAlignment(kTextRight);
+    m_showLog.setOnClick([this] { m_opener.open(m_endLog); });
+    m_showLog.create(0, 0, 100, 24, kHidden);
 
     m_albumLabel.setCaption(Caption::text(kTextAlbumLabel));
     m_albumLabel.setFlags(kTextVerticalCentre);
@@ -184,6 +226,12 @@ void DiscPage::layout()
         header = std::max(header, coverHeight + 2 * kCoverMargin);
     }
     m_list.setRect(0, 0, w, std::max(0, h - header));
+    // The links of a conversion's end beside the buttons: the folder left, the log right.
+    int32_t room = std::max(0, w / 2 - 152 - kLinkGap - 8);
+    int32_t folderWidth = std::min(room, m_openFolder.captionWidth() + 2);
+    int32_t logWidth = std::min(room, m_showLog.captionWidth() + 2);
+    m_openFolder.setRect(w / 2 - 152 - kLinkGap - folderWidth, h - 36, folderWidth, 24);
+    m_showLog.setRect(w / 2 + 152 + kLinkGap, h - 36, logWidth, 24);
 }
 
 void DiscPage::onWindowThread(std::function<void()> work)
@@ -229,6 +277,8 @@ bool DiscPage::adoptDisc(const std::string& drivePath, ConversionJob& loaded, Di
     if (m_job.count == 0)
         return false;
     m_hoveredRow = -1;
+    m_follower.clear(m_job.count);
+    hideConversionEnd();
     m_list.setItemCount(m_job.count);
     m_list.setPositions(0, 1);
     m_list.requestRepaint();
@@ -277,7 +327,7 @@ void DiscPage::startLookup()
     m_lookupRunning = true;
     if (m_host.status != nullptr) {
         m_host.status->setIcons(&m_globe);
-        m_host.status->setStatus(0, kTextConnecting);
+        m_host.status->say(0, StatusOwner::Lookup, Caption::text(kTextConnecting));
     }
     // A spinner still lingering from the last lookup ends now; this lookup turns its own.
     m_spinner.quit();
@@ -330,7 +380,7 @@ void DiscPage::lookupStep(uint32_t generation, int code)
         return;
     for (auto [step, text] : kSteps)
         if (step == code)
-            m_host.status->setStatus(0, text);
+            m_host.status->say(0, StatusOwner::Lookup, Caption::text(text));
 }
 
 void DiscPage::lookupFinished(uint32_t generation, std::shared_ptr<const MatchList> list)
@@ -340,12 +390,12 @@ void DiscPage::lookupFinished(uint32_t generation, std::shared_ptr<const MatchLi
     StatusBar* status = m_host.status;
     if (!list->anySourceAnswered) {
         if (status != nullptr)
-            status->setStatus(0, kTextConnectError);
+            status->say(0, StatusOwner::Lookup, Caption::text(kTextConnectError));
         lookupEnded();
         return;
     }
     if (status != nullptr)
-        status->setStatus(0, kTextDownloadComplete);
+        status->say(0, StatusOwner::Lookup, Caption::text(kTextDownloadComplete));
     m_covers.assign(list->entries.size(), CoverState{});
     m_matches.show(std::move(list));
     if (matchCount() > 0)
@@ -454,14 +504,14 @@ bool DiscPage::startConversionIn(const std::string& folder)
     std::string error;
     if (!prepareOutputFolder(folder, error)) {
         if (m_host.status != nullptr)
-            m_host.status->setStatusText(0, std::u16string(WideString::fromUtf8(error).view()));
+            m_host.status->say(0, StatusOwner::Conversion, Caption::of(std::u16string(WideString::fromUtf8(error).view())));
         return false;
     }
     RipPreferences preferences = runPreferences(m_host.run);
     std::string target = preferences.folderPerAlbum ? folder + "/" + discFolderName(m_job, audioDiscId(m_job)) : folder;
     if (target != folder && !prepareOutputFolder(target, error)) {
         if (m_host.status != nullptr)
-            m_host.status->setStatusText(0, std::u16string(WideString::fromUtf8(error).view()));
+            m_host.status->say(0, StatusOwner::Conversion, Caption::of(std::u16string(WideString::fromUtf8(error).view())));
         return false;
     }
     m_job.outputFolder = WideString::fromUtf8(target + "/");
@@ -478,18 +528,35 @@ bool DiscPage::startConversionIn(const std::string& folder)
     settings.order = TrackOrder::DiscOrder; // the list shows the tracks converted top to bottom
     settings.existingFiles = existing;
     settings.version = std::string("Tonvane ") + product::kVersion;
-    settings.replayGain = loadRipPreferences().replayGain;
+    settings.replayGain = preferences.replayGain;
     m_session.reset(); // the last one has ended: converting() said so
-    m_session = std::make_unique<RipSession>(m_job, std::move(settings), m_sessionObserver,
-                                             [this](std::function<void()> work) { onWindowThread(std::move(work)); });
+    // The session's events reach the follower on this thread; those posted before a close stop
+    // (the disc going, the window closing) belong to a conversion no longer shown.
+    uint32_t stops = m_closeStops.load();
+    SessionDeliver deliver = [this, stops](std::function<void()> work) {
+        onWindowThread([this, stops, work = std::move(work)] {
+            if (stops == m_closeStops.load())
+                work();
+        });
+    };
+    showReason(-1); // a reason of the last conversion's rows
+    m_follower.begin(m_job);
+    hideConversionEnd();
+    m_session = std::make_unique<RipSession>(m_job, std::move(settings), m_follower, std::move(deliver));
     // A cancel belongs to the conversion it stopped: the close stop before a new disc loads
     // leaves it set, and a Convert asked for afterwards must not inherit it.
     m_job.cancel.store(0);
     m_progress.conversionStarting();
-    if (!m_session->start(&m_progress))
+    if (!m_session->start(&m_progress)) {
+        m_follower.clear(m_job.count);
         return false;
+    }
     setControlsEnabled(false);
     m_album.setEnabled(false);
+    // The Convert button becomes Stop for as long as the conversion runs.
+    m_stopping = false;
+    m_convert.setCaption(Caption::text(kTextStop));
+    m_convert.setEnabled(true);
     m_host.enableCommand(kCommandConvert, false);
     m_host.enableCommand(kCommandLookup, false);
     m_list.requestRepaint();
@@ -533,6 +600,44 @@ bool DiscPage::settleExistingFiles(ExistingFiles& choice)
         break;
     }
     return false;
+}
+
+bool DiscPage::stopConversion()
+{
+    if (!m_session || !m_session->running() || m_stopping)
+        return false;
+    m_stopping = true;
+    m_session->interrupt(); // the rip ends at its next chunk; the log still follows
+    m_convert.setEnabled(false); // until the end, which gives Convert back
+    return true;
+}
+
+void DiscPage::showConversionEnd()
+{
+    if (!m_follower.ended())
+        return;
+    const SessionOutcome& outcome = m_follower.outcome();
+    if (m_host.status != nullptr)
+        m_host.status->say(0, StatusOwner::Conversion, Caption::of(m_follower.summary()));
+    m_endFolder = m_job.outputFolder.toUtf8();
+    if (m_endFolder.size() > 1 && m_endFolder.back() == '/')
+        m_endFolder.pop_back();
+    m_endLog = outcome.logPath;
+    layout(); // the links' widths follow their captions in the language shown
+    if (outcome.started && !m_endFolder.empty())
+        m_openFolder.show();
+    if (!m_endLog.empty())
+        m_showLog.show();
+}
+
+void DiscPage::hideConversionEnd()
+{
+    m_openFolder.hide();
+    m_showLog.hide();
+    m_endFolder.clear();
+    m_endLog.clear();
+    if (m_host.status != nullptr)
+        m_host.status->clear(0, StatusOwner::Conversion);
 }
 
 void DiscPage::closeStop()
@@ -580,6 +685,9 @@ void DiscPage::scrollToTrack(int32_t index)
 void DiscPage::conversionEnded()
 {
     onWindowThread([this] {
+        m_stopping = false;
+        m_convert.setCaption(Caption::text(kTextConvert));
+        showConversionEnd();
         setControlsEnabled(true);
         m_host.enableCommand(kCommandConvert, true);
         m_host.enableCommand(kCommandLookup, true);
@@ -609,8 +717,9 @@ void DiscPage::clearText()
 {
     uint32_t run = m_spinnerRuns.load();
     onWindowThread([this, run] {
+        // Only the lookup's own text: a conversion's message written since stays.
         if (m_host.status != nullptr && run == m_spinnerRuns.load())
-            m_host.status->setStatusText(0, u"");
+            m_host.status->clear(0, StatusOwner::Lookup);
     });
 }
 
@@ -627,9 +736,18 @@ void DiscPage::drawRow(Surface& s, int32_t index, const IntRect& r)
     s.fillRectangle(x0 + 8, y0, x1 - 8, y0 + 1, kSeparator);
     s.fillRectangle(x0 + 64, y0 + 8, x0 + 65, r.y1 - 8, kSeparator);
     double fraction = entry.progress.load();
+    RowState state = m_follower.row(index).state;
+    // A track that did not end whole never shows a green bar: its bar is red and full.
+    bool failed = state == RowState::Failed || entry.status.load() == TrackStatus::Failed;
+    uint32_t barColour = fraction >= 1 ? palette::kProgressComplete : palette::kProgressRunning;
+    if (failed) {
+        fraction = 1;
+        barColour = palette::kProgressFailed;
+    } else if (state == RowState::Stopped) {
+        barColour = palette::kVerdictNeutral;
+    }
     if (theme != nullptr) {
-        theme->drawProgress(s, {x0 + 72, y0 + 8, x1 - 8, y0 + 24}, fraction,
-                            fraction >= 1 ? palette::kProgressComplete : palette::kProgressRunning);
+        theme->drawProgress(s, {x0 + 72, y0 + 8, x1 - 8, y0 + 24}, fraction, barColour);
         theme->drawCheckBox(s, {x0 + 72, y0 + 30, x0 + 88, y0 + 46}, entry.selected ? style::kTicked : 0);
     }
     if (bold == nullptr || normal == nullptr)
@@ -660,13 +778,42 @@ void DiscPage::drawRow(Surface& s, int32_t index, const IntRect& r)
     double formatWidth = drawLine(s, bold, kFormatLabels[format], x0 + 96, linkBaseline, x1 - 8);
     std::u16string setting(qualityLabel(format, entry.quality).view());
     double settingLeft = x0 + 96 + formatWidth + 4;
-    std::u16string shownSetting = fitWithEllipsis(*normal, setting, x1 - 8 - settingLeft).text;
-    double settingWidth = drawLine(s, normal, shownSetting, settingLeft, linkBaseline, x1 - 8);
+    double settingRight = ConversionFollower::wordOf(m_follower.row(index)).empty() ? x1 - 8 : x1 - kTitleRightRoom;
+    std::u16string shownSetting = fitWithEllipsis(*normal, setting, std::max(0.0, settingRight - settingLeft)).text;
+    double settingWidth = drawLine(s, normal, shownSetting, settingLeft, linkBaseline, settingRight);
     double linkRight = x0 + 96 + formatWidth + 4 + settingWidth;
     entry.link = {96, int32_t(linkBaseline - y0), int32_t(linkRight - x0), int32_t(linkBaseline - y0 + bold->line_height),
                   true};
     if (index == m_hoveredRow)
         s.fillRectangle(x0 + 96, linkBaseline - 2, linkRight, linkBaseline - 1, palette::kLink);
+    drawState(s, index, r, linkBaseline);
+}
+
+void DiscPage::drawState(Surface& s, int32_t index, const IntRect& r, double baseline)
+{
+    if (m_stateZones.size() < size_t(m_job.count))
+        m_stateZones.resize(size_t(m_job.count));
+    m_stateZones[size_t(index)] = {};
+    const RowEnd& end = m_follower.row(index);
+    std::u16string word = ConversionFollower::wordOf(end);
+    Font* font = m_bold.get();
+    if (word.empty() || font == nullptr)
+        return;
+    RowLook look = ConversionFollower::lookOf(end.state);
+    double right = r.x1 - 8;
+    double left = r.x1 - kTitleRightRoom + kStateMarkSide + kStateMarkGap;
+    FittedText fitted = fitWithEllipsis(*font, word, right - left);
+    double wordLeft = right - fitted.width;
+    double markLeft = std::floor(wordLeft - kStateMarkGap - kStateMarkSide);
+    drawMark(s, look.mark, markLeft, std::round(baseline), look.colour);
+    uint32_t colour = s.text_colour;
+    s.text_colour = look.colour;
+    drawLine(s, font, fitted.text, wordLeft, baseline, right + 1);
+    s.text_colour = colour;
+    // A failed row's reason shows while the pointer rests on its mark or word.
+    m_stateZones[size_t(index)] = {int32_t(markLeft - r.x0), int32_t(std::ceil(right - r.x0)),
+                                   int32_t(std::floor(baseline - font->descender - r.y0)),
+                                   int32_t(std::ceil(baseline + font->ascender - r.y0)), !end.reason.empty()};
 }
 
 void DiscPage::rowHover(int32_t index, uint32_t, int32_t x, int32_t y)
@@ -675,7 +822,14 @@ void DiscPage::rowHover(int32_t index, uint32_t, int32_t x, int32_t y)
     LayeredWindow* w = host != nullptr ? host->window() : nullptr;
     int32_t hovered = -1;
     int32_t titleRow = -1;
+    int32_t reasonRow = -1;
     bool hand = false;
+    if (index >= 0 && index < m_job.count && size_t(index) < m_stateZones.size()) {
+        IntRect r = m_list.itemRect(index);
+        const TitleZone& zone = m_stateZones[size_t(index)];
+        if (zone.cut && inZone({zone.left, zone.bottom, zone.right, zone.top}, x - r.x0, y - r.y0))
+            reasonRow = index;
+    }
     if (index >= 0 && index < m_job.count && !converting()) {
         IntRect r = m_list.itemRect(index);
         int32_t rx = x - r.x0, ry = y - r.y0;
@@ -691,6 +845,7 @@ void DiscPage::rowHover(int32_t index, uint32_t, int32_t x, int32_t y)
         }
     }
     showFullTitle(titleRow);
+    showReason(titleRow >= 0 ? -1 : reasonRow);
     if (w != nullptr)
         w->setCursor(hand ? kCursorHand : kCursorArrow);
     if (hovered != m_hoveredRow && m_list.drag() == ItemList::Drag::None) {
@@ -707,7 +862,7 @@ void DiscPage::showFullTitle(int32_t index)
         return;
     StatusBar* status = m_host.status;
     if (m_titleShown >= 0 && status != nullptr && status->paneText(0) == m_shownTitle)
-        status->setStatusText(0, m_paneBefore);
+        status->restore(0, m_paneBefore);
     m_titleShown = -1;
     if (index < 0 || index >= m_job.count || size_t(index) >= m_titleZones.size()) {
         m_titleTip.hideText();
@@ -716,7 +871,7 @@ void DiscPage::showFullTitle(int32_t index)
     m_titleShown = index;
     m_shownTitle = std::u16string(m_job.tracks[size_t(index)].title.view());
     if (status != nullptr) {
-        m_paneBefore = status->paneText(0);
+        m_paneBefore = status->message(0);
         status->setStatusText(0, m_shownTitle);
     }
     // The tip starts where the title does, just below its line (above it near the page's foot).
@@ -726,6 +881,38 @@ void DiscPage::showFullTitle(int32_t index)
     int32_t left = m_list.left() + row.x0 + zone.left - TextTip::kPadding;
     int32_t rowBottom = m_list.bottom() + row.y0;
     m_titleTip.showText(m_shownTitle, left, rowBottom + zone.bottom - kTipGap, width() - left - 8,
+                        rowBottom + zone.top + kTipGap);
+}
+
+void DiscPage::showReason(int32_t index)
+{
+    if (index == m_reasonShown)
+        return;
+    StatusBar* status = m_host.status;
+    if (m_reasonShown >= 0) {
+        if (status != nullptr && status->paneText(0) == m_shownReason)
+            status->restore(0, m_paneBeforeReason);
+        if (m_titleShown < 0)
+            m_titleTip.hideText();
+    }
+    m_reasonShown = -1;
+    if (index < 0 || index >= m_job.count || size_t(index) >= m_stateZones.size()
+        || m_follower.row(index).reason.empty())
+        return;
+    m_reasonShown = index;
+    m_shownReason = m_follower.row(index).reason;
+    if (status != nullptr) {
+        m_paneBeforeReason = status->message(0);
+        status->setStatusText(0, m_shownReason);
+    }
+    // Below the state's line, ending where the page does (above it near the page's foot).
+    constexpr int32_t kTipGap = 2; // [pixels]
+    constexpr int32_t kTipWidth = 240; // [pixels] at most
+    const TitleZone& zone = m_stateZones[size_t(index)];
+    IntRect row = m_list.itemRect(index);
+    int32_t left = std::max(8, m_list.left() + row.x0 + std::min(zone.left, row.x1 - row.x0 - kTipWidth));
+    int32_t rowBottom = m_list.bottom() + row.y0;
+    m_titleTip.showText(m_shownReason, left, rowBottom + zone.bottom - kTipGap, width() - left - 8,
                         rowBottom + zone.top + kTipGap);
 }
 

@@ -1,8 +1,11 @@
 #pragma once
+#include "app/window/ConversionFollower.h"
 #include "app/window/CoverView.h"
 #include "app/window/DriveBox.h"
 #include "app/window/ExistingFilesDialog.h"
+#include "app/window/FileOpener.h"
 #include "app/window/MatchBox.h"
+#include "app/window/PageLink.h"
 #include "app/window/StatusBar.h"
 #include "app/window/WindowRunOptions.h"
 #include "app/window/WorkerThreads.h"
@@ -56,6 +59,8 @@ public:
         std::function<LookupOptions()> lookupOptions;
         // The person chose another drive in the drive box: its disc is to be loaded.
         std::function<void(const std::string& drive)> chooseDrive;
+        // Opens the rip's folder and log ("Open folder", "Show log"); empty: xdg-open.
+        std::string openProgram;
     };
 
     DiscPage(Widget* parent, Host host);
@@ -94,6 +99,17 @@ public:
     ExistingFilesDialog* existingFilesDialog() { return m_existingDialog; }
     // The close stop: a running conversion is cancelled and waited for; a lookup ended.
     void closeStop();
+    // Stop (the Convert button while converting, Esc): the session's orderly stop, not waited
+    // for; the rows it ends read "Stopped" and the log says so. False when nothing runs.
+    bool stopConversion();
+    bool stopping() const { return m_stopping; }
+    // Each row's state in the running or last conversion, and its end.
+    const ConversionFollower& follower() const { return m_follower; }
+    // Shown after a conversion's end: its folder and its log, opened with the host's program.
+    PageLink& openFolderLink() { return m_openFolder; }
+    PageLink& showLogLink() { return m_showLog; }
+    // The row whose failure reason the tip and the status bar's left pane show (-1: none).
+    int32_t reasonShown() const { return m_reasonShown; }
 
     // Match r into the titles, album artist, year, disc number and ids (also when the user picks
     // it in the album box); a MusicBrainz match's front cover follows when it has been fetched.
@@ -125,6 +141,13 @@ private:
     // or with -1 hides the tip and gives the pane back the text it had (unless something else
     // has written it since).
     void showFullTitle(int32_t index);
+    // The same for the reason a row failed, while the pointer rests on its state.
+    void showReason(int32_t index);
+    // The marks and words of a row's state, right-aligned on the line below its play time.
+    void drawState(Surface& s, int32_t index, const IntRect& r, double baseline);
+    // The end of a conversion as the follower heard it: the summary and the two links.
+    void showConversionEnd();
+    void hideConversionEnd();
     void setControlsEnabled(bool enabled);
     void lookupEnded();
     // Fetches match r's cover on a worker thread unless it is known; the answer is applied if
@@ -164,10 +187,14 @@ private:
 
     ConversionJob m_job;
     ConversionProgress m_progress{m_job, *this};
-    // The window draws the conversion as before from the job and its progress sink; what the
-    // session tells besides is not shown yet.
-    SessionObserver m_sessionObserver;
+    // The session's events, on the window's thread: each row's state and the end.
+    ConversionFollower m_follower{[this](int32_t row) { row < 0 ? m_list.requestRepaint() : m_list.redrawItem(row); }};
     std::unique_ptr<RipSession> m_session;
+    bool m_stopping = false;
+    FileOpener m_opener;
+    PageLink m_openFolder{this};
+    PageLink m_showLog{this};
+    std::string m_endFolder, m_endLog; // what the links open (UTF-8)
     ExistingFilesDialog* m_existingDialog = nullptr;
     std::string m_drivePath;
     MatchBox m_matches{m_album};
@@ -199,7 +226,12 @@ private:
     std::vector<TitleZone> m_titleZones;
     int32_t m_titleShown = -1;
     std::u16string m_shownTitle;
-    std::u16string m_paneBefore;
+    StatusBar::Message m_paneBefore;
+    // Where each row's state word was drawn, relative to the row.
+    std::vector<TitleZone> m_stateZones;
+    int32_t m_reasonShown = -1;
+    std::u16string m_shownReason;
+    StatusBar::Message m_paneBeforeReason;
     std::shared_ptr<DiscPage*> m_alive;
     WorkerThreads m_workers; // last: joined before anything else of the page goes
 };

@@ -120,6 +120,7 @@ void MainContent::start(LayeredWindow& window)
         if (!m_discPage->converting())
             startDriveWork(drive);
     };
+    host.openProgram = m_options.openProgram;
     if (!m_options.outputFolder.empty()) {
         std::string folder = m_options.outputFolder;
         host.outputFolder = [folder] { return folder; };
@@ -422,6 +423,7 @@ void MainContent::onMediaRemoved(const std::string& path)
         return;
     m_discPage->closeStop(); // a conversion of the vanished disc is cancelled first
     m_status.setStatusText(1, {});
+    m_status.clear(0, StatusOwner::Conversion); // its summary went with it
     showPage(Page::InsertDisc);
     enableCommand(kCommandConvert, false);
     enableCommand(kCommandLookup, false);
@@ -448,8 +450,12 @@ void MainContent::enableCommand(int32_t command, bool enabled)
 void MainContent::onCommand(int32_t command)
 {
     switch (command) {
-    case kCommandConvert:
-        if (page() == Page::Disc && !m_discPage->converting())
+    case kCommandConvert: // the page's button reads Stop while a conversion runs
+        if (page() != Page::Disc)
+            return;
+        if (m_discPage->converting())
+            m_discPage->stopConversion();
+        else
             convert();
         return;
     case kCommandLookup:
@@ -510,6 +516,11 @@ void MainContent::keyDown(uint32_t key)
         return;
     if (key == kF10) {
         m_menu.openMenu(0, true);
+        return;
+    }
+    // Esc stops a running conversion, as the Stop button does.
+    if (key == vk::VK_ESCAPE && page() == Page::Disc && m_discPage->converting()) {
+        m_discPage->stopConversion();
         return;
     }
     WidgetWindow::keyDown(key);

@@ -41,6 +41,8 @@ public:
         UpdateCheckerOptions update;
         // Asks for the output folder (tests answer it); empty: the desktop's chooser or ours.
         std::function<std::optional<std::string>(const std::string& start)> chooseFolder;
+        // Opens a rip's folder and log; empty: xdg-open (tests give a script that records).
+        std::string openProgram;
     };
 
     explicit MainContent(Options options);

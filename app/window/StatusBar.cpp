@@ -6,24 +6,64 @@
 
 namespace tonvane {
 
+namespace {
+
+// Whether a message of `incoming` may replace one of `shown`.
+bool mayReplace(StatusOwner incoming, StatusOwner shown)
+{
+    bool background = incoming == StatusOwner::UpdateCheck;
+    bool matters = shown == StatusOwner::Lookup || shown == StatusOwner::Conversion;
+    return !(background && matters);
+}
+
+} // namespace
+
 void StatusBar::setStatus(int32_t pane, TextId text)
 {
-    if (pane < 0 || pane > 1)
-        return;
-    {
-        std::lock_guard guard(m_lock);
-        m_panes[pane] = Caption::text(text);
-    }
-    requestRepaint();
+    restore(pane, {Caption::text(text), StatusOwner::None});
 }
 
 void StatusBar::setStatusText(int32_t pane, std::u16string text)
 {
+    restore(pane, {Caption::of(std::move(text)), StatusOwner::None});
+}
+
+bool StatusBar::say(int32_t pane, StatusOwner owner, Caption caption)
+{
+    if (pane < 0 || pane > 1)
+        return false;
+    {
+        std::lock_guard guard(m_lock);
+        if (!mayReplace(owner, m_panes[pane].owner))
+            return false;
+        m_panes[pane] = {std::move(caption), owner};
+    }
+    requestRepaint();
+    return true;
+}
+
+bool StatusBar::clear(int32_t pane, StatusOwner owner, const std::u16string* text)
+{
+    if (pane < 0 || pane > 1)
+        return false;
+    {
+        std::lock_guard guard(m_lock);
+        Message& shown = m_panes[pane];
+        if (shown.owner != owner || (text != nullptr && shown.caption.view() != *text))
+            return false;
+        shown = {Caption::of(u""), StatusOwner::None};
+    }
+    requestRepaint();
+    return true;
+}
+
+void StatusBar::restore(int32_t pane, Message message)
+{
     if (pane < 0 || pane > 1)
         return;
     {
         std::lock_guard guard(m_lock);
-        m_panes[pane] = Caption::of(std::move(text));
+        m_panes[pane] = std::move(message);
     }
     requestRepaint();
 }
@@ -33,7 +73,23 @@ std::u16string StatusBar::paneText(int32_t pane) const
     if (pane < 0 || pane > 1)
         return {};
     std::lock_guard guard(m_lock);
-    return std::u16string(m_panes[pane].view());
+    return std::u16string(m_panes[pane].caption.view());
+}
+
+StatusOwner StatusBar::owner(int32_t pane) const
+{
+    if (pane < 0 || pane > 1)
+        return StatusOwner::None;
+    std::lock_guard guard(m_lock);
+    return m_panes[pane].owner;
+}
+
+StatusBar::Message StatusBar::message(int32_t pane) const
+{
+    if (pane < 0 || pane > 1)
+        return {};
+    std::lock_guard guard(m_lock);
+    return m_panes[pane];
 }
 
 void StatusBar::repaintIcon()

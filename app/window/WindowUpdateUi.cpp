@@ -47,7 +47,7 @@ void WindowUpdateUi::showStatus(TextId text)
 {
     onWindowThread([this, text] {
         m_clearTimer.stop();
-        m_status.setStatus(kStatusPane, text);
+        m_status.say(kStatusPane, StatusOwner::UpdateCheck, Caption::text(text));
     });
 }
 
@@ -55,7 +55,7 @@ void WindowUpdateUi::clearStatus()
 {
     onWindowThread([this] {
         m_clearTimer.stop();
-        m_status.setStatusText(kStatusPane, {});
+        m_status.clear(kStatusPane, StatusOwner::UpdateCheck);
     });
 }
 
@@ -66,8 +66,7 @@ void WindowUpdateUi::clearStatusAfter(uint32_t milliseconds)
         std::u16string shown = m_status.paneText(kStatusPane);
         m_clearTimer.start(m_ui, m_windowId, milliseconds, [this, shown] {
             m_clearTimer.stop(); // once
-            if (m_status.paneText(kStatusPane) == shown)
-                m_status.setStatusText(kStatusPane, {});
+            m_status.clear(kStatusPane, StatusOwner::UpdateCheck, &shown);
         });
     });
 }

@@ -21,6 +21,7 @@ public:
     explicit PushButton(Widget* parent) : Widget(parent) {}
 
     void setCaption(Caption caption);
+    const Caption& caption() const { return m_caption; }
     void setIcon(const ImageStrip* strip, int32_t index);
     void setFace(uint32_t face);
     void setOnClick(std::function<void()> onClick) { m_onClick = std::move(onClick); }

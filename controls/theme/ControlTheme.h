@@ -28,6 +28,11 @@ constexpr uint32_t kCaptionButtonHot = 0xFF0820C0;
 constexpr uint32_t kCheckMark = 0xFF20C840;
 constexpr uint32_t kProgressRunning = 0xFF2040C0;
 constexpr uint32_t kProgressComplete = 0xFF20C040;
+constexpr uint32_t kProgressFailed = 0xFFD02828; // a track that did not end whole
+// A track's end state beside its play time: a word and a mark in one of three colours.
+constexpr uint32_t kVerdictGood = 0xFF108A30; // accurate
+constexpr uint32_t kVerdictNeutral = 0xFF707070; // not checked, not in the database, stopped
+constexpr uint32_t kVerdictBad = 0xFFC01818; // not accurate, failed
 constexpr uint32_t kCaptionText = 0xC0FFFFFF;
 constexpr uint32_t kFrameHighlight = 0xA0FFFFFF;
 constexpr uint32_t kWhite = 0xFFFFFFFF;

@@ -103,8 +103,21 @@ enum : TextId {
     kTextOffsetNoDisc = 79,
     kTextDriveLabel = 80, // before the box that chooses among drives holding a disc
     kTextDiscOfDiscs = 81, // "%s/%s": the disc's number of the release's discs, in a match's label
+    kTextStop = 82, // the Convert button while a conversion runs
+    kTextAccurate = 83, // a track's AccurateRip verdict: "%s" the confidence
+    kTextNotAccurate = 84,
+    kTextNotInDatabase = 85,
+    kTextNotChecked = 86,
+    kTextFailed = 87, // a track that did not end whole
+    kTextStopped = 88, // a track a Stop ended or never reached
+    kTextRipSummary = 89, // "%s" whole, "%s" selected, "%s" accurate
+    kTextOpenFolder = 90,
+    kTextShowLog = 91,
+    kTextUnreadableSectors = 92, // a failed track's reason: "%s" the count
+    kTextUnsteadySectors = 93, // "%s" sectors whose reads never agreed
+    kTextTrackNotWritten = 94, // a failed track without a counted reason
 };
-inline constexpr int kTextCount = 82;
+inline constexpr int kTextCount = 95;
 
 // One entry of a table: text and its length in UTF-16 units (the text need not be terminated
 // at that length).

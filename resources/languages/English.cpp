@@ -53,6 +53,9 @@ extern const LanguageTable kEnglishTable = {
     ui(u"no track matches at a single offset"),
     ui(u"the disc cannot be read"),
     ui(u"Drive:"), ui(u"disc %s/%s"),
+    ui(u"Stop"), ui(u"Accurate (confidence %s)"), ui(u"Not accurate"), ui(u"Not in the database"), ui(u"Not checked"),
+    ui(u"Failed"), ui(u"Stopped"), ui(u"%s of %s tracks whole, %s accurate"), ui(u"Open folder"), ui(u"Show log"),
+    ui(u"%s sectors could not be read"), ui(u"%s sectors read differently each time"), ui(u"The track could not be read or its file written"),
 };
 
 } // namespace tonvane

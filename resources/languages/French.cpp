@@ -54,6 +54,9 @@ extern const LanguageTable kFrenchTable = {
     ui(u"aucune piste ne concorde à un seul décalage"),
     ui(u"le disque ne peut pas être lu"),
     ui(u"Lecteur :"), ui(u"disque %s/%s"),
+    ui(u"Arrêter"), ui(u"Exacte (confiance %s)"), ui(u"Inexacte"), ui(u"Absente de la base"), ui(u"Non vérifiée"),
+    ui(u"Échec"), ui(u"Arrêtée"), ui(u"%s pistes sur %s complètes, %s exactes"), ui(u"Ouvrir le dossier"), ui(u"Afficher le journal"),
+    ui(u"%s secteurs n’ont pas pu être lus"), ui(u"%s secteurs lus différemment à chaque fois"), ui(u"La piste n’a pas pu être lue ou son fichier écrit"),
 };
 
 } // namespace tonvane

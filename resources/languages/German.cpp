@@ -55,6 +55,9 @@ extern const LanguageTable kGermanTable = {
     ui(u"kein Track passt zu genau einem Versatz"),
     ui(u"die CD kann nicht gelesen werden"),
     ui(u"Laufwerk:"), ui(u"CD %s/%s"),
+    ui(u"Stopp"), ui(u"Genau (Konfidenz %s)"), ui(u"Nicht genau"), ui(u"Nicht in der Datenbank"), ui(u"Nicht geprüft"),
+    ui(u"Fehlgeschlagen"), ui(u"Gestoppt"), ui(u"%s von %s Titeln vollständig, %s genau"), ui(u"Ordner öffnen"), ui(u"Protokoll anzeigen"),
+    ui(u"%s Sektoren konnten nicht gelesen werden"), ui(u"%s Sektoren wurden jedes Mal anders gelesen"), ui(u"Der Titel konnte nicht gelesen oder seine Datei nicht geschrieben werden"),
 };
 
 } // namespace tonvane

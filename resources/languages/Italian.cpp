@@ -54,6 +54,9 @@ extern const LanguageTable kItalianTable = {
     ui(u"nessuna traccia corrisponde a un solo offset"),
     ui(u"il disco non può essere letto"),
     ui(u"Unità:"), ui(u"disco %s/%s"),
+    ui(u"Ferma"), ui(u"Accurata (affidabilità %s)"), ui(u"Non accurata"), ui(u"Non presente nel database"), ui(u"Non verificata"),
+    ui(u"Non riuscita"), ui(u"Fermata"), ui(u"%s di %s tracce integre, %s accurate"), ui(u"Apri cartella"), ui(u"Mostra registro"),
+    ui(u"Impossibile leggere %s settori"), ui(u"%s settori letti in modo diverso ogni volta"), ui(u"Impossibile leggere la traccia o scriverne il file"),
 };
 
 } // namespace tonvane

@@ -54,6 +54,9 @@ extern const LanguageTable kPortugueseTable = {
     ui(u"nenhuma faixa coincide com um único deslocamento"),
     ui(u"o disco não pode ser lido"),
     ui(u"Unidade:"), ui(u"disco %s/%s"),
+    ui(u"Parar"), ui(u"Exata (confiança %s)"), ui(u"Não exata"), ui(u"Fora do banco de dados"), ui(u"Não verificada"),
+    ui(u"Falhou"), ui(u"Parada"), ui(u"%s de %s faixas completas, %s exatas"), ui(u"Abrir pasta"), ui(u"Mostrar registro"),
+    ui(u"Não foi possível ler %s setores"), ui(u"%s setores lidos de forma diferente a cada vez"), ui(u"Não foi possível ler a faixa ou gravar seu arquivo"),
 };
 
 } // namespace tonvane

@@ -54,6 +54,9 @@ extern const LanguageTable kSpanishTable = {
     ui(u"ninguna pista coincide con un solo desplazamiento"),
     ui(u"no se puede leer el disco"),
     ui(u"Unidad:"), ui(u"disco %s/%s"),
+    ui(u"Detener"), ui(u"Exacta (confianza %s)"), ui(u"No exacta"), ui(u"No está en la base de datos"), ui(u"Sin comprobar"),
+    ui(u"Error"), ui(u"Detenida"), ui(u"%s de %s pistas completas, %s exactas"), ui(u"Abrir carpeta"), ui(u"Ver registro"),
+    ui(u"No se pudieron leer %s sectores"), ui(u"%s sectores se leyeron distinto cada vez"), ui(u"No se pudo leer la pista o escribir su archivo"),
 };
 
 } // namespace tonvane

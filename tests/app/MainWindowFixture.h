@@ -92,6 +92,7 @@ struct MainWindowFixture : ::testing::Test {
     bool answerChooser = true; // false: the program's own choosers run
     std::optional<std::string> folderAnswer; // what the folder chooser answers
     std::string offeredFolder;
+    std::string openProgram; // opens a rip's folder and log; empty: xdg-open
 
     void open()
     {
@@ -107,6 +108,7 @@ struct MainWindowFixture : ::testing::Test {
             };
         options.server = server;
         options.run = runOptions;
+        options.openProgram = openProgram;
         content = std::make_unique<MainContent>(options);
         LayeredWindow::Config c;
         c.renderBands = 1;

@@ -46,10 +46,10 @@ bool storedLanguage(uint32_t& value)
 
 TEST_F(Languages, EveryTableHasItsNonEmptyRowsWithTheSameShape)
 {
-    static_assert(kTextCount == 82, "45 rows of the first tables, the update caption, three drive texts, "
+    static_assert(kTextCount == 95, "45 rows of the first tables, the update caption, three drive texts, "
                                     "four of the files-exist dialog, the chooser's new folder, the failed "
                                     "download, 25 of the Options dialog, the drive box's label and a "
-                                    "match's disc number");
+                                    "match's disc number and thirteen of a conversion's end");
     auto count = [](std::u16string_view text, std::u16string_view what) {
         size_t n = 0;
         for (size_t at = text.find(what); at != std::u16string_view::npos; at = text.find(what, at + 1))
@@ -98,6 +98,18 @@ TEST_F(Languages, EveryTableHasItsNonEmptyRowsWithTheSameShape)
             if (table != &kEnglishTable && row != kTextReadNormal) {
                 EXPECT_NE((*table)[row].view(), kEnglishTable[row].view()) << "row " << row;
             }
+        }
+        // A conversion's end: the counts each row shows, and its words translated.
+        for (auto [row, values] : {std::pair{kTextAccurate, 1u}, std::pair{kTextRipSummary, 3u},
+                                   std::pair{kTextUnreadableSectors, 1u}, std::pair{kTextUnsteadySectors, 1u},
+                                   std::pair{kTextNotAccurate, 0u}, std::pair{kTextFailed, 0u},
+                                   std::pair{kTextOpenFolder, 0u}, std::pair{kTextShowLog, 0u}}) {
+            EXPECT_EQ(count((*table)[row].view(), u"%s"), values) << "row " << row;
+            EXPECT_EQ(count((*table)[row].view(), u"%"), values) << "row " << row;
+        }
+        if (table != &kEnglishTable) {
+            for (TextId row = kTextStop; row <= kTextTrackNotWritten; ++row)
+                EXPECT_NE((*table)[row].view(), kEnglishTable[row].view()) << "row " << row;
         }
         // Language names are the same in every table.
         for (TextId name = kTextSpanishName; name <= kTextJapaneseName; ++name)

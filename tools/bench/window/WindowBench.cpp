@@ -8,8 +8,11 @@
 //       thread, target within 5 %; and the user-interface thread's processor time during the
 //       window's rip (the main thread: /proc/PID/task/PID/stat), target under 5 % of a core,
 //       with the render pool's threads (named "render") that draw the window's bands for it.
-//       Once from the image at memory speed (the processors are the limit) and once through
-//       an emulated 8x drive (REM TONVANE SPEED 600 in a copy of the sheet; the drive is).
+//       Once from the image at memory speed (the processors are the limit), once through
+//       an emulated 8x drive (REM TONVANE SPEED 600 in a copy of the sheet; the drive is), and
+//       once more through the 8x drive as a secure rip (the stored read mode; AccurateRip at a
+//       refused port, so every track is read twice) against `tonvane rip --secure`, the window
+//       following each track's state as it ends: the user-interface thread's share is the figure.
 // Runs alternate (window, command line, ...); medians and spreads are printed, never judged.
 //
 //   bench-window [CUE [runs]]   (default build/bench-music/disc.cue, 3 runs)
@@ -17,6 +20,7 @@
 #include "core/foundation/Clock.h"
 #include "core/settings/SettingsDefaults.h"
 #include "core/settings/SettingsStore.h"
+#include "session/RipPreferences.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -300,7 +304,7 @@ private:
 };
 
 // A fresh settings folder: English chosen, no automatic lookup, FLAC the default format.
-std::string freshSettings(const std::string& work, int run)
+std::string freshSettings(const std::string& work, int run, bool secure)
 {
     std::string config = work + "/config" + std::to_string(run);
     std::filesystem::remove_all(config);
@@ -311,6 +315,11 @@ std::string freshSettings(const std::string& work, int run)
     settings::writeDword(product::kProductKey, settings::kEncodersKey, settings::kValueDefaultFormat, kFlac);
     // The conversion asks AccurateRip first: a refused local port keeps the run local and quick.
     settings::writeString(product::kProductKey, u"\\AccurateRip", u"Server", u"127.0.0.1:9");
+    if (secure) {
+        RipPreferences preferences;
+        preferences.readMode = ReadMode::Secure;
+        storeRipPreferences(preferences);
+    }
     return config;
 }
 
@@ -321,10 +330,10 @@ struct WindowRun {
     RipTiming rip;
 };
 
-WindowRun runWindow(Desktop& desktop, const std::string& cue, const std::string& work, int index, bool rip)
+WindowRun runWindow(Desktop& desktop, const std::string& cue, const std::string& work, int index, bool rip, bool secure)
 {
     WindowRun result;
-    std::string config = freshSettings(work, index);
+    std::string config = freshSettings(work, index, secure);
     std::string out = work + "/window" + std::to_string(index);
     std::filesystem::remove_all(out);
     std::filesystem::create_directories(out);
@@ -361,14 +370,16 @@ WindowRun runWindow(Desktop& desktop, const std::string& cue, const std::string&
     return result;
 }
 
-RipTiming runCommandLine(const std::string& cue, const std::string& work, int index)
+RipTiming runCommandLine(const std::string& cue, const std::string& work, int index, bool secure)
 {
-    std::string config = freshSettings(work, 100 + index);
+    std::string config = freshSettings(work, 100 + index, false);
     std::string out = work + "/cli" + std::to_string(index);
     std::filesystem::remove_all(out);
-    pid_t pid = spawn({TONVANE_BINARY, "rip", "--drive", "image:" + cue, "--format", "flac", "--no-lookup",
-                       "--no-accuraterip", "--out", out},
-                      {"XDG_CONFIG_HOME=" + config});
+    std::vector<std::string> arguments{TONVANE_BINARY, "rip", "--drive", "image:" + cue, "--format", "flac",
+                                       "--no-lookup", "--no-accuraterip", "--out", out};
+    if (secure)
+        arguments.push_back("--secure");
+    pid_t pid = spawn(arguments, {"XDG_CONFIG_HOME=" + config});
     RipTiming timing = timeRipThread(pid);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -425,15 +436,18 @@ int main(int argc, char** argv)
     struct Pass {
         const char* name;
         std::string sheet;
+        bool secure = false;
         std::vector<double> window, cli, ratio, uiPercent, renderPercent, windowCpu, cliCpu;
     };
-    std::vector<Pass> passes{{"memory-speed image", cue, {}, {}, {}, {}, {}, {}, {}},
-                             {"8x drive (600 sectors/s)", sheetAtSpeed(cue, kEightTimes), {}, {}, {}, {}, {}, {}, {}}};
+    std::string eightTimes = sheetAtSpeed(cue, kEightTimes);
+    std::vector<Pass> passes{{"memory-speed image", cue, false, {}, {}, {}, {}, {}, {}, {}},
+                             {"8x drive (600 sectors/s)", eightTimes, false, {}, {}, {}, {}, {}, {}, {}},
+                             {"secure, 8x drive", eightTimes, true, {}, {}, {}, {}, {}, {}, {}}};
     int index = 0;
     for (int i = 0; i < runs; ++i) {
         for (Pass& pass : passes) {
-            WindowRun window = runWindow(desktop, pass.sheet, work, index, true);
-            RipTiming cli = runCommandLine(pass.sheet, work, index);
+            WindowRun window = runWindow(desktop, pass.sheet, work, index, true, pass.secure);
+            RipTiming cli = runCommandLine(pass.sheet, work, index, pass.secure);
             size_t windowFiles = filesIn(work + "/window" + std::to_string(index), ".flac");
             size_t cliFiles = filesIn(work + "/cli" + std::to_string(index), ".flac");
             ++index;
