@@ -76,8 +76,16 @@ enum : TextId {
     kTextKeepBoth = 52,
     kTextNewFolder = 53, // the folder chooser's button and the new folder's name
     kTextDownloadFailed = 54, // the update dialog after a download that did not complete
+    kTextAlbumDetailsLink = 55, // the link beside the album box that opens the album dialog
+    kTextAlbumDetailsCaption = 56,
+    kTextAlbumArtistLabel = 57,
+    kTextYearLabel = 58,
+    kTextGenreLabel = 59,
+    kTextTypedTitlesCaption = 60, // the question before a match replaces typed titles
+    kTextReplaceTypedQuestion = 61,
+    kTextKeep = 62,
 };
-inline constexpr int kTextCount = 55;
+inline constexpr int kTextCount = 63;
 
 // One entry of a table: text and its length in UTF-16 units (the text need not be terminated
 // at that length).

@@ -27,6 +27,14 @@ extern const LanguageTable kEnglishTable = {
     ui(u"Replace"),
     ui(u"Keep both"),
     ui(u"New folder"), ui(u"The download failed"),
+    ui(u"Edit album details"),
+    ui(u"Album details"),
+    ui(u"Album artist:"),
+    ui(u"Year:"),
+    ui(u"Genre:"),
+    ui(u"Typed titles"),
+    ui(u"Replace the titles you typed?"),
+    ui(u"Keep"),
 };
 
 } // namespace tonvane

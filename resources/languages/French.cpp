@@ -28,6 +28,14 @@ extern const LanguageTable kFrenchTable = {
     ui(u"Remplacer"),
     ui(u"Conserver les deux"),
     ui(u"Nouveau dossier"), ui(u"Le téléchargement a échoué"),
+    ui(u"Modifier les infos de l'album"),
+    ui(u"Infos de l'album"),
+    ui(u"Artiste de l'album :"),
+    ui(u"Année :"),
+    ui(u"Genre :"),
+    ui(u"Titres saisis"),
+    ui(u"Remplacer les titres que vous avez saisis ?"),
+    ui(u"Conserver"),
 };
 
 } // namespace tonvane

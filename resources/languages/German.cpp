@@ -29,6 +29,14 @@ extern const LanguageTable kGermanTable = {
     ui(u"Ersetzen"),
     ui(u"Beide behalten"),
     ui(u"Neuer Ordner"), ui(u"Der Download ist fehlgeschlagen"),
+    ui(u"Albumangaben bearbeiten"),
+    ui(u"Albumangaben"),
+    ui(u"Albuminterpret:"),
+    ui(u"Jahr:"),
+    ui(u"Genre:"),
+    ui(u"Eingegebene Titel"),
+    ui(u"Die eingegebenen Titel ersetzen?"),
+    ui(u"Behalten"),
 };
 
 } // namespace tonvane

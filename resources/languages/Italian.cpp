@@ -28,6 +28,14 @@ extern const LanguageTable kItalianTable = {
     ui(u"Sostituisci"),
     ui(u"Mantieni entrambi"),
     ui(u"Nuova cartella"), ui(u"Il download non è riuscito"),
+    ui(u"Modifica dati dell'album"),
+    ui(u"Dati dell'album"),
+    ui(u"Artista dell'album:"),
+    ui(u"Anno:"),
+    ui(u"Genere:"),
+    ui(u"Titoli digitati"),
+    ui(u"Sostituire i titoli che hai digitato?"),
+    ui(u"Mantieni"),
 };
 
 } // namespace tonvane

@@ -27,6 +27,14 @@ extern const LanguageTable kJapaneseTable = {
     ui(u"置き換える"),
     ui(u"両方を残す"),
     ui(u"新しいフォルダー"), ui(u"ダウンロードに失敗しました"),
+    ui(u"アルバム情報を編集"),
+    ui(u"アルバム情報"),
+    ui(u"アルバムアーティスト:"),
+    ui(u"年:"),
+    ui(u"ジャンル:"),
+    ui(u"入力したタイトル"),
+    ui(u"入力したタイトルを置き換えますか?"),
+    ui(u"保持"),
 };
 
 } // namespace tonvane

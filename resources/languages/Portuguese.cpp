@@ -28,6 +28,14 @@ extern const LanguageTable kPortugueseTable = {
     ui(u"Substituir"),
     ui(u"Manter ambos"),
     ui(u"Nova pasta"), ui(u"O download falhou"),
+    ui(u"Editar dados do álbum"),
+    ui(u"Dados do álbum"),
+    ui(u"Artista do álbum:"),
+    ui(u"Ano:"),
+    ui(u"Gênero:"),
+    ui(u"Títulos digitados"),
+    ui(u"Substituir os títulos que você digitou?"),
+    ui(u"Manter"),
 };
 
 } // namespace tonvane

@@ -28,6 +28,14 @@ extern const LanguageTable kSpanishTable = {
     ui(u"Reemplazar"),
     ui(u"Conservar ambos"),
     ui(u"Nueva carpeta"), ui(u"La descarga ha fallado"),
+    ui(u"Editar datos del álbum"),
+    ui(u"Datos del álbum"),
+    ui(u"Artista del álbum:"),
+    ui(u"Año:"),
+    ui(u"Género:"),
+    ui(u"Títulos escritos"),
+    ui(u"¿Reemplazar los títulos que escribió?"),
+    ui(u"Conservar"),
 };
 
 } // namespace tonvane

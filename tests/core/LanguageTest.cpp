@@ -44,11 +44,11 @@ bool storedLanguage(uint32_t& value)
 }
 } // namespace
 
-TEST_F(Languages, EveryTableHas55NonEmptyRowsWithTheSameShape)
+TEST_F(Languages, EveryTableHasItsNonEmptyRowsWithTheSameShape)
 {
-    static_assert(kTextCount == 55, "45 rows of the first tables, the update caption, three drive texts, "
-                                    "four of the files-exist dialog, the chooser's new folder and the failed "
-                                    "download");
+    static_assert(kTextCount == 63, "45 rows of the first tables, the update caption, three drive texts, "
+                                    "four of the files-exist dialog, the chooser's new folder, the failed "
+                                    "download and eight of typed titles and the album dialog");
     auto count = [](std::u16string_view text, std::u16string_view what) {
         size_t n = 0;
         for (size_t at = text.find(what); at != std::u16string_view::npos; at = text.find(what, at + 1))
@@ -78,7 +78,9 @@ TEST_F(Languages, EveryTableHas55NonEmptyRowsWithTheSameShape)
         // The files-exist question names the file once; its buttons are translated, not English.
         EXPECT_EQ(count((*table)[kTextFilesExistQuestion].view(), u"%s"), 1u);
         if (table != &kEnglishTable) {
-            for (TextId row : {kTextFilesExistCaption, kTextReplace, kTextKeepBoth})
+            for (TextId row : {kTextFilesExistCaption, kTextReplace, kTextKeepBoth, kTextAlbumDetailsLink,
+                               kTextAlbumDetailsCaption, kTextAlbumArtistLabel, kTextYearLabel,
+                               kTextTypedTitlesCaption, kTextReplaceTypedQuestion, kTextKeep})
                 EXPECT_NE((*table)[row].view(), kEnglishTable[row].view()) << "row " << row;
         }
         // Language names are the same in every table.
