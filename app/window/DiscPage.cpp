@@ -5,6 +5,9 @@
 #include "session/RipPreferences.h"
 #include "app/window/EncoderPropertiesDialog.h"
 #include "cdrom/accuraterip/AccurateRipDiscId.h"
+#include "app/window/AlbumDetailsDialog.h"
+#include "app/window/TypedTitlesDialog.h"
+#include "core/disc/TypedFields.h"
 #include "cdrom/rip/DiscLoader.h"
 #include "cdrom/rip/RipThread.h"
 #include "controls/theme/ControlTheme.h"
@@ -25,7 +28,9 @@
 #include "windowing/message/KeyCodes.h"
 #include "windowing/window/LayeredWindow.h"
 
+#include <algorithm>
 #include <charconv>
+#include <span>
 #include <cmath>
 #include <utility>
 
@@ -139,6 +144,11 @@ void drawMark(Surface& s, RowMark mark, double x, double y, uint32_t colour)
 DiscPage::DiscPage(Widget* parent, Host host)
     : Widget(parent), m_host(std::move(host)), m_bold(getFont(u"Tahoma", 8, true, false)),
       m_normal(getFont(u"Tahoma", 8, false, false)),
+      m_titleEditor(*this, m_job,
+                    TitleEditor::Host{[this](int32_t row, IntRect& where) { return titleRoom(row, where); },
+                                      [this](int32_t row) { m_list.scrollToLine(row); },
+                                      [this](int32_t row) { m_list.redrawItem(row); },
+                                      [this] { m_list.takeFocus(); }}),
       m_opener(m_host.openProgram.empty() ? std::string("xdg-open") : m_host.openProgram),
       m_alive(std::make_shared<DiscPage*>(this))
 {
@@ -179,11 +189,19 @@ DiscPage::DiscPage(Widget* parent, Host host)
     routines.drawItem = [this](Surface& s, int32_t index, const IntRect& r) { drawRow(s, index, r); };
     routines.onItemClick = [this](int32_t i, uint32_t keys, int32_t x, int32_t y) { rowClick(i, keys, x, y); };
     routines.onItemHover = [this](int32_t i, uint32_t keys, int32_t x, int32_t y) { rowHover(i, keys, x, y); };
+    routines.onItemDoubleClick = [this](int32_t i) { rowDoubleClick(i); };
+    routines.onKey = [this](uint32_t key) { return listKey(key); };
     m_list.setRoutines(routines);
     m_list.setListFlags(ItemList::kNoSelection);
     m_list.setLineStep(kRowHeight);
     m_list.create(0, 0, 100, 100, kShown);
     m_list.setCellSize(100, kRowHeight);
+
+    m_albumLink.setCaption(Caption::text(kTextAlbumDetailsLink));
+    m_albumLink.setFlags(Label::kLink | kTextVerticalCentre);
+    m_albumLink.setColour(palette::kLink);
+    m_albumLink.setOnClick([this] { openAlbumDetails(); });
+    m_albumLink.create(0, 0, 100, metrics::kControlHeight, kShown);
 }
 
 DiscPage::~DiscPage()
@@ -214,7 +232,13 @@ void DiscPage::layout()
     // The closed box on the label's line; its open list 192 pixels high.
     int32_t boxRight = cover ? w - coverRoom : w - 72;
     int32_t boxBottom = h - 70 - (metrics::kControlHeight - labelHeight) / 2;
-    m_album.setRect(72, boxBottom, std::max(0, boxRight - 72), metrics::kControlHeight);
+    // The album link at the right of the box, as wide as its text.
+    constexpr int32_t kAlbumLinkGap = 8; // [pixels]
+    std::u16string_view link = uiText(kTextAlbumDetailsLink).view();
+    int32_t linkWidth = m_normal ? int32_t(std::ceil(measureLine(*m_normal.get(), link.data(), uint32_t(link.size()), 1e6).width)) + 2
+                                 : 120;
+    m_album.setRect(72, boxBottom, std::max(0, boxRight - 72 - linkWidth - kAlbumLinkGap), metrics::kControlHeight);
+    m_albumLink.setRect(std::max(72, boxRight - linkWidth), boxBottom, linkWidth, metrics::kControlHeight);
     int32_t header = kHeader;
     if (m_drives.wanted()) {
         m_drives.setRect(8, boxBottom - kLineStep, std::max(0, boxRight - 8), metrics::kControlHeight);
@@ -295,6 +319,7 @@ void DiscPage::setControlsEnabled(bool enabled)
     m_lookup.setEnabled(enabled);
     m_album.setEnabled(enabled && m_matches.choosable());
     m_drives.setEnabled(enabled);
+    m_albumLink.setEnabled(enabled && m_job.count > 0);
 }
 
 LookupOptions DiscPage::lookupOptions() const
@@ -417,11 +442,24 @@ void DiscPage::applyMatch(int32_t r)
     const MatchList* list = m_matches.list();
     if (list == nullptr || list->entries.empty() || m_job.count == 0 || converting())
         return;
+    m_titleEditor.keep();
+    uint32_t changes = m_discChanges;
+    bool replaceTyped = mayReplaceTyped();
+    // The question's modal loop runs media and lookup events: the disc or the matches may be gone.
+    list = m_matches.list();
+    if (changes != m_discChanges || list == nullptr || list->entries.empty() || m_job.count == 0 || converting())
+        return;
+    std::span<TrackEntry> tracks(m_job.tracks.get(), size_t(m_job.count));
+    typed_fields::TypedSnapshot typed = typed_fields::snapshotTyped(tracks);
     size_t match = std::min<size_t>(r < 0 ? 0 : size_t(r), list->entries.size() - 1);
     // Titles and tags here; the cover, which takes a request, on a worker.
     LookupOptions titlesOnly = m_matchOptions;
     titlesOnly.cover = false;
     applyListedMatch(*list, match, titlesOnly, m_job);
+    if (replaceTyped)
+        typed_fields::forgetTyped(tracks);
+    else
+        typed_fields::restoreTyped(tracks, typed);
     if (m_album.chosen() != int32_t(match))
         m_album.setChosen(int32_t(match));
     showCover(int32_t(match));
@@ -499,6 +537,7 @@ bool DiscPage::startConversion()
 
 bool DiscPage::startConversionIn(const std::string& folder)
 {
+    m_titleEditor.keep(); // what is typed when Convert is pressed is the title
     if (converting() || m_job.count == 0 || m_job.selectedCount() == 0)
         return false;
     std::string error;
@@ -644,6 +683,7 @@ void DiscPage::closeStop()
 {
     ++m_closeStops;
     ++m_discChanges;
+    m_titleEditor.drop();
     if (m_session) {
         m_session->interrupt(); // the log still says which tracks are whole
         m_session->wait();
@@ -769,7 +809,8 @@ void DiscPage::drawRow(Surface& s, int32_t index, const IntRect& r)
         m_titleZones.resize(size_t(m_job.count));
     m_titleZones[size_t(index)] = {int32_t(titleLeft - x0), int32_t(std::ceil(titleLeft + fitted.width - x0)),
                                    int32_t(std::floor(baseline - normal->descender - y0)),
-                                   int32_t(std::ceil(baseline + normal->ascender - y0)), fitted.cut};
+                                   int32_t(std::ceil(baseline + normal->ascender - y0)), fitted.cut,
+                                   int32_t(titleRight - x0)};
     drawLine(s, bold, uiText(kTextPlayTime).view(), x1 - 250, baseline, x1 - 50, kTextRight);
     drawLine(s, normal, playTime(entry), x1 - 50 + normal->line_height, baseline, x1);
     // Encoder link.
@@ -922,6 +963,8 @@ void DiscPage::rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y)
         return;
     IntRect r = m_list.itemRect(index);
     int32_t rx = x - r.x0, ry = y - r.y0;
+    m_focusRow = index;
+    m_lastPress = {index, rx, ry};
     bool ctrl = (keys & mod::kCtrl) != 0;
     TrackEntry& entry = m_job.tracks[size_t(index)];
     if (inZone(kCheckZone, rx, ry)) {
@@ -982,6 +1025,93 @@ void DiscPage::rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y)
             m_list.redrawItem(index);
         }
     }
+}
+
+// ---- typed titles ----
+
+bool DiscPage::titleRoom(int32_t row, IntRect& where) const
+{
+    if (row < 0 || row >= m_job.count || size_t(row) >= m_titleZones.size())
+        return false;
+    const TitleZone& zone = m_titleZones[size_t(row)];
+    if (zone.roomRight <= zone.left)
+        return false;
+    IntRect r = m_list.itemRect(row);
+    IntRect view = m_list.viewport();
+    // The entry's text starts where the title's does; its box is centred on the title's line.
+    constexpr int32_t kEntryHeight = metrics::kControlHeight - 2; // [pixels]
+    int32_t middle = r.y0 + (zone.bottom + zone.top) / 2;
+    IntRect inList{r.x0 + zone.left - metrics::kEntryPadding, middle - kEntryHeight / 2,
+                   r.x0 + zone.roomRight, middle - kEntryHeight / 2 + kEntryHeight};
+    if (inList.y0 < view.y0 || inList.y1 > view.y1)
+        return false;
+    inList.x1 = std::min(inList.x1, view.x1);
+    where = {m_list.left() + inList.x0, m_list.bottom() + inList.y0, m_list.left() + inList.x1,
+             m_list.bottom() + inList.y1};
+    return true;
+}
+
+bool DiscPage::editTitle(int32_t row)
+{
+    if (converting() || row < 0 || row >= m_job.count)
+        return false;
+    m_focusRow = row;
+    showFullTitle(-1);
+    return m_titleEditor.open(row);
+}
+
+void DiscPage::rowDoubleClick(int32_t index)
+{
+    if (converting() || index < 0 || index >= m_job.count || m_lastPress.row != index
+        || size_t(index) >= m_titleZones.size())
+        return;
+    const TitleZone& zone = m_titleZones[size_t(index)];
+    if (inZone({zone.left, zone.bottom, zone.roomRight, zone.top}, m_lastPress.x, m_lastPress.y))
+        editTitle(index);
+}
+
+bool DiscPage::listKey(uint32_t key)
+{
+    constexpr uint32_t kF2 = vk::VK_F1 + 1;
+    if (key != kF2)
+        return false;
+    editTitle(std::clamp(m_focusRow, 0, std::max(0, m_job.count - 1)));
+    return true;
+}
+
+void DiscPage::openAlbumDetails()
+{
+    WidgetWindow* host = window();
+    if (host == nullptr || host->window() == nullptr || converting() || m_job.count == 0)
+        return;
+    m_titleEditor.keep();
+    std::span<TrackEntry> tracks(m_job.tracks.get(), size_t(m_job.count));
+    AlbumFields before = typed_fields::albumFieldsOf(tracks);
+    AlbumDetailsDialog dialog(*host->window(), before);
+    uint32_t changes = m_discChanges;
+    m_albumDialog = &dialog;
+    dialog.run();
+    m_albumDialog = nullptr;
+    if (!dialog.kept || changes != m_discChanges || converting() || m_job.count == 0)
+        return; // dropped, or typed for a disc that is no longer shown
+    typed_fields::setTypedAlbumFields(std::span<TrackEntry>(m_job.tracks.get(), size_t(m_job.count)), dialog.fields(),
+                                      before);
+    m_list.requestRepaint();
+}
+
+bool DiscPage::mayReplaceTyped()
+{
+    WidgetWindow* host = window();
+    std::span<const TrackEntry> tracks(m_job.tracks.get(), size_t(m_job.count));
+    if (!typed_fields::anyTyped(tracks))
+        return true;
+    if (host == nullptr || host->window() == nullptr)
+        return false; // nobody to ask: what was typed stays
+    TypedTitlesDialog dialog(*host->window());
+    m_typedQuestion = &dialog;
+    dialog.run();
+    m_typedQuestion = nullptr;
+    return dialog.replace;
 }
 
 } // namespace tonvane

@@ -7,6 +7,7 @@
 #include "app/window/MatchBox.h"
 #include "app/window/PageLink.h"
 #include "app/window/StatusBar.h"
+#include "app/window/TitleEditor.h"
 #include "app/window/WindowRunOptions.h"
 #include "app/window/WorkerThreads.h"
 #include "session/MatchList.h"
@@ -34,6 +35,8 @@
 
 namespace tonvane {
 
+class AlbumDetailsDialog;
+class TypedTitlesDialog;
 class UiThread;
 
 // The page of a loaded disc: Convert and Consult FreeDB, the album chooser of the MusicBrainz and
@@ -130,6 +133,16 @@ public:
     // The row whose cut title the tip and the status bar's left pane show in full (-1: none).
     int32_t titleShown() const { return m_titleShown; }
     const TextTip& titleTip() const { return m_titleTip; }
+    // Typed titles: the entry over a row's title (double click, F2), the album dialog (the link
+    // beside the album box) and the question before a match replaces typed texts.
+    TitleEditor& titleEditor() { return m_titleEditor; }
+    bool editTitle(int32_t row);
+    Label& albumLink() { return m_albumLink; }
+    void openAlbumDetails();
+    AlbumDetailsDialog* albumDialog() { return m_albumDialog; }
+    TypedTitlesDialog* typedQuestion() { return m_typedQuestion; }
+    // The row F2 opens (the last one clicked).
+    int32_t focusRow() const { return m_focusRow; }
 
     void layout() override;
 
@@ -137,6 +150,12 @@ private:
     void drawRow(Surface& surface, int32_t index, const IntRect& r);
     void rowClick(int32_t index, uint32_t keys, int32_t x, int32_t y);
     void rowHover(int32_t index, uint32_t keys, int32_t x, int32_t y);
+    void rowDoubleClick(int32_t index);
+    bool listKey(uint32_t key);
+    // Where row's title may be typed, in the page's coordinates.
+    bool titleRoom(int32_t row, IntRect& where) const;
+    // Before a match goes over typed texts: asks once. False: keep them.
+    bool mayReplaceTyped();
     // Shows row index's whole title in a tip below its line and in the status bar's left pane,
     // or with -1 hides the tip and gives the pane back the text it had (unless something else
     // has written it since).
@@ -178,6 +197,7 @@ private:
     CoverView m_cover{this};
     ItemList m_list{this};
     TextTip m_titleTip{this}; // after the list: drawn over it
+    Label m_albumLink{this};
     ImageStrip m_menuIcons;
     ImageStrip m_logos;
     std::atomic<uint32_t> m_closeStops{0}; // posts of a conversion from before the last stop are dropped
@@ -189,6 +209,14 @@ private:
     ConversionProgress m_progress{m_job, *this};
     // The session's events, on the window's thread: each row's state and the end.
     ConversionFollower m_follower{[this](int32_t row) { row < 0 ? m_list.requestRepaint() : m_list.redrawItem(row); }};
+    TitleEditor m_titleEditor; // its entry after the list and the tip: drawn over them
+    AlbumDetailsDialog* m_albumDialog = nullptr;
+    TypedTitlesDialog* m_typedQuestion = nullptr;
+    int32_t m_focusRow = 0;
+    // The last press on a row (row coordinates): a double click opens the title it was on.
+    struct RowPress {
+        int32_t row = -1, x = 0, y = 0;
+    } m_lastPress;
     std::unique_ptr<RipSession> m_session;
     bool m_stopping = false;
     FileOpener m_opener;
@@ -222,6 +250,7 @@ private:
     struct TitleZone {
         int32_t left = 0, right = 0, bottom = 0, top = 0;
         bool cut = false;
+        int32_t roomRight = 0; // where the title's room ends
     };
     std::vector<TitleZone> m_titleZones;
     int32_t m_titleShown = -1;

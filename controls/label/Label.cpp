@@ -106,6 +106,15 @@ void Label::onMouse(MouseAction action, int32_t x, int32_t y)
         }
         return;
     }
+    if (action == MouseAction::LeftDown && inside && m_onClick) {
+        // The routine may open a modal dialog: the hover ends first.
+        m_hovered = false;
+        releaseCapture();
+        requestRepaint();
+        std::function<void()> onClick = m_onClick;
+        onClick();
+        return;
+    }
     if (action == MouseAction::LeftDown && inside && m_address >= 0 && m_address < kTextCount)
         openAddress(utf16ToUtf8(uiText(m_address).view()));
 }

@@ -31,6 +31,8 @@ public:
     void setBorder(uint32_t sides, uint32_t colour, int32_t lineWidth);
     // A link opens the text of `address` (a text row) through the address opener.
     void setLink(TextId address);
+    // A link that runs a routine of the program instead of opening an address.
+    void setOnClick(std::function<void()> onClick) { m_onClick = std::move(onClick); }
     bool hovered() const { return m_hovered; }
 
     void paint(Surface& surface) override;
@@ -47,6 +49,7 @@ private:
     int32_t m_borderWidth = 0;
     TextId m_address = -1;
     bool m_hovered = false;
+    std::function<void()> m_onClick;
 };
 
 // Opens web addresses for link labels (the application sets it: xdg-open); UTF-8.

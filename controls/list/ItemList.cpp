@@ -466,6 +466,8 @@ void ItemList::onMouse(MouseAction action, int32_t x, int32_t y)
 
 bool ItemList::onKeyDown(uint32_t key)
 {
+    if (m_routines.onKey && m_routines.onKey(key))
+        return true;
     double view = m_viewport.y1 - m_viewport.y0;
     switch (key) {
     case vk::VK_RETURN:

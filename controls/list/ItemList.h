@@ -34,6 +34,8 @@ public:
         std::function<void(int32_t index, uint32_t keys, int32_t x, int32_t y)> onItemHover;
         std::function<void(int32_t index, bool selected)> onSelection; // then (-1, false)
         std::function<void()> onActivate; // Enter
+        // A key before the list's own handling; true: the owner took it.
+        std::function<bool(uint32_t key)> onKey;
     };
 
     explicit ItemList(Widget* parent);

@@ -76,6 +76,7 @@ public:
         m_surface.font = m_font;
         m_surface.text_colour = m_colour;
     }
+    IntRect clip() const { return m_clip; }
     PainterState(const PainterState&) = delete;
     PainterState& operator=(const PainterState&) = delete;
 
@@ -726,6 +727,52 @@ ControlTheme* controlTheme()
 void setControlTheme(ControlTheme* theme)
 {
     g_theme = theme;
+}
+
+} // namespace tonvane
+
+namespace tonvane {
+
+void ControlTheme::drawTextEntry(Surface& s, const IntRect& r, const TextEntryLook& look) const
+{
+    if (r.empty())
+        return;
+    PainterState saved(s);
+    bool focused = (look.state & kFocused) != 0;
+    bool disabled = (look.state & kThemeDisabled) != 0;
+    // An opaque white field inside the panel border; the focused one gets the accent ring of an
+    // open drop-down box.
+    s.roundedRectangle(r.x0, r.y0, r.x1, r.y1, kPanelRadius, 0, Paint::solid(palette::kWhite));
+    s.roundedRectangleOutline(r.x0 + 0.5, r.y0 + 0.5, r.x1 - 0.5, r.y1 - 0.5, kPanelRadius, 0, 1,
+                              Paint::solid(m_frameBorder));
+    if (focused)
+        s.roundedRectangleOutline(r.x0 + 1.5, r.y0 + 1.5, r.x1 - 1.5, r.y1 - 1.5, kPanelRadius - 1, 0, 1,
+                                  Paint::solid(palette::kAccent));
+    Font* font = m_font.get();
+    IntRect inner{r.x0 + metrics::kEntryPadding - 1, r.y0 + 2, r.x1 - metrics::kEntryPadding + 1, r.y1 - 2};
+    IntRect clip = intersect(saved.clip(), inner);
+    if (font == nullptr || clip.empty() || !s.setClip(clip.x0, clip.y0, clip.x1, clip.y1))
+        return;
+    double textLeft = r.x0 + metrics::kEntryPadding - look.scroll;
+    double lineTop = (r.y0 + r.y1) / 2.0 + font->line_height / 2.0;
+    double lineBottom = lineTop - font->line_height;
+    if (look.selectionRight > look.selectionLeft) {
+        uint32_t fill = focused ? palette::kMenuItemHotFace : palette::kAccent;
+        s.fillRectangle(textLeft + look.selectionLeft, std::floor(lineBottom), textLeft + look.selectionRight,
+                        std::ceil(lineTop), fill);
+    }
+    if (!look.text.empty()) {
+        s.font = font;
+        s.text_colour = disabled ? palette::kDisabledText : palette::kText;
+        // Wide enough never to be cut or wrapped: the clip keeps it inside the field.
+        constexpr double kUnbounded = 1e6; // [pixels]
+        drawText(s, look.text.data(), int32_t(look.text.size()), kTextVerticalCentre, textLeft, r.y0,
+                 textLeft + kUnbounded, r.y1);
+    }
+    if (look.caretShown && focused && !disabled) {
+        double x = std::round(textLeft + look.caretX);
+        s.fillRectangle(x, std::floor(lineBottom), x + 1, std::ceil(lineTop), palette::kText);
+    }
 }
 
 } // namespace tonvane

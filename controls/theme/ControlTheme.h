@@ -56,7 +56,19 @@ constexpr int32_t kPopupBorder = 2;
 constexpr int32_t kMenuGap = 3;
 constexpr int32_t kFrameRadius = 5;
 constexpr int32_t kCaptionBar = 20;
+constexpr int32_t kEntryPadding = 4; // [pixels] from a text entry's edge to its text
 } // namespace metrics
+
+// What a one-line text entry shows. Pixel positions are measured from the start of the text.
+struct TextEntryLook {
+    std::u16string_view text;
+    double scroll = 0; // [pixels] of the text hidden left of the inner edge
+    double selectionLeft = 0; // [pixels]; equal to selectionRight: no selection
+    double selectionRight = 0;
+    double caretX = 0; // [pixels]
+    bool caretShown = false;
+    uint32_t state = 0; // 0x1000 focused, 0x1 disabled
+};
 
 // Orientation of scroll bars and remembered values.
 enum class Orientation : int32_t { Horizontal = 1, Vertical = 2 };
@@ -133,6 +145,9 @@ public:
     void drawFace(Surface& surface, const IntRect& rect, int32_t shape, uint32_t colour, uint32_t state,
                   double opacity) const;
 
+    // 23: a one-line text entry: frame, selection, text and caret, the text shifted left by
+    // the look's scroll and kept inside the frame.
+    void drawTextEntry(Surface& surface, const IntRect& rect, const TextEntryLook& look) const;
     Font* font() const { return m_font.get(); }
     Font* captionFont() const { return m_captionFont.get(); }
     uint32_t frameBorder() const { return m_frameBorder; }

@@ -4,6 +4,7 @@
 #include "windowing/window/WindowContent.h"
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace tonvane {
@@ -78,6 +79,11 @@ public:
     virtual void onWheel(int32_t, int32_t, int32_t, uint32_t) {}
     virtual bool onKeyDown(uint32_t) { return false; }
     virtual bool onKeyUp(uint32_t) { return false; }
+    // Typed text, UTF-8 as the window system gave it (the widget checks it).
+    virtual bool onText(std::string_view) { return false; }
+    // True when Tab is one of the widget's own keys (onKeyDown gets it) instead of moving the
+    // focus.
+    virtual bool takesTab() const { return false; }
     virtual bool acceptsFocus() const { return false; }
     // Told when the focus comes or goes; the default redraws.
     virtual void focusChanged(bool) { requestRepaint(); }

@@ -133,6 +133,13 @@ void WidgetWindow::keyUp(uint32_t key)
         focused->onKeyUp(key);
 }
 
+void WidgetWindow::textInput(std::string_view text)
+{
+    Widget* focused = focusedWidget();
+    if (focused != nullptr && focused->window() == this && focused->isInteractive())
+        focused->onText(text);
+}
+
 void WidgetWindow::collectFocusable(Widget& widget, std::vector<Widget*>& out)
 {
     for (Widget* child : widget.children()) {
@@ -146,6 +153,11 @@ void WidgetWindow::collectFocusable(Widget& widget, std::vector<Widget*>& out)
 
 bool WidgetWindow::moveFocus(bool backwards, bool fromEnd)
 {
+    // A widget that takes Tab itself (a text entry of a list row moving to the next row) gets it.
+    Widget* focused = focusedWidget();
+    if (!fromEnd && focused != nullptr && focused->window() == this && focused->isInteractive()
+        && focused->takesTab())
+        return focused->onKeyDown(vk::VK_TAB);
     std::vector<Widget*> order;
     collectFocusable(m_root, order);
     if (order.empty())

@@ -39,6 +39,7 @@ public:
     void wheel(int32_t x, int32_t y, int32_t delta, uint32_t keys) override;
     void keyDown(uint32_t key) override;
     void keyUp(uint32_t key) override;
+    void textInput(std::string_view text) override;
     bool moveFocus(bool backwards, bool fromEnd) override;
     void layout(int32_t width, int32_t height) override;
     void paint(Surface& surface) override;

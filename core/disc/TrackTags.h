@@ -8,6 +8,17 @@
 
 namespace tonvane {
 
+// Bits of TrackTags::typed: the fields the person typed, which a lookup's match only replaces
+// when the person agrees.
+namespace typed {
+constexpr uint32_t kTitle = 0x1; // the track's title (file name and tag)
+constexpr uint32_t kAlbumArtist = 0x2;
+constexpr uint32_t kAlbum = 0x4;
+constexpr uint32_t kYear = 0x8;
+constexpr uint32_t kGenre = 0x10;
+constexpr uint32_t kAlbumFields = kAlbumArtist | kAlbum | kYear | kGenre;
+} // namespace typed
+
 // A front cover picture, shared by every track of the disc.
 struct CoverPicture {
     std::vector<uint8_t> bytes; // the image file as served
@@ -39,6 +50,7 @@ struct TrackTags {
     WideString musicBrainzArtistId;
     WideString musicBrainzAlbumArtistId;
     std::shared_ptr<const CoverPicture> cover; // null: no picture
+    uint32_t typed = 0; // typed:: bits
 };
 
 } // namespace tonvane

@@ -116,8 +116,16 @@ enum : TextId {
     kTextUnreadableSectors = 92, // a failed track's reason: "%s" the count
     kTextUnsteadySectors = 93, // "%s" sectors whose reads never agreed
     kTextTrackNotWritten = 94, // a failed track without a counted reason
+    kTextAlbumDetailsLink = 95, // the link beside the album box that opens the album dialog
+    kTextAlbumDetailsCaption = 96,
+    kTextAlbumArtistLabel = 97,
+    kTextYearLabel = 98,
+    kTextGenreLabel = 99,
+    kTextTypedTitlesCaption = 100, // the question before a match replaces typed titles
+    kTextReplaceTypedQuestion = 101,
+    kTextKeep = 102,
 };
-inline constexpr int kTextCount = 95;
+inline constexpr int kTextCount = 103;
 
 // One entry of a table: text and its length in UTF-16 units (the text need not be terminated
 // at that length).

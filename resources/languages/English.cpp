@@ -56,6 +56,14 @@ extern const LanguageTable kEnglishTable = {
     ui(u"Stop"), ui(u"Accurate (confidence %s)"), ui(u"Not accurate"), ui(u"Not in the database"), ui(u"Not checked"),
     ui(u"Failed"), ui(u"Stopped"), ui(u"%s of %s tracks whole, %s accurate"), ui(u"Open folder"), ui(u"Show log"),
     ui(u"%s sectors could not be read"), ui(u"%s sectors read differently each time"), ui(u"The track could not be read or its file written"),
+    ui(u"Edit album details"),
+    ui(u"Album details"),
+    ui(u"Album artist:"),
+    ui(u"Year:"),
+    ui(u"Genre:"),
+    ui(u"Typed titles"),
+    ui(u"Replace the titles you typed?"),
+    ui(u"Keep"),
 };
 
 } // namespace tonvane

@@ -57,6 +57,14 @@ extern const LanguageTable kFrenchTable = {
     ui(u"Arrêter"), ui(u"Exacte (confiance %s)"), ui(u"Inexacte"), ui(u"Absente de la base"), ui(u"Non vérifiée"),
     ui(u"Échec"), ui(u"Arrêtée"), ui(u"%s pistes sur %s complètes, %s exactes"), ui(u"Ouvrir le dossier"), ui(u"Afficher le journal"),
     ui(u"%s secteurs n’ont pas pu être lus"), ui(u"%s secteurs lus différemment à chaque fois"), ui(u"La piste n’a pas pu être lue ou son fichier écrit"),
+    ui(u"Modifier les infos de l'album"),
+    ui(u"Infos de l'album"),
+    ui(u"Artiste de l'album :"),
+    ui(u"Année :"),
+    ui(u"Genre :"),
+    ui(u"Titres saisis"),
+    ui(u"Remplacer les titres que vous avez saisis ?"),
+    ui(u"Conserver"),
 };
 
 } // namespace tonvane

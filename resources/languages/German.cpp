@@ -58,6 +58,14 @@ extern const LanguageTable kGermanTable = {
     ui(u"Stopp"), ui(u"Genau (Konfidenz %s)"), ui(u"Nicht genau"), ui(u"Nicht in der Datenbank"), ui(u"Nicht geprüft"),
     ui(u"Fehlgeschlagen"), ui(u"Gestoppt"), ui(u"%s von %s Titeln vollständig, %s genau"), ui(u"Ordner öffnen"), ui(u"Protokoll anzeigen"),
     ui(u"%s Sektoren konnten nicht gelesen werden"), ui(u"%s Sektoren wurden jedes Mal anders gelesen"), ui(u"Der Titel konnte nicht gelesen oder seine Datei nicht geschrieben werden"),
+    ui(u"Albumangaben bearbeiten"),
+    ui(u"Albumangaben"),
+    ui(u"Albuminterpret:"),
+    ui(u"Jahr:"),
+    ui(u"Genre:"),
+    ui(u"Eingegebene Titel"),
+    ui(u"Die eingegebenen Titel ersetzen?"),
+    ui(u"Behalten"),
 };
 
 } // namespace tonvane

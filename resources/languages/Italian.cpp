@@ -57,6 +57,14 @@ extern const LanguageTable kItalianTable = {
     ui(u"Ferma"), ui(u"Accurata (affidabilità %s)"), ui(u"Non accurata"), ui(u"Non presente nel database"), ui(u"Non verificata"),
     ui(u"Non riuscita"), ui(u"Fermata"), ui(u"%s di %s tracce integre, %s accurate"), ui(u"Apri cartella"), ui(u"Mostra registro"),
     ui(u"Impossibile leggere %s settori"), ui(u"%s settori letti in modo diverso ogni volta"), ui(u"Impossibile leggere la traccia o scriverne il file"),
+    ui(u"Modifica dati dell'album"),
+    ui(u"Dati dell'album"),
+    ui(u"Artista dell'album:"),
+    ui(u"Anno:"),
+    ui(u"Genere:"),
+    ui(u"Titoli digitati"),
+    ui(u"Sostituire i titoli che hai digitato?"),
+    ui(u"Mantieni"),
 };
 
 } // namespace tonvane

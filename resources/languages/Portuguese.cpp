@@ -57,6 +57,14 @@ extern const LanguageTable kPortugueseTable = {
     ui(u"Parar"), ui(u"Exata (confiança %s)"), ui(u"Não exata"), ui(u"Fora do banco de dados"), ui(u"Não verificada"),
     ui(u"Falhou"), ui(u"Parada"), ui(u"%s de %s faixas completas, %s exatas"), ui(u"Abrir pasta"), ui(u"Mostrar registro"),
     ui(u"Não foi possível ler %s setores"), ui(u"%s setores lidos de forma diferente a cada vez"), ui(u"Não foi possível ler a faixa ou gravar seu arquivo"),
+    ui(u"Editar dados do álbum"),
+    ui(u"Dados do álbum"),
+    ui(u"Artista do álbum:"),
+    ui(u"Ano:"),
+    ui(u"Gênero:"),
+    ui(u"Títulos digitados"),
+    ui(u"Substituir os títulos que você digitou?"),
+    ui(u"Manter"),
 };
 
 } // namespace tonvane

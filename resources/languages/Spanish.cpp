@@ -57,6 +57,14 @@ extern const LanguageTable kSpanishTable = {
     ui(u"Detener"), ui(u"Exacta (confianza %s)"), ui(u"No exacta"), ui(u"No está en la base de datos"), ui(u"Sin comprobar"),
     ui(u"Error"), ui(u"Detenida"), ui(u"%s de %s pistas completas, %s exactas"), ui(u"Abrir carpeta"), ui(u"Ver registro"),
     ui(u"No se pudieron leer %s sectores"), ui(u"%s sectores se leyeron distinto cada vez"), ui(u"No se pudo leer la pista o escribir su archivo"),
+    ui(u"Editar datos del álbum"),
+    ui(u"Datos del álbum"),
+    ui(u"Artista del álbum:"),
+    ui(u"Año:"),
+    ui(u"Género:"),
+    ui(u"Títulos escritos"),
+    ui(u"¿Reemplazar los títulos que escribió?"),
+    ui(u"Conservar"),
 };
 
 } // namespace tonvane

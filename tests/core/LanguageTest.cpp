@@ -46,10 +46,11 @@ bool storedLanguage(uint32_t& value)
 
 TEST_F(Languages, EveryTableHasItsNonEmptyRowsWithTheSameShape)
 {
-    static_assert(kTextCount == 95, "45 rows of the first tables, the update caption, three drive texts, "
+    static_assert(kTextCount == 103, "45 rows of the first tables, the update caption, three drive texts, "
                                     "four of the files-exist dialog, the chooser's new folder, the failed "
                                     "download, 25 of the Options dialog, the drive box's label and a "
-                                    "match's disc number and thirteen of a conversion's end");
+                                    "match's disc number, thirteen of a conversion's end and eight of typed "
+                                     "titles and the album dialog");
     auto count = [](std::u16string_view text, std::u16string_view what) {
         size_t n = 0;
         for (size_t at = text.find(what); at != std::u16string_view::npos; at = text.find(what, at + 1))
@@ -81,7 +82,9 @@ TEST_F(Languages, EveryTableHasItsNonEmptyRowsWithTheSameShape)
         // The files-exist question names the file once; its buttons are translated, not English.
         EXPECT_EQ(count((*table)[kTextFilesExistQuestion].view(), u"%s"), 1u);
         if (table != &kEnglishTable) {
-            for (TextId row : {kTextFilesExistCaption, kTextReplace, kTextKeepBoth})
+            for (TextId row : {kTextFilesExistCaption, kTextReplace, kTextKeepBoth, kTextAlbumDetailsLink,
+                               kTextAlbumDetailsCaption, kTextAlbumArtistLabel, kTextYearLabel,
+                               kTextTypedTitlesCaption, kTextReplaceTypedQuestion, kTextKeep})
                 EXPECT_NE((*table)[row].view(), kEnglishTable[row].view()) << "row " << row;
         }
         // The Options dialog: the values its rows take, in order; every row but the read mode

@@ -1,5 +1,5 @@
 // control-gallery OUTDIR: draws every control of the theme in every state it has into one PNG
-// per family (frames, buttons, check boxes, progress bars, menus, lists and bars), headless, so
+// per family (frames, buttons, check boxes, progress bars, menus, lists and bars, text entries), headless, so
 // the whole look can be seen at once.
 #include "controls/theme/ControlTheme.h"
 #include "controls/list/ItemList.h"
@@ -92,6 +92,30 @@ void checkBoxes(Surface& s, const ControlTheme& theme)
         int32_t x = 10 + (i % 3) * 130, y = 40 - (i / 3) * 28;
         theme.drawCheckBox(s, {x, y, x + 16, y + 22}, states[i]);
         label(s, theme, names[i], x + 22, y + 4);
+    }
+}
+
+// One-line text entries: empty, focused with a caret, a selection, scrolled text, disabled.
+void entries(Surface& s, const ControlTheme& theme)
+{
+    struct Case {
+        const char16_t* name;
+        TextEntryLook look;
+    };
+    const std::u16string accented = u"Cafe\u0301 del Mar \u2013 Nin\u0303o";
+    const std::u16string longText = u"A title far wider than its field, scrolled to keep the caret in view";
+    const Case cases[] = {
+        {u"Empty", {}},
+        {u"Focused, caret", {accented, 0, 0, 0, 58, true, kFocused}},
+        {u"Selection", {accented, 0, 0, 45, 45, false, kFocused}},
+        {u"Scrolled", {longText, 150, 0, 0, 355, true, kFocused}},
+        {u"Unfocused selection", {accented, 0, 20, 45, 0, false, 0}},
+        {u"Disabled", {accented, 0, 0, 0, 0, false, kThemeDisabled}},
+    };
+    for (int i = 0; i < 6; ++i) {
+        int32_t y = 170 - i * 30;
+        theme.drawTextEntry(s, {130, y, 370, y + 22}, cases[i].look);
+        label(s, theme, cases[i].name, 10, y + 4);
     }
 }
 
@@ -201,7 +225,7 @@ int main(int argc, char** argv)
     theme.setCaptionIcon(logo.get());
     const Sheet sheets[] = {{"frames.png", 1210, 350, frames},      {"buttons.png", 540, 160, buttons},
                             {"checkboxes.png", 400, 80, checkBoxes}, {"progress.png", 380, 130, progress},
-                            {"menus.png", 420, 250, menus},          {"lists.png", 470, 232, lists},          {"itemlists.png", 660, 140, itemLists}};
+                            {"menus.png", 420, 250, menus},          {"lists.png", 470, 232, lists},          {"itemlists.png", 660, 140, itemLists}, {"entries.png", 380, 200, entries}};
     int failures = 0;
     for (const Sheet& sheet : sheets) {
         Surface surface(1);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,13 @@ struct IconImage {
     std::vector<uint32_t> pixels;
 };
 
+// The two selections text is exchanged through: the clipboard (copy, cut, paste) and the
+// primary selection (whatever is selected; the middle button pastes it).
+enum class TextSelection { Clipboard, Primary };
+
+// At most this much text is offered or taken through a selection [bytes].
+constexpr size_t kSelectionTextLimit = 1024;
+
 // Cursor numbers of the cursor selection; any other number selects nothing.
 enum class CursorKind : int {
     AppStarting = 0, Arrow, Cross, Hand, Help, IBeam, No, Wait, SizeAll, SizeNeSw, SizeNwSe, SizeWe, SizeNs,
@@ -103,6 +111,24 @@ public:
     virtual void beginMoveResize(WindowId window, int32_t hitCode, ScreenPoint at) = 0;
     // Icons of the main window, largest first.
     virtual void setIcons(WindowId window, const std::vector<IconImage>& icons) = 0;
+
+    // Offers text (UTF-8, cut to kSelectionTextLimit bytes by the caller) as the selection's
+    // content, owned by window, until another program or window takes the selection.
+    virtual void offerText(WindowId window, TextSelection selection, const std::string& text)
+    {
+        (void)window;
+        (void)selection;
+        (void)text;
+    }
+    // The selection's text as its owner gives it, at most kSelectionTextLimit bytes and not
+    // checked as UTF-8; nullopt when nobody owns it, the owner offers no text or does not answer
+    // within a short wait. Called on the user-interface thread for window.
+    virtual std::optional<std::string> readText(WindowId window, TextSelection selection)
+    {
+        (void)window;
+        (void)selection;
+        return std::nullopt;
+    }
 
     // -1 when events only arrive through nextEvent.
     virtual int eventFd() = 0;

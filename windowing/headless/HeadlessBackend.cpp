@@ -299,3 +299,32 @@ bool HeadlessBackend::nextEvent(Message& out)
 }
 
 } // namespace tonvane
+
+namespace tonvane {
+
+void HeadlessBackend::setSelectionText(TextSelection selection, const std::string& text)
+{
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_selections[selection == TextSelection::Clipboard ? 0 : 1] = text;
+}
+
+std::optional<std::string> HeadlessBackend::selectionText(TextSelection selection) const
+{
+    std::lock_guard<std::mutex> hold(m_mutex);
+    return m_selections[selection == TextSelection::Clipboard ? 0 : 1];
+}
+
+void HeadlessBackend::offerText(WindowId, TextSelection selection, const std::string& text)
+{
+    setSelectionText(selection, text.substr(0, kSelectionTextLimit));
+}
+
+std::optional<std::string> HeadlessBackend::readText(WindowId, TextSelection selection)
+{
+    std::optional<std::string> text = selectionText(selection);
+    if (text && text->size() > kSelectionTextLimit)
+        text->resize(kSelectionTextLimit);
+    return text;
+}
+
+} // namespace tonvane

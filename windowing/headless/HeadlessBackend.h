@@ -52,6 +52,9 @@ public:
     void setCursorPosition(ScreenPoint point);
     // The buttons read as held for the next `polls` questions, then as released.
     void holdButtonsFor(int polls);
+    // The in-process selections: what a window offered (or a test put there) and who owns it.
+    void setSelectionText(TextSelection selection, const std::string& text);
+    std::optional<std::string> selectionText(TextSelection selection) const;
     // Called on every push, after it is stored (animation tests time frames with it).
     void setPushObserver(std::function<void(WindowId, const WindowRecord&)> observer);
 
@@ -77,6 +80,8 @@ public:
     uint32_t modifierState() override;
     void beginMoveResize(WindowId window, int32_t hitCode, ScreenPoint at) override;
     void setIcons(WindowId window, const std::vector<IconImage>& icons) override;
+    void offerText(WindowId window, TextSelection selection, const std::string& text) override;
+    std::optional<std::string> readText(WindowId window, TextSelection selection) override;
     int eventFd() override;
     bool nextEvent(Message& out) override;
     void flush() override {}
@@ -97,6 +102,7 @@ private:
     bool m_compositor = true;
     TaskbarButton m_taskbar;
     uint32_t m_modifiers = 0;
+    std::optional<std::string> m_selections[2]; // clipboard, primary
     ScreenPoint m_cursor;
     int m_buttonPolls = 0;
     std::function<void(WindowId, const WindowRecord&)> m_pushObserver;

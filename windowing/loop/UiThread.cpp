@@ -5,6 +5,8 @@
 #include "windowing/loop/Invocation.h"
 #include "windowing/window/LayeredWindow.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <poll.h>
 
 namespace tonvane {
@@ -95,12 +97,60 @@ void UiThread::waitForEvents()
     for (int fd : {m_posted.wakeFd(), m_backend.eventFd(), m_backend.wakeFd()})
         if (fd >= 0)
             fds[count++] = {fd, POLLIN, 0};
-    poll(fds, count, m_backend.waitLimitMs()); // EINTR: the caller looks again
+    int limit = m_backend.waitLimitMs();
+    int scheduled = msUntilScheduled();
+    if (scheduled >= 0)
+        limit = limit < 0 ? scheduled : std::min(limit, scheduled);
+    poll(fds, count, limit); // EINTR: the caller looks again
+}
+
+void UiThread::schedule(const void* owner, uint64_t dueNs, std::function<void()> work)
+{
+    m_scheduled[owner] = {dueNs, std::move(work)};
+}
+
+void UiThread::cancelScheduled(const void* owner)
+{
+    m_scheduled.erase(owner);
+}
+
+bool UiThread::runDueWork()
+{
+    bool ran = false;
+    uint64_t now = m_clock->nowNs();
+    for (auto it = m_scheduled.begin(); it != m_scheduled.end();) {
+        if (it->second.dueNs > now) {
+            ++it;
+            continue;
+        }
+        // Taken out before it runs: the work may schedule its owner again, or others.
+        std::function<void()> work = std::move(it->second.work);
+        m_scheduled.erase(it);
+        work();
+        ran = true;
+        it = m_scheduled.begin();
+    }
+    return ran;
+}
+
+int UiThread::msUntilScheduled()
+{
+    if (m_scheduled.empty())
+        return -1;
+    uint64_t now = m_clock->nowNs();
+    uint64_t earliest = UINT64_MAX;
+    for (auto& [owner, entry] : m_scheduled)
+        earliest = std::min(earliest, entry.dueNs);
+    if (earliest <= now)
+        return 0;
+    constexpr uint64_t kNsPerMs = 1000000;
+    return static_cast<int>(std::min<uint64_t>((earliest - now + kNsPerMs - 1) / kNsPerMs, 60000));
 }
 
 bool UiThread::getMessage(Message& out)
 {
     for (;;) {
+        runDueWork();
         if (takeReady(out))
             return true;
         if (m_quitPosted.exchange(false)) {

@@ -43,6 +43,12 @@ public:
     // Runs work on this thread and waits for its result. Refused (nullopt) on this thread itself,
     // where waiting would never end, and when the routine can no longer run.
     std::optional<int64_t> send(WindowId window, std::function<int64_t()> work);
+    // Runs work on this thread once the animation clock reaches dueNs; a later call for the same
+    // owner replaces the earlier one. This thread only: timed steps of widgets (a caret's blink)
+    // without threads of their own.
+    void schedule(const void* owner, uint64_t dueNs, std::function<void()> work);
+    void cancelScheduled(const void* owner);
+    bool scheduled(const void* owner) const { return m_scheduled.count(owner) != 0; }
     // Ends the innermost loop running (WM_QUIT with code as wParam), after the queued messages.
     void postQuit(int64_t code);
 
@@ -64,6 +70,10 @@ public:
 private:
     bool takeReady(Message& out);
     void waitForEvents();
+    // Runs the scheduled work that is due; true when some ran.
+    bool runDueWork();
+    // [milliseconds] until the earliest scheduled work is due; -1: none.
+    int msUntilScheduled();
     Message translatePointer(LayeredWindow& window, const Message& message);
 
     WindowBackend& m_backend;
@@ -75,6 +85,11 @@ private:
     std::atomic<bool> m_quitPosted{false};
     std::atomic<int64_t> m_quitCode{0};
     LayeredWindow* m_modal = nullptr;
+    struct ScheduledWork {
+        uint64_t dueNs = 0;
+        std::function<void()> work;
+    };
+    std::map<const void*, ScheduledWork> m_scheduled;
 };
 
 } // namespace tonvane

@@ -6,6 +6,7 @@
 #include "windowing/loop/Invocation.h"
 #include "windowing/loop/UiThread.h"
 #include "windowing/message/KeyCodes.h"
+#include "windowing/message/TextMessage.h"
 
 namespace tonvane {
 
@@ -79,7 +80,7 @@ const LayeredWindow::Row LayeredWindow::kTable[] = {
     {msg::WM_MOUSEWHEEL, &LayeredWindow::onWheel},
     {msg::WM_KEYDOWN, &LayeredWindow::onKeyDown},
     {msg::WM_KEYUP, &LayeredWindow::onKeyUp},
-    {msg::WM_CHAR, &LayeredWindow::onSwallowed},
+    {msg::WM_CHAR, &LayeredWindow::onChar},
     {msg::WM_XBUTTONDOWN, &LayeredWindow::onXButton},
     {msg::WM_XBUTTONDBLCLK, &LayeredWindow::onXButton},
     {msg::WM_SYSCOMMAND, &LayeredWindow::onSysCommand},
@@ -383,6 +384,13 @@ void LayeredWindow::onKeyUp(const Message& message)
 }
 
 void LayeredWindow::onSwallowed(const Message&) {}
+
+void LayeredWindow::onChar(const Message& message)
+{
+    std::string text = textOf(message);
+    if (!text.empty())
+        m_content.textInput(text);
+}
 
 void LayeredWindow::onXButton(const Message& message)
 {

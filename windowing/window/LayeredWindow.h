@@ -172,6 +172,7 @@ private:
     void onKeyDown(const Message&);
     void onKeyUp(const Message&);
     void onSwallowed(const Message&);
+    void onChar(const Message&);
     void onXButton(const Message&);
     void onSysCommand(const Message&);
     void onNotHandled(const Message&);

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string_view>
 
 namespace tonvane {
 
@@ -29,6 +30,8 @@ public:
     virtual int32_t hitTest(int32_t, int32_t) { return 0; }
     virtual void keyDown(uint32_t) {}
     virtual void keyUp(uint32_t) {}
+    // Typed text (UTF-8, as the window system gave it: not checked yet).
+    virtual void textInput(std::string_view) {}
     // A key-table entry matched.
     virtual void keyCommand(const KeyTableEntry&) {}
     // Moves the focus to the next (or previous) focusable widget; fromEnd starts the search at

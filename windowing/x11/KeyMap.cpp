@@ -43,3 +43,36 @@ uint32_t virtualKey(unsigned long keysym)
 }
 
 } // namespace tonvane::x11
+
+namespace tonvane::x11 {
+
+std::string keysymText(unsigned long keysym)
+{
+    constexpr unsigned long kUnicodeKeysyms = 0x01000000; // + the code point
+    char32_t code = 0;
+    if ((keysym >= 0x20 && keysym <= 0x7E) || (keysym >= 0xA0 && keysym <= 0xFF))
+        code = static_cast<char32_t>(keysym);
+    else if (keysym >= kUnicodeKeysyms + 0xA0 && keysym <= kUnicodeKeysyms + 0x10FFFF)
+        code = static_cast<char32_t>(keysym - kUnicodeKeysyms);
+    if (code == 0 || (code >= 0xD800 && code <= 0xDFFF))
+        return {};
+    std::string out;
+    if (code < 0x80) {
+        out.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+    return out;
+}
+
+} // namespace tonvane::x11

@@ -4,7 +4,7 @@
 
 namespace tonvane {
 
-std::unique_ptr<WindowBackend> X11Backend::open(const char* displayName)
+std::unique_ptr<WindowBackend> X11Backend::open(const char* displayName, bool inputMethod)
 {
     // Repaints push from worker threads: Xlib must be told before its first call.
     static const bool threaded = XInitThreads() != 0;
@@ -14,7 +14,7 @@ std::unique_ptr<WindowBackend> X11Backend::open(const char* displayName)
     if (display == nullptr)
         return nullptr;
     auto connection = std::make_unique<x11::X11Connection>(display);
-    if (!connection->initialise())
+    if (!connection->initialise(inputMethod))
         return nullptr;
     return connection;
 }

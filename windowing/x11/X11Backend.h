@@ -10,7 +10,8 @@ namespace tonvane {
 class X11Backend {
 public:
     // Connects to display; null when no server answers.
-    static std::unique_ptr<WindowBackend> open(const char* display);
+    // inputMethod false: keys are looked up without the X input method (XLookupString).
+    static std::unique_ptr<WindowBackend> open(const char* display, bool inputMethod = true);
 };
 
 } // namespace tonvane

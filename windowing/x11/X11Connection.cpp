@@ -114,6 +114,8 @@ X11Connection::~X11Connection()
             releaseWindow(window);
         for (auto& [shape, cursor] : m_cursors)
             XFreeCursor(m_display, cursor);
+        if (m_inputMethod != nullptr)
+            XCloseIM(m_inputMethod);
         if (m_colormap != 0)
             XFreeColormap(m_display, m_colormap);
         XCloseDisplay(m_display);
@@ -128,7 +130,7 @@ X11Connection::~X11Connection()
         close(m_wakeFd);
 }
 
-bool X11Connection::initialise()
+bool X11Connection::initialise(bool inputMethod)
 {
     XSetErrorHandler(recordError);
     XSetIOErrorHandler(ignoreIoError);
@@ -149,6 +151,13 @@ bool X11Connection::initialise()
     std::snprintf(selection, sizeof selection, "_NET_WM_CM_S%d", m_screen);
     m_compositorSelection = atom(selection);
     readDotsPerInch();
+    m_clipboardAtom = atom("CLIPBOARD");
+    m_utf8Atom = atom("UTF8_STRING");
+    m_targetsAtom = atom("TARGETS");
+    m_incrAtom = atom("INCR");
+    m_transferAtom = atom("TONVANE_SELECTION");
+    if (inputMethod)
+        openInputMethod();
     return true;
 }
 
@@ -176,6 +185,7 @@ WindowId X11Connection::createWindow(const WindowDescription& description)
     record.kind = description.kind;
     record.gc = XCreateGC(m_display, window, 0, nullptr);
     record.rect = rect;
+    createInputContext(record);
     return window;
 }
 
@@ -584,6 +594,12 @@ void X11Connection::place(X11Window& window, const ScreenRect& rect)
 
 void X11Connection::releaseWindow(X11Window& window)
 {
+    if (window.inputContext != nullptr)
+        XDestroyIC(window.inputContext);
+    window.inputContext = nullptr;
+    for (OwnedSelection* selection : {&m_ownedClipboard, &m_ownedPrimary})
+        if (selection->owner == window.window)
+            *selection = {};
     releaseImage(window.push);
     if (window.gc != nullptr)
         XFreeGC(m_display, window.gc);

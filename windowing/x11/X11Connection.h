@@ -2,9 +2,13 @@
 #include "windowing/backend/WindowBackend.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 
 #include <atomic>
+#include <deque>
+#include <optional>
+#include <string>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -78,7 +82,18 @@ struct X11Window {
     bool toldOnScreen = true; // the last WM_VISIBILITY reported
     int32_t shapedRadius = -1; // corner radius the shape was cut for; -1: unshaped
     ScreenRect shapedSize;
+    XIC inputContext = nullptr; // typed text through the input method; null: XLookupString
 };
+
+// Text we own as a selection, and the window that owns it.
+struct OwnedSelection {
+    Window owner = 0;
+    std::string text;
+};
+
+// [nanoseconds] How long a paste waits for the selection's owner to answer: the user-interface
+// thread waits, so it stays short; an owner that takes longer is treated as having no text.
+constexpr uint64_t kSelectionWaitNs = 250000000; // 250 ms
 
 // Self-run move or resize when no window manager takes _NET_WM_MOVERESIZE.
 struct Drag {
@@ -94,7 +109,9 @@ class X11Connection final : public WindowBackend {
 public:
     explicit X11Connection(Display* display);
     ~X11Connection() override;
-    bool initialise();
+    // inputMethod: open the X input method for typed text (compose keys, input methods); without
+    // it keys are looked up with XLookupString.
+    bool initialise(bool inputMethod = true);
 
     // ---- windows ----
     WindowId createWindow(const WindowDescription& description) override;
@@ -133,6 +150,11 @@ public:
     bool nextEvent(Message& out) override;
     int waitLimitMs() override;
     void flush() override;
+
+    // ---- text ----
+    void offerText(WindowId id, TextSelection selection, const std::string& text) override;
+    std::optional<std::string> readText(WindowId id, TextSelection selection) override;
+    bool hasInputMethod() const { return m_inputMethod != nullptr; }
 
 private:
     static void connectionLost(Display*, void* self);
@@ -189,6 +211,17 @@ private:
     PointerState queryPointer();
     uint64_t iconifyAnswerNs() { return windowManagerRunning() ? kIconifyAnswerNs : kIconifyUnmanagedNs; }
     std::vector<long> cardinalsOfType(Window window, Atom property);
+    // Text input and selections (X11Text.cpp).
+    void openInputMethod();
+    void createInputContext(X11Window& window);
+    // The text a key press types (UTF-8); empty for keys that type nothing.
+    std::string typedText(XKeyEvent& key);
+    // The key's messages: WM_KEYDOWN/WM_KEYUP, then WM_CHAR for what a press types.
+    bool translateKey(XKeyEvent& key, bool pressed, Message& out);
+    void answerSelectionRequest(const XSelectionRequestEvent& request);
+    void selectionCleared(const XSelectionClearEvent& clear);
+    Atom selectionAtom(TextSelection selection) const;
+    OwnedSelection& owned(TextSelection selection);
     std::mutex m_mutex; // every X call and every window record
     Display* m_display;
     int m_screen;
@@ -215,6 +248,16 @@ private:
     bool m_lost = false;
     bool m_lossReported = false;
     int m_wakeFd;
+    XIM m_inputMethod = nullptr;
+    std::deque<Message> m_queued; // messages of an event after the first one it gave
+    OwnedSelection m_ownedClipboard;
+    OwnedSelection m_ownedPrimary;
+    Atom m_clipboardAtom = 0;
+    Atom m_utf8Atom = 0;
+    Atom m_targetsAtom = 0;
+    Atom m_incrAtom = 0;
+    Atom m_transferAtom = 0; // the property a selection we asked for is delivered into
+    Time m_lastEventTime = CurrentTime; // of the last key or button event: selections are owned from then
 };
 
 } // namespace tonvane::x11

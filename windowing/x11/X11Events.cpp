@@ -27,9 +27,17 @@ bool X11Connection::nextEvent(Message& out)
         m_lost = true;
     if (m_lost)
         return reportLoss(out);
+    if (!m_queued.empty()) {
+        out = m_queued.front();
+        m_queued.pop_front();
+        return true;
+    }
     while (!m_lost && XPending(m_display) > 0) {
         XEvent event{};
         XNextEvent(m_display, &event);
+        // The input method takes the keys of a compose sequence (and whatever else it needs).
+        if (XFilterEvent(&event, 0) == True)
+            continue;
         if (translate(event, out))
             return true;
     }
@@ -259,6 +267,7 @@ bool X11Connection::translate(XEvent& event, Message& out)
     switch (event.type) {
     case ButtonPress:
     case ButtonRelease:
+        m_lastEventTime = event.xbutton.time;
         if (m_drag.window != kNoWindow) {
             if (event.type == ButtonRelease && event.xbutton.button == Button1) {
                 out = {m_drag.window, msg::WM_EXITSIZEMOVE};
@@ -283,19 +292,29 @@ bool X11Connection::translate(XEvent& event, Message& out)
         return true;
     }
     case KeyPress:
-    case KeyRelease: {
-        KeySym keysym = XLookupKeysym(&event.xkey, 0);
-        trackModifiers(event.xkey.state, keysym, event.type == KeyPress);
-        uint32_t key = x11::virtualKey(keysym);
-        if (key == 0)
-            return false;
-        out = {event.xkey.window, event.type == KeyPress ? msg::WM_KEYDOWN : msg::WM_KEYUP, key};
-        return true;
-    }
+    case KeyRelease:
+        return translateKey(event.xkey, event.type == KeyPress, out);
+    case MappingNotify:
+        // A changed keyboard layout: without this, keys would keep typing the old symbols.
+        if (event.xmapping.request == MappingKeyboard || event.xmapping.request == MappingModifier)
+            XRefreshKeyboardMapping(&event.xmapping);
+        return false;
+    case SelectionRequest:
+        answerSelectionRequest(event.xselectionrequest);
+        return false;
+    case SelectionClear:
+        selectionCleared(event.xselectionclear);
+        return false;
+    case FocusIn:
+        if (X11Window* window = find(event.xfocus.window); window != nullptr && window->inputContext != nullptr)
+            XSetICFocus(window->inputContext);
+        return false;
     case FocusOut:
         // Focus moving inside our own window, or following the pointer, is no loss.
         if (event.xfocus.detail == NotifyInferior || event.xfocus.detail == NotifyPointer)
             return false;
+        if (X11Window* window = find(event.xfocus.window); window != nullptr && window->inputContext != nullptr)
+            XUnsetICFocus(window->inputContext);
         out = {event.xfocus.window, msg::WM_KILLFOCUS};
         return true;
     case ConfigureNotify: {

@@ -13,6 +13,8 @@
 //       once more through the 8x drive as a secure rip (the stored read mode; AccurateRip at a
 //       refused port, so every track is read twice) against `tonvane rip --secure`, the window
 //       following each track's state as it ends: the user-interface thread's share is the figure.
+//   (d) a keystroke in the text entry over a track's title (F2): from the key press sent to the
+//       window to its title's pixels changing on the screen, target within one frame (16 ms).
 // Runs alternate (window, command line, ...); medians and spreads are printed, never judged.
 //
 //   bench-window [CUE [runs]]   (default build/bench-music/disc.cue, 3 runs)
@@ -24,6 +26,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 
 #include <algorithm>
 #include <csignal>
@@ -60,6 +63,11 @@ constexpr double kStartTargetMs = 150;
 constexpr double kMemoryTargetMiB = 40;
 constexpr double kRipTargetRatio = 1.05;
 constexpr double kUiCpuTargetPercent = 5;
+constexpr double kKeystrokeTargetMs = 16; // one frame at 60 Hz
+constexpr int kKeystrokes = 40; // per run: they fit the entry's 1 024 bytes many times over
+constexpr uint64_t kKeystrokeTimeoutMs = 2000;
+constexpr uint32_t kRowSeparator = 0xC0C0C0; // the rows' vertical separator, opaque
+constexpr int kSeparatorRun = 40; // [pixels] of it in a row
 
 uint64_t nowNs() { return monotonicNs(); }
 
@@ -282,6 +290,23 @@ public:
     bool managed() const { return m_manager > 0; }
     bool composited() const { return m_compositor > 0; }
 
+    Display* connection() const { return m_connection; }
+
+    // A rectangle of the screen's pixels, rows top-down.
+    std::vector<unsigned long> grab(int x, int y, int width, int height)
+    {
+        std::vector<unsigned long> pixels;
+        XImage* image = XGetImage(m_connection, DefaultRootWindow(m_connection), x, y, unsigned(width),
+                                  unsigned(height), AllPlanes, ZPixmap);
+        if (image == nullptr)
+            return pixels;
+        for (int row = 0; row < height; ++row)
+            for (int column = 0; column < width; ++column)
+                pixels.push_back(XGetPixel(image, column, row) & 0xFFFFFF);
+        XDestroyImage(image);
+        return pixels;
+    }
+
     // The square at the screen's centre, where the main window (centred) first shows.
     std::vector<unsigned long> probe()
     {
@@ -370,6 +395,99 @@ WindowRun runWindow(Desktop& desktop, const std::string& cue, const std::string&
     return result;
 }
 
+// The first track row's separator on the screen (its column and the run's top), found from its
+// pixels; nullopt when no disc page shows.
+std::optional<std::pair<int, int>> firstRowSeparator(Desktop& desktop)
+{
+    std::vector<unsigned long> screen = desktop.grab(0, 0, kScreenWidth, kScreenHeight);
+    if (screen.empty())
+        return std::nullopt;
+    for (int y = 0; y + kSeparatorRun < kScreenHeight; ++y)
+        for (int x = 0; x < kScreenWidth; ++x) {
+            int run = 0;
+            while (run < kSeparatorRun && screen[size_t(y + run) * kScreenWidth + size_t(x)] == kRowSeparator)
+                ++run;
+            if (run == kSeparatorRun && (y == 0 || screen[size_t(y - 1) * kScreenWidth + size_t(x)] != kRowSeparator))
+                return std::pair{x, y};
+        }
+    return std::nullopt;
+}
+
+// (d): the program with the disc page, F2 on the first row, then keystrokes sent to its window
+// one at a time, each timed until the title's pixels change. [ms] per keystroke.
+std::vector<double> runKeystrokes(Desktop& desktop, const std::string& cue, const std::string& work, int index)
+{
+    std::vector<double> latencies;
+    std::string config = freshSettings(work, index, false);
+    std::vector<std::string> environment = desktop.environment();
+    environment.push_back("XDG_CONFIG_HOME=" + config);
+    environment.push_back("TONVANE_UPDATE_HOST=127.0.0.1:9");
+    pid_t pid = spawn({TONVANE_BINARY, "--drive", "image:" + cue, "--server", "127.0.0.1:9"}, environment);
+    std::optional<std::pair<int, int>> separator;
+    for (int i = 0; i < 100 && !separator; ++i) {
+        sleepMs(100);
+        separator = firstRowSeparator(desktop);
+    }
+    std::string id;
+    {
+        // The window's id, for the key events.
+        int pipeEnds[2];
+        if (separator && pipe(pipeEnds) == 0) {
+            pid_t search = fork();
+            if (search == 0) {
+                dup2(pipeEnds[1], 1);
+                setenv("DISPLAY", desktop.environment()[0].substr(8).c_str(), 1);
+                execl("/usr/bin/xdotool", "xdotool", "search", "--name", "^Tonvane 0\\.2\\.7$", nullptr);
+                _exit(127);
+            }
+            close(pipeEnds[1]);
+            char buffer[64] = {};
+            ssize_t got = read(pipeEnds[0], buffer, sizeof buffer - 1);
+            close(pipeEnds[0]);
+            waitpid(search, nullptr, 0);
+            if (got > 0)
+                id = std::string(buffer, size_t(got)).substr(0, std::string(buffer).find('\n'));
+        }
+    }
+    if (!separator || id.empty()) {
+        stop(pid);
+        return latencies;
+    }
+    // The title's line: 32 pixels below the row's top (the separator starts 8 below it).
+    int titleX = separator->first + 100, titleY = separator->second - 8 + 32;
+    run({"/usr/bin/xdotool", "mousemove", "--sync", std::to_string(titleX), std::to_string(titleY), "click", "1",
+         "mousemove", "2", "2", "key", "F2"},
+        desktop.environment());
+    sleepMs(500);
+    Display* display = desktop.connection();
+    Window target = Window(std::strtoul(id.c_str(), nullptr, 10));
+    KeyCode code = XKeysymToKeycode(display, XK_a);
+    const int probeX = separator->first + 8, probeY = titleY - 12, probeWidth = 400, probeHeight = 24;
+    for (int i = 0; i < kKeystrokes; ++i) {
+        std::vector<unsigned long> before = desktop.grab(probeX, probeY, probeWidth, probeHeight);
+        XEvent event{};
+        event.xkey.display = display;
+        event.xkey.window = target;
+        event.xkey.root = DefaultRootWindow(display);
+        event.xkey.same_screen = True;
+        event.xkey.keycode = code;
+        uint64_t sent = nowNs();
+        for (int type : {KeyPress, KeyRelease}) {
+            event.xkey.type = type;
+            XSendEvent(display, target, True, type == KeyPress ? KeyPressMask : KeyReleaseMask, &event);
+        }
+        XFlush(display);
+        bool changed = false;
+        while (!changed && nowNs() - sent < kKeystrokeTimeoutMs * 1000000)
+            changed = desktop.grab(probeX, probeY, probeWidth, probeHeight) != before;
+        if (changed)
+            latencies.push_back(static_cast<double>(nowNs() - sent) / 1e6);
+        sleepMs(40); // the next key after the picture has settled, well before the caret blinks
+    }
+    stop(pid);
+    return latencies;
+}
+
 RipTiming runCommandLine(const std::string& cue, const std::string& work, int index, bool secure)
 {
     std::string config = freshSettings(work, 100 + index, false);
@@ -431,7 +549,7 @@ int main(int argc, char** argv)
     std::printf("desktop: Xvfb%s%s; disc %s; %d runs\n", desktop.managed() ? " + openbox" : "",
                 desktop.composited() ? " + xcompmgr" : "", cue.c_str(), runs);
 
-    std::vector<double> firstFrame, rss, hwm;
+    std::vector<double> firstFrame, rss, hwm, keystrokes;
     // Memory speed (the processors are the limit) and an 8x drive (the drive is).
     struct Pass {
         const char* name;
@@ -445,6 +563,11 @@ int main(int argc, char** argv)
                              {"secure, 8x drive", eightTimes, true, {}, {}, {}, {}, {}, {}, {}}};
     int index = 0;
     for (int i = 0; i < runs; ++i) {
+        std::vector<double> typed = runKeystrokes(desktop, cue, work, index++);
+        Spread k = spreadOf(typed);
+        std::printf("run %d, keystrokes: %zu of %d seen, median %.2f ms (%.2f-%.2f)\n", i + 1, typed.size(), kKeystrokes,
+                    k.median, k.low, k.high);
+        keystrokes.insert(keystrokes.end(), typed.begin(), typed.end());
         for (Pass& pass : passes) {
             WindowRun window = runWindow(desktop, pass.sheet, work, index, true, pass.secure);
             RipTiming cli = runCommandLine(pass.sheet, work, index, pass.secure);
@@ -478,6 +601,9 @@ int main(int argc, char** argv)
     std::printf("disc page shown: VmRSS median %.1f MiB (%.1f-%.1f), VmHWM %.1f MiB (%.1f-%.1f)   target < %.0f MiB: "
                 "%.2f of it\n",
                 r.median, r.low, r.high, h.median, h.low, h.high, kMemoryTargetMiB, r.median / kMemoryTargetMiB);
+    Spread k = spreadOf(keystrokes);
+    std::printf("keystroke in the title entry to the screen: median %.2f ms (%.2f-%.2f)   target < %.0f ms: %.2f of it\n",
+                k.median, k.low, k.high, kKeystrokeTargetMs, k.median / kKeystrokeTargetMs);
     for (const Pass& pass : passes) {
         Spread w = spreadOf(pass.window), c = spreadOf(pass.cli), q = spreadOf(pass.ratio), u = spreadOf(pass.uiPercent),
                wc = spreadOf(pass.windowCpu), cc = spreadOf(pass.cliCpu), d = spreadOf(pass.renderPercent);
