@@ -68,7 +68,7 @@ RipPreferences loadRipPreferences()
         preferences.metadata = static_cast<MetadataSources>(value);
     preferences.accurateRip = readFlag(kValueAccurateRip, true);
     preferences.coverArt = readFlag(kValueCoverArt, true);
-    preferences.folderPerAlbum = readFlag(kValueFolderPerAlbum, true);
+    preferences.folderPerAlbum = readFlag(kValueFolderPerAlbum, false);
     preferences.replayGain = readFlag(kValueReplayGain, true);
     preferences.updateCheck = readFlag(kValueUpdateCheck, true);
     WideString server;

@@ -25,7 +25,9 @@ struct RipPreferences {
     std::string coverArtServer; // URL; empty = https://coverartarchive.org
     std::string accurateRipServer; // HOST[:PORT]; empty = the database
     bool coverArt = true;
-    bool folderPerAlbum = true;
+    // Off as the window has always been: the files go into the folder chosen. The command line
+    // and the station make a folder per disc of their own.
+    bool folderPerAlbum = false;
     bool replayGain = true;
     bool updateCheck = true;
 };

@@ -3,6 +3,7 @@
 #include "controls/button/CheckBox.h"
 #include "controls/button/PushButton.h"
 #include "controls/dropdown/DropDownBox.h"
+#include "core/disc/EncoderFormat.h"
 
 namespace tonvane {
 
@@ -44,8 +45,8 @@ private:
 
     int32_t m_format;
     uint32_t m_quality = 0;
-    static constexpr int32_t kFormatCount = 4;
-    int32_t m_chosenQuality[kFormatCount] = {-1, -1, -1, -1}; // per format, -1: not chosen here
+    static_assert(kFormatCount == 5, "one -1 per format below");
+    int32_t m_chosenQuality[kFormatCount] = {-1, -1, -1, -1, -1}; // per format, -1: not chosen here
     bool m_formatChosen = false; // a format was picked: it becomes the "Default"
     PushButton m_ok{&panel()};
     PushButton m_cancel{&panel()};

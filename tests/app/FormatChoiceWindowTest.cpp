@@ -145,6 +145,7 @@ TEST_F(FormatChoiceWindow, PropertiesDialogOffersOpusWithItsBitrates)
     EXPECT_EQ(labels, (std::vector<std::u16string>{u"64 Kbps", u"96 Kbps", u"128 Kbps", u"160 Kbps", u"192 Kbps",
                                                     u"256 Kbps"}));
     dialog.qualityBox().choose(1);
+    dialog.storeChoices(); // what OK does
     uint32_t value = 0;
     EXPECT_TRUE(settings::readDword(product::kProductKey, settings::kEncodersKey, settings::kValueDefaultFormat, value));
     EXPECT_EQ(value, uint32_t(kFormatOpus));

@@ -244,9 +244,10 @@ TEST_F(Options, StoredValuesOutOfRangeShowAsTheDefaults)
     EXPECT_EQ(dialog.metadataBox().chosen(), 0);
     EXPECT_EQ(dialog.cddbServerBox().rowCount(), 1) << "nothing stored: the built-in server only";
     EXPECT_EQ(dialog.cddbServerBox().chosen(), 0);
-    for (CheckBox* box : {&dialog.accurateRipBox(), &dialog.coverArtBox(), &dialog.folderPerAlbumBox(),
-                          &dialog.replayGainBox(), &dialog.updateCheckBox()})
+    for (CheckBox* box : {&dialog.accurateRipBox(), &dialog.coverArtBox(), &dialog.replayGainBox(),
+                          &dialog.updateCheckBox()})
         EXPECT_TRUE(box->ticked());
+    EXPECT_FALSE(dialog.folderPerAlbumBox().ticked()) << "off by default: the files go into the folder chosen";
     EXPECT_FALSE(dialog.detectButton().isInteractive()) << "no disc: nothing to detect with";
     press(dialog.okButton());
     uint32_t value = 0;

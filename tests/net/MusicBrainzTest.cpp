@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -370,6 +371,9 @@ TEST(MusicBrainz, ACancelledRequestEndsWhileTheServerHoldsItsAnswer)
         options.timeoutMs = 600000; // far beyond the server's hold: only the cancel ends it early
         options.cancel = &cancel;
         lookup = lookUpMusicBrainz(threeTrackToc(), 3, options);
+        // The server counts the connection once its handler has seen the client close.
+        for (int i = 0; i < 100 && server.connectionsServed() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
         EXPECT_EQ(server.connectionsServed(), 1) << "no second request after the cancel";
     }
     EXPECT_TRUE(closedByClient.load()) << "the client waited for the held answer";

@@ -24,7 +24,7 @@ TEST_F(RipPreferencesTest, NothingStoredReadsAsTheDefaultsAndWritesNothing)
     EXPECT_TRUE(preferences.accurateRip);
     EXPECT_EQ(preferences.metadata, MetadataSources::MusicBrainzAndCddb);
     EXPECT_TRUE(preferences.coverArt);
-    EXPECT_TRUE(preferences.folderPerAlbum);
+    EXPECT_FALSE(preferences.folderPerAlbum) << "files into the folder chosen, as the window always did";
     EXPECT_TRUE(preferences.replayGain);
     EXPECT_TRUE(preferences.updateCheck);
     EXPECT_TRUE(preferences.cddbServer.empty());
@@ -42,7 +42,7 @@ TEST_F(RipPreferencesTest, EveryFieldSurvivesAStoreAndLoad)
     stored.coverArtServer = "http://127.0.0.1:5001";
     stored.accurateRipServer = "127.0.0.1:5002";
     stored.coverArt = false;
-    stored.folderPerAlbum = false;
+    stored.folderPerAlbum = true;
     stored.replayGain = false;
     stored.updateCheck = false;
     ASSERT_TRUE(storeRipPreferences(stored));
@@ -56,7 +56,7 @@ TEST_F(RipPreferencesTest, EveryFieldSurvivesAStoreAndLoad)
     EXPECT_EQ(loaded.coverArtServer, "http://127.0.0.1:5001");
     EXPECT_EQ(loaded.accurateRipServer, "127.0.0.1:5002");
     EXPECT_FALSE(loaded.coverArt);
-    EXPECT_FALSE(loaded.folderPerAlbum);
+    EXPECT_TRUE(loaded.folderPerAlbum);
     EXPECT_FALSE(loaded.replayGain);
     EXPECT_FALSE(loaded.updateCheck);
     // The CDDB server is the design's own value, which the lookups already read.
