@@ -14,7 +14,6 @@ namespace {
 constexpr int kChannels = 2;
 constexpr opus_int32 kSampleRate = 44100; // [Hz] of the input; the stream itself runs at 48 kHz
 constexpr int kMappingFamily = 0; // one stream, mono or stereo: the plain Ogg Opus layout
-constexpr size_t kFrameBytes = 4; // [bytes] one 16-bit sample per channel
 constexpr size_t kSliceFrames = 4096; // one 16384-byte chunk; larger writes go in slices
 constexpr int32_t kBitsPerKilobit = 1000;
 
