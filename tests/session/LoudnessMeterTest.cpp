@@ -38,7 +38,8 @@ ebur128_state* directState(const std::vector<uint8_t>& pcm, int mode = EBUR128_M
 {
     ebur128_state* state = ebur128_init(2, 44100, mode);
     std::vector<int16_t> samples(pcm.size() / 2);
-    std::memcpy(samples.data(), pcm.data(), pcm.size());
+    if (!pcm.empty()) // an empty vector's data() may be null, which memcpy must not see
+        std::memcpy(samples.data(), pcm.data(), pcm.size());
     ebur128_add_frames_short(state, samples.data(), samples.size() / 2);
     return state;
 }
