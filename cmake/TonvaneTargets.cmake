@@ -30,5 +30,5 @@ function(tonvane_test_suite name)
     TONVANE_BINARY_DIR="${PROJECT_BINARY_DIR}")
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300)
+    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 900)
 endfunction()
