@@ -136,7 +136,7 @@ std::string attentionReason(const SessionOutcome& outcome, const DiscCounts& cou
 }
 
 DiscRun::DiscRun(StationContext& context, std::string driveSpec, std::string drivePath)
-    : m_context(context), m_spec(std::move(driveSpec)), m_drive(std::move(drivePath))
+    : m_context(context), m_driveName(std::move(driveSpec)), m_drive(std::move(drivePath))
 {
 }
 
@@ -200,7 +200,7 @@ void DiscRun::onTrackStarted(int32_t index)
 void DiscRun::onTrackFinished(const TrackVerdict& verdict)
 {
     m_context.events.write({{"event", "track"},
-                            {"drive", m_spec},
+                            {"drive", m_driveName},
                             {"disc", m_drive},
                             {"track", verdict.number},
                             {"status", trackStatusText(verdict.status)},
@@ -220,9 +220,9 @@ void DiscRun::onEnded(const SessionOutcome& outcome)
 
 DiscResult DiscRun::fail(const std::string& problem)
 {
-    m_context.view.note(m_spec + ": " + problem);
-    m_context.events.write({{"event", "error"}, {"drive", m_spec}, {"disc", m_drive}, {"message", problem}});
-    m_context.events.write({{"event", "done"}, {"drive", m_spec}, {"disc", m_drive}, {"result", "failed"},
+    m_context.view.note(m_driveName + ": " + problem);
+    m_context.events.write({{"event", "error"}, {"drive", m_driveName}, {"disc", m_drive}, {"message", problem}});
+    m_context.events.write({{"event", "done"}, {"drive", m_driveName}, {"disc", m_drive}, {"result", "failed"},
                             {"reason", problem}});
     std::string error;
     if (!m_context.attention.add(m_folder, m_drive + ": " + problem, error))
@@ -268,9 +268,9 @@ bool DiscRun::alreadyRipped()
             m_idsLine = line;
         }
         if (twin && !m_context.setup.again) {
-            m_context.events.write({{"event", "done"}, {"drive", m_spec}, {"disc", m_drive}, {"result", "skipped"},
+            m_context.events.write({{"event", "done"}, {"drive", m_driveName}, {"disc", m_drive}, {"result", "skipped"},
                                     {"reason", "the same disc is being ripped in another drive"}});
-            m_context.view.note(m_spec + ": " + m_album + ": skipped, the same disc is being ripped in another drive");
+            m_context.view.note(m_driveName + ": " + m_album + ": skipped, the same disc is being ripped in another drive");
             ++m_context.tally.skipped;
             return true;
         }
@@ -280,9 +280,9 @@ bool DiscRun::alreadyRipped()
     std::string log = findRipLog(m_context.setup.baseFolder, m_toc->id);
     if (log.empty())
         return false;
-    m_context.events.write({{"event", "done"}, {"drive", m_spec}, {"disc", m_drive}, {"result", "skipped"},
+    m_context.events.write({{"event", "done"}, {"drive", m_driveName}, {"disc", m_drive}, {"result", "skipped"},
                             {"reason", "ripped before"}, {"log", log}});
-    m_context.view.note(m_spec + ": " + m_album + ": skipped, ripped before (" + log + ")");
+    m_context.view.note(m_driveName + ": " + m_album + ": skipped, ripped before (" + log + ")");
     std::lock_guard lock(m_context.mutex);
     ++m_context.tally.skipped;
     return true;
@@ -307,7 +307,7 @@ void DiscRun::lookUp(RipSession& session)
     }
     std::string source = !choice.entry ? "none" : list.entries[*choice.entry].musicBrainz ? "musicbrainz" : "cddb";
     m_context.events.write({{"event", "matched"},
-                            {"drive", m_spec},
+                            {"drive", m_driveName},
                             {"disc", m_drive},
                             {"album", discName()},
                             {"source", source},
@@ -323,7 +323,7 @@ bool DiscRun::chooseFolder()
     std::lock_guard lock(m_context.mutex); // two drives may bring discs of the same name
     if (!claimFolder(m_context.setup.baseFolder + "/" + name, m_folder, error)) {
         m_folder.clear();
-        m_context.view.note(m_spec + ": " + error);
+        m_context.view.note(m_driveName + ": " + error);
         return false;
     }
     m_job.outputFolder = WideString::fromUtf8(m_folder + "/");
@@ -332,7 +332,7 @@ bool DiscRun::chooseFolder()
 
 DiscResult DiscRun::run()
 {
-    m_context.events.write({{"event", "arrived"}, {"drive", m_spec}, {"disc", m_drive}});
+    m_context.events.write({{"event", "arrived"}, {"drive", m_driveName}, {"disc", m_drive}});
     {
         std::lock_guard lock(m_context.mutex);
         ++m_context.tally.discs;
@@ -363,7 +363,7 @@ DiscResult DiscRun::rip()
     if (m_context.setup.lookup && !isDemoDrivePath(m_drive) && !m_context.stopping.load())
         lookUp(session);
     else
-        m_context.events.write({{"event", "matched"}, {"drive", m_spec}, {"disc", m_drive}, {"album", discName()},
+        m_context.events.write({{"event", "matched"}, {"drive", m_driveName}, {"disc", m_drive}, {"album", discName()},
                                 {"source", "none"}, {"reason", "no lookup"}});
     if (!chooseFolder()) {
         forget();
@@ -405,7 +405,7 @@ DiscResult DiscRun::account(const SessionOutcome& outcome)
     std::snprintf(numbers, sizeof numbers,
                   "%d tracks: %d accurate, %d not in the database, %d suspicious, %d failed", counts.tracks,
                   counts.accurate, counts.notInDatabase, counts.suspicious, counts.failed);
-    std::string line = m_spec + ": " + album + ": " + discResultName(result) + ", " + numbers;
+    std::string line = m_driveName + ": " + album + ": " + discResultName(result) + ", " + numbers;
     if (counts.notChecked > 0)
         line += ", " + std::to_string(counts.notChecked) + " not checked";
     if (counts.inaccurate > 0)
@@ -420,7 +420,7 @@ DiscResult DiscRun::account(const SessionOutcome& outcome)
             m_context.view.note(error);
     }
     m_context.events.write({{"event", "done"},
-                            {"drive", m_spec},
+                            {"drive", m_driveName},
                             {"disc", m_drive},
                             {"album", album},
                             {"folder", m_folder},

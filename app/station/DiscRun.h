@@ -71,7 +71,7 @@ private:
     std::string discName() const;
 
     StationContext& m_context;
-    std::string m_spec; // the station drive
+    std::string m_driveName; // the station drive
     std::string m_drive; // the path the disc is read through
     ConversionJob m_job;
     std::optional<TocSnapshot> m_toc;

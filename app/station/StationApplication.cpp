@@ -180,8 +180,8 @@ int runStation(const cli::Options& options, std::FILE* out, std::FILE* errors)
 {
     mallopt(M_ARENA_MAX, kStationMallocArenas);
     SignalGuard signals;
-    std::vector<std::string> specs = drivesToWatch(options);
-    if (specs.empty()) {
+    std::vector<std::string> driveNames = drivesToWatch(options);
+    if (driveNames.empty()) {
         std::fprintf(errors, "tonvane: no drive to watch; name one with --drive (a drive, image:SHEET, demo: or watch:DIR)\n");
         return cli::kExitNoDisc;
     }
@@ -206,8 +206,8 @@ int runStation(const cli::Options& options, std::FILE* out, std::FILE* errors)
     StationContext context(std::move(setup), events, view);
 
     std::vector<std::unique_ptr<StationDrive>> drives;
-    for (const std::string& spec : specs) {
-        auto drive = std::make_unique<StationDrive>(context, spec);
+    for (const std::string& driveName : driveNames) {
+        auto drive = std::make_unique<StationDrive>(context, driveName);
         if (!drive->start(error)) {
             std::fprintf(errors, "tonvane: %s\n", terminalText(error).c_str());
             continue;

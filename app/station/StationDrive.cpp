@@ -13,9 +13,9 @@
 
 namespace tonvane::station {
 
-StationDrive::StationDrive(StationContext& context, std::string spec) : m_context(context), m_spec(std::move(spec))
+StationDrive::StationDrive(StationContext& context, std::string driveName) : m_context(context), m_driveName(std::move(driveName))
 {
-    m_line.drive = m_spec;
+    m_line.drive = m_driveName;
 }
 
 StationDrive::~StationDrive()
@@ -26,13 +26,13 @@ StationDrive::~StationDrive()
 
 bool StationDrive::start(std::string& error)
 {
-    if (m_spec.starts_with(kWatchDrivePrefix)) {
-        m_watch = std::make_unique<WatchFolder>(m_spec.substr(kWatchDrivePrefix.size()));
+    if (m_driveName.starts_with(kWatchDrivePrefix)) {
+        m_watch = std::make_unique<WatchFolder>(m_driveName.substr(kWatchDrivePrefix.size()));
         if (!m_watch->open(error))
             return false;
     }
     if (startThread(m_thread, run, this) != kSuccess) {
-        error = "no thread for " + m_spec;
+        error = "no thread for " + m_driveName;
         return false;
     }
     return true;
@@ -92,7 +92,7 @@ void StationDrive::loop()
         setActivity(DriveActivity::Ripping, isImageDrivePath(drivePath) ? imageFileOfPath(drivePath) : drivePath);
         DiscResult result;
         {
-            DiscRun disc(m_context, m_spec, drivePath);
+            DiscRun disc(m_context, m_driveName, drivePath);
             publish(&disc);
             result = disc.run();
             publish(nullptr);
@@ -124,24 +124,24 @@ bool StationDrive::waitForWatchedDisc(std::string& drivePath)
     // A sheet that does not load is a disc that cannot be read: accounted for and put aside, so
     // that it is not tried again and again.
     std::string problem = sheet.sheet + " cannot be read: " + sheet.problem;
-    m_context.events.write({{"event", "arrived"}, {"drive", m_spec}, {"disc", imageDrivePath(sheet.sheet)}});
+    m_context.events.write({{"event", "arrived"}, {"drive", m_driveName}, {"disc", imageDrivePath(sheet.sheet)}});
     {
         std::lock_guard lock(m_context.mutex);
         ++m_context.tally.discs;
         ++m_context.tally.failed;
         ++m_context.tally.attention;
     }
-    m_context.events.write({{"event", "error"}, {"drive", m_spec}, {"disc", imageDrivePath(sheet.sheet)}, {"message", problem}});
-    m_context.events.write({{"event", "done"}, {"drive", m_spec}, {"disc", imageDrivePath(sheet.sheet)},
+    m_context.events.write({{"event", "error"}, {"drive", m_driveName}, {"disc", imageDrivePath(sheet.sheet)}, {"message", problem}});
+    m_context.events.write({{"event", "done"}, {"drive", m_driveName}, {"disc", imageDrivePath(sheet.sheet)},
                             {"result", "failed"}, {"reason", problem}});
-    m_context.view.note(m_spec + ": " + problem);
+    m_context.view.note(m_driveName + ": " + problem);
     std::string error;
     if (!m_context.attention.add("-", problem, error))
         m_context.view.note(error);
     m_context.notice.send("Disc needs attention", problem);
     std::string done = sheet.sheet + ".done";
     if (std::rename(sheet.sheet.c_str(), done.c_str()) == 0)
-        m_context.events.write({{"event", "ejected"}, {"drive", m_spec}, {"disc", imageDrivePath(sheet.sheet)}});
+        m_context.events.write({{"event", "ejected"}, {"drive", m_driveName}, {"disc", imageDrivePath(sheet.sheet)}});
     return false;
 }
 
@@ -149,19 +149,19 @@ bool StationDrive::waitForWatchedDisc(std::string& drivePath)
 // leave the drive, only once the drive was seen empty.
 bool StationDrive::waitForDriveDisc(std::string& drivePath)
 {
-    DriveMediaStatus status = probeDriveMedia(m_spec);
+    DriveMediaStatus status = probeDriveMedia(m_driveName);
     setActivity(status == DriveMediaStatus::Unknown ? DriveActivity::Gone : DriveActivity::Waiting);
     if (status != DriveMediaStatus::DiscPresent) {
         m_awaitingRemoval = false;
     } else if (!m_awaitingRemoval) {
-        if (hasAudioDisc(m_spec, true)) {
-            drivePath = m_spec;
+        if (hasAudioDisc(m_driveName, true)) {
+            drivePath = m_driveName;
             return true;
         }
         // A data disc, or one that does not read: said once, then left alone until it is taken out.
         m_awaitingRemoval = true;
-        m_context.view.note(m_spec + ": no audio disc; waiting for the next one");
-        m_context.events.write({{"event", "error"}, {"drive", m_spec}, {"message", "no audio disc in " + m_spec}});
+        m_context.view.note(m_driveName + ": no audio disc; waiting for the next one");
+        m_context.events.write({{"event", "error"}, {"drive", m_driveName}, {"message", "no audio disc in " + m_driveName}});
     }
     for (uint32_t waited = 0; waited < kDrivePollMs && !m_context.stopping.load(); waited += kStopCheckMs)
         sleepMs(kStopCheckMs);
@@ -172,13 +172,13 @@ void StationDrive::eject(const std::string& drivePath)
 {
     EjectOutcome outcome = ejectDisc(drivePath);
     if (outcome.ejected) {
-        m_context.events.write({{"event", "ejected"}, {"drive", m_spec}, {"disc", drivePath}});
+        m_context.events.write({{"event", "ejected"}, {"drive", m_driveName}, {"disc", drivePath}});
         return;
     }
     // The disc stays; it is not ripped again until the drive was seen without it.
     m_awaitingRemoval = true;
-    m_context.events.write({{"event", "error"}, {"drive", m_spec}, {"disc", drivePath}, {"message", outcome.problem}});
-    m_context.view.note(m_spec + ": " + outcome.problem);
+    m_context.events.write({{"event", "error"}, {"drive", m_driveName}, {"disc", drivePath}, {"message", outcome.problem}});
+    m_context.view.note(m_driveName + ": " + outcome.problem);
 }
 
 } // namespace tonvane::station

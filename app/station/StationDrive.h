@@ -23,7 +23,7 @@ class DiscRun;
 // DIR one after another, each in an image drive of its own.
 class StationDrive {
 public:
-    StationDrive(StationContext& context, std::string spec);
+    StationDrive(StationContext& context, std::string driveName);
     ~StationDrive(); // stops and joins
     StationDrive(const StationDrive&) = delete;
     StationDrive& operator=(const StationDrive&) = delete;
@@ -37,7 +37,7 @@ public:
     bool finished() const;
     // The view's line for this drive, its progress read now.
     DriveLine line() const;
-    const std::string& spec() const { return m_spec; }
+    const std::string& driveName() const { return m_driveName; }
 
 private:
     static void* run(void* self);
@@ -50,7 +50,7 @@ private:
     void publish(DiscRun* run);
 
     StationContext& m_context;
-    std::string m_spec; // as given: /dev/sr0, image:..., demo:, watch:DIR
+    std::string m_driveName; // as given: /dev/sr0, image:..., demo:, watch:DIR
     std::unique_ptr<WatchFolder> m_watch;
     bool m_awaitingRemoval = false; // the last disc did not leave the drive: not ripped again
 
