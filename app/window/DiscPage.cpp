@@ -258,12 +258,12 @@ void DiscPage::layout()
     m_showLog.setRect(w / 2 + 152 + kLinkGap, h - 36, logWidth, 24);
 }
 
-void DiscPage::onWindowThread(std::function<void()> work)
+bool DiscPage::onWindowThread(std::function<void()> work)
 {
     if (m_host.ui == nullptr)
-        return;
+        return false;
     std::weak_ptr<DiscPage*> alive = m_alive;
-    m_host.ui->post(m_host.window, [alive, work = std::move(work)] {
+    return m_host.ui->post(m_host.window, [alive, work = std::move(work)] {
         if (alive.lock())
             work();
     });
@@ -585,6 +585,7 @@ bool DiscPage::startConversionIn(const std::string& folder)
     // A cancel belongs to the conversion it stopped: the close stop before a new disc loads
     // leaves it set, and a Convert asked for afterwards must not inherit it.
     m_job.cancel.store(0);
+    m_session->keepCover(); // the chosen match's cover beside the files, as the other front ends keep it
     m_progress.conversionStarting();
     if (!m_session->start(&m_progress)) {
         m_follower.clear(m_job.count);
@@ -701,7 +702,16 @@ void DiscPage::closeStop()
 // ConversionView: called on the rip and encoder threads.
 void DiscPage::redrawTrackList()
 {
-    onWindowThread([this] { m_list.requestRepaint(); });
+    // One repaint of the list waits in the queue at most: the rip and encoder threads report
+    // faster than a slow machine paints, and a queue of paints would hold back the clicks (Stop
+    // among them) that arrive behind it.
+    if (m_listRepaintQueued.exchange(true))
+        return;
+    if (!onWindowThread([this] {
+            m_listRepaintQueued.store(false);
+            m_list.requestRepaint();
+        }))
+        m_listRepaintQueued.store(false);
 }
 
 void DiscPage::showElapsedTime(const WideString& text)
@@ -710,11 +720,28 @@ void DiscPage::showElapsedTime(const WideString& text)
     if (m_job.cancel.load() != 0)
         return; // the end of a conversion a close stop ended: its disc is gone or going
     uint32_t stops = m_closeStops.load();
-    onWindowThread([this, elapsed, stops] {
+    {
+        std::lock_guard<std::mutex> hold(m_elapsed.lock);
+        m_elapsed.text = std::move(elapsed);
+        if (m_elapsed.queued)
+            return; // the queued post shows this newer time
+        m_elapsed.queued = true;
+    }
+    bool posted = onWindowThread([this, stops] {
+        std::u16string shown;
+        {
+            std::lock_guard<std::mutex> hold(m_elapsed.lock);
+            m_elapsed.queued = false;
+            shown = m_elapsed.text;
+        }
         // Posted before a close stop, run after it: a disc that went keeps no time.
         if (m_host.status != nullptr && stops == m_closeStops.load())
-            m_host.status->setStatusText(1, elapsed);
+            m_host.status->setStatusText(1, shown);
     });
+    if (!posted) {
+        std::lock_guard<std::mutex> hold(m_elapsed.lock);
+        m_elapsed.queued = false;
+    }
 }
 
 void DiscPage::scrollToTrack(int32_t index)

@@ -29,6 +29,7 @@
 
 #include <functional>
 #include <atomic>
+#include <mutex>
 #include <memory>
 #include <string>
 #include <vector>
@@ -108,6 +109,8 @@ public:
     bool stopping() const { return m_stopping; }
     // Each row's state in the running or last conversion, and its end.
     const ConversionFollower& follower() const { return m_follower; }
+    // What the rip and encoder threads report to.
+    ConversionView& conversionView() { return *this; }
     // Shown after a conversion's end: its folder and its log, opened with the host's program.
     PageLink& openFolderLink() { return m_openFolder; }
     PageLink& showLogLink() { return m_showLog; }
@@ -175,8 +178,8 @@ private:
     void showCover(int32_t r);
     // Sets the tracks' name suffixes and the job's choice for files that exist; false: cancel.
     bool settleExistingFiles(ExistingFiles& choice);
-    // Runs on the window's thread, whatever thread asks.
-    void onWindowThread(std::function<void()> work);
+    // Runs on the window's thread, whatever thread asks; false when it cannot be posted.
+    bool onWindowThread(std::function<void()> work);
 
     // ConversionView (rip and encoder threads)
     void redrawTrackList() override;
@@ -201,6 +204,13 @@ private:
     ImageStrip m_menuIcons;
     ImageStrip m_logos;
     std::atomic<uint32_t> m_closeStops{0}; // posts of a conversion from before the last stop are dropped
+    std::atomic<bool> m_listRepaintQueued{false};
+    // The newest elapsed time of a conversion; one post at most shows it.
+    struct ElapsedPost {
+        std::mutex lock;
+        std::u16string text;
+        bool queued = false;
+    } m_elapsed;
     ImageStrip m_globe;
     FontRef m_bold;
     FontRef m_normal;

@@ -314,5 +314,43 @@ TEST_F(ConversionFollow, TheLinksOpenTheFolderAndTheLogAndTheSummaryOutlivesAnUp
     EXPECT_TRUE(page().showLogLink().isInteractive());
 }
 
+TEST_F(ConversionFollow, ReportsFasterThanTheWindowPaintsQueueOneRepaintAndTheNewestTime)
+{
+    // The rip and encoder threads report while the window's thread is busy painting (a slow
+    // machine): what waits in its queue must not grow with the reports, or a click queued behind
+    // them (Stop) waits for every paint before it.
+    open();
+    Message message;
+    while (ui.peekMessage(message))
+        ui.dispatch(message);
+    ConversionView& view = page().conversionView();
+    std::thread reporter([&] {
+        for (int i = 0; i < 1000; ++i) {
+            view.redrawTrackList();
+            view.showElapsedTime(WideString::fromUtf8("00:" + std::to_string(10 + i % 50)));
+        }
+        view.showElapsedTime(WideString::fromUtf8("01:23"));
+    });
+    reporter.join();
+    int invocations = 0;
+    while (ui.peekMessage(message)) {
+        invocations += message.message == msg::WM_INVOKE ? 1 : 0;
+        ui.dispatch(message);
+    }
+    EXPECT_EQ(invocations, 2) << "one repaint of the list and one time";
+    EXPECT_EQ(content->statusBar().paneText(1), u"01:23") << "the newest time is the one shown";
+
+    // Once run, the next report is posted again.
+    view.redrawTrackList();
+    view.showElapsedTime(WideString::fromUtf8("01:24"));
+    invocations = 0;
+    while (ui.peekMessage(message)) {
+        invocations += message.message == msg::WM_INVOKE ? 1 : 0;
+        ui.dispatch(message);
+    }
+    EXPECT_EQ(invocations, 2);
+    EXPECT_EQ(content->statusBar().paneText(1), u"01:24");
+}
+
 } // namespace
 } // namespace tonvane

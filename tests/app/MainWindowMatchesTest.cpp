@@ -299,6 +299,14 @@ TEST_F(MainWindowMatches, TheConvertedFileCarriesTheChosenReleasesCover)
     EXPECT_TRUE(bytes == std::string(cover.begin(), cover.end())) << "the file's picture is not the cover";
     test::ProcessResult blocks = test::runProcess("/usr/bin/metaflac", {"--list", "--block-type=PICTURE", file}, {}, 20000);
     EXPECT_NE(blocks.out.find("type: 3 (Cover (front))"), std::string::npos) << blocks.out;
+    EXPECT_TRUE(test::readFile(music.path() + "/cover.jpg") == std::string(cover.begin(), cover.end()))
+        << "the cover is kept beside the files";
+    // A cover.jpg of the person's own is never replaced.
+    test::TempDir own;
+    test::writeFile(own.path() + "/cover.jpg", "mine");
+    ASSERT_TRUE(page.startConversionIn(own.path()));
+    ASSERT_TRUE(pumpUntil([&] { return !page.converting(); }, 120));
+    EXPECT_EQ(test::readFile(own.path() + "/cover.jpg"), "mine");
 }
 
 // Two image drives with discs: the drive box lists both and loads the one chosen; when a drive
