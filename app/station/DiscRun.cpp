@@ -167,6 +167,7 @@ void DiscRun::interrupt()
 {
     std::lock_guard lock(m_mutex);
     m_interrupted = true;
+    m_lookupCancel->store(true);
     if (m_session != nullptr)
         m_session->interrupt();
 }
@@ -290,11 +291,14 @@ bool DiscRun::alreadyRipped()
 
 void DiscRun::lookUp(RipSession& session)
 {
-    const StationSetup& setup = m_context.setup;
-    MatchList list = session.lookUp(setup.lookupOptions);
+    // The station's stop ends the lookups and the cover fetch at once, instead of waiting out
+    // a silent server's timeout.
+    LookupOptions options = m_context.setup.lookupOptions;
+    options.cancel = m_lookupCancel;
+    MatchList list = session.lookUp(options);
     AutoMatchChoice choice = chooseAutoMatch(list, m_job.count);
     if (choice.entry)
-        session.applyMatch(list, *choice.entry, setup.lookupOptions);
+        session.applyMatch(list, *choice.entry, options);
     std::vector<std::string>& notes = session.settings().logNotes;
     notes.push_back("match: " + (choice.entry ? describeListedMatch(list, *choice.entry) + ", " : std::string()) +
                     choice.reason);

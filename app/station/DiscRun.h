@@ -6,6 +6,7 @@
 #include "session/RipSession.h"
 #include "session/SessionObserver.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -79,6 +80,7 @@ private:
     std::string m_discId; // CDDB
     std::string m_folder;
     SessionSettings m_settings;
+    const std::shared_ptr<std::atomic<bool>> m_lookupCancel = std::make_shared<std::atomic<bool>>(false);
 
     mutable std::mutex m_mutex; // guards the members below
     RipSession* m_session = nullptr;

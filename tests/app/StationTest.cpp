@@ -377,6 +377,28 @@ TEST_F(Station, SignalInTheMiddleStopsEveryDriveLeavesOnlyWholeFilesAndKeepsTheD
     EXPECT_NE(secondRun.out.find("Station: 2 disc(s): 2 whole"), std::string::npos) << secondRun.out;
 }
 
+TEST_F(Station, AStopDuringALookupOnASilentServerEndsTheLookupAtOnce)
+{
+    // The CDDB server takes the connection and never says a word: the lookup would wait out the
+    // client's 30 s. A stop in its middle must end it, not wait.
+    FakeCddbServer silent({"Never / Seen"});
+    silent.hold(true);
+    std::vector<std::string> folders = {path("waiting")};
+    auto station = start(folders, {"--server", "127.0.0.1:" + std::to_string(silent.port()), "--musicbrainz-server",
+                                   "http://127.0.0.1:1"});
+    feed(folders[0], "waiting", makeDisc({500}, 9));
+    waitForEvents(*station, "arrived", 1);
+    ::usleep(1500000); // into the lookup
+    ::kill(station->pid(), SIGTERM);
+    constexpr int kWellBeforeTheLookupTimeoutMs = 15000; // [ms] half the CDDB client's 30 s
+    ProcessResult result = station->wait(kWellBeforeTheLookupTimeoutMs);
+    ASSERT_FALSE(result.timedOut) << "the stop waited for the silent server";
+    EXPECT_EQ(result.exitCode, 143) << result.err;
+    std::vector<nlohmann::json> events = readEvents(eventsPath());
+    EXPECT_EQ(countEvents(events, "ejected"), 0u) << "the disc stays for the next start";
+    EXPECT_TRUE(fileExists(folders[0] + "/waiting.cue"));
+}
+
 TEST_F(Station, AFullDiskFailsTheTracksLeavesNoHalfFileAndTheNextDiscStillComes)
 {
     // Files may not grow past 300 KB: every FLAC track of these discs is larger.
