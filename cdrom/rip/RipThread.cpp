@@ -20,6 +20,9 @@ namespace tonvane {
 namespace {
 
 constexpr size_t kReadBufferBytes = kSectorsPerRead * kSectorBytes; // 37632
+// The part of a secure track's bar its reads fill; its encoding the rest. The reads take most of
+// the time: two passes over a 5-minute track at 8x take 75 s, its encoding a few seconds.
+constexpr double kSecureReadShare = 0.9;
 
 struct RipThreadParams {
     ConversionJob* job;
@@ -75,6 +78,14 @@ public:
             uint32_t readPast = opened ? driveCacheToReadPast(readableStart, readableEnd) : kDefaultDriveCacheBytes;
             secure.emplace(reader, m_observer, SecureOptions{m_options.mode, readPast}, readableStart, readableEnd);
             m_secure = &*secure;
+            // Each track is read whole before its encoder sees a byte: the reads fill the bar
+            // first, so that it moves while the drive works.
+            for (int32_t i = 0; i < m_job.count; ++i)
+                track(i).progressBase.store(kSecureReadShare);
+            secure->setProgress([this](int32_t trackIndex, double fraction) {
+                if (m_job.sink != nullptr)
+                    m_job.sink->onProgress(trackIndex, kSecureReadShare * fraction);
+            });
         }
 
         fillLanes();
@@ -478,6 +489,7 @@ bool startConversion(ConversionJob& job, const WideString& folder, ProgressSink&
     job.ripThread.join(); // a finished conversion's thread is only releasing the drive
     for (int32_t i = 0; i < job.count; ++i) {
         job.tracks[i].progress.store(0.0);
+        job.tracks[i].progressBase.store(0.0);
         job.tracks[i].status.store(TrackStatus::Pending);
         job.tracks[i].waiting.store(1);
         job.tracks[i].damaged.store(0);

@@ -11,6 +11,7 @@ namespace tonvane {
 
 namespace {
 constexpr int32_t kChunkSectors = 16; // [sectors] compared and re-read as one
+constexpr int32_t kPasses = 2; // the copy read and the test read
 }
 
 SecureReader::SecureReader(ChunkReader& reader, RipObserver* observer, SecureOptions options, int32_t readableStart,
@@ -21,15 +22,23 @@ SecureReader::SecureReader(ChunkReader& reader, RipObserver* observer, SecureOpt
 }
 
 // One pass over the track; unreadable sectors are silence and listed.
-bool SecureReader::readPass(int32_t start, int32_t length, uint8_t* into, std::vector<int32_t>& unreadable)
+bool SecureReader::readPass(int32_t trackIndex, int32_t pass, int32_t start, int32_t length, uint8_t* into,
+                            std::vector<int32_t>& unreadable)
 {
     for (int32_t done = 0; done < length;) {
         int32_t sectors = std::min(kChunkSectors, length - done);
         if (m_reader.cancelled() || !m_reader.read(start + done, sectors, into + size_t(done) * kSectorBytes, unreadable))
             return false;
         done += sectors;
+        reportRead(trackIndex, (double(pass) * length + done) / (double(kPasses) * length));
     }
     return true;
+}
+
+void SecureReader::reportRead(int32_t trackIndex, double fraction)
+{
+    if (m_progress)
+        m_progress(trackIndex, std::min(fraction, 1.0));
 }
 
 // Reads as much far-away audio as the drive can cache, so that the next read of nearLba comes
@@ -54,7 +63,7 @@ bool SecureReader::readTrack(int32_t trackIndex, int32_t start, int32_t length, 
     size_t bytes = size_t(length) * kSectorBytes;
     pcm.assign(bytes, 0);
     std::vector<int32_t> copyUnreadable;
-    if (!readPass(start, length, pcm.data(), copyUnreadable))
+    if (!readPass(trackIndex, 0, start, length, pcm.data(), copyUnreadable))
         return false;
     // Per sector of the track: whether the bytes in pcm came from a read (or are silence put
     // in place of a sector no read delivered).
@@ -65,6 +74,7 @@ bool SecureReader::readTrack(int32_t trackIndex, int32_t start, int32_t length, 
     if (m_options.mode == ReadMode::Secure && m_observer &&
         m_observer->accurateRipConfirms(trackIndex, pcm.data(), bytes)) {
         unreadable.insert(unreadable.end(), copyUnreadable.begin(), copyUnreadable.end());
+        reportRead(trackIndex, 1.0); // no test read
         return true;
     }
 
@@ -74,7 +84,7 @@ bool SecureReader::readTrack(int32_t trackIndex, int32_t start, int32_t length, 
     if (uint64_t{static_cast<uint32_t>(length)} * kSectorBytes < 2ull * m_options.cacheBytes)
         emptyDriveCache(start);
     std::vector<int32_t> testUnreadable;
-    if (!readPass(start, length, test.data(), testUnreadable))
+    if (!readPass(trackIndex, 1, start, length, test.data(), testUnreadable))
         return false;
     std::vector<uint8_t> testDelivered(static_cast<size_t>(length), 1);
     for (int32_t lba : testUnreadable)

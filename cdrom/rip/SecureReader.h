@@ -2,6 +2,7 @@
 #include "cdrom/rip/ChunkReader.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace tonvane {
@@ -37,8 +38,17 @@ public:
     bool readTrack(int32_t trackIndex, int32_t start, int32_t length, std::vector<uint8_t>& pcm,
                    std::vector<int32_t>& unreadable);
 
+    // How far the reads of the track being read are, 0 to 1: the copy read fills the first
+    // half, the test read the second (a copy AccurateRip confirms jumps to 1); re-reads of
+    // differing chunks are not counted. Called on the rip thread after each chunk.
+    using ReadProgress = std::function<void(int32_t trackIndex, double fraction)>;
+    void setProgress(ReadProgress progress) { m_progress = std::move(progress); }
+
 private:
-    bool readPass(int32_t start, int32_t length, uint8_t* into, std::vector<int32_t>& unreadable);
+    // pass: 0 the copy read, 1 the test read.
+    bool readPass(int32_t trackIndex, int32_t pass, int32_t start, int32_t length, uint8_t* into,
+                  std::vector<int32_t>& unreadable);
+    void reportRead(int32_t trackIndex, double fraction);
     // One read of a chunk or a sector, and per sector whether a read delivered it (else it is
     // the silence put in place of a sector that did not read).
     struct Version {
@@ -59,6 +69,7 @@ private:
     std::vector<uint8_t> m_flush; // one chunk of the cache-emptying reads
     std::vector<uint8_t> m_delivered; // per sector of the track being read: a read delivered it
     int32_t m_trackStart = 0; // [LBA] of that track
+    ReadProgress m_progress;
 };
 
 } // namespace tonvane

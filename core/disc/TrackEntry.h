@@ -39,6 +39,9 @@ struct TrackEntry {
     // keep an existing file of the same name; empty normally.
     WideString nameSuffix;
     std::atomic<double> progress{0.0}; // 0.0 to 1.0, written by the encoder thread
+    // The part of the bar the reads fill before the encoder's own progress (secure reading reads
+    // the whole track first); 0 when the encoder follows the drive. Set before the encoder starts.
+    std::atomic<double> progressBase{0.0};
     LinkRect link; // where the row's encoder link was last drawn
     TrackTags tags;
     std::atomic<TrackStatus> status{TrackStatus::Pending};

@@ -74,7 +74,9 @@ void encoderThreadMain(EncoderJob job)
             writerOk = writer->write(chunk.data(), size);
         remaining -= size;
         uint64_t done = job.total - remaining;
-        job.sink->onProgress(job.trackIndex, static_cast<double>(done) / static_cast<double>(job.total));
+        double base = entry.progressBase.load();
+        double encoded = static_cast<double>(done) / static_cast<double>(job.total);
+        job.sink->onProgress(job.trackIndex, remaining == 0 ? 1.0 : base + (1.0 - base) * encoded);
     }
 
     bool finished = writer && writer->finish();

@@ -17,6 +17,8 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <mutex>
+#include <algorithm>
 #include <set>
 
 using namespace tonvane;
@@ -29,10 +31,16 @@ constexpr char kDrivePath[] = "image:/virtual/emulated-rip.cue";
 class SinkForJob : public ProgressSink {
 public:
     explicit SinkForJob(ConversionJob& job) : m_job(job) {}
-    void onProgress(int32_t, double) override {}
+    void onProgress(int32_t track, double fraction) override
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        reports[track].push_back(fraction);
+    }
     void onFinished() override { ++finished; }
     bool isCancelled() override { return m_job.cancel.load() != 0; }
     std::atomic<int> finished{0};
+    std::mutex lock;
+    std::map<int32_t, std::vector<double>> reports; // per track, in the order they came
 
 private:
     ConversionJob& m_job;
@@ -89,6 +97,7 @@ protected:
         ASSERT_TRUE(startConversion(job, WideString::fromUtf8(m_dir.path() + "/"), sink, environment));
         waitForConversion(job);
         EXPECT_EQ(sink.finished.load(), 1);
+        m_progress = sink.reports;
     }
 
     // The plain files of the output folder (the settings live in a subfolder of it).
@@ -102,6 +111,7 @@ protected:
     }
 
     int32_t m_format = kFormatWav;
+    std::map<int32_t, std::vector<double>> m_progress; // of the last rip
     TempDir m_dir;
     ScopedEnv m_config{"XDG_CONFIG_HOME", m_dir.path().c_str()};
     std::shared_ptr<const EmulatedDisc> m_disc;
@@ -362,6 +372,58 @@ TEST_F(EmulatedRip, SecureReadingDefeatsTheCacheAndWritesExactFilesOrNamesTheSec
             EXPECT_TRUE(file.substr((kDamaged + 1) * 2352) == disc.substr((kDamaged + 1) * 2352));
         }
         EXPECT_TRUE(log.unreadable.empty()) << c.name;
+        uninstallEmulatedDrive(kDrivePath);
+    }
+}
+
+// What a person sees of each track: a bar that only rises and ends at exactly 1. Secure reading
+// reads a track whole before its encoder gets a byte, so its reads fill the bar first (0.9 of
+// it: the copy read the first half, the test read the second); before, the bar sat at 0 for
+// the whole read and then jumped.
+TEST_F(EmulatedRip, EachTracksProgressRisesToExactlyOneAndSecureReadsMoveItBeforeTheEncoder)
+{
+    constexpr double kReadShare = 0.9;
+    struct Case {
+        const char* name;
+        ReadMode mode;
+        bool confirmed;
+        bool testRead; // the second half of the reads shows
+    } cases[] = {
+        {"burst", ReadMode::Single, false, false},
+        {"secure with a test read", ReadMode::Secure, false, true},
+        {"secure, AccurateRip confirms the copy", ReadMode::Secure, true, false},
+        {"test and copy", ReadMode::TestAndCopy, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        install(audioDisc({200, 100}));
+        ConversionJob job;
+        ASSERT_TRUE(loadDisc(job, kDrivePath).loaded);
+        job.existingFiles = ExistingFiles::Replace;
+        SecureLog log;
+        log.confirm = c.confirmed;
+        RipOptions options;
+        options.laneOverride = 1;
+        options.mode = c.mode;
+        ripWith(job, options, &log);
+        for (int32_t track : {0, 1}) {
+            const std::vector<double>& seen = m_progress[track];
+            ASSERT_FALSE(seen.empty()) << track;
+            EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end())) << track;
+            EXPECT_GT(seen.front(), 0.0) << track;
+            EXPECT_EQ(seen.back(), 1.0) << track;
+            auto within = [&](double low, double high) {
+                return std::count_if(seen.begin(), seen.end(), [&](double f) { return f > low && f < high; });
+            };
+            if (c.mode == ReadMode::Single) {
+                EXPECT_EQ(within(0.0, 1.0), std::ptrdiff_t(seen.size()) - 1) << "the encoder follows the drive";
+                continue;
+            }
+            EXPECT_GE(within(0.0, kReadShare / 2), 4) << track << ": the copy read moves the bar";
+            EXPECT_NE(std::find(seen.begin(), seen.end(), kReadShare / 2), seen.end()) << track << ": the copy read's end";
+            EXPECT_GE(within(kReadShare - 1e-9, 1.0), 5) << track << ": the encoder fills the last tenth";
+            EXPECT_EQ(within(kReadShare / 2 + 0.01, kReadShare - 0.01) > 0, c.testRead) << track;
+        }
         uninstallEmulatedDrive(kDrivePath);
     }
 }
