@@ -64,6 +64,12 @@ extern const LanguageTable kJapaneseTable = {
     ui(u"入力したタイトル"),
     ui(u"入力したタイトルを置き換えますか?"),
     ui(u"保持"),
+    ui(u"MusicBrainz サーバー:"),
+    ui(u"カバーアート サーバー:"),
+    ui(u"AccurateRip サーバー:"),
+    ui(u"%s: ホスト または ホスト:ポート の形で、空白なしで入力してください"),
+    ui(u"%s: ポートは 1 から 65535 までの数値です"),
+    ui(u"%s: 空白のない完全な http:// または https:// のアドレスを入力してください"),
 };
 
 } // namespace tonvane
