@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <string>
 
 namespace tonvane {
@@ -35,8 +37,9 @@ TEST(HttpAddress, AuthoritiesSplitIntoHostAndPort)
         uint16_t port = 0;
         EXPECT_EQ(splitAuthority(c.text, kHttpPort, host, port), c.split) << c.text;
         EXPECT_EQ(host, c.host) << c.text;
-        if (c.split)
+        if (c.split) {
             EXPECT_EQ(port, c.port) << c.text;
+        }
     }
 }
 
