@@ -69,7 +69,7 @@ extern const LanguageTable kEnglishTable = {
     ui(u"AccurateRip server:"),
     ui(u"%s: write HOST or HOST:PORT, without spaces"),
     ui(u"%s: the port must be a number from 1 to 65535"),
-    ui(u"%s: write a whole http:// or https:// address, without spaces"),
+    ui(u"%s: an http:// or https:// address, without spaces"),
 };
 
 } // namespace tonvane

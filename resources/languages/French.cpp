@@ -70,7 +70,7 @@ extern const LanguageTable kFrenchTable = {
     ui(u"Serveur AccurateRip :"),
     ui(u"%s : écrivez HÔTE ou HÔTE:PORT, sans espaces"),
     ui(u"%s : le port doit être un nombre de 1 à 65535"),
-    ui(u"%s : écrivez une adresse http:// ou https:// complète, sans espaces"),
+    ui(u"%s : une adresse http:// ou https:// sans espaces"),
 };
 
 } // namespace tonvane

@@ -71,7 +71,7 @@ extern const LanguageTable kGermanTable = {
     ui(u"AccurateRip-Server:"),
     ui(u"%s: als HOST oder HOST:PORT angeben, ohne Leerzeichen"),
     ui(u"%s: der Port muss eine Zahl von 1 bis 65535 sein"),
-    ui(u"%s: eine vollständige http://- oder https://-Adresse ohne Leerzeichen angeben"),
+    ui(u"%s: eine http://- oder https://-Adresse ohne Leerzeichen"),
 };
 
 } // namespace tonvane

@@ -70,7 +70,7 @@ extern const LanguageTable kItalianTable = {
     ui(u"Server AccurateRip:"),
     ui(u"%s: scrivere HOST o HOST:PORTA, senza spazi"),
     ui(u"%s: la porta deve essere un numero da 1 a 65535"),
-    ui(u"%s: scrivere un indirizzo http:// o https:// completo, senza spazi"),
+    ui(u"%s: un indirizzo http:// o https:// senza spazi"),
 };
 
 } // namespace tonvane

@@ -67,9 +67,9 @@ extern const LanguageTable kJapaneseTable = {
     ui(u"MusicBrainz サーバー:"),
     ui(u"カバーアート サーバー:"),
     ui(u"AccurateRip サーバー:"),
-    ui(u"%s: ホスト または ホスト:ポート の形で、空白なしで入力してください"),
+    ui(u"%s: ホスト または ホスト:ポート (空白なし)"),
     ui(u"%s: ポートは 1 から 65535 までの数値です"),
-    ui(u"%s: 空白のない完全な http:// または https:// のアドレスを入力してください"),
+    ui(u"%s: http:// または https:// のアドレス (空白なし)"),
 };
 
 } // namespace tonvane

@@ -70,7 +70,7 @@ extern const LanguageTable kPortugueseTable = {
     ui(u"Servidor AccurateRip:"),
     ui(u"%s: escreva HOST ou HOST:PORTA, sem espaços"),
     ui(u"%s: a porta deve ser um número de 1 a 65535"),
-    ui(u"%s: escreva um endereço http:// ou https:// completo, sem espaços"),
+    ui(u"%s: um endereço http:// ou https:// sem espaços"),
 };
 
 } // namespace tonvane

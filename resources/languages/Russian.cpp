@@ -70,7 +70,7 @@ extern const LanguageTable kRussianTable = {
     ui(u"Сервер AccurateRip:"),
     ui(u"%s: укажите ХОСТ или ХОСТ:ПОРТ без пробелов"),
     ui(u"%s: порт должен быть числом от 1 до 65535"),
-    ui(u"%s: укажите полный адрес http:// или https:// без пробелов"),
+    ui(u"%s: адрес http:// или https:// без пробелов"),
 };
 
 } // namespace tonvane

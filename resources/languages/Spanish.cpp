@@ -70,7 +70,7 @@ extern const LanguageTable kSpanishTable = {
     ui(u"Servidor de AccurateRip:"),
     ui(u"%s: escriba HOST o HOST:PUERTO, sin espacios"),
     ui(u"%s: el puerto debe ser un número de 1 a 65535"),
-    ui(u"%s: escriba una dirección http:// o https:// completa, sin espacios"),
+    ui(u"%s: una dirección http:// o https:// sin espacios"),
 };
 
 } // namespace tonvane

@@ -256,15 +256,15 @@ TEST_F(Options, AServerEntryThatIsNoAddressIsRefusedWithItsReason)
         {OptionsDialog::kAccurateRipServer, "ar.test/path", Fault::NotHostPort,
          u"AccurateRip server: write HOST or HOST:PORT, without spaces"},
         {OptionsDialog::kMusicBrainzServer, "musicbrainz.org", Fault::NotUrl,
-         u"MusicBrainz server: write a whole http:// or https:// address, without spaces"},
+         u"MusicBrainz server: an http:// or https:// address, without spaces"},
         {OptionsDialog::kMusicBrainzServer, "ftp://mb.test", Fault::NotUrl,
-         u"MusicBrainz server: write a whole http:// or https:// address, without spaces"},
+         u"MusicBrainz server: an http:// or https:// address, without spaces"},
         {OptionsDialog::kMusicBrainzServer, "https://", Fault::NotUrl,
-         u"MusicBrainz server: write a whole http:// or https:// address, without spaces"},
+         u"MusicBrainz server: an http:// or https:// address, without spaces"},
         {OptionsDialog::kCoverArtServer, "http://covers test/", Fault::NotUrl,
-         u"Cover art server: write a whole http:// or https:// address, without spaces"},
+         u"Cover art server: an http:// or https:// address, without spaces"},
         {OptionsDialog::kCoverArtServer, "http://covers.test:99999/caa", Fault::NotUrl,
-         u"Cover art server: write a whole http:// or https:// address, without spaces"},
+         u"Cover art server: an http:// or https:// address, without spaces"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);

@@ -4,8 +4,9 @@
 // the answer for the demo drive that delivers its samples 6 late; OK stores the offset for the
 // drive's model; then a server that does not know the disc ("No answer"), closed with Esc.
 // Screenshots go to <build>/screens/ as en-options*.png and the same with de-, ja- and ru-.
-// Then the server entries in English, German and Russian: the run's --server shown, the others
-// empty with the built-in server in grey, and a port out of range refused with its reason.
+// Then the server entries in English, German, Japanese and Russian: the run's --server shown, the
+// others empty with the built-in server in grey, a port out of range and a MusicBrainz server
+// that is no URL (the longest reason) refused with their reasons.
 #include "windowing/x11/WindowProgramDriver.h"
 
 #include "app/FakeHttpServer.h"
@@ -27,7 +28,8 @@ constexpr int32_t kDriveOffset = 6; // [samples] the demo drive's lateness
 // Inner positions of the dialog's controls (x from the left, y down from the inner top).
 constexpr int32_t kReadModeX = 16 + 150 + 8 + 40, kReadModeY = 14 + 11;
 constexpr int32_t kDetectFromRight = 16 + 50, kDetectY = 14 + 12 * 28 + 11;
-constexpr int32_t kEntryX = 16 + 150 + 8 + 40, kAccurateRipEntryY = 14 + 5 * 28 + 11;
+constexpr int32_t kEntryX = 16 + 150 + 8 + 40, kMusicBrainzEntryY = 14 + 3 * 28 + 11,
+                  kAccurateRipEntryY = 14 + 5 * 28 + 11;
 
 void putLe32(std::string& bytes, uint32_t value)
 {
@@ -194,7 +196,7 @@ TEST_F(WindowProgramOptions, ServerEntriesShowTheRunsServerAndRefuseABadPort)
         const char* name;
         uint32_t id; // the language table's number
     };
-    for (Language language : {Language{"en", 1}, Language{"de", 3}, Language{"ru", 7}}) {
+    for (Language language : {Language{"en", 1}, Language{"de", 3}, Language{"ja", 5}, Language{"ru", 7}}) {
         SCOPED_TRACE(language.name);
         std::string prefix = std::string(language.name) + "-options-servers";
         test::TempDir home, cache;
@@ -222,12 +224,23 @@ TEST_F(WindowProgramOptions, ServerEntriesShowTheRunsServerAndRefuseABadPort)
         save(before, prefix + "-refused");
         EXPECT_TRUE(windowOfSize(kOptionsWidth, kOptionsHeight, 0)) << "a port out of range closed the dialog";
 
+        key({"BackSpace"}); // the selected text goes: the built-in server again
+        entry = at(*dialog, kEntryX, kMusicBrainzEntryY);
+        click(entry.first, entry.second);
+        xdotool({"type", "--delay", "15", "musicbrainz.org"});
+        key({"Return"});
+        pointerAway();
+        before = settle(&before);
+        save(before, prefix + "-not-url");
+        EXPECT_TRUE(windowOfSize(kOptionsWidth, kOptionsHeight, 0)) << "a server without http:// closed the dialog";
+
         key({"Escape"});
         EXPECT_TRUE(test::Screen::waitFor([&] { return !windowOfSize(kOptionsWidth, kOptionsHeight, 0); }, 10000))
             << "Esc did not close the dialog";
         closeProgram();
         std::string after = test::readFile(home.path() + "/tonvane/settings.reg");
         EXPECT_EQ(after.find("99999"), std::string::npos) << after;
+        EXPECT_EQ(after.find("musicbrainz.org"), std::string::npos) << after;
         EXPECT_EQ(after.find("127.0.0.1:9\""), std::string::npos) << "the run's server was stored: " << after;
     }
 }
