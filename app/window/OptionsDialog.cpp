@@ -357,6 +357,12 @@ void OptionsDialog::startDetect()
     m_work->disc = &m_disc;
     m_work->request.drive = m_setup.drive;
     m_work->request.accurateRipServer = m_setup.accurateRipServer;
+    // An AccurateRip server typed here is the one asked, once it is an address.
+    if (m_entryStates[kAccurateRipServer] == EntryState::Edited) {
+        std::string typed = trimmed(m_serverEntries[kAccurateRipServer].text());
+        if (faultOf(kAccurateRipServer, typed) == ServerFault::None)
+            m_work->request.accurateRipServer = typed;
+    }
     m_work->request.cacheFolder = m_setup.cacheFolder;
     m_detectState = DetectState::Asking;
     setDetectText(std::u16string(uiText(kTextOffsetAsking).view()));

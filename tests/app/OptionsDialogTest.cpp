@@ -465,6 +465,23 @@ TEST_F(Options, DetectFindsTheDrivesOffsetAndOkStoresItForTheModel)
     EXPECT_FALSE(server.paths().empty());
 }
 
+// Detect asks the AccurateRip server typed in the dialog (over the run's, which does not answer).
+TEST_F(Options, DetectAsksTheAccurateRipServerTypedInTheDialog)
+{
+    const AccurateRipDiscId id = demoId();
+    test::FakeHttpServer server(accurateRipPath(id), demoRecord(id));
+    open();
+    OptionsDialog dialog(*window, demoSetup("demo:offset=30", "127.0.0.1:" + std::to_string(test::unusedLocalPort())));
+    type(dialog.serverEntry(OptionsDialog::kAccurateRipServer), " " + server.address() + " ");
+    press(dialog.detectButton());
+    ASSERT_TRUE(pumpUntil([&] { return !dialog.detecting(); }));
+    ASSERT_TRUE(pumpUntil([&] { return dialog.detectState() != OptionsDialog::DetectState::Reading; }));
+    EXPECT_EQ(dialog.detectState(), OptionsDialog::DetectState::Found);
+    EXPECT_EQ(dialog.detectedOffset(), 30);
+    EXPECT_EQ(server.paths(), std::vector<std::string>{accurateRipPath(id)});
+    press(dialog.cancelButton());
+}
+
 // A disc AccurateRip does not know, or a server that does not answer: "No answer" and why;
 // nothing is stored on OK. Closing the dialog during a search ends it.
 TEST_F(Options, DetectWithoutARecordSaysWhyAndClosingStopsTheSearch)
