@@ -110,12 +110,12 @@ void MainContent::start(LayeredWindow& window)
         if (!path.empty())
             startDriveWork(path);
     };
+    if (m_options.run.cddbServer.empty())
+        m_options.run.cddbServer = m_options.server;
     host.server = m_options.server;
     host.run = m_options.run;
-    if (host.run.cddbServer.empty())
-        host.run.cddbServer = m_options.server;
-    // The stored choices, with the servers named on the command line on top.
-    host.lookupOptions = [run = host.run] { return lookupOptionsOf(runPreferences(run)); };
+    // The stored choices, with this run's servers on top (read each time: Options may change them).
+    host.lookupOptions = [this] { return lookupOptionsOf(runPreferences(m_options.run)); };
     host.chooseDrive = [this](const std::string& drive) {
         if (!m_discPage->converting())
             startDriveWork(drive);
@@ -375,10 +375,22 @@ void MainContent::showOptions()
     }
     setup.accurateRipServer = runPreferences(m_options.run).accurateRipServer;
     setup.cacheFolder = updateCacheDirectory();
+    setup.run = m_options.run;
     OptionsDialog dialog(*window(), std::move(setup));
     m_optionsDialog = &dialog;
     dialog.run();
     m_optionsDialog = nullptr;
+    if (dialog.result != OptionsDialog::kOk)
+        return;
+    // A server the person typed over this run's command-line one is the one in force from now.
+    std::string* run[OptionsDialog::kServerCount] = {&m_options.run.cddbServer, &m_options.run.musicBrainzServer,
+                                                     &m_options.run.coverArtServer, &m_options.run.accurateRipServer};
+    for (int32_t i = 0; i < OptionsDialog::kServerCount; ++i)
+        if (dialog.entryState(OptionsDialog::Server(i)) == OptionsDialog::EntryState::Edited)
+            run[i]->clear();
+    m_options.server = m_options.run.cddbServer;
+    if (m_discPage)
+        m_discPage->setRunOptions(m_options.run);
 }
 
 void MainContent::convertInto(const std::optional<std::string>& chosen)

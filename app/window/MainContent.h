@@ -72,6 +72,8 @@ public:
     WindowUpdateUi* updateUi() { return m_updateUi.get(); }
     // The open Options dialog (for tests), else null.
     class OptionsDialog* optionsDialog() { return m_optionsDialog; }
+    // This run's command-line servers still in force (Options replaces those typed over).
+    const WindowRunOptions& runOptions() const { return m_options.run; }
     UpdateChecker* updater() { return m_updater.get(); }
 
     // The frame's style: caption, sizing borders, close, maximise and minimise buttons.

@@ -5,7 +5,9 @@
 #include "core/ProductConfig.h"
 #include "core/foundation/Utf.h"
 #include "core/language/Language.h"
+#include "net/http/HttpAddress.h"
 #include "graphics/text/TextLayout.h"
+#include "session/AccurateRipLookup.h"
 #include "session/DriveModel.h"
 #include "windowing/loop/UiThread.h"
 
@@ -27,6 +29,12 @@ constexpr int32_t kButtonHeight = 25; // [pixels]
 constexpr int32_t kButtonBottom = 16; // [pixels]
 constexpr int32_t kBarHeight = 12; // [pixels] the search's progress bar
 constexpr int32_t kRowsShownAtOnce = 6; // rows of an open drop-down before it scrolls
+constexpr uint32_t kFaultColour = 0xFFB00020; // ARGB of the refused entry's reason
+constexpr char kBuiltInMusicBrainz[] = "https://musicbrainz.org";
+constexpr char kBuiltInCoverArt[] = "https://coverartarchive.org";
+
+const TextId kServerLabels[] = {kTextCddbServerLabel, kTextMusicBrainzServerLabel, kTextCoverArtServerLabel,
+                                kTextAccurateRipServerLabel};
 
 const TextId kReadModeRows[] = {kTextReadNormal, kTextReadSecure, kTextReadTestAndCopy};
 const ReadMode kReadModes[] = {ReadMode::Single, ReadMode::Secure, ReadMode::TestAndCopy};
@@ -35,6 +43,56 @@ const TextId kMetadataRows[] = {kTextMetadataBoth, kTextMetadataCddb, kTextMetad
 std::string defaultCddbServer()
 {
     return utf16ToUtf8(product::kDefaultFreeDbServer) + ":" + std::to_string(product::kFreeDbPort);
+}
+
+// Spaces and tabs around what was typed do not count.
+std::string trimmed(std::string_view text)
+{
+    size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    size_t last = text.find_last_not_of(" \t");
+    return std::string(text.substr(first, last - first + 1));
+}
+
+bool isUrlServer(OptionsDialog::Server server)
+{
+    return server == OptionsDialog::kMusicBrainzServer || server == OptionsDialog::kCoverArtServer;
+}
+
+// What an entry's trimmed text would be stored as: a URL without the trailing "/" (the clients
+// add their own paths after it).
+std::string storedForm(OptionsDialog::Server server, std::string text)
+{
+    if (isUrlServer(server))
+        while (!text.empty() && text.back() == '/')
+            text.pop_back();
+    return text;
+}
+
+OptionsDialog::ServerFault faultOf(OptionsDialog::Server server, const std::string& text)
+{
+    using Fault = OptionsDialog::ServerFault;
+    if (text.empty())
+        return Fault::None; // the built-in server
+    if (isUrlServer(server))
+        return parseHttpUrl(text) ? Fault::None : Fault::NotUrl;
+    if (isServerAuthority(text))
+        return Fault::None;
+    // A host followed by something after its ':' that is not a port 1-65535.
+    size_t colon = text.find(':');
+    bool portOnly = isRequestToken(text) && text.find('/') == std::string::npos && colon != std::string::npos
+                    && colon > 0;
+    return portOnly ? Fault::BadPort : Fault::NotHostPort;
+}
+
+// A label's text without its closing colon, to name the field in a sentence.
+std::u16string fieldName(TextId label)
+{
+    std::u16string name(uiText(label).view());
+    while (!name.empty() && (name.back() == u':' || name.back() == u'\uFF1A' || name.back() == u' '))
+        name.pop_back();
+    return name;
 }
 
 std::u16string signedSamples(int32_t offset)
@@ -147,16 +205,30 @@ OptionsDialog::OptionsDialog(LayeredWindow& owner, Setup setup)
     fillBox(m_metadata, 3, [](int32_t row) { return std::u16string(uiText(kMetadataRows[row]).view()); },
             static_cast<int32_t>(m_stored.metadata));
 
-    // The built-in server first, then the stored one when it is another.
-    m_servers.push_back(defaultCddbServer());
-    int32_t serverRow = 0;
-    if (!m_stored.cddbServer.empty() && m_stored.cddbServer != m_servers.front()) {
-        m_servers.push_back(m_stored.cddbServer);
-        serverRow = 1;
+    // Each server entry shows this run's server, else the stored one; the built-in one in grey
+    // when neither is set (a stored CDDB server equal to the built-in one counts as none).
+    const std::string builtIn[kServerCount] = {defaultCddbServer(), kBuiltInMusicBrainz, kBuiltInCoverArt,
+                                               kAccurateRipHost};
+    const std::string run[kServerCount] = {m_setup.run.cddbServer, m_setup.run.musicBrainzServer,
+                                           m_setup.run.coverArtServer, m_setup.run.accurateRipServer};
+    const std::string stored[kServerCount] = {m_stored.cddbServer == builtIn[kCddbServer] ? "" : m_stored.cddbServer,
+                                              m_stored.musicBrainzServer, m_stored.coverArtServer,
+                                              m_stored.accurateRipServer};
+    for (int32_t i = 0; i < kServerCount; ++i) {
+        label(m_serverLabels[i], kServerLabels[i]);
+        TextEntry& entry = m_serverEntries[i];
+        entry.setText(run[i].empty() ? stored[i] : run[i]);
+        entry.setPlaceholder(utf8ToUtf16(builtIn[i]));
+        TextEntry::Routines routines;
+        routines.onAccept = [this] { accept(); };
+        routines.onCancel = [this] { dismiss(); };
+        routines.onChange = [this, i] { m_entryStates[i] = EntryState::Edited; };
+        entry.setRoutines(std::move(routines));
+        entry.create(0, 0, 200, metrics::kControlHeight, kShown);
     }
-    label(m_cddbServerLabel, kTextCddbServerLabel);
-    fillBox(m_cddbServer, static_cast<int32_t>(m_servers.size()),
-            [this](int32_t row) { return utf8ToUtf16(m_servers[size_t(row)]); }, serverRow);
+    m_faultText.setFlags(kTextVerticalCentre);
+    m_faultText.setColour(kFaultColour);
+    m_faultText.create(0, 0, 100, metrics::kControlHeight, kShown);
 
     check(m_accurateRip, kTextAccurateRipOption, m_stored.accurateRip);
     check(m_coverArt, kTextCoverArtOption, m_stored.coverArt);
@@ -209,12 +281,17 @@ RipPreferences OptionsDialog::chosen() const
     int32_t metadata = m_metadata.chosen();
     preferences.metadata = metadata >= 0 && metadata < 3 ? static_cast<MetadataSources>(metadata)
                                                          : MetadataSources::MusicBrainzAndCddb;
-    int32_t server = m_cddbServer.chosen();
-    // The built-in server is left unstored while nothing else was: it stays the default.
-    if (server > 0 && size_t(server) < m_servers.size())
-        preferences.cddbServer = m_servers[size_t(server)];
-    else if (!m_stored.cddbServer.empty())
-        preferences.cddbServer = m_servers.front();
+    // Only an edited entry replaces the stored server: one shown from this run's command line
+    // stays this run's.
+    std::string* servers[kServerCount] = {&preferences.cddbServer, &preferences.musicBrainzServer,
+                                          &preferences.coverArtServer, &preferences.accurateRipServer};
+    for (int32_t i = 0; i < kServerCount; ++i)
+        if (m_entryStates[i] == EntryState::Edited)
+            *servers[i] = storedForm(Server(i), trimmed(m_serverEntries[i].text()));
+    // An emptied CDDB server is written as the built-in one: an empty "Server" value would be read
+    // as a server named "" by the lookups, and a missing one is written back as the built-in one.
+    if (preferences.cddbServer.empty() && !m_stored.cddbServer.empty())
+        preferences.cddbServer = defaultCddbServer();
     preferences.accurateRip = m_accurateRip.ticked();
     preferences.coverArt = m_coverArt.ticked();
     preferences.folderPerAlbum = m_folderPerAlbum.ticked();
@@ -223,8 +300,33 @@ RipPreferences OptionsDialog::chosen() const
     return preferences;
 }
 
+bool OptionsDialog::serversValid()
+{
+    static constexpr TextId kReasons[] = {kTextServerNotHostPort, kTextServerNotHostPort, kTextServerBadPort,
+                                          kTextServerNotUrl};
+    m_fault = ServerFault::None;
+    for (int32_t i = 0; i < kServerCount && m_fault == ServerFault::None; ++i) {
+        if (m_entryStates[i] != EntryState::Edited)
+            continue;
+        m_fault = faultOf(Server(i), trimmed(m_serverEntries[i].text()));
+        if (m_fault == ServerFault::None)
+            continue;
+        m_faultText.setCaption(
+            Caption::of(fillPlaceholders(uiText(kReasons[size_t(m_fault)]).view(), {fieldName(kServerLabels[i])})));
+        m_faultText.requestRepaint();
+        m_serverEntries[i].takeFocus();
+        m_serverEntries[i].selectAll();
+        return false;
+    }
+    m_faultText.setCaption(Caption::of(u""));
+    m_faultText.requestRepaint();
+    return true;
+}
+
 void OptionsDialog::finish(int32_t answer)
 {
+    if (answer == kOk && !serversValid())
+        return; // the dialog stays open with the reason shown; nothing is stored
     stopWorker();
     result = answer;
     if (answer == kOk)
@@ -255,6 +357,12 @@ void OptionsDialog::startDetect()
     m_work->disc = &m_disc;
     m_work->request.drive = m_setup.drive;
     m_work->request.accurateRipServer = m_setup.accurateRipServer;
+    // An AccurateRip server typed here is the one asked, once it is an address.
+    if (m_entryStates[kAccurateRipServer] == EntryState::Edited) {
+        std::string typed = trimmed(m_serverEntries[kAccurateRipServer].text());
+        if (faultOf(kAccurateRipServer, typed) == ServerFault::None)
+            m_work->request.accurateRipServer = typed;
+    }
     m_work->request.cacheFolder = m_setup.cacheFolder;
     m_detectState = DetectState::Asking;
     setDetectText(std::u16string(uiText(kTextOffsetAsking).view()));
@@ -332,8 +440,9 @@ void OptionsDialog::setDetectText(std::u16string text)
     m_detectText.requestRepaint();
 }
 
-// Rows from the top: three labelled drop-downs, five check boxes, the offset with Detect, the
-// search's text and bar; OK and Cancel at the foot.
+// Rows from the top: two labelled drop-downs, the four server entries and the line of a refused
+// entry's reason, five check boxes, the offset with Detect, the search's text and bar; OK and
+// Cancel at the foot.
 void OptionsDialog::placeWidgets(int32_t w, int32_t h)
 {
     int32_t controlLeft = kMargin + kLabelWidth + kColumnGap;
@@ -346,8 +455,10 @@ void OptionsDialog::placeWidgets(int32_t w, int32_t h)
     };
     labelled(m_readModeLabel, m_readMode, 0);
     labelled(m_metadataLabel, m_metadata, 1);
-    labelled(m_cddbServerLabel, m_cddbServer, 2);
-    int32_t row = 3;
+    int32_t row = 2;
+    for (int32_t i = 0; i < kServerCount; ++i)
+        labelled(m_serverLabels[i], m_serverEntries[i], row++);
+    m_faultText.setRect(kMargin, rowBottom(row++), fullWidth, metrics::kControlHeight);
     for (CheckBox* box : {&m_accurateRip, &m_coverArt, &m_folderPerAlbum, &m_replayGain, &m_updateCheck})
         box->setRect(kMargin, rowBottom(row++), fullWidth, metrics::kControlHeight);
     int32_t offsetBottom = rowBottom(row++);

@@ -1,8 +1,10 @@
 #pragma once
 #include "app/window/DialogWindow.h"
+#include "app/window/WindowRunOptions.h"
 #include "controls/button/CheckBox.h"
 #include "controls/button/PushButton.h"
 #include "controls/dropdown/DropDownBox.h"
+#include "controls/entry/TextEntry.h"
 #include "controls/label/Label.h"
 #include "controls/progress/ProgressBar.h"
 #include "core/foundation/Thread.h"
@@ -18,11 +20,16 @@
 
 namespace tonvane {
 
-// View > Options: read mode, AccurateRip, metadata sources, the CDDB server (a drop-down of the
-// built-in server and the stored one), cover art, a folder per album, ReplayGain, the update
-// check, and the drive's read offset with Detect. Nothing is stored before OK: then the
-// preferences (`storeRipPreferences`) and a detected offset for the drive's model. Cancel, Esc
-// and the close button store nothing.
+// View > Options: read mode, metadata sources, the four servers (CDDB, MusicBrainz, cover art,
+// AccurateRip) typed in text entries, AccurateRip, cover art, a folder per album, ReplayGain,
+// the update check, and the drive's read offset with Detect. Nothing is stored before OK: then
+// the preferences (`storeRipPreferences`) and a detected offset for the drive's model. Cancel,
+// Esc and the close button store nothing.
+//
+// A server entry shows what is in force: this run's command-line server, else the stored one;
+// empty shows the built-in one in grey. OK stores an entry only when the person edited it, so a
+// run's server is never stored by an OK that changed something else; an edited entry that is
+// not a server address keeps the dialog open with the reason shown and nothing stored.
 //
 // Detect runs the offset search on a thread of the dialog that posts its progress and answer
 // to the window's thread; closing the dialog stops the search and joins the thread first.
@@ -30,8 +37,14 @@ class OptionsDialog final : public DialogWindow {
 public:
     static constexpr int32_t kOk = 0;
     static constexpr int32_t kCancel = 1;
-    static constexpr int32_t kWidth = 460; // [pixels]
-    static constexpr int32_t kHeight = 420; // [pixels]
+    static constexpr int32_t kWidth = 500; // [pixels]
+    static constexpr int32_t kHeight = 532; // [pixels]
+
+    enum Server { kCddbServer, kMusicBrainzServer, kCoverArtServer, kAccurateRipServer, kServerCount };
+    // Whether OK stores an entry's text (Edited) or keeps the stored value (Shown).
+    enum class EntryState : uint8_t { Shown, Edited };
+    // Why an edited server entry was refused.
+    enum class ServerFault : uint8_t { None, NotHostPort, BadPort, NotUrl };
 
     struct Track {
         int32_t number = 0; // the disc's own number
@@ -44,6 +57,7 @@ public:
         bool driveBusy = false; // a conversion reads the drive: Detect disabled
         std::string accurateRipServer; // what Detect asks; empty: the stored one, else the database
         std::string cacheFolder; // AccurateRip records; empty = none
+        WindowRunOptions run; // this run's command line: its servers are shown, never stored unedited
     };
 
     // Detect's progress and answer.
@@ -63,7 +77,11 @@ public:
 
     DropDownBox& readModeBox() { return m_readMode; }
     DropDownBox& metadataBox() { return m_metadata; }
-    DropDownBox& cddbServerBox() { return m_cddbServer; }
+    TextEntry& serverEntry(Server server) { return m_serverEntries[server]; }
+    EntryState entryState(Server server) const { return m_entryStates[server]; }
+    // The fault OK found last (None when every edited entry was an address), and its text.
+    ServerFault serverFault() const { return m_fault; }
+    Label& serverFaultLabel() { return m_faultText; }
     CheckBox& accurateRipBox() { return m_accurateRip; }
     CheckBox& coverArtBox() { return m_coverArt; }
     CheckBox& folderPerAlbumBox() { return m_folderPerAlbum; }
@@ -86,6 +104,8 @@ private:
     struct Worker; // what the search thread reads and writes
 
     void finish(int32_t answer);
+    // False, with the reason shown and the entry focused, when an edited entry is no address.
+    bool serversValid();
     void store();
     void startDetect();
     void stopWorker();
@@ -99,7 +119,9 @@ private:
     RipPreferences m_stored;
     // The worker's posts go to the main window, whose work the dialog's modal loop runs.
     WindowId m_postTarget;
-    std::vector<std::string> m_servers; // rows of the CDDB server box
+    EntryState m_entryStates[kServerCount] = {EntryState::Shown, EntryState::Shown, EntryState::Shown,
+                                              EntryState::Shown};
+    ServerFault m_fault = ServerFault::None;
     std::string m_model; // the drive's model, once asked (on the worker)
     std::optional<int32_t> m_storedOffset;
     std::optional<int32_t> m_detected;
@@ -110,8 +132,10 @@ private:
     DropDownBox m_readMode{&panel()};
     Label m_metadataLabel{&panel()};
     DropDownBox m_metadata{&panel()};
-    Label m_cddbServerLabel{&panel()};
-    DropDownBox m_cddbServer{&panel()};
+    Label m_serverLabels[kServerCount] = {Label(&panel()), Label(&panel()), Label(&panel()), Label(&panel())};
+    TextEntry m_serverEntries[kServerCount] = {TextEntry(&panel()), TextEntry(&panel()), TextEntry(&panel()),
+                                               TextEntry(&panel())};
+    Label m_faultText{&panel()};
     CheckBox m_accurateRip{&panel()};
     CheckBox m_coverArt{&panel()};
     CheckBox m_folderPerAlbum{&panel()};

@@ -61,6 +61,12 @@ void TextEntry::setText(std::string_view utf8)
     requestRepaint();
 }
 
+void TextEntry::setPlaceholder(std::u16string placeholder)
+{
+    m_placeholder = std::move(placeholder);
+    requestRepaint();
+}
+
 std::string TextEntry::selectedText() const
 {
     return m_text.substr(selectionStart(), selectionEnd() - selectionStart());
@@ -367,6 +373,7 @@ void TextEntry::paint(Surface& surface)
     std::u16string shown = utf8ToUtf16(m_text);
     TextEntryLook look;
     look.text = shown;
+    look.placeholder = m_placeholder;
     look.scroll = m_scroll;
     if (hasSelection()) {
         look.selectionLeft = offsetX(selectionStart());

@@ -40,6 +40,9 @@ public:
     // Replaces the text (cleaned and cut to kMaxBytes), caret at its end, nothing selected.
     void setText(std::string_view utf8);
     const std::string& text() const { return m_text; }
+    // Drawn in grey while the text is empty (what an empty entry stands for); not part of text().
+    void setPlaceholder(std::u16string placeholder);
+    const std::u16string& placeholder() const { return m_placeholder; }
     size_t caret() const { return m_caret; }
     size_t anchor() const { return m_anchor; }
     size_t selectionStart() const { return std::min(m_caret, m_anchor); }
@@ -88,6 +91,7 @@ private:
     Routines m_routines;
     FontRef m_font;
     std::string m_text;
+    std::u16string m_placeholder;
     size_t m_caret = 0;
     size_t m_anchor = 0;
     double m_scroll = 0; // [pixels]

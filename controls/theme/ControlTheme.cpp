@@ -761,13 +761,15 @@ void ControlTheme::drawTextEntry(Surface& s, const IntRect& r, const TextEntryLo
         s.fillRectangle(textLeft + look.selectionLeft, std::floor(lineBottom), textLeft + look.selectionRight,
                         std::ceil(lineTop), fill);
     }
-    if (!look.text.empty()) {
+    // An empty field shows its placeholder, unscrolled, in the disabled text's grey.
+    std::u16string_view shown = look.text.empty() ? look.placeholder : look.text;
+    if (!shown.empty()) {
         s.font = font;
-        s.text_colour = disabled ? palette::kDisabledText : palette::kText;
+        s.text_colour = disabled || look.text.empty() ? palette::kDisabledText : palette::kText;
+        double left = look.text.empty() ? r.x0 + metrics::kEntryPadding : textLeft;
         // Wide enough never to be cut or wrapped: the clip keeps it inside the field.
         constexpr double kUnbounded = 1e6; // [pixels]
-        drawText(s, look.text.data(), int32_t(look.text.size()), kTextVerticalCentre, textLeft, r.y0,
-                 textLeft + kUnbounded, r.y1);
+        drawText(s, shown.data(), int32_t(shown.size()), kTextVerticalCentre, left, r.y0, left + kUnbounded, r.y1);
     }
     if (look.caretShown && focused && !disabled) {
         double x = std::round(textLeft + look.caretX);

@@ -124,8 +124,14 @@ enum : TextId {
     kTextTypedTitlesCaption = 100, // the question before a match replaces typed titles
     kTextReplaceTypedQuestion = 101,
     kTextKeep = 102,
+    kTextMusicBrainzServerLabel = 103,
+    kTextCoverArtServerLabel = 104,
+    kTextAccurateRipServerLabel = 105,
+    kTextServerNotHostPort = 106, // a refused server entry: "%s" the field's name
+    kTextServerBadPort = 107, // "%s" the field's name
+    kTextServerNotUrl = 108, // "%s" the field's name
 };
-inline constexpr int kTextCount = 103;
+inline constexpr int kTextCount = 109;
 
 // One entry of a table: text and its length in UTF-16 units (the text need not be terminated
 // at that length).

@@ -1,5 +1,7 @@
 #include "net/http/HttpClient.h"
 
+#include "net/http/HttpAddress.h"
+
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -11,22 +13,6 @@ namespace {
 
 constexpr size_t kMinReceiveBuffer = 2048; // [bytes]
 constexpr size_t kMaxReceiveBuffer = 256 * 1024; // [bytes] one receive at most
-
-bool isRequestToken(const std::string& text)
-{
-    if (text.empty())
-        return false;
-    for (char c : text) {
-        auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte == 0x7F)
-            return false;
-    }
-    return true;
-}
-
-constexpr std::string_view kHttpScheme = "http://";
-constexpr std::string_view kHttpsScheme = "https://";
-constexpr uint32_t kMaxPort = 65535;
 
 enum : int {
     kMovedPermanently = 301,
@@ -42,49 +28,18 @@ bool isRedirect(int status)
            || status == kPermanentRedirect;
 }
 
-bool startsWithIgnoringCase(std::string_view text, std::string_view lowerPrefix)
-{
-    if (text.size() < lowerPrefix.size())
-        return false;
-    for (size_t i = 0; i < lowerPrefix.size(); ++i) {
-        char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
-        if (c != lowerPrefix[i])
-            return false;
-    }
-    return true;
-}
-
-// "host" or "host:port" (1-65535).
-bool splitAuthority(const std::string& authority, uint16_t defaultPort, std::string& host, uint16_t& port)
-{
-    size_t colon = authority.find(':');
-    host = authority.substr(0, colon);
-    port = defaultPort;
-    if (host.empty())
-        return false;
-    if (colon == std::string::npos)
-        return true;
-    std::string_view digits = std::string_view(authority).substr(colon + 1);
-    uint32_t value = 0;
-    auto [end, failure] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (failure != std::errc() || end != digits.data() + digits.size() || value == 0 || value > kMaxPort)
-        return false;
-    port = static_cast<uint16_t>(value);
-    return true;
-}
-
 // Where a Location sends the next request: "http://authority/path" or "/path" on the same
 // authority. Our client has no TLS, so an "https:" target is a failure of its own.
 bool redirectTarget(const std::string& location, std::string& authority, std::string& path, std::string& error)
 {
-    if (startsWithIgnoringCase(location, kHttpsScheme)) {
+    std::optional<HttpUrl> target = parseHttpUrl(location);
+    if (target && target->secure) {
         error = "the server redirects to " + location + ", which needs TLS; this client speaks plain HTTP only";
         return false;
     }
-    if (startsWithIgnoringCase(location, kHttpScheme)) {
-        size_t pathStart = location.find('/', kHttpScheme.size());
-        authority = location.substr(kHttpScheme.size(), pathStart - kHttpScheme.size());
-        path = pathStart == std::string::npos ? "/" : location.substr(pathStart);
+    if (target) {
+        authority = target->authority;
+        path = target->path;
         return true;
     }
     if (location.starts_with('/') && !location.starts_with("//")) {

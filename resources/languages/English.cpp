@@ -64,6 +64,12 @@ extern const LanguageTable kEnglishTable = {
     ui(u"Typed titles"),
     ui(u"Replace the titles you typed?"),
     ui(u"Keep"),
+    ui(u"MusicBrainz server:"),
+    ui(u"Cover art server:"),
+    ui(u"AccurateRip server:"),
+    ui(u"%s: write HOST or HOST:PORT, without spaces"),
+    ui(u"%s: the port must be a number from 1 to 65535"),
+    ui(u"%s: an http:// or https:// address, without spaces"),
 };
 
 } // namespace tonvane

@@ -65,6 +65,12 @@ extern const LanguageTable kFrenchTable = {
     ui(u"Titres saisis"),
     ui(u"Remplacer les titres que vous avez saisis ?"),
     ui(u"Conserver"),
+    ui(u"Serveur MusicBrainz :"),
+    ui(u"Serveur de pochettes :"),
+    ui(u"Serveur AccurateRip :"),
+    ui(u"%s : écrivez HÔTE ou HÔTE:PORT, sans espaces"),
+    ui(u"%s : le port doit être un nombre de 1 à 65535"),
+    ui(u"%s : une adresse http:// ou https:// sans espaces"),
 };
 
 } // namespace tonvane

@@ -66,6 +66,12 @@ extern const LanguageTable kGermanTable = {
     ui(u"Eingegebene Titel"),
     ui(u"Die eingegebenen Titel ersetzen?"),
     ui(u"Behalten"),
+    ui(u"MusicBrainz-Server:"),
+    ui(u"Cover-Server:"),
+    ui(u"AccurateRip-Server:"),
+    ui(u"%s: als HOST oder HOST:PORT angeben, ohne Leerzeichen"),
+    ui(u"%s: der Port muss eine Zahl von 1 bis 65535 sein"),
+    ui(u"%s: eine http://- oder https://-Adresse ohne Leerzeichen"),
 };
 
 } // namespace tonvane

@@ -65,6 +65,12 @@ extern const LanguageTable kItalianTable = {
     ui(u"Titoli digitati"),
     ui(u"Sostituire i titoli che hai digitato?"),
     ui(u"Mantieni"),
+    ui(u"Server MusicBrainz:"),
+    ui(u"Server copertine:"),
+    ui(u"Server AccurateRip:"),
+    ui(u"%s: scrivere HOST o HOST:PORTA, senza spazi"),
+    ui(u"%s: la porta deve essere un numero da 1 a 65535"),
+    ui(u"%s: un indirizzo http:// o https:// senza spazi"),
 };
 
 } // namespace tonvane

@@ -64,6 +64,12 @@ extern const LanguageTable kJapaneseTable = {
     ui(u"入力したタイトル"),
     ui(u"入力したタイトルを置き換えますか?"),
     ui(u"保持"),
+    ui(u"MusicBrainz サーバー:"),
+    ui(u"カバーアート サーバー:"),
+    ui(u"AccurateRip サーバー:"),
+    ui(u"%s: ホスト または ホスト:ポート (空白なし)"),
+    ui(u"%s: ポートは 1 から 65535 までの数値です"),
+    ui(u"%s: http:// または https:// のアドレス (空白なし)"),
 };
 
 } // namespace tonvane

@@ -65,6 +65,12 @@ extern const LanguageTable kPortugueseTable = {
     ui(u"Títulos digitados"),
     ui(u"Substituir os títulos que você digitou?"),
     ui(u"Manter"),
+    ui(u"Servidor MusicBrainz:"),
+    ui(u"Servidor de capas:"),
+    ui(u"Servidor AccurateRip:"),
+    ui(u"%s: escreva HOST ou HOST:PORTA, sem espaços"),
+    ui(u"%s: a porta deve ser um número de 1 a 65535"),
+    ui(u"%s: um endereço http:// ou https:// sem espaços"),
 };
 
 } // namespace tonvane

@@ -65,6 +65,12 @@ extern const LanguageTable kRussianTable = {
     ui(u"Введённые названия"),
     ui(u"Заменить введённые вами названия?"),
     ui(u"Оставить"),
+    ui(u"Сервер MusicBrainz:"),
+    ui(u"Сервер обложек:"),
+    ui(u"Сервер AccurateRip:"),
+    ui(u"%s: укажите ХОСТ или ХОСТ:ПОРТ без пробелов"),
+    ui(u"%s: порт должен быть числом от 1 до 65535"),
+    ui(u"%s: адрес http:// или https:// без пробелов"),
 };
 
 } // namespace tonvane

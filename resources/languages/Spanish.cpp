@@ -65,6 +65,12 @@ extern const LanguageTable kSpanishTable = {
     ui(u"Títulos escritos"),
     ui(u"¿Reemplazar los títulos que escribió?"),
     ui(u"Conservar"),
+    ui(u"Servidor de MusicBrainz:"),
+    ui(u"Servidor de carátulas:"),
+    ui(u"Servidor de AccurateRip:"),
+    ui(u"%s: escriba HOST o HOST:PUERTO, sin espacios"),
+    ui(u"%s: el puerto debe ser un número de 1 a 65535"),
+    ui(u"%s: una dirección http:// o https:// sin espacios"),
 };
 
 } // namespace tonvane

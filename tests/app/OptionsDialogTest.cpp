@@ -58,6 +58,15 @@ struct Options : test::MainWindowFixture {
         }
         return done();
     }
+    // Typing over the whole entry; nothing typed empties it.
+    static void type(TextEntry& entry, const std::string& text)
+    {
+        entry.selectAll();
+        if (text.empty())
+            entry.onKeyDown(vk::VK_DELETE);
+        else
+            entry.onText(text);
+    }
     static void press(PushButton& button)
     {
         button.onMouse(MouseAction::LeftDown, 10, 10);
@@ -146,8 +155,19 @@ TEST_F(Options, EachControlStoresItsValueOnOkAndNothingOnCancel)
          [](RipPreferences& p) { p.metadata = MetadataSources::CddbOnly; }},
         {"no metadata", [](OptionsDialog& d) { d.metadataBox().choose(2); },
          [](RipPreferences& p) { p.metadata = MetadataSources::None; }},
-        {"built-in server", [](OptionsDialog& d) { d.cddbServerBox().choose(0); },
+        {"built-in CDDB server", [](OptionsDialog& d) { type(d.serverEntry(OptionsDialog::kCddbServer), ""); },
          [](RipPreferences& p) { p.cddbServer = "gnudb.gnudb.org:8880"; }},
+        {"CDDB server", [](OptionsDialog& d) { type(d.serverEntry(OptionsDialog::kCddbServer), " freedb.test:8000 "); },
+         [](RipPreferences& p) { p.cddbServer = "freedb.test:8000"; }},
+        {"MusicBrainz server",
+         [](OptionsDialog& d) { type(d.serverEntry(OptionsDialog::kMusicBrainzServer), "http://mb.test:5000/"); },
+         [](RipPreferences& p) { p.musicBrainzServer = "http://mb.test:5000"; }},
+        {"cover art server",
+         [](OptionsDialog& d) { type(d.serverEntry(OptionsDialog::kCoverArtServer), "  HTTPS://covers.test/caa "); },
+         [](RipPreferences& p) { p.coverArtServer = "HTTPS://covers.test/caa"; }},
+        {"AccurateRip server",
+         [](OptionsDialog& d) { type(d.serverEntry(OptionsDialog::kAccurateRipServer), "127.0.0.1:65535"); },
+         [](RipPreferences& p) { p.accurateRipServer = "127.0.0.1:65535"; }},
         {"AccurateRip", [](OptionsDialog& d) { d.accurateRipBox().onMouse(MouseAction::LeftDown, 4, 4); },
          [](RipPreferences& p) { p.accurateRip = !p.accurateRip; }},
         {"cover", [](OptionsDialog& d) { d.coverArtBox().onMouse(MouseAction::LeftDown, 4, 4); },
@@ -183,6 +203,9 @@ TEST_F(Options, EachControlStoresItsValueOnOkAndNothingOnCancel)
         EXPECT_EQ(stored.readMode, expected.readMode) << c.name;
         EXPECT_EQ(stored.metadata, expected.metadata) << c.name;
         EXPECT_EQ(stored.cddbServer, expected.cddbServer) << c.name;
+        EXPECT_EQ(stored.musicBrainzServer, expected.musicBrainzServer) << c.name;
+        EXPECT_EQ(stored.coverArtServer, expected.coverArtServer) << c.name;
+        EXPECT_EQ(stored.accurateRipServer, expected.accurateRipServer) << c.name;
         EXPECT_EQ(stored.accurateRip, expected.accurateRip) << c.name;
         EXPECT_EQ(stored.coverArt, expected.coverArt) << c.name;
         EXPECT_EQ(stored.folderPerAlbum, expected.folderPerAlbum) << c.name;
@@ -205,13 +228,153 @@ TEST_F(Options, EachControlStoresItsValueOnOkAndNothingOnCancel)
     EXPECT_EQ(loadRipPreferences().readMode, ReadMode::Single);
 }
 
+// An edited server entry that is no address: OK leaves the dialog open with the reason under the
+// servers and the entry focused with its text selected, and stores nothing; mended, OK stores.
+TEST_F(Options, AServerEntryThatIsNoAddressIsRefusedWithItsReason)
+{
+    using Fault = OptionsDialog::ServerFault;
+    open();
+    struct Case {
+        OptionsDialog::Server server;
+        const char* typed;
+        Fault fault;
+        const char16_t* reason;
+    } cases[] = {
+        {OptionsDialog::kCddbServer, "cddb test:8880", Fault::NotHostPort,
+         u"CDDB server: write HOST or HOST:PORT, without spaces"},
+        {OptionsDialog::kCddbServer, ":8880", Fault::NotHostPort, u"CDDB server: write HOST or HOST:PORT, without spaces"},
+        {OptionsDialog::kCddbServer, "http://cddb.test", Fault::NotHostPort,
+         u"CDDB server: write HOST or HOST:PORT, without spaces"},
+        {OptionsDialog::kCddbServer, "cddb.test:0", Fault::BadPort, u"CDDB server: the port must be a number from 1 to 65535"},
+        {OptionsDialog::kCddbServer, "cddb.test:65536", Fault::BadPort,
+         u"CDDB server: the port must be a number from 1 to 65535"},
+        {OptionsDialog::kCddbServer, "cddb.test:", Fault::BadPort, u"CDDB server: the port must be a number from 1 to 65535"},
+        {OptionsDialog::kAccurateRipServer, "ar.test:80x", Fault::BadPort,
+         u"AccurateRip server: the port must be a number from 1 to 65535"},
+        {OptionsDialog::kAccurateRipServer, "ar.test:-1", Fault::BadPort,
+         u"AccurateRip server: the port must be a number from 1 to 65535"},
+        {OptionsDialog::kAccurateRipServer, "ar.test/path", Fault::NotHostPort,
+         u"AccurateRip server: write HOST or HOST:PORT, without spaces"},
+        {OptionsDialog::kMusicBrainzServer, "musicbrainz.org", Fault::NotUrl,
+         u"MusicBrainz server: an http:// or https:// address, without spaces"},
+        {OptionsDialog::kMusicBrainzServer, "ftp://mb.test", Fault::NotUrl,
+         u"MusicBrainz server: an http:// or https:// address, without spaces"},
+        {OptionsDialog::kMusicBrainzServer, "https://", Fault::NotUrl,
+         u"MusicBrainz server: an http:// or https:// address, without spaces"},
+        {OptionsDialog::kCoverArtServer, "http://covers test/", Fault::NotUrl,
+         u"Cover art server: an http:// or https:// address, without spaces"},
+        {OptionsDialog::kCoverArtServer, "http://covers.test:99999/caa", Fault::NotUrl,
+         u"Cover art server: an http:// or https:// address, without spaces"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        std::string before = settingsBytes();
+        OptionsDialog dialog(*window, {});
+        dialog.readModeBox().choose(2); // another change OK would store
+        TextEntry& entry = dialog.serverEntry(c.server);
+        type(entry, c.typed);
+        press(dialog.okButton());
+        EXPECT_EQ(dialog.result, OptionsDialog::kCancel) << "OK did not end the dialog";
+        EXPECT_EQ(dialog.serverFault(), c.fault);
+        EXPECT_EQ(std::u16string(dialog.serverFaultLabel().caption().view()), c.reason);
+        EXPECT_EQ(settingsBytes(), before) << "nothing is stored while an entry is wrong";
+        EXPECT_TRUE(entry.hasFocus());
+        EXPECT_EQ(entry.selectedText(), c.typed) << "selected, so typing replaces it";
+        // Return in the entry is OK, refused the same way.
+        dialog.keyDown(vk::VK_RETURN);
+        EXPECT_EQ(dialog.result, OptionsDialog::kCancel);
+        EXPECT_EQ(settingsBytes(), before);
+
+        type(entry, ""); // the built-in server again
+        press(dialog.okButton());
+        EXPECT_EQ(dialog.result, OptionsDialog::kOk);
+        EXPECT_EQ(dialog.serverFault(), Fault::None);
+        EXPECT_TRUE(dialog.serverFaultLabel().caption().view().empty());
+        EXPECT_EQ(loadRipPreferences().readMode, ReadMode::TestAndCopy);
+        settings::writeDword(product::kProductKey, u"\\Options", u"ReadMode", 0);
+    }
+}
+
+// The run's servers (--server and the like) are shown, but an OK that changed something else
+// keeps the stored ones; an edited entry stores what was typed and only that server.
+TEST_F(Options, TheRunsServersAreShownButStoredOnlyWhenEdited)
+{
+    settings::writeString(product::kProductKey, settings::kFreeDbKey, settings::kValueServer, u"stored.cddb:8880");
+    settings::writeString(product::kProductKey, u"\\Options", u"MusicBrainzServer", u"http://stored.mb");
+    open();
+    OptionsDialog::Setup setup;
+    setup.run.cddbServer = "run.cddb:1234";
+    setup.run.musicBrainzServer = "http://run.mb:5000";
+    setup.run.coverArtServer = "https://run.covers";
+    setup.run.accurateRipServer = "run.ar:8080";
+    const std::string shown[] = {"run.cddb:1234", "http://run.mb:5000", "https://run.covers", "run.ar:8080"};
+    {
+        OptionsDialog dialog(*window, setup);
+        for (int32_t i = 0; i < OptionsDialog::kServerCount; ++i)
+            EXPECT_EQ(dialog.serverEntry(OptionsDialog::Server(i)).text(), shown[i]) << "what is in force";
+        dialog.metadataBox().choose(1);
+        press(dialog.okButton());
+        ASSERT_EQ(dialog.result, OptionsDialog::kOk);
+    }
+    RipPreferences stored = loadRipPreferences();
+    EXPECT_EQ(stored.metadata, MetadataSources::CddbOnly);
+    EXPECT_EQ(stored.cddbServer, "stored.cddb:8880");
+    EXPECT_EQ(stored.musicBrainzServer, "http://stored.mb");
+    EXPECT_EQ(stored.coverArtServer, "");
+    EXPECT_EQ(stored.accurateRipServer, "");
+    EXPECT_EQ(settingsBytes().find("run."), std::string::npos) << settingsBytes();
+
+    // Edited: that entry is stored, the others stay as they were.
+    OptionsDialog dialog(*window, setup);
+    type(dialog.serverEntry(OptionsDialog::kCoverArtServer), "http://typed.covers");
+    EXPECT_EQ(dialog.entryState(OptionsDialog::kCoverArtServer), OptionsDialog::EntryState::Edited);
+    EXPECT_EQ(dialog.entryState(OptionsDialog::kCddbServer), OptionsDialog::EntryState::Shown);
+    press(dialog.okButton());
+    stored = loadRipPreferences();
+    EXPECT_EQ(stored.coverArtServer, "http://typed.covers");
+    EXPECT_EQ(stored.cddbServer, "stored.cddb:8880");
+    EXPECT_EQ(stored.musicBrainzServer, "http://stored.mb");
+    EXPECT_EQ(stored.accurateRipServer, "");
+}
+
+// Through View > Options of a run started with --server and --coverart-server: OK after another
+// change stores neither; the cover art server typed over the run's is stored and in force after.
+TEST_F(Options, TheWindowKeepsTheRunsServersUnlessThePersonTypesOverThem)
+{
+    runOptions.cddbServer = "run.cddb:1234";
+    runOptions.coverArtServer = "https://run.covers";
+    open();
+    for (bool edit : {false, true}) {
+        injectStep([&] {
+            OptionsDialog* dialog = content->optionsDialog();
+            ASSERT_NE(dialog, nullptr);
+            dialog->replayGainBox().onMouse(MouseAction::LeftDown, 4, 4);
+            if (edit)
+                type(dialog->serverEntry(OptionsDialog::kCoverArtServer), "http://typed.covers");
+            dialog->keyDown(vk::VK_RETURN);
+        });
+        content->onCommand(kTextOptions);
+        RipPreferences stored = loadRipPreferences();
+        EXPECT_EQ(stored.cddbServer, "");
+        EXPECT_EQ(stored.coverArtServer, edit ? "http://typed.covers" : "");
+    }
+    EXPECT_EQ(runPreferences(content->runOptions()).cddbServer, "run.cddb:1234");
+    EXPECT_EQ(runPreferences(content->runOptions()).coverArtServer, "http://typed.covers")
+        << "the typed server replaces the run's from now on";
+}
+
 // Tab walks the controls top to bottom, then OK and Cancel, and around; Detect only when it can.
 TEST_F(Options, TabWalksTheControlsTopToBottom)
 {
     open();
     for (bool withDisc : {false, true}) {
         OptionsDialog dialog(*window, withDisc ? demoSetup("demo:", "127.0.0.1:1") : OptionsDialog::Setup{});
-        std::vector<Widget*> expected = {&dialog.readModeBox(), &dialog.metadataBox(), &dialog.cddbServerBox(),
+        std::vector<Widget*> expected = {&dialog.readModeBox(),
+                                         &dialog.metadataBox(),
+                                         &dialog.serverEntry(OptionsDialog::kCddbServer),
+                                         &dialog.serverEntry(OptionsDialog::kMusicBrainzServer),
+                                         &dialog.serverEntry(OptionsDialog::kCoverArtServer),
+                                         &dialog.serverEntry(OptionsDialog::kAccurateRipServer),
                                          &dialog.accurateRipBox(), &dialog.coverArtBox(), &dialog.folderPerAlbumBox(),
                                          &dialog.replayGainBox(), &dialog.updateCheckBox()};
         if (withDisc)
@@ -242,8 +405,13 @@ TEST_F(Options, StoredValuesOutOfRangeShowAsTheDefaults)
     OptionsDialog dialog(*window, {});
     EXPECT_EQ(dialog.readModeBox().chosen(), 0);
     EXPECT_EQ(dialog.metadataBox().chosen(), 0);
-    EXPECT_EQ(dialog.cddbServerBox().rowCount(), 1) << "nothing stored: the built-in server only";
-    EXPECT_EQ(dialog.cddbServerBox().chosen(), 0);
+    // Nothing stored: each server entry is empty with the built-in server in grey.
+    const char16_t* builtIn[] = {u"gnudb.gnudb.org:8880", u"https://musicbrainz.org", u"https://coverartarchive.org",
+                                 u"www.accuraterip.com"};
+    for (int32_t i = 0; i < OptionsDialog::kServerCount; ++i) {
+        EXPECT_EQ(dialog.serverEntry(OptionsDialog::Server(i)).text(), "") << i;
+        EXPECT_EQ(dialog.serverEntry(OptionsDialog::Server(i)).placeholder(), builtIn[i]) << i;
+    }
     for (CheckBox* box : {&dialog.accurateRipBox(), &dialog.coverArtBox(), &dialog.replayGainBox(),
                           &dialog.updateCheckBox()})
         EXPECT_TRUE(box->ticked());
@@ -295,6 +463,23 @@ TEST_F(Options, DetectFindsTheDrivesOffsetAndOkStoresItForTheModel)
         }
     }
     EXPECT_FALSE(server.paths().empty());
+}
+
+// Detect asks the AccurateRip server typed in the dialog (over the run's, which does not answer).
+TEST_F(Options, DetectAsksTheAccurateRipServerTypedInTheDialog)
+{
+    const AccurateRipDiscId id = demoId();
+    test::FakeHttpServer server(accurateRipPath(id), demoRecord(id));
+    open();
+    OptionsDialog dialog(*window, demoSetup("demo:offset=30", "127.0.0.1:" + std::to_string(test::unusedLocalPort())));
+    type(dialog.serverEntry(OptionsDialog::kAccurateRipServer), " " + server.address() + " ");
+    press(dialog.detectButton());
+    ASSERT_TRUE(pumpUntil([&] { return !dialog.detecting(); }));
+    ASSERT_TRUE(pumpUntil([&] { return dialog.detectState() != OptionsDialog::DetectState::Reading; }));
+    EXPECT_EQ(dialog.detectState(), OptionsDialog::DetectState::Found);
+    EXPECT_EQ(dialog.detectedOffset(), 30);
+    EXPECT_EQ(server.paths(), std::vector<std::string>{accurateRipPath(id)});
+    press(dialog.cancelButton());
 }
 
 // A disc AccurateRip does not know, or a server that does not answer: "No answer" and why;

@@ -377,5 +377,39 @@ TEST_F(TextEntries, TheThemeDrawsTheCaretTheSelectionAndScrollsLongText)
     EXPECT_TRUE(darkColumns().empty());
 }
 
+// An empty entry shows its placeholder in grey ink (no dark pixel of text); the first character
+// typed replaces it with the text in dark ink; emptied, the grey comes back.
+TEST_F(TextEntries, AnEmptyEntryShowsItsPlaceholderInGrey)
+{
+    auto greyColumns = [this] {
+        window.repaint();
+        int columns = 0;
+        for (int32_t x = kEntryLeft + metrics::kEntryPadding; x < kEntryLeft + kEntryWidth - 4; ++x) {
+            bool grey = false;
+            for (int32_t y = kEntryBottom + 4; y < kEntryBottom + kEntryHeight - 4; ++y) {
+                uint32_t p = pixel(x, y);
+                uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+                grey = grey || (r > 0x70 && r < 0xD8 && std::max({r, g, b}) - std::min({r, g, b}) < 0x18);
+            }
+            columns += grey ? 1 : 0;
+        }
+        return columns;
+    };
+    content.root().takeFocus(); // no caret: only the text's own ink
+    EXPECT_EQ(greyColumns(), 0) << "an empty entry without a placeholder is white";
+    entry.setPlaceholder(u"gnudb.gnudb.org:8880");
+    EXPECT_GT(greyColumns(), 40) << "no placeholder drawn";
+    EXPECT_TRUE(darkColumns().empty()) << "the placeholder is not drawn in the text's ink";
+    EXPECT_EQ(entry.text(), "") << "the placeholder is not text";
+    entry.takeFocus();
+    type("x");
+    EXPECT_EQ(entry.text(), "x");
+    content.root().takeFocus();
+    EXPECT_FALSE(darkColumns().empty()) << "the typed text in dark ink";
+    EXPECT_LT(greyColumns(), 10) << "the placeholder is gone once text is typed";
+    entry.setText("");
+    EXPECT_GT(greyColumns(), 40);
+}
+
 } // namespace
 } // namespace tonvane

@@ -46,11 +46,11 @@ bool storedLanguage(uint32_t& value)
 
 TEST_F(Languages, EveryTableHasItsNonEmptyRowsWithTheSameShape)
 {
-    static_assert(kTextCount == 103, "45 rows of the first tables, the update caption, three drive texts, "
-                                    "four of the files-exist dialog, the chooser's new folder, the failed "
-                                    "download, 25 of the Options dialog, the drive box's label and a "
-                                    "match's disc number, thirteen of a conversion's end and eight of typed "
-                                     "titles and the album dialog");
+    static_assert(kTextCount == 109, "45 rows of the first tables, the update caption, three drive texts, "
+                                     "four of the files-exist dialog, the chooser's new folder, the failed "
+                                     "download, 25 of the Options dialog, the drive box's label and a "
+                                     "match's disc number, thirteen of a conversion's end, eight of typed "
+                                     "titles and the album dialog, and six of the Options dialog's servers");
     auto count = [](std::u16string_view text, std::u16string_view what) {
         size_t n = 0;
         for (size_t at = text.find(what); at != std::u16string_view::npos; at = text.find(what, at + 1))
@@ -74,6 +74,12 @@ TEST_F(Languages, EveryTableHasItsNonEmptyRowsWithTheSameShape)
         EXPECT_EQ(count((*table)[kTextDownloadFailed].view(), u"%"), 0u);
         EXPECT_EQ(count((*table)[kTextDiscOfDiscs].view(), u"%s"), 2u) << "the disc's number and the count";
         EXPECT_EQ(count((*table)[kTextDriveLabel].view(), u"%"), 0u);
+        // A refused server entry's reason names the field once; the forms stay as they are typed.
+        for (TextId reason : {kTextServerNotHostPort, kTextServerBadPort, kTextServerNotUrl})
+            EXPECT_EQ(count((*table)[reason].view(), u"%"), 1u) << "row " << reason;
+        EXPECT_EQ(count((*table)[kTextServerBadPort].view(), u"65535"), 1u);
+        EXPECT_EQ(count((*table)[kTextServerNotUrl].view(), u"http://"), 1u);
+        EXPECT_EQ(count((*table)[kTextServerNotUrl].view(), u"https://"), 1u);
         // The drive path and the reason; the permission reason names the group to join.
         EXPECT_EQ(count((*table)[kTextCannotOpenDrive].view(), u"%s"), 2u);
         EXPECT_EQ(count((*table)[kTextDriveNoPermission].view(), u"cdrom"), 1u);

@@ -4,6 +4,9 @@
 // the answer for the demo drive that delivers its samples 6 late; OK stores the offset for the
 // drive's model; then a server that does not know the disc ("No answer"), closed with Esc.
 // Screenshots go to <build>/screens/ as en-options*.png and the same with de-, ja- and ru-.
+// Then the server entries in English, German, Japanese and Russian: the run's --server shown, the
+// others empty with the built-in server in grey, a port out of range and a MusicBrainz server
+// that is no URL (the longest reason) refused with their reasons.
 #include "windowing/x11/WindowProgramDriver.h"
 
 #include "app/FakeHttpServer.h"
@@ -19,12 +22,14 @@ namespace {
 
 using namespace e2e;
 
-constexpr int32_t kOptionsWidth = 460; // [pixels] the Options dialog's content
-constexpr int32_t kOptionsHeight = 420;
+constexpr int32_t kOptionsWidth = 500; // [pixels] the Options dialog's content
+constexpr int32_t kOptionsHeight = 532;
 constexpr int32_t kDriveOffset = 6; // [samples] the demo drive's lateness
 // Inner positions of the dialog's controls (x from the left, y down from the inner top).
 constexpr int32_t kReadModeX = 16 + 150 + 8 + 40, kReadModeY = 14 + 11;
-constexpr int32_t kDetectFromRight = 16 + 50, kDetectY = 14 + 8 * 28 + 11;
+constexpr int32_t kDetectFromRight = 16 + 50, kDetectY = 14 + 12 * 28 + 11;
+constexpr int32_t kEntryX = 16 + 150 + 8 + 40, kMusicBrainzEntryY = 14 + 3 * 28 + 11,
+                  kAccurateRipEntryY = 14 + 5 * 28 + 11;
 
 void putLe32(std::string& bytes, uint32_t value)
 {
@@ -177,6 +182,66 @@ TEST_F(WindowProgramOptions, OptionsDialogDetectsTheOffsetInFourLanguages)
             << "Esc did not close the dialog";
         closeProgram();
         EXPECT_EQ(test::readFile(home.path() + "/tonvane/settings.reg"), stored) << "Esc stored something";
+    }
+}
+
+TEST_F(WindowProgramOptions, ServerEntriesShowTheRunsServerAndRefuseABadPort)
+{
+    for (const char* tool : {test::kXvfb, test::kOpenbox, test::kCompositor, test::kXdotool})
+        if (!std::filesystem::exists(tool))
+            GTEST_SKIP() << tool << " is not installed (tools/install-deps.sh installs it)";
+    ASSERT_TRUE(std::filesystem::exists(kProgram)) << kProgram << " is not built";
+    ASSERT_TRUE(screen.start(true)) << "Xvfb, openbox or xcompmgr did not come up";
+    struct Language {
+        const char* name;
+        uint32_t id; // the language table's number
+    };
+    for (Language language : {Language{"en", 1}, Language{"de", 3}, Language{"ja", 5}, Language{"ru", 7}}) {
+        SCOPED_TRACE(language.name);
+        std::string prefix = std::string(language.name) + "-options-servers";
+        test::TempDir home, cache;
+        std::filesystem::create_directories(home.path() + "/tonvane");
+        test::writeFile(home.path() + "/tonvane/settings.reg", settingsOf(language.id));
+        std::vector<std::string> environment{"DISPLAY=" + screen.display(), "XDG_CONFIG_HOME=" + home.path(),
+                                             "XDG_CACHE_HOME=" + cache.path(), "XDG_MUSIC_DIR=" + music.path(),
+                                             "TONVANE_UPDATE_HOST=127.0.0.1:9", "TONVANE_FOLDER_CHOOSER=own"};
+        ASSERT_TRUE(launch({"--drive", "demo:", "--server", "127.0.0.1:9"}, environment));
+        Picture loaded = waitForShot([this](const Picture& p) { return rows(p).has_value(); }, 15000, "no disc page");
+        pointerAway();
+        Picture before = settle(&loaded, 2000);
+        key({"F10", "Right", "Return"}); // View > Options
+        auto dialog = windowOfSize(kOptionsWidth, kOptionsHeight);
+        ASSERT_TRUE(dialog) << "View > Options opened no dialog";
+        before = settle(&before);
+        save(before, prefix);
+
+        auto entry = at(*dialog, kEntryX, kAccurateRipEntryY);
+        click(entry.first, entry.second);
+        xdotool({"type", "--delay", "15", "ar.test:99999"});
+        key({"Return"}); // OK, refused: the dialog stays with the reason
+        pointerAway();
+        before = settle(&before);
+        save(before, prefix + "-refused");
+        EXPECT_TRUE(windowOfSize(kOptionsWidth, kOptionsHeight, 0)) << "a port out of range closed the dialog";
+
+        key({"BackSpace"}); // the selected text goes: the built-in server again
+        entry = at(*dialog, kEntryX, kMusicBrainzEntryY);
+        click(entry.first, entry.second);
+        xdotool({"type", "--delay", "15", "musicbrainz.org"});
+        key({"Return"});
+        pointerAway();
+        before = settle(&before);
+        save(before, prefix + "-not-url");
+        EXPECT_TRUE(windowOfSize(kOptionsWidth, kOptionsHeight, 0)) << "a server without http:// closed the dialog";
+
+        key({"Escape"});
+        EXPECT_TRUE(test::Screen::waitFor([&] { return !windowOfSize(kOptionsWidth, kOptionsHeight, 0); }, 10000))
+            << "Esc did not close the dialog";
+        closeProgram();
+        std::string after = test::readFile(home.path() + "/tonvane/settings.reg");
+        EXPECT_EQ(after.find("99999"), std::string::npos) << after;
+        EXPECT_EQ(after.find("musicbrainz.org"), std::string::npos) << after;
+        EXPECT_EQ(after.find("127.0.0.1:9\""), std::string::npos) << "the run's server was stored: " << after;
     }
 }
 
