@@ -77,13 +77,13 @@ public:
     bool adoptDisc(const std::string& drivePath, ConversionJob& loaded, DiscLoadResult result);
     const std::string& drivePath() const { return m_drivePath; }
     ConversionJob& job() { return m_job; }
-    // From the start until the log and CUE sheet are written.
     // This run's servers from now on (Options replaced some); the next lookup and conversion use them.
     void setRunOptions(const WindowRunOptions& run)
     {
         m_host.run = run;
         m_host.server = run.cddbServer;
     }
+    // From the start until the log and CUE sheet are written.
     bool converting() const { return m_job.running.load() != 0 || (m_session && m_session->running()); }
     bool lookingUp() const { return m_lookupRunning; }
     // Each lookup has a generation; the list of an earlier one (the disc gone, a newer lookup
