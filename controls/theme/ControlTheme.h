@@ -62,13 +62,13 @@ constexpr int32_t kEntryPadding = 4; // [pixels] from a text entry's edge to its
 // What a one-line text entry shows. Pixel positions are measured from the start of the text.
 struct TextEntryLook {
     std::u16string_view text;
-    std::u16string_view placeholder; // shown in grey while the text is empty
     double scroll = 0; // [pixels] of the text hidden left of the inner edge
     double selectionLeft = 0; // [pixels]; equal to selectionRight: no selection
     double selectionRight = 0;
     double caretX = 0; // [pixels]
     bool caretShown = false;
     uint32_t state = 0; // 0x1000 focused, 0x1 disabled
+    std::u16string_view placeholder; // shown in grey while the text is empty
 };
 
 // Orientation of scroll bars and remembered values.
