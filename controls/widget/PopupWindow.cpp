@@ -8,7 +8,9 @@ namespace tonvane {
 
 namespace {
 constexpr int32_t kCornerRadius = 3; // [pixels]
-constexpr uint32_t kFaceAlpha = 0xF8000000u; // nearly opaque: what lies below must not show through
+// Fully opaque: under a compositor any alpha below 255 blends the windows beneath into the face,
+// and the rows a list or menu draws over it keep their own translucent colours.
+constexpr uint32_t kOpaque = 0xFF000000u;
 } // namespace
 
 LayeredWindow::Config PopupWindow::popupConfig(WindowId owner, WindowKind kind, uint32_t initialState)
@@ -63,11 +65,16 @@ void PopupWindow::close()
     m_ui.postMessage(Message{m_window.id(), msg::WM_CLOSE});
 }
 
+uint32_t PopupWindow::faceColour()
+{
+    return palette::kPanelFill | kOpaque;
+}
+
 void PopupWindow::paint(Surface& surface)
 {
     ControlTheme* theme = controlTheme();
     IntRect clip = surface.getClip();
-    surface.fillRectangle(clip.x0, clip.y0, clip.x1, clip.y1, (palette::kPanelFill & 0x00FFFFFFu) | kFaceAlpha);
+    surface.fillRectangle(clip.x0, clip.y0, clip.x1, clip.y1, faceColour());
     paintInside(surface);
     if (theme != nullptr)
         surface.roundedRectangleOutline(clip.x0 + 0.5, clip.y0 + 0.5, clip.x1 - 0.5, clip.y1 - 0.5, kCornerRadius, 0,

@@ -10,7 +10,9 @@ class UiThread;
 
 // A popup of the toolkit (an open drop-down list, a menu): its own layered window of a popup
 // kind (shown without the window manager, owned by another window, holding the pointer while
-// open), a nearly opaque face inside a rounded border, run by the modal loop until it closes.
+// open), an opaque face (the list background: what lies below never shows through, the part of
+// a list below its last row included) inside a rounded border, run by the modal loop until it
+// closes.
 class PopupWindow : public WidgetWindow {
 public:
     PopupWindow(UiThread& ui, WindowId owner, WindowKind kind, uint32_t initialState = 0);
@@ -23,6 +25,8 @@ public:
     void close();
     bool closing() const { return m_closing; }
 
+    // The face's colour (ARGB, alpha 255): the list background of the popups.
+    static uint32_t faceColour();
     // The face, what paintInside draws, the border.
     void paint(Surface& surface) override;
 

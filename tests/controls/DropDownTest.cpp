@@ -7,6 +7,7 @@
 #include "controls/theme/StyleBits.h"
 #include "windowing/message/KeyCodes.h"
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -140,6 +141,52 @@ TEST_F(DropDowns, TheListStaysInsideTheWorkArea)
         EXPECT_EQ(placed, (IntRect{kLeft + 50, c.bottom, kLeft + 230, c.top})) << c.what;
     }
     backend.setWorkArea({0, 0, 1280, 1024});
+}
+
+// Two rows in a list five rows high: under a compositor every pixel of the open popup is opaque
+// (any lower alpha blends the window beneath into it), and the part below the last row shows the
+// list background, the colour of a row's empty right end.
+TEST_F(DropDowns, TheOpenListIsOpaqueBelowItsLastRow)
+{
+    backend.setCompositor(true);
+    box.setRowCount(2);
+    box.setListHeight(5 * 22);
+    HeadlessBackend::WindowRecord shown;
+    int32_t left = 0, top = 0; // [pixels] the shadow margin before the content, y down
+    whileOpen([&](DropDownPopup& popup) {
+        LayeredWindow& w = popup.popupWindow();
+        shown = backend.window(w.id());
+        left = w.marginLeft();
+        top = w.marginTop();
+        ASSERT_EQ(shown.pushedWidth, 180 + w.marginTotal());
+        ASSERT_EQ(shown.pushedHeight, 110 + w.marginTotal());
+        backend.inject(Message{w.id(), msg::WM_KEYDOWN, vk::VK_ESCAPE});
+    });
+    box.open(true);
+    ASSERT_FALSE(shown.pixels.empty());
+    EXPECT_EQ(shown.pushedAlpha, 255);
+    int32_t seeThrough = 0;
+    for (int32_t y = top; y < top + 110; ++y)
+        for (int32_t x = left; x < left + 180; ++x)
+            seeThrough += (shown.pixel(x, y) >> 24) != 0xFF;
+    EXPECT_EQ(seeThrough, 0) << "pixels of the open list with alpha below 255";
+    // Rows from the top (y down): 0..21 row 1, 22..43 row 2, 44..109 empty, inside the border
+    // and its rounded corners.
+    constexpr int32_t kCorner = 4; // [pixels]
+    // The rows' translucent white over the opaque face rounds to one level below it.
+    auto near = [](uint32_t a, uint32_t b) {
+        for (int shift = 0; shift < 32; shift += 8)
+            if (std::abs(int32_t((a >> shift) & 0xFF) - int32_t((b >> shift) & 0xFF)) > 2)
+                return false;
+        return true;
+    };
+    uint32_t rowEnd = shown.pixel(left + 170, top + 22 + 11);
+    EXPECT_TRUE(near(rowEnd, PopupWindow::faceColour())) << std::hex << rowEnd;
+    int32_t unlike = 0;
+    for (int32_t y = top + 45; y < top + 110 - kCorner; ++y)
+        for (int32_t x = left + kCorner; x < left + 180 - kCorner; ++x)
+            unlike += !near(shown.pixel(x, y), rowEnd);
+    EXPECT_EQ(unlike, 0) << "pixels below the last row unlike the list background";
 }
 
 TEST_F(DropDowns, UpAndDownStopAtTheEndsOfTheList)

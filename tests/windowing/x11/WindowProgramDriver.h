@@ -23,6 +23,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tonvane::e2e {
@@ -194,7 +195,25 @@ protected:
         arguments.insert(arguments.end(), keys.begin(), keys.end());
         xdotool(arguments);
     }
-    void click(int32_t x, int32_t y) { xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"}); }
+    // xdotool's `mousemove --sync` to the spot where the pointer already is waits for a motion
+    // that never comes until it is killed, and a click chained to it is never sent: the move
+    // only when the pointer is elsewhere.
+    void click(int32_t x, int32_t y)
+    {
+        if (pointer() != std::pair<int32_t, int32_t>{x, y})
+            xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y)});
+        xdotool({"click", "1"});
+    }
+    // Where the pointer is on the screen (y down).
+    std::pair<int32_t, int32_t> pointer() const
+    {
+        Display* d = screen.connection();
+        Window root = 0, child = 0;
+        int rootX = -1, rootY = -1, x = 0, y = 0;
+        unsigned buttons = 0;
+        XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rootX, &rootY, &x, &y, &buttons);
+        return {rootX, rootY};
+    }
     void pointerAway() { xdotool({"mousemove", "--sync", "2", "2"}); }
 
     Picture shot() { return {screen.grab({0, 0, kScreenWidth, kScreenHeight})}; }
