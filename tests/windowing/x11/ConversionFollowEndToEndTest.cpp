@@ -66,13 +66,11 @@ protected:
             key({"Return"});
         }
     }
-    // A click on the main window made active, the pointer arriving from a few pixels away: a
-    // press at the spot where the pointer already rested (after a dialog, or hovering) without
-    // a motion before it does not reach the widget there.
+    // A click on the main window made active first (a dialog of ours was the active window).
     void clickActive(int32_t x, int32_t y)
     {
-        xdotool({"windowactivate", "--sync", window, "mousemove", "--sync", std::to_string(x), std::to_string(y + 5)});
-        xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"});
+        xdotool({"windowactivate", "--sync", window});
+        click(x, y);
     }
     void useAccurateRipServer(const std::string& home, const std::string& address)
     {
