@@ -10,6 +10,8 @@ constexpr std::string_view kHttpScheme = "http://";
 constexpr std::string_view kHttpsScheme = "https://";
 constexpr uint32_t kMaxPort = 65535;
 
+} // namespace
+
 bool startsWithIgnoringCase(std::string_view text, std::string_view lowerPrefix)
 {
     if (text.size() < lowerPrefix.size())
@@ -21,8 +23,6 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view lowerPrefix)
     }
     return true;
 }
-
-} // namespace
 
 bool isRequestToken(std::string_view text)
 {

@@ -9,6 +9,10 @@ namespace tonvane {
 constexpr uint16_t kHttpPort = 80;
 constexpr uint16_t kHttpsPort = 443;
 
+// Whether text begins with lowerPrefix, ASCII letters in either case (header names, URL schemes);
+// lowerPrefix is written in lower case.
+bool startsWithIgnoringCase(std::string_view text, std::string_view lowerPrefix);
+
 // Text that may stand in a request line or a Host header: not empty, no spaces, no control
 // characters (bytes up to 0x20, and 0x7F).
 bool isRequestToken(std::string_view text);

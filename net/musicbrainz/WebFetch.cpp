@@ -1,5 +1,6 @@
 #include "net/musicbrainz/WebFetch.h"
 
+#include "net/http/HttpAddress.h"
 #include "net/musicbrainz/CurlLibrary.h"
 
 #include <charconv>
@@ -30,18 +31,6 @@ size_t onBody(char* bytes, size_t size, size_t count, void* user)
     }
     transfer->response->body.append(bytes, length);
     return length;
-}
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view lowerPrefix)
-{
-    if (text.size() < lowerPrefix.size())
-        return false;
-    for (size_t i = 0; i < lowerPrefix.size(); ++i) {
-        char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
-        if (c != lowerPrefix[i])
-            return false;
-    }
-    return true;
 }
 
 size_t onHeader(char* bytes, size_t size, size_t count, void* user)
