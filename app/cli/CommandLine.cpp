@@ -1,5 +1,6 @@
 #include "app/cli/CommandLine.h"
 
+#include "net/http/HttpAddress.h"
 #include "core/disc/EncoderFormat.h"
 
 #include <charconv>
@@ -222,8 +223,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
         } else if (option == "--server") {
             if (!takeValue(option, value))
                 return result;
-            if (value.empty()) {
-                result.error = "--server needs a host name";
+            if (!isServerAuthority(value)) {
+                result.error = "--server wants HOST or HOST:PORT (port 1 to 65535), not '" + value + "'";
                 return result;
             }
             options.server = value;
@@ -254,7 +255,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 return result;
             while (!value.empty() && value.back() == '/')
                 value.pop_back();
-            if (!value.starts_with("http://") && !value.starts_with("https://")) {
+            // A whole address: a scheme and a host, no spaces or control characters.
+            if (!parseHttpUrl(value)) {
                 result.error = option + " wants an http:// or https:// address, not '" + value + "'";
                 return result;
             }
@@ -312,8 +314,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                  options.command != Command::Window && !ripOnly(option)) ||
                 !takeValue(option, value))
                 return result;
-            if (value.empty()) {
-                result.error = "--accuraterip-server needs a host name";
+            if (!isServerAuthority(value)) {
+                result.error = "--accuraterip-server wants HOST or HOST:PORT (port 1 to 65535), not '" + value + "'";
                 return result;
             }
             options.accurateRipServer = value;
