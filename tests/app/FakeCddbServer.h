@@ -3,14 +3,12 @@
 // query with one exact match (or, given onlyQuery, only that exact query line; others find no
 // match) and serves a fixed entry. One connection at a time, on its own thread; stops when
 // destroyed.
-#include <arpa/inet.h>
+#include "support/LoopbackListener.h"
+
 #include <atomic>
-#include <netinet/in.h>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace tonvane::test {
@@ -21,55 +19,21 @@ public:
     explicit FakeCddbServer(std::vector<std::string> titles, bool hangUpInEntry = false, std::string onlyQuery = {})
         : m_titles(std::move(titles)), m_hangUpInEntry(hangUpInEntry), m_onlyQuery(std::move(onlyQuery))
     {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        ::listen(m_listener, 4);
-        m_thread = std::thread([this] { serve(); });
     }
-    ~FakeCddbServer()
-    {
-        m_stop = true;
-        m_thread.join();
-        ::close(m_listener);
-    }
-    int port() const { return m_port; }
+    int port() const { return m_listener.port(); }
     // While held, connections wait in the listen queue unanswered (a lookup stays "connecting").
     void hold(bool held) { m_held = held; }
     int lookups() const { return m_lookups; }
 
 private:
-    void serve()
-    {
-        while (!m_stop) {
-            pollfd ready{m_listener, POLLIN, 0};
-            if (m_held) {
-                ::usleep(10000);
-                continue;
-            }
-            if (::poll(&ready, 1, 50) <= 0 || m_held)
-                continue; // held while polling: the connection waits in the queue
-            int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client < 0)
-                continue;
-            ++m_lookups;
-            converse(client);
-            ::close(client);
-        }
-    }
-
     void say(int client, const std::string& text) { ::send(client, text.data(), text.size(), MSG_NOSIGNAL); }
 
     void converse(int client)
     {
+        ++m_lookups;
         say(client, "201 fake CDDBP server v1 ready\r\n");
         std::string buffer;
-        for (int rounds = 0; rounds < 1000 && !m_stop; ++rounds) {
+        for (int rounds = 0; rounds < 1000 && !m_listener.stopping(); ++rounds) {
             pollfd ready{client, POLLIN, 0};
             if (::poll(&ready, 1, 100) <= 0)
                 continue;
@@ -115,13 +79,10 @@ private:
     std::vector<std::string> m_titles;
     bool m_hangUpInEntry = false;
     std::string m_onlyQuery;
-    int m_listener = -1;
-    int m_port = 0;
     std::string m_discId = "00000000";
-    std::atomic<bool> m_stop{false};
     std::atomic<bool> m_held{false};
     std::atomic<int> m_lookups{0};
-    std::thread m_thread;
+    LoopbackListener m_listener{[this](int client) { converse(client); }, [this] { return m_held.load(); }}; // last: it ends first
 };
 
 } // namespace tonvane::test

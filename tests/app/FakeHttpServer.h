@@ -3,18 +3,16 @@
 // with a fixed body (after a fixed status line and headers, 200 by default), any other path with
 // 404, and records the paths asked for. One connection at a time, on its own thread; stops when
 // destroyed. It can hold its answer until the test's condition holds.
-#include <arpa/inet.h>
-#include <atomic>
+#include "support/LoopbackListener.h"
+
 #include <chrono>
 #include <functional>
 #include <map>
 #include <mutex>
-#include <netinet/in.h>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace tonvane::test {
@@ -29,26 +27,8 @@ public:
         : FakeHttpServer(std::map<std::string, Reply>{{std::move(path), {std::move(body), std::move(head)}}})
     {
     }
-    explicit FakeHttpServer(std::map<std::string, Reply> replies) : m_replies(std::move(replies))
-    {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        ::listen(m_listener, 4);
-        m_thread = std::thread([this] { serve(); });
-    }
-    ~FakeHttpServer()
-    {
-        m_stop = true;
-        m_thread.join();
-        ::close(m_listener);
-    }
-    std::string address() const { return "127.0.0.1:" + std::to_string(m_port); }
+    explicit FakeHttpServer(std::map<std::string, Reply> replies) : m_replies(std::move(replies)) {}
+    std::string address() const { return m_listener.address(); }
     std::string url() const { return "http://" + address(); }
     std::vector<std::string> paths() const
     {
@@ -78,20 +58,6 @@ public:
     }
 
 private:
-    void serve()
-    {
-        while (!m_stop) {
-            pollfd ready{m_listener, POLLIN, 0};
-            if (::poll(&ready, 1, 50) <= 0)
-                continue;
-            int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client < 0)
-                continue;
-            answer(client);
-            ::close(client);
-        }
-    }
-
     void answer(int client)
     {
         std::string request;
@@ -131,7 +97,7 @@ private:
         if (!ready)
             return;
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(holdMs);
-        while (!ready() && !m_stop && std::chrono::steady_clock::now() < end)
+        while (!ready() && !m_listener.stopping() && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         bool wasReady = ready();
         std::lock_guard lock(m_mutex);
@@ -142,12 +108,9 @@ private:
     std::function<bool()> m_ready;
     int m_holdMs = 0;
     bool m_answeredWhenReady = true;
-    int m_listener = -1;
-    int m_port = 0;
-    std::atomic<bool> m_stop{false};
     mutable std::mutex m_mutex;
     std::vector<std::string> m_paths;
-    std::thread m_thread;
+    LoopbackListener m_listener{[this](int client) { answer(client); }}; // last: it ends first
 };
 
 } // namespace tonvane::test
